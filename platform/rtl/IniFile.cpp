@@ -1,0 +1,427 @@
+#include "platform/rtl/IniFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Lists.h"
+#include "platform/rtl/Strings.h"
+#include "platform/sim/Faults.h"
+
+namespace {
+
+constexpr const char* NewLine = "\r\n";
+
+struct Line {
+  AnsiString text;
+  AnsiString eol;  // "\r\n", "\n", "\r", or "" for a last line without a break
+};
+using Lines = std::vector<Line>;
+
+enum class LineKind { Other, Section, Key };
+
+struct ParsedLine {
+  LineKind kind = LineKind::Other;
+  AnsiString name;       // section or key name, trimmed
+  AnsiString value;      // trimmed, quotes removed
+  size_t valueStart = 0; // where the value's text begins in the line (keys only)
+};
+
+ParsedLine Parse(const AnsiString& text) {
+  ParsedLine parsed;
+  size_t first = 0;
+  while (first < text.size() && static_cast<unsigned char>(text[first]) <= ' ') ++first;
+  if (first == text.size() || text[first] == ';') return parsed;
+  if (text[first] == '[') {
+    size_t close = text.find(']', first + 1);
+    size_t end = close == AnsiString::npos ? text.size() : close;
+    parsed.kind = LineKind::Section;
+    parsed.name = Trim(text.substr(first + 1, end - first - 1));
+    return parsed;
+  }
+  size_t eq = text.find('=');
+  if (eq == AnsiString::npos) return parsed;
+  parsed.kind = LineKind::Key;
+  parsed.name = Trim(text.substr(0, eq));
+  parsed.valueStart = eq + 1;
+  while (parsed.valueStart < text.size() &&
+         static_cast<unsigned char>(text[parsed.valueStart]) <= ' ')
+    ++parsed.valueStart;
+  AnsiString value = Trim(text.substr(eq + 1));
+  if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
+      value.back() == value.front())
+    value = value.substr(1, value.size() - 2);
+  parsed.value = std::move(value);
+  return parsed;
+}
+
+Lines SplitLines(const AnsiString& content) {
+  Lines lines;
+  size_t start = 0;
+  const size_t n = content.size();
+  while (start < n) {
+    size_t p = start;
+    while (p < n && content[p] != '\r' && content[p] != '\n') ++p;
+    Line line{content.substr(start, p - start), AnsiString()};
+    if (p < n && content[p] == '\r') {
+      line.eol += '\r';
+      ++p;
+    }
+    if (p < n && content[p] == '\n') {
+      line.eol += '\n';
+      ++p;
+    }
+    lines.push_back(std::move(line));
+    start = p;
+  }
+  return lines;
+}
+
+AnsiString JoinLines(const Lines& lines) {
+  AnsiString content;
+  for (const Line& line : lines) {
+    content += line.text;
+    content += line.eol;
+  }
+  return content;
+}
+
+// Names as they are matched: a line break would end the line, and blanks around
+// them are not part of them.
+AnsiString CleanName(const AnsiString& name) {
+  AnsiString clean = name;
+  for (char& c : clean) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return Trim(clean);
+}
+
+bool IsSection(const Line& line, const AnsiString& section) {
+  ParsedLine parsed = Parse(line.text);
+  return parsed.kind == LineKind::Section && AnsiSameText(parsed.name, section);
+}
+
+// Index of the first "[section]" line, or -1.
+long FindSection(const Lines& lines, const AnsiString& section) {
+  for (size_t i = 0; i < lines.size(); ++i) {
+    if (IsSection(lines[i], section)) return static_cast<long>(i);
+  }
+  return -1;
+}
+
+// The index after the last line of the section whose header is at `header`.
+size_t SectionEnd(const Lines& lines, size_t header) {
+  size_t i = header + 1;
+  while (i < lines.size() && Parse(lines[i].text).kind != LineKind::Section) ++i;
+  return i;
+}
+
+[[noreturn]] void Fail(const AnsiString& fileName, const AnsiString& why) {
+  throw EIniFileException("Cannot write the ini file \"" + fileName + "\": " + why);
+}
+
+// The file's content. A missing file is empty. Other failures give an empty
+// content for a read, and raise for a write, which must not replace what it could
+// not read.
+AnsiString ReadContent(const AnsiString& fileName, bool forWrite) {
+  int fd;
+  do {
+    fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (errno == ENOENT || !forWrite) return AnsiString();
+    Fail(fileName, AnsiString("cannot read it (") + std::strerror(errno) + ")");
+  }
+  AnsiString content;
+  AnsiString why;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    why = std::strerror(errno);
+  } else if (S_ISDIR(st.st_mode)) {
+    why = std::strerror(EISDIR);
+  } else {
+    char buffer[65536];
+    for (;;) {
+      ssize_t n = ::read(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) {
+        why = std::strerror(errno);
+        break;
+      }
+      if (n == 0) break;
+      if (content.size() + static_cast<size_t>(n) > TIniFile::MaxFileSize) {
+        why = "larger than " + std::to_string(TIniFile::MaxFileSize) + " bytes";
+        break;
+      }
+      content.append(buffer, static_cast<size_t>(n));
+    }
+  }
+  ::close(fd);
+  if (why.empty()) return content;
+  if (forWrite) Fail(fileName, "cannot read it (" + why + ")");
+  return AnsiString();
+}
+
+Lines Load(const AnsiString& fileName, bool forWrite) {
+  return SplitLines(ReadContent(fileName, forWrite));
+}
+
+AnsiString TempSuffix() {
+  static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+  thread_local std::mt19937 rng{std::random_device{}()};
+  AnsiString suffix;
+  for (int i = 0; i < 8; ++i) suffix += digits[rng() % 36];
+  return suffix;
+}
+
+// Replaces the file with content: a temporary file beside it, flushed, then renamed
+// over it. On any failure the temporary file is removed and the old file stays.
+void Save(const AnsiString& fileName, const AnsiString& content) {
+  struct stat old {};
+  const bool existed = ::stat(fileName.c_str(), &old) == 0;
+  if (sim::ShouldFail(sim::Fault::FileCreate))
+    Fail(fileName, AnsiString("cannot create a temporary file (") + std::strerror(EIO) + ")");
+
+  AnsiString tempName;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+    tempName = fileName + ".~" + TempSuffix();
+    fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0 && errno != EEXIST && errno != EINTR) break;
+  }
+  if (fd < 0)
+    Fail(fileName, AnsiString("cannot create a temporary file (") + std::strerror(errno) + ")");
+
+  auto abandon = [&](const AnsiString& why) {
+    if (fd >= 0) ::close(fd);
+    ::unlink(tempName.c_str());
+    Fail(fileName, why);
+  };
+  if (existed) ::fchmod(fd, old.st_mode & 07777);
+
+  size_t written = 0;
+  while (written < content.size()) {
+    if (sim::ShouldFail(sim::Fault::FileWrite))
+      abandon(AnsiString("cannot write (") + std::strerror(EIO) + ")");
+    ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) abandon(AnsiString("cannot write (") + std::strerror(n < 0 ? errno : EIO) + ")");
+    written += static_cast<size_t>(n);
+  }
+  if (::fsync(fd) != 0) abandon(AnsiString("cannot flush (") + std::strerror(errno) + ")");
+  int rc = ::close(fd);
+  fd = -1;
+  if (rc != 0) abandon(AnsiString("cannot write (") + std::strerror(errno) + ")");
+  if (sim::ShouldFail(sim::Fault::FileRename))
+    abandon(AnsiString("cannot replace it (") + std::strerror(EIO) + ")");
+  if (::rename(tempName.c_str(), fileName.c_str()) != 0)
+    abandon(AnsiString("cannot replace it (") + std::strerror(errno) + ")");
+
+  // Make the rename itself durable.
+  size_t slash = fileName.find_last_of('/');
+  AnsiString dir = slash == AnsiString::npos ? AnsiString(".")
+                   : slash == 0              ? AnsiString("/")
+                                             : fileName.substr(0, slash);
+  int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);
+    ::close(dirFd);
+  }
+}
+
+void SaveIfChanged(const AnsiString& fileName, const AnsiString& before, const Lines& lines) {
+  AnsiString after = JoinLines(lines);
+  if (after != before) Save(fileName, after);
+}
+
+// Replaces the content of strings with list, keeping strings' own settings.
+void ReplaceStrings(TStrings* strings, TStringList& list) {
+  strings->BeginUpdate();
+  try {
+    strings->Clear();
+    strings->AddStrings(&list);
+  } catch (...) {
+    strings->EndUpdate();
+    throw;
+  }
+  strings->EndUpdate();
+}
+
+// Gives the line before position `at` a line break, so a line inserted there starts a line.
+void EndLineBefore(Lines& lines, size_t at) {
+  if (at > 0 && lines[at - 1].eol.empty()) lines[at - 1].eol = NewLine;
+}
+
+}  // namespace
+
+AnsiString TIniFile::ReadString(const AnsiString& section, const AnsiString& ident,
+                                const AnsiString& defaultValue) const {
+  const AnsiString sectionName = CleanName(section);
+  const AnsiString key = CleanName(ident);
+  Lines lines = Load(fileName_, false);
+  long header = FindSection(lines, sectionName);
+  if (header < 0) return defaultValue;
+  const size_t end = SectionEnd(lines, static_cast<size_t>(header));
+  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+    ParsedLine parsed = Parse(lines[i].text);
+    if (parsed.kind == LineKind::Key && AnsiSameText(parsed.name, key)) return parsed.value;
+  }
+  return defaultValue;
+}
+
+void TIniFile::WriteString(const AnsiString& section, const AnsiString& ident,
+                           const AnsiString& value) {
+  const AnsiString sectionName = CleanName(section);
+  const AnsiString key = CleanName(ident);
+  // A CR or LF would end the line and let the rest pass for another key or section.
+  AnsiString cleanValue = value;
+  for (char& c : cleanValue) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+
+  const AnsiString before = ReadContent(fileName_, true);
+  Lines lines = SplitLines(before);
+  long header = FindSection(lines, sectionName);
+  if (header < 0) {
+    EndLineBefore(lines, lines.size());
+    if (!lines.empty() && !Trim(lines.back().text).empty()) lines.push_back({"", NewLine});
+    lines.push_back({"[" + sectionName + "]", NewLine});
+    lines.push_back({key + "=" + cleanValue, NewLine});
+    SaveIfChanged(fileName_, before, lines);
+    return;
+  }
+
+  const size_t end = SectionEnd(lines, static_cast<size_t>(header));
+  size_t lastFilled = static_cast<size_t>(header);
+  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+    ParsedLine parsed = Parse(lines[i].text);
+    if (parsed.kind == LineKind::Key && AnsiSameText(parsed.name, key)) {
+      // Only the value changes; the key and the spacing around '=' stay as they were.
+      lines[i].text = lines[i].text.substr(0, parsed.valueStart) + cleanValue;
+      SaveIfChanged(fileName_, before, lines);
+      return;
+    }
+    if (!Trim(lines[i].text).empty()) lastFilled = i;
+  }
+  // After the section's last line that is not blank.
+  const size_t at = lastFilled + 1;
+  EndLineBefore(lines, at);
+  lines.insert(lines.begin() + static_cast<long>(at), Line{key + "=" + cleanValue, NewLine});
+  SaveIfChanged(fileName_, before, lines);
+}
+
+Integer TIniFile::ReadInteger(const AnsiString& section, const AnsiString& ident,
+                              Integer defaultValue) const {
+  return StrToIntDef(ReadString(section, ident, AnsiString()), defaultValue);
+}
+
+void TIniFile::WriteInteger(const AnsiString& section, const AnsiString& ident, Integer value) {
+  WriteString(section, ident, IntToStr(value));
+}
+
+bool TIniFile::ReadBool(const AnsiString& section, const AnsiString& ident,
+                        bool defaultValue) const {
+  return ReadInteger(section, ident, defaultValue ? 1 : 0) != 0;
+}
+
+void TIniFile::WriteBool(const AnsiString& section, const AnsiString& ident, bool value) {
+  WriteString(section, ident, value ? "1" : "0");
+}
+
+void TIniFile::ReadSection(const AnsiString& section, TStrings* strings) const {
+  if (strings == nullptr) return;
+  TStringList keys;
+  Lines lines = Load(fileName_, false);
+  long header = FindSection(lines, CleanName(section));
+  if (header >= 0) {
+    const size_t end = SectionEnd(lines, static_cast<size_t>(header));
+    for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+      ParsedLine parsed = Parse(lines[i].text);
+      if (parsed.kind == LineKind::Key && keys.IndexOf(parsed.name) < 0) keys.Add(parsed.name);
+    }
+  }
+  ReplaceStrings(strings, keys);
+}
+
+void TIniFile::ReadSections(TStrings* strings) const {
+  if (strings == nullptr) return;
+  TStringList names;
+  for (const Line& line : Load(fileName_, false)) {
+    ParsedLine parsed = Parse(line.text);
+    if (parsed.kind == LineKind::Section && names.IndexOf(parsed.name) < 0) names.Add(parsed.name);
+  }
+  ReplaceStrings(strings, names);
+}
+
+void TIniFile::ReadSectionValues(const AnsiString& section, TStrings* strings) const {
+  if (strings == nullptr) return;
+  TStringList keys;
+  TStringList values;
+  Lines lines = Load(fileName_, false);
+  long header = FindSection(lines, CleanName(section));
+  if (header >= 0) {
+    const size_t end = SectionEnd(lines, static_cast<size_t>(header));
+    for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+      ParsedLine parsed = Parse(lines[i].text);
+      if (parsed.kind != LineKind::Key || keys.IndexOf(parsed.name) >= 0) continue;
+      keys.Add(parsed.name);
+      values.Add(parsed.name + "=" + parsed.value);
+    }
+  }
+  ReplaceStrings(strings, values);
+}
+
+bool TIniFile::SectionExists(const AnsiString& section) const {
+  return FindSection(Load(fileName_, false), CleanName(section)) >= 0;
+}
+
+bool TIniFile::ValueExists(const AnsiString& section, const AnsiString& ident) const {
+  const AnsiString key = CleanName(ident);
+  Lines lines = Load(fileName_, false);
+  long header = FindSection(lines, CleanName(section));
+  if (header < 0) return false;
+  const size_t end = SectionEnd(lines, static_cast<size_t>(header));
+  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+    ParsedLine parsed = Parse(lines[i].text);
+    if (parsed.kind == LineKind::Key && AnsiSameText(parsed.name, key)) return true;
+  }
+  return false;
+}
+
+void TIniFile::EraseSection(const AnsiString& section) {
+  const AnsiString sectionName = CleanName(section);
+  const AnsiString before = ReadContent(fileName_, true);
+  Lines lines = SplitLines(before);
+  Lines kept;
+  bool erasing = false;
+  for (Line& line : lines) {
+    ParsedLine parsed = Parse(line.text);
+    if (parsed.kind == LineKind::Section) erasing = AnsiSameText(parsed.name, sectionName);
+    if (!erasing) kept.push_back(std::move(line));
+  }
+  SaveIfChanged(fileName_, before, kept);
+}
+
+void TIniFile::DeleteKey(const AnsiString& section, const AnsiString& ident) {
+  const AnsiString key = CleanName(ident);
+  const AnsiString before = ReadContent(fileName_, true);
+  Lines lines = SplitLines(before);
+  long header = FindSection(lines, CleanName(section));
+  if (header < 0) return;
+  const size_t end = SectionEnd(lines, static_cast<size_t>(header));
+  Lines kept(lines.begin(), lines.begin() + header + 1);
+  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
+    ParsedLine parsed = Parse(lines[i].text);
+    if (parsed.kind == LineKind::Key && AnsiSameText(parsed.name, key)) continue;
+    kept.push_back(lines[i]);
+  }
+  kept.insert(kept.end(), lines.begin() + static_cast<long>(end), lines.end());
+  SaveIfChanged(fileName_, before, kept);
+}

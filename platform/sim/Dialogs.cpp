@@ -1,0 +1,135 @@
+#include "platform/sim/Dialogs.h"
+
+#include <cstdio>
+#include <deque>
+#include <mutex>
+#include <optional>
+
+#include "platform/rtl/CodePage.h"
+
+namespace sim {
+namespace {
+
+struct QueuedAnswer {
+  AnsiString Match;
+  int32_t Result;
+  std::optional<AnsiString> Value;
+};
+
+struct Responder {
+  std::mutex Lock;
+  std::deque<QueuedAnswer> Answers;
+  std::vector<DialogRecord> Log;
+  bool Echo = true;
+};
+
+// Lives for the whole process: dialogs may still be shown while it shuts down.
+Responder& TheResponder() {
+  static Responder* responder = new Responder;
+  return *responder;
+}
+
+bool Fits(const QueuedAnswer& answer, const AnsiString& caption, const AnsiString& text) {
+  return answer.Match.empty() || answer.Match == caption ||
+         text.find(answer.Match) != AnsiString::npos;
+}
+
+const char* KindName(DialogKind kind) {
+  switch (kind) {
+    case DialogKind::MessageBox: return "message box";
+    case DialogKind::ShowMessage: return "message";
+    case DialogKind::InputQuery: return "input query";
+  }
+  return "dialog";
+}
+
+}  // namespace
+
+void QueueDialogAnswer(const AnsiString& match, int32_t result) {
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  r.Answers.push_back({match, result, std::nullopt});
+}
+
+void QueueDialogAnswer(const AnsiString& match, int32_t result, const AnsiString& value) {
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  r.Answers.push_back({match, result, value});
+}
+
+std::vector<DialogRecord> DialogLog() {
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  return r.Log;
+}
+
+void ClearDialogs() {
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  r.Answers.clear();
+  r.Log.clear();
+}
+
+void SetDialogEcho(bool on) {
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  r.Echo = on;
+}
+
+int32_t AnswerDialog(DialogKind kind, const AnsiString& caption, const AnsiString& text,
+                     uint32_t flags, int32_t defaultResult, AnsiString* value) {
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  DialogRecord record{kind, caption, text, flags, defaultResult, value ? *value : AnsiString()};
+  for (auto it = r.Answers.begin(); it != r.Answers.end(); ++it) {
+    if (!Fits(*it, caption, text)) continue;
+    record.Result = it->Result;
+    if (value && it->Value) record.Value = *it->Value;
+    r.Answers.erase(it);
+    break;
+  }
+  if (value) *value = record.Value;
+  if (r.Echo) {
+    std::fprintf(stderr, "[%s] %s: %s -> %d\n", KindName(kind), AnsiToUtf8(caption).c_str(),
+                 AnsiToUtf8(text).c_str(), record.Result);
+  }
+  r.Log.push_back(std::move(record));
+  return r.Log.back().Result;
+}
+
+}  // namespace sim
+
+namespace sim {
+namespace {
+
+struct HelpState {
+  std::mutex Lock;
+  std::vector<HelpRecord> Log;
+};
+
+HelpState& TheHelp() {
+  static HelpState* state = new HelpState;
+  return *state;
+}
+
+}  // namespace
+
+void RecordHelp(const AnsiString& file, int32_t context) {
+  HelpState& h = TheHelp();
+  std::lock_guard<std::mutex> lock(h.Lock);
+  h.Log.push_back({file, context});
+}
+
+std::vector<HelpRecord> HelpLog() {
+  HelpState& h = TheHelp();
+  std::lock_guard<std::mutex> lock(h.Lock);
+  return h.Log;
+}
+
+void ClearHelpLog() {
+  HelpState& h = TheHelp();
+  std::lock_guard<std::mutex> lock(h.Lock);
+  h.Log.clear();
+}
+
+}  // namespace sim

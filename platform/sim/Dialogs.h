@@ -1,0 +1,55 @@
+// The person in front of the screen, as far as dialogs go. The platform's dialogs
+// (message boxes, ShowMessage, InputQuery) ask this responder for their answer and
+// log what they showed. Tests queue answers and read the log; without a queued
+// answer a dialog takes its default button and is written to the console.
+#pragma once
+
+#include <vector>
+
+#include "platform/rtl/Types.h"
+
+namespace sim {
+
+enum class DialogKind { MessageBox, ShowMessage, InputQuery };
+
+struct DialogRecord {
+  DialogKind Kind = DialogKind::MessageBox;
+  AnsiString Caption;
+  AnsiString Text;    // the message, or the prompt of an input query
+  uint32_t Flags = 0;  // the message box type (buttons, icon, default button)
+  int32_t Result = 0;  // the button chosen (IDOK, IDYES...)
+  AnsiString Value;   // an input query's value after the dialog
+};
+
+// The next dialog whose caption equals `match`, or whose text contains it (an empty
+// match fits any dialog), is answered with `result`; an input query also gets
+// `value` when one is given. Answers are used once, oldest first.
+void QueueDialogAnswer(const AnsiString& match, int32_t result);
+void QueueDialogAnswer(const AnsiString& match, int32_t result, const AnsiString& value);
+
+// Every dialog shown since the last ClearDialogs, oldest first.
+std::vector<DialogRecord> DialogLog();
+// Forgets queued answers and the log.
+void ClearDialogs();
+// Whether dialogs are echoed to standard error (on by default).
+void SetDialogEcho(bool on);
+
+// Called by the platform's dialogs: logs the dialog and answers it. `defaultResult`
+// is what its default button gives; `value` is an input query's in/out value.
+int32_t AnswerDialog(DialogKind kind, const AnsiString& caption, const AnsiString& text,
+                     uint32_t flags, int32_t defaultResult, AnsiString* value = nullptr);
+
+}  // namespace sim
+
+namespace sim {
+
+// Help requests (the help file and the context asked for); nothing is opened.
+struct HelpRecord {
+  AnsiString File;
+  int32_t Context = 0;
+};
+void RecordHelp(const AnsiString& file, int32_t context);
+std::vector<HelpRecord> HelpLog();
+void ClearHelpLog();
+
+}  // namespace sim

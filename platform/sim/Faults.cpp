@@ -1,0 +1,51 @@
+#include "platform/sim/Faults.h"
+
+#include <algorithm>
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+namespace sim {
+
+namespace {
+
+struct Pending {
+  Fault fault;
+  int skip;  // successful operations of this kind still to let through
+};
+
+std::mutex gMutex;
+std::vector<Pending> gPending;
+// Lets the platform skip the lock when no test asked for anything.
+std::atomic<bool> gAny{false};
+
+}  // namespace
+
+void FailNext(Fault fault, int skip) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gPending.push_back({fault, std::max(skip, 0)});
+  gAny.store(true, std::memory_order_release);
+}
+
+void ClearFaults() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gPending.clear();
+  gAny.store(false, std::memory_order_release);
+}
+
+bool ShouldFail(Fault fault) {
+  if (!gAny.load(std::memory_order_acquire)) return false;
+  std::lock_guard<std::mutex> lock(gMutex);
+  auto due = std::find_if(gPending.begin(), gPending.end(),
+                          [fault](const Pending& p) { return p.fault == fault && p.skip == 0; });
+  if (due != gPending.end()) {
+    gPending.erase(due);
+    gAny.store(!gPending.empty(), std::memory_order_release);
+    return true;
+  }
+  for (Pending& p : gPending)
+    if (p.fault == fault) --p.skip;
+  return false;
+}
+
+}  // namespace sim

@@ -1,0 +1,15 @@
+// Drives the real message loop of the calling thread in tests.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+namespace larktest {
+
+// Dispatches the calling thread's messages until cond() holds or timeoutMs of real
+// time have passed; answers whether cond() held. cond is checked before each wait.
+bool PumpUntil(const std::function<bool()>& cond, uint32_t timeoutMs = 5000);
+// Dispatches everything that is pending now, without waiting. Answers how many.
+int PumpPending();
+
+}  // namespace larktest
