@@ -1,7 +1,8 @@
 # The two entry points of the README. Both install what is missing first.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps clean
+.PHONY: run test build deps clean fuzz
+FUZZ_SECONDS ?= 15
 
 deps:
 	scripts/install-deps
@@ -21,5 +22,19 @@ test: deps
 	cmake --build build-test -j $(JOBS)
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 
+# Builds the fuzz targets with clang and runs each for FUZZ_SECONDS on a copy of its
+# seed corpus (CI runs them briefly after the tests).
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARK_FUZZ=ON
+	cmake --build build-fuzz -j $(JOBS)
+	set -e; for t in build-fuzz/fuzz/fuzz_*; do \
+	  name=$$(basename $$t); corpus=build-fuzz/corpus/$${name#fuzz_}; \
+	  mkdir -p $$corpus; cp -n fuzz/corpus/$${name#fuzz_}/* $$corpus/ 2>/dev/null || true; \
+	  echo "== $$name"; \
+	  if ! $$t -max_total_time=$(FUZZ_SECONDS) -max_len=4096 $$corpus > build-fuzz/$$name.log 2>&1; then \
+	    tail -40 build-fuzz/$$name.log; exit 1; fi; \
+	  tail -1 build-fuzz/$$name.log; \
+	done
+
 clean:
-	rm -rf build build-test
+	rm -rf build build-test build-fuzz
