@@ -108,8 +108,9 @@ Integer PosEx(const AnsiString& sub, const AnsiString& s, Integer offset) {
 }
 
 AnsiString Copy(const AnsiString& s, Integer index, Integer count) {
-  const Int64 start = index < 1 ? 0 : Int64{index} - 1;
-  if (count < 1 || start >= Len(s)) return {};
+  if (index < 1 || count < 1) return {};
+  const Int64 start = Int64{index} - 1;
+  if (start >= Len(s)) return {};
   const Int64 available = Len(s) - start;
   return s.substr(static_cast<size_t>(start), static_cast<size_t>(count < available ? count : available));
 }

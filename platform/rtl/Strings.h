@@ -13,8 +13,9 @@
 Integer Pos(const AnsiString& sub, const AnsiString& s);
 // Like Pos but starts looking at 1-based position offset (0 when offset < 1 or past the end).
 Integer PosEx(const AnsiString& sub, const AnsiString& s, Integer offset = 1);
-// Count characters of s from 1-based index. An index below 1 counts as 1 (the
-// framework clamps it), a count below 1 or an index past the end gives an empty text.
+// At most count characters of s from 1-based index. It never fails: a copy that
+// starts before the first or after the last character, or has a count below 1, is
+// empty (the system's text handling relies on a position of 0 giving nothing).
 AnsiString Copy(const AnsiString& s, Integer index, Integer count);
 // Removes count characters from 1-based index (fewer when the text ends first);
 // nothing happens when index is out of range or count is below 1.
