@@ -143,7 +143,9 @@ void InheritSelectLocked(SocketEntry& e, const SocketEntry& listener) {
 }
 
 void PurgeNotificationsLocked(const SocketEntry& e) {
-  for (const auto& [hwnd, msg] : e.targets) {
+  for (const auto& target : e.targets) {
+    const HWND hwnd = target.first;
+    const UINT msg = target.second;
     larkwin::WindowOwner owner;
     if (!larkwin::GetWindowOwner(hwnd, &owner)) continue;
     std::lock_guard<std::mutex> lock(owner.queue->mutex);
