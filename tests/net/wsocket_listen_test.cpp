@@ -1,6 +1,7 @@
 // Serving: Listen, Accept and Dup with python3 clients on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "net/WSocket.h"
 #include "platform/sim/Winsock.h"
 #include "tests/net/net_test_support.h"
+#include "tests/support/Peers.h"
 #include "tests/support/Pump.h"
 
 namespace {
@@ -164,6 +166,61 @@ TEST(WSocketListen, UdpListenerReceivesDatagrams) {
   ASSERT_EQ(sender.GetState(), wsConnected);
   EXPECT_EQ(sender.SendStr("datagram"), 8);
   ASSERT_TRUE(PumpUntil([&] { return log.Received == "datagram"; })) << log.Received;
+}
+
+}  // namespace
+
+namespace {
+
+// An HTTP/1.0 answer from a listening TWSocket to curl: what a real client sees of
+// Listen, Accept, Dup, the send queue and the end of sending.
+TEST(WSocketListen, ServesCurlAWholeAnswer) {
+  const std::string curl = larktest::RequireProgram("curl");
+  if (curl.empty()) return;
+  const std::string body(100000, 'x');
+  TWSocket listener(nullptr);
+  std::unique_ptr<TWSocket> served;
+  std::string request;
+  bool answered = false;
+  listener.OnSessionAvailable = [&](TObject*, Word) {
+    served = std::make_unique<TWSocket>(nullptr);
+    TWSocket* c = served.get();
+    c->OnDataAvailable = [&, c](TObject*, Word) {
+      request += c->ReceiveStr();
+      if (answered || request.find("\r\n\r\n") == std::string::npos) return;
+      answered = true;
+      // Once everything queued is with the system, end the sending side: the peer
+      // reads it all and closes. (A close here would reset the connection, as the
+      // default linger setting asks, and could lose what is still in flight.)
+      c->OnDataSent = [c](TObject*, Word) { c->Shutdown(1); };
+      c->SendStr("HTTP/1.0 200 OK\r\nContent-Length: " + std::to_string(body.size()) +
+                 "\r\nContent-Type: text/plain\r\n\r\n" + body);
+    };
+    c->Dup(listener.Accept());
+  };
+  listener.SetAddr("127.0.0.1");
+  listener.SetPort("0");
+  listener.Listen();
+  const std::string port = listener.GetXPort();
+
+  larktest::TempDir dir;
+  larktest::PeerProcess client;
+  ASSERT_TRUE(client.Start({curl, "-s", "-o", dir.Path() + "body", "-w", "status=%{http_code}",
+                            "http://127.0.0.1:" + port + "/feed.xml"}));
+  ASSERT_TRUE(PumpUntil([&] { return !client.Running(); }, 20000)) << client.Log();
+  EXPECT_NE(client.Log().find("status=200"), std::string::npos) << client.Log();
+  EXPECT_EQ(request.rfind("GET /feed.xml HTTP/1.1\r\n", 0), 0u) << request;
+  std::string received;
+  if (FILE* f = std::fopen((dir.Path() + "body").c_str(), "rb")) {
+    char buffer[65536];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) received.append(buffer, n);
+    std::fclose(f);
+  }
+  EXPECT_EQ(received.size(), body.size());
+  EXPECT_TRUE(received == body);
+  EXPECT_TRUE(PumpUntil([&] { return served->GetState() == wsClosed; }));
+  listener.Close();
 }
 
 }  // namespace
