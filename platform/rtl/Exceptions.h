@@ -43,6 +43,7 @@ LARK_DECLARE_EXCEPTION(EStringListError, Exception);
 LARK_DECLARE_EXCEPTION(EComponentError, Exception);
 LARK_DECLARE_EXCEPTION(EInvalidOperation, Exception);
 LARK_DECLARE_EXCEPTION(EInvalidPointer, Exception);
+LARK_DECLARE_EXCEPTION(EInvalidCast, Exception);
 LARK_DECLARE_EXCEPTION(EOutOfMemory, Exception);
 LARK_DECLARE_EXCEPTION(EOutOfResources, EOutOfMemory);
 LARK_DECLARE_EXCEPTION(EThread, Exception);
