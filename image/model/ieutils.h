@@ -1,7 +1,9 @@
-// Shared helpers of the image library that need no drawing: the hash set of colour
-// counters, row lengths and bit helpers, memory-mapped temporary storage, the JPEG
+// Shared helpers of the image library: the hash set of colour counters, row
+// lengths and bit helpers, memory-mapped temporary storage, the JPEG
 // marker and IPTC lists with their stream forms, the word lookup, small item lists,
-// geometry, CIELAB, string streams, system queries and the scrolling parameters.
+// geometry, CIELAB, string streams, system queries and the scrolling parameters;
+// at the end, the few that need the drawing layer (framework pixel formats,
+// rectangle copies with framework bitmaps and pixel stores, DrawDib fallbacks).
 //
 // Index rules. The metadata lists (TIEMarkerList, TIEIPTCInfoList) raise EListError
 // "List index out of bounds (N)" for an index outside the list, as the framework's
@@ -18,6 +20,7 @@
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Types.h"
+#include "platform/win/GdiDrawDib.h"
 #include "platform/win/WinTypes.h"
 
 // ===========================================================================
@@ -654,3 +657,67 @@ class TIEMouseWheelParams : public TObject {
   Integer Value = 8;  // per wheel notch
   TIEMouseWheelParamsZoomPosition ZoomPosition = iemwCenter;
 };
+
+// ===========================================================================
+// Framework pixel formats, rectangle copies and DrawDib fallbacks
+// (ieutils_graphics.cpp; the helpers that need the drawing layer)
+
+enum class TPixelFormat : Byte;  // platform/vcl/Graphics.h
+class TBitmap;                   // platform/vcl/Graphics.h
+class TIEBitmap;                 // image/model/iebitmap.h
+
+// Bits per pixel of a framework format: 1, 4, 8, 15, 16, 24 or 32; 0 for pfDevice
+// and pfCustom.
+Integer _Pixelformat2BitCount(TPixelFormat format);
+// The length of a scan line of a framework bitmap of that width and format:
+// _BitmapRowLen of its bit count, of 16 bits for pf15bit (whose pixels are 16-bit
+// words); 0 for pfDevice and pfCustom.
+Integer _PixelFormat2RowLen(Integer width, TPixelFormat format);
+// The framework format of 1, 4, 8, 15, 16, 24 or 32 bits; pfCustom for any other
+// count.
+TPixelFormat _Bitcount2Pixelformat(Integer bits);
+
+// Copies a width x height rectangle between a bottom-up DIB buffer (rows of
+// dstRowLen bytes and dstBitCount bits per pixel; the rectangle starts at column
+// dstX of memory row dstY) and a framework bitmap (the rectangle at srcX, srcY, row
+// 0 at the top). Buffer row dstY + k pairs with bitmap row srcY + height - 1 - k, so
+// the picture keeps its way up. direction 1 copies the bitmap into the buffer, 0
+// the buffer into the bitmap; other values copy nothing.
+//
+// Depths: pf1bit with a 1-bit buffer bit for bit, and (direction 1 only) into a
+// 24-bit buffer as white (bit 1) or black; pf8bit with an 8-bit buffer by bytes; pf24bit with a 24-bit
+// buffer by TRGB. Any other pairing copies nothing.
+//
+// Clipping: only pixels that lie inside the bitmap, at buffer columns that fit in
+// dstRowLen and at buffer rows and columns not below 0 are copied; the others of
+// the rectangle are left alone on both sides. The buffer must hold the memory rows
+// the rectangle reaches.
+void IEBitmapMapXCopy(void* dst, Integer dstRowLen, Integer dstBitCount, TBitmap* bitmap,
+                      Integer dstX, Integer dstY, Integer srcX, Integer srcY, Integer width,
+                      Integer height, Integer direction);
+// The same copy with a pixel store: ie1g as pf1bit, ie8p and ie8g as pf8bit, ie24RGB
+// as pf24bit; ie16g and empty stores copy nothing. A copy into the store clears its
+// Full flag.
+void IEBitmapMapXCopy(void* dst, Integer dstRowLen, Integer dstBitCount, TIEBitmap* bitmap,
+                      Integer dstX, Integer dstY, Integer srcX, Integer srcY, Integer width,
+                      Integer height, Integer direction);
+
+// DrawDib fallbacks, with DrawDibDraw's arguments and answer. The source rectangle
+// counts from the top of the picture on every path, as DrawDibDraw counts it.
+//
+// DrawDibDrawEmu: with a DrawDib handle, DrawDibDraw; without one, a 24-bit DIB is
+// drawn through a DrawDib handle opened for the call, any other through
+// DrawDibDraw2.
+BOOL DrawDibDrawEmu(HDRAWDIB hdd, HDC hdc, Integer xDst, Integer yDst, Integer dxDst,
+                    Integer dyDst, const BITMAPINFOHEADER* header, const void* bits, Integer xSrc,
+                    Integer ySrc, Integer dxSrc, Integer dySrc, UINT flags);
+// StretchDIBits with SRCCOPY and the DC's stretch mode, whatever the handle and the
+// flags. Null bits and sizes of -1 mean what they mean to DrawDibDraw. FALSE when
+// nothing could be drawn: no header or a bad one, a bad DC, no source rows.
+BOOL DrawDibDraw2(HDRAWDIB hdd, HDC hdc, Integer xDst, Integer yDst, Integer dxDst,
+                  Integer dyDst, const BITMAPINFOHEADER* header, const void* bits, Integer xSrc,
+                  Integer ySrc, Integer dxSrc, Integer dySrc, UINT flags);
+
+// The pixel stores and the mask belong to this unit too.
+#include "image/model/iebitmap.h"
+#include "image/model/iemask.h"
