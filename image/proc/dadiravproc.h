@@ -242,3 +242,9 @@ inline constexpr TFlipDir fdVertical = TFlipDir::fdVertical;      // mirror top-
 
 // Mirrors an ie24RGB or ie1g store in place; other formats are left unchanged.
 void _FlipEx(TIEBitmap* bitmap, TFlipDir dir);
+
+// The unit's other topics, each in a header of its own.
+#include "image/proc/dadiravproc_colour.h"
+#include "image/proc/dadiravproc_resample.h"
+#include "image/proc/dadiravproc_rotate.h"
+#include "image/proc/dadiravproc_component.h"

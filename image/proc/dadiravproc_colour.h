@@ -1,0 +1,4 @@
+// Unit dadiravproc, continued: see dadiravproc.h.
+#pragma once
+
+#include "image/proc/dadiravproc.h"
