@@ -192,11 +192,13 @@ HGLOBAL _CopyBitmaptoDIBEx(TIEBaseBitmap* source, Integer x1, Integer y1, Intege
 // at dib (-1: unknown, then a handle's size is asked of the global memory); rows,
 // colour table and masks are never read beyond it. Answers biBitCount, or 0 when
 // the DIB is refused (damaged header, run-length or top-down DIBs, sizes beyond the
-// bytes present, YUV layouts) and dest is left as it was.
+// bytes present) and dest is left as it was.
 //
 // _CopyDIB2BitmapEx: dest becomes ie1g for 1-bit DIBs whose colour table is black
 // and white (inverted for white and black), else ie24RGB through the colour table
-// or masks.
+// or masks. YUV frames (a FOURCC in biCompression, the frame at bits or after the
+// header) go through the YUV converters into ie24RGB; _IECopyDIB2Bitmap2Ex refuses
+// them.
 Word _CopyDIB2BitmapEx(uintptr_t dib, TIEBaseBitmap* dest, const void* bits, bool isPointer,
                        Int64 dibSize = -1);
 // dest becomes a 1-bit (1-bit DIBs) or 24-bit section holding the DIB drawn at its

@@ -87,30 +87,6 @@ void RowGrays(TIEBitmap* source, const Byte* row, Integer width, Byte* out) {
   }
 }
 
-// The mean colour of the whole store: per row the channel sums divided by the width,
-// added up and divided by the height.
-TRGB MeanColor(TIEBitmap* bitmap) {
-  const Integer width = bitmap->GetWidth();
-  const Integer height = bitmap->GetHeight();
-  std::vector<TRGB> colors(static_cast<size_t>(width));
-  Int64 r = 0, g = 0, b = 0;
-  for (Integer y = 0; y < height; ++y) {
-    RowColors(static_cast<const Byte*>(bitmap->GetScanLine(y)), bitmap->GetPixelFormat(),
-              bitmap->GetPaletteBuffer(), 0, width, colors.data());
-    Int64 rs = 0, gs = 0, bs = 0;
-    for (const TRGB& c : colors) {
-      rs += c.r;
-      gs += c.g;
-      bs += c.b;
-    }
-    r += rs / width;
-    g += gs / width;
-    b += bs / width;
-  }
-  return TRGB{static_cast<Byte>(b / height), static_cast<Byte>(g / height),
-              static_cast<Byte>(r / height)};
-}
-
 // Kapur's maximum-entropy threshold of the grey histogram; -2 when no split of the
 // levels has a positive criterion (an image of one level).
 Integer MaxEntropyThreshold(TIEBitmap* source) {
@@ -215,8 +191,9 @@ void _ConvertToBWThresholdEx(TIEBitmap* source, TIEBitmap* dest, Integer thresho
   if (threshold == -2) {
     threshold = MaxEntropyThreshold(source);
   } else if (threshold == -1) {
-    const TRGB mean = MeanColor(source);
-    threshold = Gray(mean.r, mean.g, mean.b);
+    Integer r, g, b;
+    _GetMediaContrastRGB(source, r, g, b);
+    threshold = Gray(static_cast<Byte>(r), static_cast<Byte>(g), static_cast<Byte>(b));
   }
 
   const Integer width = source->GetWidth();

@@ -1,6 +1,7 @@
 // Copies between framework bitmaps, pixel stores and packed DIBs, and the exact
 // bit-run copy of 1-bit rows.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -147,8 +148,8 @@ struct DibLayout {
 };
 
 // Reads and checks the header. size < 0: the bytes present are not known. Refuses
-// (false) damaged headers, top-down and run-length DIBs, YUV layouts and pixel data
-// beyond the bytes present.
+// (false) damaged headers, top-down and run-length DIBs, YUV layouts (ReadYuvDib
+// reads those) and pixel data beyond the bytes present.
 bool ReadDibLayout(const Byte* dib, Int64 size, const void* bits, DibLayout& out) {
   if (dib == nullptr || (size >= 0 && size < 40)) return false;
   const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib);
@@ -282,6 +283,65 @@ class DibAccess {
   const Byte* address_ = nullptr;
   Int64 size_ = -1;
 };
+
+
+// YUV frames named by a FOURCC in biCompression, read by the converters of
+// dadiravproc_colour.h. The flag of most layouts is "top-down" for a positive
+// height; Y41P and cyuv take it for a negative one.
+using YuvConverter = bool (*)(const Byte*, TIEBaseBitmap*, bool, Int64);
+struct YuvLayout {
+  char fourcc[5];
+  YuvConverter convert;
+  bool negativeHeightTopDown;
+};
+constexpr YuvLayout kYuvLayouts[] = {
+    {"I420", _CopyI420ToBitmap, false}, {"IYUV", _CopyI420ToBitmap, false},
+    {"Y211", _CopyY211ToBitmap, false}, {"IYU1", _CopyIYU1ToBitmap, false},
+    {"YV12", _CopyYV12ToBitmap, false}, {"IYU2", _CopyIYU2ToBitmap, false},
+    {"YUY2", _CopyYUY2ToBitmap, false}, {"YUNV", _CopyYUY2ToBitmap, false},
+    {"YVU9", _CopyYVU9ToBitmap, false}, {"CLJR", _CopyCLJRToBitmap, false},
+    {"YVYU", _CopyYVYUToBitmap, false}, {"UYNV", _CopyUYVYToBitmap, false},
+    {"UYVY", _CopyUYVYToBitmap, false}, {"Y41P", _CopyY41PToBitmap, true},
+    {"cyuv", _CopyUYVYToBitmap, true},
+};
+
+const YuvLayout* FindYuvLayout(DWORD compression) {
+  for (const YuvLayout& l : kYuvLayouts) {
+    const DWORD code = DWORD{static_cast<Byte>(l.fourcc[0])} | (DWORD{static_cast<Byte>(l.fourcc[1])} << 8) |
+                       (DWORD{static_cast<Byte>(l.fourcc[2])} << 16) |
+                       (DWORD{static_cast<Byte>(l.fourcc[3])} << 24);
+    if (code == compression) return &l;
+  }
+  return nullptr;
+}
+
+// Reads a YUV DIB into dest (ie24RGB). The frame is at bits, or right after the
+// header. Answers false, with dest untouched, for anything else or a frame that is
+// damaged or shorter than its size needs.
+bool ReadYuvDib(const Byte* dib, Int64 size, const void* bits, TIEBaseBitmap* dest, Word& bitCount) {
+  if (dib == nullptr || (size >= 0 && size < 40)) return false;
+  const auto* header = reinterpret_cast<const BITMAPINFOHEADER*>(dib);
+  const YuvLayout* layout = FindYuvLayout(header->biCompression);
+  if (layout == nullptr) return false;
+  if (header->biSize < 40 || (size >= 0 && header->biSize > size)) return false;
+  if (header->biWidth <= 0 || header->biHeight == 0 || header->biHeight == INT32_MIN) return false;
+  const Integer width = header->biWidth;
+  const Integer height = header->biHeight < 0 ? -header->biHeight : header->biHeight;
+  const bool topDown = layout->negativeHeightTopDown ? header->biHeight < 0 : header->biHeight > 0;
+  const Byte* frame = bits != nullptr ? static_cast<const Byte*>(bits) : dib + header->biSize;
+  const Int64 frameSize = bits != nullptr || size < 0 ? -1 : size - header->biSize;
+  // Converted aside first, so that a refused frame leaves dest as it was.
+  TIEBitmap converted;
+  converted.Allocate(width, height, ie24RGB);
+  if (converted.GetWidth() != width || converted.GetHeight() != height) return false;
+  if (!layout->convert(frame, &converted, topDown, frameSize)) return false;
+  dest->Allocate(width, height, ie24RGB);
+  if (dest->GetWidth() != width || dest->GetHeight() != height) return false;
+  for (Integer y = 0; y < height; ++y)
+    std::memcpy(dest->GetScanLine(y), converted.GetScanLine(y), static_cast<size_t>(width) * 3);
+  bitCount = header->biBitCount;
+  return true;
+}
 
 }  // namespace
 
@@ -441,6 +501,8 @@ Word _CopyDIB2BitmapEx(uintptr_t dib, TIEBaseBitmap* dest, const void* bits, boo
                        Int64 dibSize) {
   if (dest == nullptr || dib == 0) return 0;
   DibAccess access(dib, isPointer, dibSize);
+  Word yuvBitCount = 0;
+  if (ReadYuvDib(access.Address(), access.Size(), bits, dest, yuvBitCount)) return yuvBitCount;
   DibLayout layout;
   if (!ReadDibLayout(access.Address(), access.Size(), bits, layout)) return 0;
   const Integer width = layout.width;

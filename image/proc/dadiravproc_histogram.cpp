@@ -18,32 +18,12 @@ namespace {
 
 bool Is24(TIEBitmap* bitmap) { return HasPixels(bitmap) && bitmap->GetPixelFormat() == ie24RGB; }
 
-// Integer HSV: hue 0..359, saturation and value 0..99.
-void ToHSV(TRGB c, Integer& h, Integer& s, Integer& v) {
-  const auto scale = [](Byte x) { return static_cast<Integer>(Round(x / 255.0 * 99.0)); };
-  const Integer r = scale(c.r), g = scale(c.g), b = scale(c.b);
-  v = std::max({r, g, b});
-  const Integer d = v - std::min({r, g, b});
-  s = v == 0 ? 0 : d * 99 / v;
-  if (s == 0) {
-    h = 0;
-    return;
-  }
-  if (r == v)
-    h = (g - b) * 60 / d;
-  else if (g == v)
-    h = (b - r) * 60 / d + 120;
-  else
-    h = (r - g) * 60 / d + 240;
-  if (h < 0) h += 360;
-}
-
 // The grey picture of one channel: 0..2 blue, green, red; 10..12 hue, saturation,
 // value.
 Byte ChannelLevel(TRGB c, Integer channel) {
   if (channel < 3) return channel == 0 ? c.b : (channel == 1 ? c.g : c.r);
   Integer h, s, v;
-  ToHSV(c, h, s, v);
+  RGB2HSV(c, h, s, v);
   switch (channel) {
     case 11:
       return static_cast<Byte>(Trunc(s / 99.0 * 255.0));

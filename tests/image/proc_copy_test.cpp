@@ -369,7 +369,12 @@ TEST(ProcCopy, DibReaderRefusesWhatItCannotReadSafely) {
       {"table larger than the depth allows", [](DibBuilder& d) { d.header.biClrUsed = 257; }, 0},
       {"unknown depth", [](DibBuilder& d) { d.header.biBitCount = 7; }, 0},
       {"header size beyond the data", [](DibBuilder& d) { d.header.biSize = 100000; }, 0},
-      {"YUV layout", [](DibBuilder& d) { d.header.biCompression = 0x32595559; }, 0},
+      {"YUV frame beyond the data",
+       [](DibBuilder& d) {
+         d.header.biCompression = 0x32595559;  // YUY2: 4 bytes per 2 pixels
+         d.header.biWidth = 1000;
+       },
+       0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
