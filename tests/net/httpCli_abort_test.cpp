@@ -1,0 +1,231 @@
+// Abort and re-entrancy: Abort while idle, while looking up, while waiting for the
+// header and inside OnDocData, each followed at once by a new request that
+// succeeds; a new request started inside an event of the previous one; stale
+// messages of an aborted request; Abort while a relocation is pending.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "net/HttpProt.h"
+#include "platform/rtl/Streams.h"
+#include "platform/sim/Resolver.h"
+#include "tests/net/httpCli_test_support.h"
+#include "tests/support/CannedServer.h"
+#include "tests/support/HttpPeers.h"
+
+namespace {
+
+using httpclitest::CliLog;
+using httpclitest::WaitDone;
+using larktest::CannedServer;
+using larktest::NginxServer;
+
+bool ServeCase(CannedServer& server, const std::string& name) {
+  const std::string error = server.LoadCase(httpclitest::DataPath("http/" + name));
+  EXPECT_EQ(error, "");
+  return error.empty() && server.Start();
+}
+
+// The events recorded from index from on.
+std::vector<std::string> From(const CliLog& log, size_t from) {
+  return std::vector<std::string>(log.Events.begin() + static_cast<long>(from), log.Events.end());
+}
+
+int CountIn(const std::vector<std::string>& events, const std::string& event) {
+  int n = 0;
+  for (const std::string& e : events) n += e == event ? 1 : 0;
+  return n;
+}
+
+class HttpCliAbort : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(nginx.Start());
+    nginx.WriteFile("small.txt", "small document\n");
+    big = nginx.AddPatternFile("big.bin", 1 << 20);
+    ASSERT_FALSE(big.empty());
+  }
+  // A new request for small.txt succeeds, with exactly one OnRequestDone and no
+  // other ready state than its own last one.
+  void ExpectNewRequestSucceeds(THttpCli& cli, CliLog& log, size_t from) {
+    ASSERT_TRUE(larktest::PumpUntil([&] { return log.Has("done GET 0"); }, 20000))
+        << ::testing::PrintToString(From(log, from));
+    httpclitest::Settle(200);
+    const std::vector<std::string> events = From(log, from);
+    EXPECT_EQ(CountIn(events, "state ready"), 1) << ::testing::PrintToString(events);
+    EXPECT_EQ(events.back(), "done GET 0") << ::testing::PrintToString(events);
+    EXPECT_EQ(CountIn(events, "done GET 0") + CountIn(events, "done GET 3"), 1)
+        << ::testing::PrintToString(events);
+    EXPECT_EQ(cli.GetStatusCode(), 200);
+    EXPECT_EQ(cli.GetState(), httpReady);
+  }
+  NginxServer nginx;
+  std::string big;
+};
+
+TEST_F(HttpCliAbort, IdleAbortAnswersAtOnce) {
+  THttpCli cli(nullptr);
+  CliLog log(cli);
+  cli.SetRequestVer("1.1");
+  cli.SetURL(nginx.Url("/small.txt"));
+  cli.GetASync();
+  ASSERT_TRUE(WaitDone(log));
+  log.Clear();
+  // The kept-alive connection closes, and OnRequestDone comes before Abort returns.
+  cli.Abort();
+  EXPECT_EQ(log.Events, (std::vector<std::string>{"closed", "state ready", "done GET 0"}));
+  EXPECT_EQ(cli.GetStatusCode(), 200);
+  EXPECT_EQ(cli.GetReasonPhrase(), "OK");
+  httpclitest::Settle();
+  EXPECT_EQ(log.Done, 1);
+  // And a new request runs as usual.
+  log.Clear();
+  cli.GetASync();
+  ExpectNewRequestSucceeds(cli, log, 0);
+  EXPECT_EQ(log.Body, "small document\n");
+}
+
+TEST_F(HttpCliAbort, AbortDuringTheLookupThenANewRequest) {
+  sim::SetNameResolver([](const std::string&) {
+    sim::ResolverAnswer answer;
+    answer.addresses.push_back(winsock::htonl(winsock::INADDR_LOOPBACK));
+    answer.delayMs = 300;
+    return answer;
+  });
+  THttpCli cli(nullptr);
+  CliLog log(cli);
+  cli.SetURL("http://slow.example.test:" + std::to_string(nginx.Port()) + "/small.txt");
+  cli.GetASync();
+  ASSERT_EQ(cli.GetState(), httpDnsLookup);
+  cli.Abort();
+  EXPECT_EQ(From(log, 2), (std::vector<std::string>{"state aborting", "closed", "state ready"}));
+  EXPECT_EQ(cli.GetStatusCode(), 404);
+  EXPECT_EQ(cli.GetReasonPhrase(), "Connection aborted on request");
+  const size_t from = log.Events.size();
+  cli.SetURL(nginx.Url("/small.txt"));
+  cli.GetASync();
+  ExpectNewRequestSucceeds(cli, log, from);
+  EXPECT_EQ(log.Body, "small document\n");
+  sim::SetNameResolver(nullptr);
+}
+
+// The aborted request's set-ready and request-done messages are stale once the new
+// request has started: they neither make it ready early nor report for it.
+TEST_F(HttpCliAbort, AbortWhileWaitingForTheHeaderThenANewRequest) {
+  CannedServer silent;
+  ASSERT_TRUE(ServeCase(silent, "httpcli-silent.case"));
+  THttpCli cli(nullptr);
+  CliLog log(cli);
+  cli.SetURL(silent.Url("/"));
+  cli.GetASync();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return cli.GetState() == httpWaitingHeader; }));
+  httpclitest::Settle(50);
+  cli.Abort();
+  EXPECT_EQ(cli.GetState(), httpReady);
+  const size_t from = log.Events.size();
+  cli.SetURL(nginx.Url("/small.txt"));
+  cli.GetASync();
+  ExpectNewRequestSucceeds(cli, log, from);
+  EXPECT_EQ(log.Body, "small document\n");
+}
+
+TEST_F(HttpCliAbort, AbortInsideOnDocDataThenANewRequestFromThere) {
+  THttpCli cli(nullptr);
+  CliLog log(cli);
+  log.LogDocData = false;
+  cli.SetURL(nginx.Url("/big.bin"));
+  size_t from = 0;
+  bool restarted = false;
+  log.OnDocDataHook = [&](Integer) {
+    if (restarted) return;
+    restarted = true;
+    cli.Abort();
+    from = log.Events.size();
+    log.Body.clear();
+    cli.SetURL(nginx.Url("/small.txt"));
+    cli.GetASync();
+  };
+  cli.GetASync();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return restarted; }));
+  ExpectNewRequestSucceeds(cli, log, from);
+  // The aborted document ended inside Abort.
+  const std::vector<std::string> before(log.Events.begin(), log.Events.begin() + static_cast<long>(from));
+  EXPECT_EQ(CountIn(before, "doc-end"), 1);
+  EXPECT_EQ(CountIn(before, "state aborting"), 1);
+  EXPECT_EQ(log.Body, "small document\n");
+  EXPECT_EQ(cli.GetRcvdCount(), 15);
+}
+
+// An HTTP/1.0 document whose OnDocEnd starts the next request: the end of the old
+// response does not close the new connection.
+TEST_F(HttpCliAbort, NewRequestStartedInsideOnDocEndKeepsItsConnection) {
+  THttpCli cli(nullptr);
+  CliLog log(cli);
+  log.LogDocData = false;
+  TMemoryStream stream;
+  cli.SetRcvdStream(&stream);
+  cli.SetURL(nginx.Url("/small.txt"));
+  size_t from = 0;
+  log.Hook = [&](const std::string& event) {
+    if (event != "doc-end" || from != 0) return;
+    cli.Abort();
+    from = log.Events.size();
+    stream.Clear();
+    cli.SetURL(nginx.Url("/big.bin"));
+    cli.GetASync();
+  };
+  cli.GetASync();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return log.Has("done GET 0"); }, 20000));
+  httpclitest::Settle(200);
+  const std::vector<std::string> events = From(log, from);
+  EXPECT_EQ(CountIn(events, "done GET 0"), 1) << ::testing::PrintToString(events);
+  EXPECT_EQ(cli.GetRcvdCount(), 1 << 20);
+  EXPECT_EQ(stream.GetSize(), 1 << 20);
+  EXPECT_TRUE(std::string(static_cast<const char*>(stream.Memory()), 1 << 20) ==
+              larktest::PatternBytes(1 << 20));
+}
+
+// Abort alone lets a pending relocation go on; GetASync after Abort supersedes it.
+TEST_F(HttpCliAbort, PendingRelocationSurvivesAbortButNotANewRequest) {
+  {
+    CannedServer server;
+    ASSERT_TRUE(ServeCase(server, "httpcli-relocate-slow-body.case"));
+    THttpCli cli(nullptr);
+    CliLog log(cli);
+    cli.SetURL(server.Url("/first"));
+    cli.GetASync();
+    ASSERT_TRUE(larktest::PumpUntil([&] { return log.Has("doc-data"); }));
+    cli.Abort();
+    EXPECT_EQ(cli.GetState(), httpReady);
+    ASSERT_TRUE(WaitDone(log));
+    httpclitest::Settle(200);
+    EXPECT_EQ(log.Done, 1);
+    EXPECT_EQ(log.Events.back(), "done GET 0");
+    EXPECT_EQ(cli.GetStatusCode(), 200);
+    EXPECT_EQ(log.Count("location"), 1);
+    EXPECT_EQ(log.Body.substr(log.Body.size() - 4), "next");
+    EXPECT_EQ(cli.GetLocation(), server.Url("/next"));
+  }
+  {
+    CannedServer server;
+    ASSERT_TRUE(ServeCase(server, "httpcli-relocate-slow-body.case"));
+    THttpCli cli(nullptr);
+    CliLog log(cli);
+    cli.SetURL(server.Url("/first"));
+    cli.GetASync();
+    ASSERT_TRUE(larktest::PumpUntil([&] { return log.Has("doc-data"); }));
+    cli.Abort();
+    const size_t from = log.Events.size();
+    log.Body.clear();
+    cli.SetURL(nginx.Url("/small.txt"));
+    cli.GetASync();
+    ExpectNewRequestSucceeds(cli, log, from);
+    EXPECT_EQ(log.Body, "small document\n");
+    // The relocation's request never went out.
+    httpclitest::Settle(200);
+    EXPECT_EQ(server.Requests().size(), 1u);
+  }
+}
+
+}  // namespace
