@@ -267,6 +267,25 @@ class TIEBitmap : public TIEBaseBitmap {
   void Resize(Integer newWidth, Integer newHeight, Integer value, Integer alphaValue,
               TIEHAlign horizontal, TIEVAlign vertical);
 
+  // --- Rendering (ieutils_render.cpp)
+  // Draws the source rectangle zoomed into the destination rectangle of a pf24bit
+  // framework bitmap (other formats: nothing). scanLines: the bitmap's row
+  // addresses, or null. xLut / yLut: the source column / row of each destination
+  // column / row, indexed by x - xDst / y - yDst, or null. updateRect limits the
+  // drawn area (its right and bottom are the last columns and rows drawn); null: no
+  // limit. Whatever falls outside the bitmap, or reads outside the store, is not
+  // drawn. transparency 255 is opaque. With a filter other than rfNone and a size
+  // change the rectangle is resampled first.
+  void RenderToTBitmap(TBitmap* bitmap, Byte** scanLines, const Integer* xLut, const Integer* yLut,
+                       const TRect* updateRect, Integer xDst, Integer yDst, Integer dxDst,
+                       Integer dyDst, Integer xSrc, Integer ySrc, Integer dxSrc, Integer dySrc,
+                       bool useAlpha, bool reuseRows, Integer transparency, TResampleFilter filter);
+  // Draws the whole store resampled to dxDst x dyDst at (xDst, yDst) on the canvas,
+  // in horizontal bands bounded by MemoryLimit; gamma > 0 and not 1 corrects colour
+  // bands. Nothing when either size is below 1.
+  void RenderToCanvas(TCanvas* canvas, Integer xDst, Integer yDst, Integer dxDst, Integer dyDst,
+                      TResampleFilter filter, double gamma);
+
  private:
   struct FreeDeleter {
     void operator()(Byte* p) const noexcept;

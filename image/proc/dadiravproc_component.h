@@ -1,4 +1,332 @@
-// Unit dadiravproc, continued: see dadiravproc.h.
+// Unit dadiravproc, continued: see dadiravproc.h. The processing component
+// TDadirAvProc with its undo and redo stacks, and the transition effects.
 #pragma once
 
+#include <functional>
+#include <memory>
+#include <random>
+#include <vector>
+
 #include "image/proc/dadiravproc.h"
+#include "platform/rtl/Component.h"
+#include "platform/vcl/Graphics.h"
+#include "platform/win/WinTypes.h"
+
+class TIEBitmap;
+class TIEMask;
+class TTimer;
+
+// ===========================================================================
+// Processing component
+
+// The kind of an undo or redo entry.
+enum class TIEUndoSource : Byte { ieuUnknown, ieuImage, ieuSelection };
+inline constexpr TIEUndoSource ieuUnknown = TIEUndoSource::ieuUnknown;
+inline constexpr TIEUndoSource ieuImage = TIEUndoSource::ieuImage;
+inline constexpr TIEUndoSource ieuSelection = TIEUndoSource::ieuSelection;
+
+// Works on the pixels of one holder: its own store (at creation), a caller's
+// framework bitmap (wrapped without copying) or a caller's pixel store (borrowed).
+// Every changing operation runs one frame: find the store, check the format, record
+// an undo entry, limit the work to the selection, run the worker, Update.
+class TDadirAvProc : public TComponent {
+ public:
+  LARK_CLASS_NAME(TDadirAvProc)
+  // The worker of an operation: the store and the rectangle (right, bottom exclusive).
+  using TRectWorker =
+      std::function<void(TIEBitmap* bitmap, Integer x1, Integer y1, Integer x2, Integer y2)>;
+
+  explicit TDadirAvProc(TComponent* owner);
+  ~TDadirAvProc() override;
+  TDadirAvProc(const TDadirAvProc&) = delete;
+  TDadirAvProc& operator=(const TDadirAvProc&) = delete;
+
+  // --- Attachment
+  // The framework bitmap the store wraps, or null.
+  TBitmap* GetAttachedBitmap() const noexcept { return attachedBitmap_; }
+  // The component's own store wraps bitmap (pf24bit or pf1bit) without copying; the
+  // bitmap must outlive its use here. A borrowed store is left to its owner: the
+  // component makes a store of its own first. Null releases the wrapped pixels and
+  // forgets the bitmap.
+  void SetAttachedBitmap(TBitmap* bitmap);
+  // The store the operations work on.
+  TIEBitmap* GetAttachedIEBitmap() const noexcept { return ieBitmap_; }
+  // Borrows bitmap; null leaves the component without a store (operations then do
+  // nothing).
+  void SetAttachedIEBitmap(TIEBitmap* bitmap);
+  // Forgets the attached framework bitmap, frees an owned store and borrows bitmap.
+  void SetIEBitmap(TIEBitmap* bitmap);
+  TIEBitmap* GetIEBitmap() const noexcept { return ieBitmap_; }
+
+  // --- Properties
+  bool GetAutoUndo() const noexcept { return autoUndo_; }
+  void SetAutoUndo(bool value) noexcept { autoUndo_ = value; }
+  // The colour for vacated or cleared pixels.
+  TColor GetReBackground() const noexcept { return background_; }
+  void SetReBackground(TColor value) noexcept { background_ = value; }
+  TColor GetBackground() const noexcept { return GetReBackground(); }
+  void SetBackground(TColor value) noexcept { SetReBackground(value); }
+  TMsgLanguage GetMsgLanguage() const noexcept { return msgLanguage_; }
+  void SetMsgLanguage(TMsgLanguage value) noexcept { msgLanguage_ = value; }
+  TFont* GetPreviewFont() const noexcept { return previewFont_.get(); }
+  // Copies font into the component's own.
+  void SetPreviewFont(TFont* font);
+
+  // Progress in percent, handed to every worker with this component as sender.
+  TIEProgressEvent OnProgress;
+
+  // --- Selection and repaint
+  // The box and mask an operation works on: x1 = y1 = 0, x2, y2 = the store's size,
+  // no polygon and no mask; false when there is no selection.
+  virtual bool GetReSel(Integer& x1, Integer& y1, Integer& x2, Integer& y2, POINT*& polySel,
+                        Integer& polySelCount, TIEMask*& mask);
+  // Tells the holder that the image changed (an attached framework bitmap is
+  // marked modified).
+  virtual void Update();
+
+  // --- Undo and redo (entries count from the newest unless said otherwise)
+  virtual void SaveUndo(TIEUndoSource source = ieuImage);
+  void SaveUndoCaptioned(const AnsiString& caption, TIEUndoSource source = ieuImage);
+  virtual void Undo();
+  // Restores entry i without removing it; a negative i raises EListError.
+  virtual void UndoAt(Integer i);
+  virtual void SaveRedo(TIEUndoSource source = ieuImage);
+  void SaveRedoCaptioned(const AnsiString& caption, TIEUndoSource source = ieuImage);
+  virtual void ClearRedo();
+  virtual void Redo();
+  virtual void RedoAt(Integer i);
+  // Kind of entry i counted from the oldest; ieuUnknown outside the stack.
+  TIEUndoSource UndoPeekAt(Integer i) const;
+  TIEUndoSource RedoPeekAt(Integer i) const;
+  // Drops the newest entry.
+  void ClearUndo();
+  void ClearUndoAt(Integer i);
+  void ClearAllUndo();
+  void ClearAllRedo();
+  bool GetCanUndo() const noexcept { return !undo_.empty(); }
+  Integer GetUndoCount() const noexcept { return static_cast<Integer>(undo_.size()); }
+  Integer GetRedoCount() const noexcept { return static_cast<Integer>(redo_.size()); }
+  // Empty outside the stack; writing there is ignored.
+  AnsiString GetUndoCaptions(Integer i) const;
+  void SetUndoCaptions(Integer i, const AnsiString& caption);
+  AnsiString GetRedoCaptions(Integer i) const;
+  // Most entries per stack; a push first drops the oldest ones. Below 1 acts as 1.
+  Integer GetUndoLimit() const noexcept { return undoLimit_; }
+  void SetUndoLimit(Integer value) noexcept { undoLimit_ = value; }
+  TIELocation GetUndoLocation() const noexcept { return undoLocation_; }
+  void SetUndoLocation(TIELocation value) noexcept { undoLocation_ = value; }
+
+  // --- Operations over the geometry, histogram and black-and-white workers
+  // Mirrors the whole image (ie24RGB, ie1g); no undo entry, selection ignored.
+  void Flip(TFlipDir dir);
+  // Changes the canvas size, the old pixels at the alignment, new ones Background.
+  void ImageResize(Integer newWidth, Integer newHeight, TIEHAlign horizontal = iehLeft,
+                   TIEVAlign vertical = ievTop);
+  void HistAutoEqualize();
+  void HistEqualize(TRGB lowLimit, TRGB highLimit);
+  // Measures of the selection's bounding box; no undo entry, no Update.
+  void GetHistogram(PHistogram hist);
+  Integer CalcImageNumColors();
+  void CalcDensityHistogram(Integer* rowDensity, Integer* columnDensity, Integer rowScale,
+                            Integer columnScale);
+  // New images of the whole picture (null unless ie24RGB); the caller owns them.
+  std::unique_ptr<TIEBitmap> GetRGBChannel(Integer channel);
+  std::unique_ptr<TIEBitmap> GetHSVChannel(Integer channel);
+  void GetRGBChannelAll(TIEBitmap* r, TIEBitmap* g, TIEBitmap* b);
+  void GetHSVChannelAll(TIEBitmap* h, TIEBitmap* s, TIEBitmap* v);
+  // ie24RGB into ie1g, whole image.
+  void ConvertToBWOrdered();
+  void ConvertToBWThreshold(Integer threshold);
+  // ie1g into ie24RGB, whole image.
+  void ConvertTo24Bit();
+
+  // --- Point colour operations (selection-limited)
+  void HSLvar(Integer hueOffset, Integer satOffset, Integer lumOffset);
+  void HSVvar(Integer hueOffset, Integer satOffset, Integer valOffset);
+  // Around the mean colour of the whole image; images of 1 x 1 are left alone.
+  void Contrast(Integer amount);
+  void IntensityRGBall(Integer r, Integer g, Integer b);
+  void Negative();
+  void ConvertToGray();
+  void Fill(TRGB fillColor);
+  void GammaCorrect(double gamma, TIEChannels channels);
+
+  // --- Palette reduction (whole image)
+  // Below 3 colours: black and white (ie1g); 3 to 1024: quantized; more: unchanged.
+  void ConvertTo(Integer numColors, TIEDitherMethod ditherMethod);
+  // As ConvertTo, writing the colours into palette (numColors entries); 0 colours
+  // does nothing at all.
+  void ConvertToPalette(Integer numColors, TRGB* palette, TIEDitherMethod ditherMethod);
+  // ie24RGB: fills palette (maxCol entries) with the image's colours; no change.
+  void CalcImagePalette(TRGB* palette, Integer maxCol);
+
+  // --- Geometry (whole image)
+  // -1 for one side keeps the aspect ratio from the other argument, 0 keeps that
+  // side, other negatives count by their absolute value; sizes below 1 become 1.
+  // Both negative: nothing (after the undo entry). Palette images given a filter
+  // other than rfNone are resampled in 24 bits and stay so.
+  void Resample(Integer newWidth, Integer newHeight, TResampleFilter filter = rfFastLinear);
+  // Counter-clockwise degrees; background -1 is Background. The alpha channel turns
+  // with the image, its uncovered corners transparent.
+  void Rotate(double angle, bool antialias = true, TIEAntialiasMode mode = ierBilinear,
+              TColor background = -1);
+
+ protected:
+  // The operation frame: false when the operation did nothing (no store, or a
+  // format other than ie24RGB when only24). The worker sees the whole store, or a
+  // copy of the selection box pasted back through the mask.
+  bool RunFrame(const AnsiString& caption, bool only24, const TRectWorker& worker);
+  // Steps 1 and 2 of the frame: false without a store.
+  bool PrepareStore();
+  // A progress record carrying OnProgress with this component as sender.
+  TProgressRec MakeProgressRec();
+
+ private:
+  // Pushes onto one stack, dropping the oldest entries over the limit.
+  void Push(std::vector<std::unique_ptr<TIEBitmap>>& entries, std::vector<AnsiString>& captions,
+            std::unique_ptr<TIEBitmap> entry);
+  bool SaveEntry(std::vector<std::unique_ptr<TIEBitmap>>& entries,
+                 std::vector<AnsiString>& captions, TIEUndoSource source);
+  void RestoreEntry(std::vector<std::unique_ptr<TIEBitmap>>& entries, Integer i);
+  // Re-reads the attached framework bitmap's size and format.
+  void Rewrap();
+  void ReplaceStore(TIEBitmap* borrowed);
+
+  bool autoUndo_ = true;
+  TColor background_ = 0;
+  TMsgLanguage msgLanguage_ = msSystem;
+  std::unique_ptr<TFont> previewFont_;
+  TIEBitmap* ieBitmap_ = nullptr;
+  std::unique_ptr<TIEBitmap> ownedStore_;  // set when ieBitmap_ is the component's own
+  std::vector<std::unique_ptr<TIEBitmap>> undo_;  // oldest first
+  std::vector<AnsiString> undoCaptions_;
+  TIELocation undoLocation_ = ieFile;
+  Integer undoLimit_ = 1;
+  std::vector<std::unique_ptr<TIEBitmap>> redo_;
+  std::vector<AnsiString> redoCaptions_;
+  TBitmap* attachedBitmap_ = nullptr;
+};
+
+// ===========================================================================
+// Transition effects
+
+enum class TIETransitionType : Byte {
+  iettNone, iettCrossDissolve, iettFadeOut, iettFadeIn, iettFadeOutIn,
+  iettLeftRight1, iettLeftRight2, iettRightLeft1, iettRightLeft2,
+  iettUpDown1, iettUpDown2, iettDownUp1, iettDownUp2,
+  iettFromUpLeft, iettFromUpRight, iettFromBottomLeft, iettFromBottomRight,
+  iettMoveLeftRight1, iettMoveLeftRight2, iettMoveRightLeft1, iettMoveRightLeft2,
+  iettMoveUpDown1, iettMoveUpDown2, iettMoveDownUp1, iettMoveDownUp2,
+  iettRandomPoints, iettRandomBoxes, iettCenter1, iettCenter2, iettCenterZoom1, iettCenterZoom2
+};
+
+// What a transition needs of the view it draws on. A view that is a TComponent also
+// owns the transition's timer.
+class TIETransitionView {
+ public:
+  virtual ~TIETransitionView() = default;
+  virtual TCanvas* GetCanvas() = 0;
+  virtual TColor GetBackground() const = 0;
+  virtual void LockPaint() = 0;
+  // Releases the paint lock without repainting.
+  virtual void NPUnLockPaint() = 0;
+  virtual void Update() = 0;
+};
+
+// Animates the change from SourceShot to TargetShot on the view's canvas: a 1 ms
+// timer draws one frame per tick at step 0..1024 of Duration.
+class TIETransitionEffects : public TObject {
+ public:
+  LARK_CLASS_NAME(TIETransitionEffects)
+  explicit TIETransitionEffects(TIETransitionView* view);
+  ~TIETransitionEffects() override;
+  TIETransitionEffects(const TIETransitionEffects&) = delete;
+  TIETransitionEffects& operator=(const TIETransitionEffects&) = delete;
+
+  // Stops, then sizes the three bitmaps.
+  void SetSizes(Integer width, Integer height);
+  void Run(bool updateOnStop);
+  void Stop();
+  void TimerEvent(TObject* sender);
+
+  TBitmap* GetSourceShot() const noexcept { return sourceShot_.get(); }
+  TBitmap* GetTargetShot() const noexcept { return targetShot_.get(); }
+  TBitmap* GetCurrentFrame() const noexcept { return currentFrame_.get(); }
+  bool GetRunning() const noexcept { return running_; }
+  TIETransitionType GetTransition() const noexcept { return transition_; }
+  void SetTransition(TIETransitionType value) noexcept { transition_ = value; }
+  // Milliseconds; 0 or less ends a transition at its first frame.
+  Integer GetDuration() const noexcept { return duration_; }
+  void SetDuration(Integer value) noexcept { duration_ = value; }
+  // The step of the next frame, 0..1024.
+  Integer GetStep() const noexcept { return step_; }
+
+  // One method per kind: composes CurrentFrame at step, from the row tables that Run
+  // builds (before Run, or after Stop, the per-pixel kinds draw nothing).
+  void CrossDissolve(Integer step);
+  void FadeOut(Integer step);
+  void FadeIn(Integer step);
+  void FadeOutIn(Integer step);
+  void LeftRight1(Integer step);
+  void LeftRight2(Integer step);
+  void RightLeft1(Integer step);
+  void RightLeft2(Integer step);
+  void UpDown1(Integer step);
+  void UpDown2(Integer step);
+  void DownUp1(Integer step);
+  void DownUp2(Integer step);
+  void FromUpLeft(Integer step);
+  void FromUpRight(Integer step);
+  void FromBottomLeft(Integer step);
+  void FromBottomRight(Integer step);
+  void MoveLeftRight1(Integer step);
+  void MoveLeftRight2(Integer step);
+  void MoveRightLeft1(Integer step);
+  void MoveRightLeft2(Integer step);
+  void MoveUpDown1(Integer step);
+  void MoveUpDown2(Integer step);
+  void MoveDownUp1(Integer step);
+  void MoveDownUp2(Integer step);
+  void RandomPoints(Integer step);
+  void RandomBoxes(Integer step);
+  void Center1(Integer step);
+  void Center2(Integer step);
+  void CenterZoom1(Integer step);
+  void CenterZoom2(Integer step);
+
+ private:
+  void DrawStep(Integer step);
+  // The row tables of Run match the bitmaps (the row kinds draw nothing otherwise).
+  bool RowsReady() const {
+    return height_ > 0 && frameRows_.size() == static_cast<size_t>(height_);
+  }
+  // Blends a and b channel by channel with weights 1024 - step and step.
+  void Blend(const std::vector<Byte*>& a, const std::vector<Byte*>& b, Integer step);
+  void BlendColor(const std::vector<Byte*>& rows, TRGB color, Integer step, bool colorFirst);
+  // Copies width x height of src at (sx, sy) to the frame at (dx, dy), clipped.
+  void Blit(TBitmap* src, Integer dx, Integer dy, Integer width, Integer height, Integer sx,
+            Integer sy);
+  void SourceFirst(Integer step);
+  void RedLine(Integer x1, Integer y1, Integer x2, Integer y2);
+  // The centred rectangle of Center1 at step.
+  TRect CenterRect(Integer step) const;
+
+  TIETransitionView* view_;
+  std::unique_ptr<TBitmap> sourceShot_;
+  std::unique_ptr<TBitmap> targetShot_;
+  std::unique_ptr<TBitmap> currentFrame_;
+  std::vector<Byte*> sourceRows_;
+  std::vector<Byte*> targetRows_;
+  std::vector<Byte*> frameRows_;
+  Integer width_ = 1;
+  Integer height_ = 1;
+  bool running_ = false;
+  TTimer* timer_ = nullptr;  // owned by the view when it is a component
+  Integer step_ = 0;
+  Integer drawnCount_ = 0;
+  TIETransitionType transition_ = TIETransitionType::iettNone;
+  Integer duration_ = 1000;
+  DWORD startTick_ = 0;
+  bool updateOnStop_ = false;
+  std::minstd_rand random_{12345};
+};
