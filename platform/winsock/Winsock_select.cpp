@@ -67,6 +67,27 @@ void PostEventLocked(SocketEntry& e, int32_t event, int error) {
               WSAMAKESELECTREPLY(static_cast<Word>(event), static_cast<Word>(error)));
 }
 
+namespace {
+
+// True while an FD_READ for this socket still waits in its window's queue. A receive
+// loop that reads several times per notification would otherwise queue one message
+// per read while data keep arriving, faster than they are handled, until the queue
+// is full and later posts (of every kind) are lost. The waiting message stands for
+// the new one: its handler's receive arms the next.
+bool ReadNoticeWaitingLocked(const SocketEntry& e) {
+  larkwin::WindowOwner owner;
+  if (!larkwin::GetWindowOwner(e.hwnd, &owner)) return false;
+  std::lock_guard<std::mutex> lock(owner.queue->mutex);
+  for (const MSG& m : owner.queue->posted) {
+    if (m.hwnd == e.hwnd && m.message == e.msg && m.wParam == e.handle &&
+        WSAGETSELECTEVENT(m.lParam) == FD_READ)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void EvaluateLocked(SocketEntry& e) {
   if (e.state == SocketState::Fresh || e.state == SocketState::ConnectFailed) return;
   pollfd p{e.fd, POLLIN | POLLOUT | POLLPRI | POLLRDHUP, 0};
@@ -109,7 +130,7 @@ void EvaluateLocked(SocketEntry& e) {
 
   if (dataWaiting && e.readArmed && (e.mask & FD_READ)) {
     e.readArmed = false;
-    PostEventLocked(e, FD_READ, 0);
+    if (!ReadNoticeWaitingLocked(e)) PostEventLocked(e, FD_READ, 0);
   }
   if ((rev & POLLPRI) && e.oobArmed && (e.mask & FD_OOB)) {
     e.oobArmed = false;

@@ -136,6 +136,31 @@ TEST_F(WinsockSelect, FdReadIsPostedAgainOnlyAfterARecv) {
   EXPECT_EQ(WaitForEvent(client, ws::FD_READ, 3), 0);
 }
 
+// A handler that reads in a loop re-arms FD_READ at every recv while data remain.
+// One waiting notification stands for all of them, so the queue never floods and
+// the other messages of the thread still get through.
+TEST_F(WinsockSelect, ReadsInALoopLeaveOneFdReadWaiting) {
+  ws::SOCKET client, server;
+  MakePair(&client, &server);
+  const std::string data(30000, 'x');
+  SendAll(server, data);
+  ASSERT_TRUE(larktest::PumpUntil([&] { return Waiting(client) == data.size(); }));
+  ASSERT_EQ(WaitForEvent(client, ws::FD_READ), 0);
+  // 20,000 one-byte reads without handling a message in between: more than a
+  // queue holds.
+  char byte;
+  for (int i = 0; i < 20000; ++i) ASSERT_EQ(ws::recv(client, &byte, 1, 0), 1);
+  ASSERT_TRUE(PostMessage(window_, WM_USER + 50, 0, 0));
+  larktest::PumpPending();
+  EXPECT_EQ(CountOf(client, ws::FD_READ), 2);
+  bool otherArrived = false;
+  for (const Note& n : notes_) otherArrived |= n.msg == WM_USER + 50;
+  EXPECT_TRUE(otherArrived);
+  // The waiting notification was handled: the next read re-arms and announces again.
+  ASSERT_EQ(ws::recv(client, &byte, 1, 0), 1);
+  EXPECT_EQ(WaitForEvent(client, ws::FD_READ, 3), 0);
+}
+
 TEST_F(WinsockSelect, FdWriteReturnsOnlyAfterAWouldBlockOnceRoomIsBack) {
   ws::SOCKET client, server;
   MakePair(&client, &server);
