@@ -40,10 +40,6 @@ THttpCli::~THttpCli() {
 
 void THttpCli::CreateSocket() {
   WSocket = new TWSocket(this);
-  // One read per notification: each read that leaves data brings the next
-  // notification, so exactly one waits in the queue however fast the data comes
-  // (reading in a loop would queue one per read and can fill the thread's queue).
-  WSocket->SetComponentOptions({wsoNoReceiveLoop});
 }
 
 HWND THttpCli::HTTPCliAllocateHWnd() {
