@@ -12,11 +12,14 @@
 // answer 0 (or null), writes and deletes outside it change nothing.
 #pragma once
 
+#include <cstring>
+
 #include <initializer_list>
 #include <memory>
 #include <vector>
 
 #include "image/model/iedefs.h"
+#include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Types.h"
@@ -408,70 +411,77 @@ class TIEList : public TObject {
   std::vector<Byte> data_;
 };
 
-// Doubles with a range and a current value.
-class TIEDoubleList : public TIEList {
+// Numbers of one type with a range and a current value: the base of TIEDoubleList
+// and TIEIntegerList.
+template <class T>
+class TIEValueList : public TIEList {
  public:
-  LARK_CLASS_NAME(TIEDoubleList)
-  TIEDoubleList();
-
-  void Clear() override;
+  void Clear() override {
+    TIEList::Clear();
+    itemSize_ = sizeof(T);
+    rangeMin_ = rangeMax_ = rangeStep_ = currentValue_ = 0;
+  }
   // Also copies the range and current value; a source of another class raises
   // EInvalidCast before anything is copied.
-  void Assign(const TIEList* source) override;
+  void Assign(const TIEList* source) override {
+    if (source == nullptr || source == this) return;
+    const auto* other = dynamic_cast<const TIEValueList<T>*>(source);
+    if (other == nullptr) throw EInvalidCast("Invalid class typecast");
+    TIEList::Assign(source);
+    rangeMin_ = other->rangeMin_;
+    rangeMax_ = other->rangeMax_;
+    rangeStep_ = other->rangeStep_;
+    currentValue_ = other->currentValue_;
+  }
 
-  Integer Add(double value) { return AddItem(&value); }
-  void Insert(Integer index, double value) { InsertItem(index, &value); }
-  double GetItem(Integer index) const;
-  void SetItem(Integer index, double value) { BaseSetItem(index, &value); }
-  // Byte comparison: 0.0 and -0.0 differ.
-  Integer IndexOf(double value) const { return IndexOfItem(&value); }
+  Integer Add(T value) { return AddItem(&value); }
+  void Insert(Integer index, T value) { InsertItem(index, &value); }
+  T GetItem(Integer index) const {
+    T value = 0;
+    if (const void* item = BaseGetItem(index)) std::memcpy(&value, item, sizeof value);
+    return value;
+  }
+  void SetItem(Integer index, T value) { BaseSetItem(index, &value); }
+  // Byte comparison: for doubles 0.0 and -0.0 differ.
+  Integer IndexOf(T value) const { return IndexOfItem(&value); }
 
-  double GetRangeMin() const noexcept { return rangeMin_; }
-  double GetRangeMax() const noexcept { return rangeMax_; }
-  double GetRangeStep() const noexcept { return rangeStep_; }
-  double GetCurrentValue() const noexcept { return currentValue_; }
+  T GetRangeMin() const noexcept { return rangeMin_; }
+  T GetRangeMax() const noexcept { return rangeMax_; }
+  T GetRangeStep() const noexcept { return rangeStep_; }
+  T GetCurrentValue() const noexcept { return currentValue_; }
   // Each stores the value, even an equal one, and adds its flag.
-  void SetRangeMin(double value);
-  void SetRangeMax(double value);
-  void SetRangeStep(double value);
-  void SetCurrentValue(double value);
+  void SetRangeMin(T value) { SetRange(rangeMin_, value); }
+  void SetRangeMax(T value) { SetRange(rangeMax_, value); }
+  void SetRangeStep(T value) { SetRange(rangeStep_, value); }
+  void SetCurrentValue(T value) {
+    currentValue_ = value;
+    Changed.Include(ielCurrentValue);
+  }
 
  private:
-  double rangeMin_ = 0;
-  double rangeMax_ = 0;
-  double rangeStep_ = 0;
-  double currentValue_ = 0;
+  void SetRange(T& field, T value) {
+    field = value;
+    Changed.Include(ielRange);
+  }
+
+  T rangeMin_ = 0;
+  T rangeMax_ = 0;
+  T rangeStep_ = 0;
+  T currentValue_ = 0;
+};
+
+// Doubles with a range and a current value.
+class TIEDoubleList : public TIEValueList<double> {
+ public:
+  LARK_CLASS_NAME(TIEDoubleList)
+  TIEDoubleList() { Clear(); }
 };
 
 // 32-bit integers with a range and a current value.
-class TIEIntegerList : public TIEList {
+class TIEIntegerList : public TIEValueList<Integer> {
  public:
   LARK_CLASS_NAME(TIEIntegerList)
-  TIEIntegerList();
-
-  void Clear() override;
-  void Assign(const TIEList* source) override;
-
-  Integer Add(Integer value) { return AddItem(&value); }
-  void Insert(Integer index, Integer value) { InsertItem(index, &value); }
-  Integer GetItem(Integer index) const;
-  void SetItem(Integer index, Integer value) { BaseSetItem(index, &value); }
-  Integer IndexOf(Integer value) const { return IndexOfItem(&value); }
-
-  Integer GetRangeMin() const noexcept { return rangeMin_; }
-  Integer GetRangeMax() const noexcept { return rangeMax_; }
-  Integer GetRangeStep() const noexcept { return rangeStep_; }
-  Integer GetCurrentValue() const noexcept { return currentValue_; }
-  void SetRangeMin(Integer value);
-  void SetRangeMax(Integer value);
-  void SetRangeStep(Integer value);
-  void SetCurrentValue(Integer value);
-
- private:
-  Integer rangeMin_ = 0;
-  Integer rangeMax_ = 0;
-  Integer rangeStep_ = 0;
-  Integer currentValue_ = 0;
+  TIEIntegerList() { Clear(); }
 };
 
 // Records of a size chosen at creation (a negative size counts as 0); Clear keeps it.
