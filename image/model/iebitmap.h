@@ -316,6 +316,7 @@ class TIEBitmap : public TIEBaseBitmap {
   void ReadFrameworkPalette(TBitmap* bitmap, Integer count);
   // Takes the alpha plane and IsAlphaChannel back from the store SwitchTo gave
   // them to.
+  void ChangeSize(Integer width, Integer height);
   void TakeAlphaFrom(TIEBitmap& from);
 
   std::unique_ptr<TIEMemoryMapped> mappedFile_;

@@ -50,53 +50,27 @@ void GrowMoves(TIEBitmap* store, Integer oldWidth, Integer oldHeight, Integer ne
 void TIEBitmap::SetWidth(Integer width) {
   if (width == width_ || width < 0) return;
   if (alphaPlane_) alphaPlane_->SetWidth(width);
-  if (location_ == ieTBitmap) {
-    if (frameworkBitmap_ == nullptr || pixelFormat_ == ienull) {
-      width_ = width;
-      if (pixelFormat_ != ienull && height_ > 0) AllocateImage();
-      return;
-    }
-    frameworkBitmap_->SetWidth(width);
-    width_ = frameworkBitmap_->GetWidth();
-    height_ = frameworkBitmap_->GetHeight();
-    rowLen_ = _BitmapRowLen(width_, bitCount_);
-    BuildBitmapScanlines();
-    full_ = false;
-    return;
-  }
-  if (pixelFormat_ == ienull || height_ <= 0) {
-    width_ = width;
-    return;
-  }
-  TIEBitmap old;
-  SwitchTo(&old);
-  try {
-    Allocate(width, old.height_, old.pixelFormat_);
-  } catch (...) {
-    old.SwitchTo(this);  // the old picture stays
-    throw;
-  }
-  TakeAlphaFrom(old);
-  if (width_ > 0 && height_ > 0) {
-    const auto length = static_cast<size_t>(std::min(rowLen_, old.rowLen_));
-    for (Integer r = 0; r < height_; ++r)
-      std::memcpy(GetScanLine(r), old.GetScanLine(r), length);
-  }
-  if (paletteCount_ > 0 && old.palette_)
-    std::memcpy(palette_.get(), old.palette_.get(), sizeof(TRGB) * static_cast<size_t>(paletteCount_));
-  full_ = false;
+  ChangeSize(width, height_);
 }
 
 void TIEBitmap::SetHeight(Integer height) {
   if (height == height_ || height < 0) return;
   if (alphaPlane_) alphaPlane_->SetHeight(height);
+  ChangeSize(width_, height);
+}
+
+// One side changes; the new size keeps the top-left pixels that fit and the palette.
+void TIEBitmap::ChangeSize(Integer width, Integer height) {
+  const Integer otherSide = width != width_ ? height_ : width_;
   if (location_ == ieTBitmap) {
     if (frameworkBitmap_ == nullptr || pixelFormat_ == ienull) {
+      width_ = width;
       height_ = height;
-      if (pixelFormat_ != ienull && width_ > 0) AllocateImage();
+      if (pixelFormat_ != ienull && otherSide > 0) AllocateImage();
       return;
     }
-    frameworkBitmap_->SetHeight(height);
+    if (width != frameworkBitmap_->GetWidth()) frameworkBitmap_->SetWidth(width);
+    if (height != frameworkBitmap_->GetHeight()) frameworkBitmap_->SetHeight(height);
     width_ = frameworkBitmap_->GetWidth();
     height_ = frameworkBitmap_->GetHeight();
     rowLen_ = _BitmapRowLen(width_, bitCount_);
@@ -104,22 +78,25 @@ void TIEBitmap::SetHeight(Integer height) {
     full_ = false;
     return;
   }
-  if (pixelFormat_ == ienull || width_ <= 0) {
+  if (pixelFormat_ == ienull || otherSide <= 0) {
+    width_ = width;
     height_ = height;
     return;
   }
   TIEBitmap old;
   SwitchTo(&old);
   try {
-    Allocate(old.width_, height, old.pixelFormat_);
+    Allocate(width, height, old.pixelFormat_);
   } catch (...) {
     old.SwitchTo(this);  // the old picture stays
     throw;
   }
   TakeAlphaFrom(old);
-  const Integer rows = std::min(height_, old.height_);
-  for (Integer r = 0; r < rows; ++r)
-    std::memcpy(GetScanLine(r), old.GetScanLine(r), static_cast<size_t>(rowLen_));
+  if (width_ > 0 && height_ > 0) {
+    const Integer rows = std::min(height_, old.height_);
+    const auto length = static_cast<size_t>(std::min(rowLen_, old.rowLen_));
+    for (Integer r = 0; r < rows; ++r) std::memcpy(GetScanLine(r), old.GetScanLine(r), length);
+  }
   if (paletteCount_ > 0 && old.palette_)
     std::memcpy(palette_.get(), old.palette_.get(), sizeof(TRGB) * static_cast<size_t>(paletteCount_));
   full_ = false;
