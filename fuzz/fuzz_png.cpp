@@ -1,0 +1,81 @@
+// PNG files come from disk and the web: the reader takes any bytes and either sets
+// the abort flag or gives an image of the size it reported, with a mask of that size
+// when alpha is kept. What it read must survive our writer and read back the same.
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "image/formats/pngfilt.h"
+#include "image/formats/pngfiltw.h"
+#include "platform/rtl/Streams.h"
+
+namespace {
+
+void Check(bool condition, const char* what) {
+  if (condition) return;
+  std::fprintf(stderr, "PNG invariant broken: %s\n", what);
+  std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  if (size > (1u << 20)) return 0;
+  TMemoryStream input;
+  if (size > 0) input.WriteBuffer(data, static_cast<Integer>(size));
+  input.SetPosition(0);
+  IsPNGStream(&input);
+  Check(input.GetPosition() == 0, "detector moved the stream");
+
+  const bool ignoreAlpha = size > 0 && (data[size - 1] & 1) != 0;
+  TIEBitmap bitmap;
+  TIOParamsVals params(nullptr);
+  std::unique_ptr<TIEMask> mask;
+  bool aborting = false;
+  TProgressRec progress;
+  progress.Aborting = &aborting;
+  ReadPNGStream(&input, &bitmap, params, progress, false, mask, ignoreAlpha);
+  if (aborting) return 0;
+  Check(bitmap.GetWidth() == params.Width && bitmap.GetHeight() == params.Height,
+        "bitmap size differs from the header");
+  if (!ignoreAlpha)
+    Check(mask && mask->GetWidth() == params.Width && mask->GetHeight() == params.Height,
+          "mask size differs from the image");
+
+  // Round trip of what was read, as RGB with its alpha.
+  TMemoryStream output;
+  TIOParamsVals wparams(nullptr);
+  wparams.BitsPerSample = bitmap.GetPixelFormat() == ie1g ? 1 : 8;
+  wparams.SamplesPerPixel = bitmap.GetPixelFormat() == ie1g ? 1 : 3;
+  wparams.PNG_Compression = 1;
+  bool writeAborting = false;
+  TProgressRec wprogress;
+  wprogress.Aborting = &writeAborting;
+  WritePNGStream(&output, &bitmap, wparams, wprogress, ignoreAlpha ? nullptr : mask.get());
+  Check(!writeAborting, "writing to memory failed");
+  output.SetPosition(0);
+  TIEBitmap back;
+  TIOParamsVals rparams(nullptr);
+  std::unique_ptr<TIEMask> backMask;
+  bool backAborting = false;
+  TProgressRec rprogress;
+  rprogress.Aborting = &backAborting;
+  ReadPNGStream(&output, &back, rparams, rprogress, false, backMask, false);
+  Check(!backAborting, "our own file did not read");
+  Check(back.GetPixelFormat() == bitmap.GetPixelFormat(), "round trip changed the format");
+  const Integer rowBytes = bitmap.GetPixelFormat() == ie1g ? (bitmap.GetWidth() + 7) / 8 : bitmap.GetWidth() * 3;
+  for (Integer y = 0; y < bitmap.GetHeight(); ++y) {
+    const auto* a = static_cast<const Byte*>(bitmap.GetScanLine(y));
+    const auto* b = static_cast<const Byte*>(back.GetScanLine(y));
+    for (Integer i = 0; i < rowBytes; ++i) {
+      // Padding bits of the last 1-bit byte are not part of the image.
+      const Integer lastBits = bitmap.GetWidth() % 8;
+      const Byte keep = (bitmap.GetPixelFormat() == ie1g && i == rowBytes - 1 && lastBits != 0)
+                            ? static_cast<Byte>(0xFF << (8 - lastBits))
+                            : 0xFF;
+      Check((a[i] & keep) == (b[i] & keep), "round trip changed the pixels");
+    }
+  }
+  return 0;
+}
