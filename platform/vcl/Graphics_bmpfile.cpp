@@ -11,6 +11,10 @@ namespace {
 constexpr DWORD MaxHeaderSize = 124;
 // Compressed pixel data is read whole; more than this is refused.
 constexpr Int64 MaxCompressedBytes = Int64{1} << 30;
+// Run-length data can declare any size in a few bytes (an end-of-bitmap code leaves
+// the rest blank), so compressed bitmaps get a tighter size bound than plain ones,
+// whose pixels must all be present before anything is allocated.
+constexpr Int64 MaxRlePixels = Int64{1} << 26;
 
 [[noreturn]] void BadBitmap() { throw EInvalidGraphic("Bitmap image is not valid"); }
 
@@ -110,7 +114,8 @@ void TBitmap::ReadDib(TStream* stream, Int64 bitsOffset, Int64 limit, bool icon)
   if (compression == BI_BITFIELDS && bitCount != 16 && bitCount != 32) BadBitmap();
   if (compression != BI_RGB && compression != BI_BITFIELDS && !rle) BadBitmap();
   if (rle && topDown) BadBitmap();
-  if (width * height > MaxPixels) throw EInvalidGraphic("Bitmap image is too large");
+  if (width * height > (rle ? MaxRlePixels : MaxPixels))
+    throw EInvalidGraphic("Bitmap image is too large");
 
   // The colour table: as many entries as stated (at most the depth's), each 4 bytes
   // (3 in the old header). True-colour DIBs may carry one too; it is skipped.

@@ -267,6 +267,9 @@ TEST(BitmapFile, BadFilesRaiseAndKeepTheOldPicture) {
   std::string unknownCompression = BmpFile(2, 2, 24, 9, "", std::string(16, '\0'));
   std::string headerSize = good;
   headerSize[14] = 20;
+  // A few bytes of run-length data declaring 1 x 184,549,376 pixels: an end-of-bitmap
+  // code would make it valid, so its size alone must refuse it.
+  std::string tallRle = BmpFile(1, 0x0B000000, 4, BI_RLE4, "", std::string("\0\1", 2));
   const std::pair<const char*, std::string> cases[] = {
       {"not a bitmap", "XX" + good.substr(2)},
       {"short file header", good.substr(0, 10)},
@@ -279,6 +282,7 @@ TEST(BitmapFile, BadFilesRaiseAndKeepTheOldPicture) {
       {"unknown compression", unknownCompression},
       {"header of 20 bytes", headerSize},
       {"10^10 pixels", huge},
+      {"RLE4 of 1 x 184,549,376", tallRle},
   };
   auto bitmap = SolidBitmap(pf8bit, 3, 1, clRed);
   bitmap->SetModified(false);
