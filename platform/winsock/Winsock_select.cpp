@@ -59,10 +59,10 @@ void StartSelectLocked(SocketEntry& e, HWND hWnd, UINT wMsg, int32_t mask) {
 
 void PostEventLocked(SocketEntry& e, int32_t event, int error) {
   if ((e.mask & event) == 0 || e.hwnd == 0) return;
-  const std::pair<HWND, UINT> target{e.hwnd, e.msg};
-  if (std::find(e.targets.begin(), e.targets.end(), target) == e.targets.end()) {
-    e.targets.push_back(target);
-  }
+  const bool known = std::any_of(e.targets.begin(), e.targets.end(), [&](const auto& t) {
+    return t.first == e.hwnd && t.second == e.msg;
+  });
+  if (!known) e.targets.emplace_back(e.hwnd, e.msg);
   PostMessage(e.hwnd, e.msg, e.handle,
               WSAMAKESELECTREPLY(static_cast<Word>(event), static_cast<Word>(error)));
 }
