@@ -6,35 +6,10 @@
 
 #include "image/model/iebitmap.h"
 #include "image/model/ieutils.h"
+#include "image/proc/dadiravproc.h"
 #include "platform/vcl/Graphics.h"
 
 namespace {
-
-// Copies count bits, most significant first, from bit srcBit of src to bit dstBit of
-// dst; the other bits of dst keep their values. Runs of the same phase go by bytes.
-void CopyBitRun(Byte* dst, Int64 dstBit, const Byte* src, Int64 srcBit, Int64 count) {
-  auto copyOne = [&] {
-    const Byte mask = iebitmask1[dstBit & 7];
-    if (src[srcBit >> 3] & iebitmask1[srcBit & 7])
-      dst[dstBit >> 3] |= mask;
-    else
-      dst[dstBit >> 3] &= static_cast<Byte>(~mask);
-    ++dstBit;
-    ++srcBit;
-    --count;
-  };
-  if (((dstBit ^ srcBit) & 7) == 0) {
-    while (count > 0 && (dstBit & 7) != 0) copyOne();
-    const Int64 bytes = count >> 3;
-    if (bytes > 0) {
-      std::memcpy(dst + (dstBit >> 3), src + (srcBit >> 3), static_cast<size_t>(bytes));
-      dstBit += bytes * 8;
-      srcBit += bytes * 8;
-      count -= bytes * 8;
-    }
-  }
-  while (count > 0) copyOne();
-}
 
 // The clipped rectangle copy between a bottom-up DIB buffer and a picture of
 // picWidth x picHeight pixels of picBits bits whose row r (0 at the top) is at
@@ -79,10 +54,13 @@ bool MapXCopyRows(void* buffer, Integer dstRowLen, Integer dstBitCount, Integer 
     Byte* picRow = static_cast<Byte*>(rowOf(static_cast<Integer>(bottom - k)));
     switch (kind) {
       case Kind::Bits:
+        // The clipping above keeps the offsets and the run inside both rows.
         if (direction == 1)
-          CopyBitRun(bufRow, bufCol, picRow, picCol, count);
+          _CopyBits(bufRow, picRow, static_cast<Integer>(bufCol), static_cast<Integer>(picCol),
+                    static_cast<Integer>(count), static_cast<Integer>((picCol + count + 7) / 8));
         else
-          CopyBitRun(picRow, picCol, bufRow, bufCol, count);
+          _CopyBits(picRow, bufRow, static_cast<Integer>(picCol), static_cast<Integer>(bufCol),
+                    static_cast<Integer>(count), static_cast<Integer>((bufCol + count + 7) / 8));
         break;
       case Kind::BitsToRGB: {
         Byte* out = bufRow + 3 * bufCol;
