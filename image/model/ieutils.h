@@ -104,6 +104,29 @@ void IEForceDirectories(const AnsiString& dir);
 void SafeStreamWrite(TStream* stream, bool& aborting, const void* buffer, Integer count);
 
 // ===========================================================================
+// TIFF directories
+
+// One 12-byte directory entry, each field in the machine's byte order. A big-endian
+// file's entry is swapped field by field as a whole, so an inline SHORT of an "MM"
+// file lies in the upper 16 bits of Value and one of an "II" file in the lower.
+struct TTIFFTag {
+  Word Tag = 0;
+  Word Type = 0;
+  DWORD Count = 0;    // values, or bytes for ASCII and UNDEFINED
+  DWORD Value = 0;    // the value itself when it fits in 4 bytes, else its offset
+};
+
+// The tags of one loaded directory and where they come from. The tag functions of
+// the TIFF codec (image/formats/tiffilt.h) load and read it.
+struct TTIFFEnv {
+  bool Intel = true;           // "II"; false for "MM"
+  TStream* Stream = nullptr;   // not owned
+  std::vector<TTIFFTag> IFD;   // the loaded entries; empty when nothing is loaded
+  Word NumTags = 0;
+  Integer BaseOffset = 0;      // added to every offset read from the directory
+};
+
+// ===========================================================================
 // Memory-mapped temporary storage
 
 // The folder for the library's temporary files; empty means the system's temporary
