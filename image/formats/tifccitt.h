@@ -28,7 +28,8 @@ Integer CCITT3_2D_GetLine(Byte* Dest, const Byte* Src, Integer SrcLen, Integer W
 // Encoders. A null Row ends the image (pads and writes the pending byte, frees the
 // reference line). Writes go through SafeStreamWrite, which sets Aborting on a
 // short write. PendingByte and BitCount hold the partial byte between rows;
-// RefLine is the reference line, created with the first row.
+// RefLine is the reference line, created with the first row. Group 3 rows, one- and
+// two-dimensional, each start with EOL.
 void CCITTHuffmanPutLine(const Byte* Row, Integer Width, TStream* Stream, bool& Aborting);
 void CCITTHuffmanPutLineG3(const Byte* Row, Integer Width, TStream* Stream, Byte& PendingByte,
                            Integer& BitCount, bool& Aborting);
