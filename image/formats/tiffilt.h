@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <vector>
 
 #include "image/formats/dadiravio.h"
 #include "image/model/iemask.h"
@@ -37,6 +38,12 @@ std::unique_ptr<Byte[]> TIFFReadRawData(const TTIFFEnv& Env, Integer Tag, Intege
 AnsiString TIFFReadString(const TTIFFEnv& Env, Integer Tag);
 AnsiString TIFFReadMiniString(const TTIFFEnv& Env, Integer Tag);
 
+// The directory walker behind TIFFLoadTags, for readers that check the header
+// themselves: walks the chain from FirstOffset (+ Env.BaseOffset) in the byte order
+// of Env.Intel, counts the directories into Count and loads directory ImageIndex
+// into Env. A chain that comes back to a directory already walked ends there.
+bool TIFFLoadDirectory(Integer ImageIndex, DWORD FirstOffset, TTIFFEnv& Env, Integer& Count);
+
 // ===========================================================================
 // Reader
 
@@ -47,6 +54,51 @@ AnsiString TIFFReadMiniString(const TTIFFEnv& Env, Integer Tag);
 void TIFFReadStream(TIEBitmap* Bitmap, TStream* Stream, Integer& ImageCount,
                     TIOParamsVals* Params, TProgressRec& Progress, bool Preview,
                     std::unique_ptr<TIEMask>& Mask, bool RelativeOffsets, bool IgnoreAlpha);
+
+// The reader's state of one page, shared by its sources: the tag values (absent
+// tags give the defaults below), the loaded arrays, the colour map and the LZW
+// decoder chosen.
+struct TTIFFVars {
+  Integer ImageWidth = 0;                   // 256
+  Integer ImageLength = 0;                  // 257
+  Integer SamplesPerPixel = 1;              // 277
+  Integer BitsPerSample = 1;                // 258 (every sample the same)
+  Integer RowsPerStrip = 0;                 // 278; 0 and 0xFFFFFFFF: ImageLength
+  Integer TileWidth = -1;                   // 322
+  Integer TileLength = -1;                  // 323
+  Integer Photometric = 2;                  // 262
+  Integer PlanarConfiguration = 1;          // 284
+  Integer Orientation = 1;                  // 274
+  Integer Compression = 1;                  // 259
+  Integer Predictor = 1;                    // 317
+  Integer ResolutionUnit = 2;               // 296
+  double XResolution = 0;                   // 282
+  double YResolution = 0;                   // 283
+  Integer T4Options = 0;                    // 292
+  Integer FillOrder = 1;                    // 266
+  double XPosition = 0;                     // 286
+  double YPosition = 0;                     // 287
+  Integer JPEGProc = 0;                     // 512
+  Integer JPEGInterchangeFormat = 0;        // 513
+  Integer JPEGInterchangeFormatLength = 0;  // 514
+  Integer ExtraSamples = 0;                 // 338, first value
+  AnsiString Software;                      // 305
+  // 273, 279, 324, 325 and their counts
+  std::unique_ptr<Integer[]> StripOffsets, StripByteCounts, TileOffsets, TileByteCounts;
+  Integer StripOffsetsCount = 0, StripByteCountsCount = 0, TileOffsetsCount = 0,
+          TileByteCountsCount = 0;
+  std::unique_ptr<Byte[]> JPEGTables;       // 347
+  Integer JPEGTablesLength = 0;
+  std::vector<TRGB> ColorMap;               // 320: 2^BitsPerSample entries when the page has one
+  TTIFFLZWDecompFunc LZW = nullptr;
+};
+
+// Decodes the page whose directory Env holds (tag values in Vars) into Bitmap, its
+// alpha into Mask, and turns it upright when Params asks for it. Failures end in
+// the abort flag.
+void TIFFDecodePage(TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+                    std::unique_ptr<TIEMask>& Mask, bool IgnoreAlpha, const TTIFFEnv& Env,
+                    const TTIFFVars& Vars);
 
 // ===========================================================================
 // Writer

@@ -8,8 +8,10 @@
 #include "image/model/ieutils.h"
 #include "platform/rtl/Streams.h"
 
-// Fills the EXIF fields of Params (and its EXIF_Bitmap with the thumbnail) from an
-// APP1 block; false, with nothing changed, when the block does not begin "Exif", 0.
+// Fills the EXIF fields of Params (and its EXIF_Bitmap with the thumbnail, empty
+// when the block has none) from an APP1 block and sets EXIF_HasEXIFData. False,
+// with nothing changed, when the block does not begin "Exif", 0 or holds TIFF data
+// the reader refuses. The header alone is an empty EXIF: every field to its default.
 bool LoadEXIFFromStandardBuffer(const void* Buffer, Integer BufferLength, TIOParamsVals& Params);
 
 // The tags of directory ImageIndex of a TIFF file or stream.
@@ -34,9 +36,12 @@ class TIETifTagsReader : public TObject {
   std::unique_ptr<Byte[]> GetRawData(Integer Tag) const;
   AnsiString GetString(Integer Tag) const;
   AnsiString GetMiniString(Integer Tag) const;
+  // The number of directories the file holds.
   Integer GetImageCount() const noexcept { return imageCount_; }
 
  private:
+  void Load(Integer imageIndex);
+
   std::unique_ptr<TStream> ownedStream_;
   TStream* stream_ = nullptr;
   TTIFFEnv env_;
