@@ -19,6 +19,7 @@
 #include <memory>
 
 #include "net/HttpFunctions.h"
+#include "net/NtlmMsgs.h"
 #include "net/WSocket.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Lists.h"
@@ -87,6 +88,28 @@ class THttpCliOptions {
   Byte bits_ = 0;
 };
 
+// Authentication steps of one target (server or proxy).
+enum class THttpNTLMState : Byte { ntlmNone, ntlmMsg1, ntlmMsg2, ntlmMsg3, ntlmDone };
+inline constexpr THttpNTLMState ntlmNone = THttpNTLMState::ntlmNone;
+inline constexpr THttpNTLMState ntlmMsg1 = THttpNTLMState::ntlmMsg1;
+inline constexpr THttpNTLMState ntlmMsg2 = THttpNTLMState::ntlmMsg2;
+inline constexpr THttpNTLMState ntlmMsg3 = THttpNTLMState::ntlmMsg3;
+inline constexpr THttpNTLMState ntlmDone = THttpNTLMState::ntlmDone;
+
+enum class THttpBasicState : Byte { basicNone, basicMsg1, basicDone };
+inline constexpr THttpBasicState basicNone = THttpBasicState::basicNone;
+inline constexpr THttpBasicState basicMsg1 = THttpBasicState::basicMsg1;
+inline constexpr THttpBasicState basicDone = THttpBasicState::basicDone;
+
+// Which exchange the next request serves.
+enum class TNTLMAuthType : Byte { ntlmAuthProxy, ntlmAuthNormal };
+inline constexpr TNTLMAuthType ntlmAuthProxy = TNTLMAuthType::ntlmAuthProxy;
+inline constexpr TNTLMAuthType ntlmAuthNormal = TNTLMAuthType::ntlmAuthNormal;
+
+enum class TBasicAuthType : Byte { basicAuthProxy, basicAuthNormal };
+inline constexpr TBasicAuthType basicAuthProxy = TBasicAuthType::basicAuthProxy;
+inline constexpr TBasicAuthType basicAuthNormal = TBasicAuthType::basicAuthNormal;
+
 enum class THttpChunkState : Byte {
   httpChunkGetSize,
   httpChunkGetExt,
@@ -126,6 +149,9 @@ class THttpCli : public TComponent {
   static constexpr Integer MaxHeaderSize = 100 * 1024;
   // Relocations followed for one request; the next Location header fails it.
   static constexpr Integer MaxRelocations = 20;
+  // Authentication repeats of one request (or of one relocation step); a challenge
+  // after that many ends the request with its status instead of repeating it.
+  static constexpr Integer MaxAuthRepeats = 8;
 
   explicit THttpCli(TComponent* owner);
   ~THttpCli() override;
@@ -284,6 +310,12 @@ class THttpCli : public TComponent {
   virtual void Logout();
   virtual void InternalClear();
   virtual void StartRelocation();
+  // One authentication step each: the request is repeated with the next message or
+  // credentials (login posted), or given up (request done posted).
+  virtual void StartAuthNTLM();
+  virtual void StartProxyAuthNTLM();
+  virtual void StartAuthBasic();
+  virtual void StartProxyAuthBasic();
   virtual void SocketDNSLookupDone(TObject* sender, Word errCode);
   virtual void SocketSessionClosed(TObject* sender, Word errCode);
   virtual void SocketSessionConnected(TObject* sender, Word errCode);
@@ -320,6 +352,13 @@ class THttpCli : public TComponent {
   // Reads received bytes from the socket; answers the count, 0 at the end of the
   // connection, -1 when nothing is waiting.
   virtual Integer ReceiveRaw(void* buffer, Integer len);
+
+  // The decisions made when the client goes ready, NTLM first: true when an
+  // authentication step repeats or ends the request itself.
+  bool PrepareNTLMAuth();
+  bool PrepareBasicAuth();
+  AnsiString GetNTLMMessage1() const;
+  AnsiString GetNTLMMessage3() const;
 
   void TriggerDataPush(Word errCode);
   void TriggerDataPush2();
@@ -359,6 +398,20 @@ class THttpCli : public TComponent {
   // in its URL.
   AnsiString RequestUsername;
   AnsiString RequestPassword;
+
+  // Authentication. Done states last as long as their connection.
+  THttpNTLMState AuthNTLMState = ntlmNone;
+  THttpNTLMState ProxyAuthNTLMState = ntlmNone;
+  THttpBasicState AuthBasicState = basicNone;
+  THttpBasicState ProxyAuthBasicState = basicNone;
+  TNTLMAuthType NTLMAuthTarget = ntlmAuthNormal;
+  TBasicAuthType BasicAuthTarget = basicAuthNormal;
+  TNTLM_Msg2_Info ServerChallenge;
+  TNTLM_Msg2_Info ProxyChallenge;
+  // Authentication repeats of the current request (at most MaxAuthRepeats), and
+  // whether the login of one is still to come (the client is ready meanwhile).
+  Integer AuthRepeatCount = 0;
+  bool AuthLoginPending = false;
 
   // Response side.
   THttpState State = httpReady;
@@ -469,6 +522,22 @@ class THttpCli : public TComponent {
   // stored); the request ends through the close with errorCode as DoneErrorCode.
   void DropConnection(Word errorCode);
   void RemoveFromBuffer(Integer count);
+  // Repeats the request after a challenge: what the refused response wrote and what
+  // was sent of the body are undone, and the login is posted.
+  void RepeatRequest();
+  // Ends an authentication exchange that failed: the request ends with the
+  // challenge status.
+  void GiveUpAuth();
+  // Done states go back to none when a new connection is about to be made.
+  void ResetConnectionAuth();
+  // Forgets exchanges that a new request does not continue, so that credentials go
+  // only in answer to a challenge of this request.
+  void ResetPendingAuth();
+  // The authorization line of the request head, empty when none applies.
+  AnsiString AuthorizationLine() const;
+  // The first NTLM message is being sent: a body waits for the third.
+  bool SendingNTLMMessage1() const;
+
   // What the next request on an open connection sends after relocating: the counters
   // and the receive buffer are reset and POST becomes GET.
   void PrepareRelocatedRequest();

@@ -92,7 +92,9 @@ void THttpCli::WndProc(TMessage& msg) {
       if (Current(msg.WParam)) StateChange(httpReady);
       return;
     case WM_HTTP_LOGIN:
-      if (Current(msg.WParam)) Login();
+      if (!Current(msg.WParam)) return;
+      AuthLoginPending = false;
+      Login();
       return;
     default:
       msg.Result = DefWindowProc(WindowHandle, msg.Msg, msg.WParam, msg.LParam);
@@ -112,8 +114,9 @@ void THttpCli::StateChange(THttpState newState) {
   const WPARAM serial = RequestSerial;
   TriggerStateChange();
   if (!Current(serial) || newState != httpReady) return;
-  // A 401 or 407 answered with credentials repeats the request here instead of
-  // ending it, once authentication steps exist.
+  // A 401 or 407 answered with credentials repeats the request instead of ending it.
+  if (PrepareNTLMAuth()) return;
+  if (PrepareBasicAuth()) return;
   TriggerRequestDone();
 }
 
@@ -252,6 +255,9 @@ void THttpCli::DoRequestAsync(THttpRequest rq) {
 
   RelocationCount = 0;
   RelocationPending = false;
+  AuthRepeatCount = 0;
+  AuthLoginPending = false;
+  ResetPendingAuth();
   RequestKind = rq;
   InternalClear();
   SetupTarget();
@@ -274,7 +280,8 @@ void THttpCli::DoRequestAsync(THttpRequest rq) {
 
 void THttpCli::DoRequestSync(THttpRequest rq) {
   DoRequestAsync(rq);
-  while (State != httpReady) {
+  // An authentication repeat leaves the client ready until its login runs.
+  while (State != httpReady || AuthLoginPending) {
     if (MultiThreaded) {
       WSocket->ProcessMessages();
       Sleep(0);
@@ -314,6 +321,8 @@ void THttpCli::Login() {
     SocketSessionConnected(nullptr, 0);
     return;
   }
+  // Every new connection through a proxy goes to the proxy's own port.
+  if (!Proxy.empty()) SetupProxyConnect();
   const WPARAM serial = RequestSerial;
   ResolvedAddress.clear();
   StateChange(httpDnsLookup);
@@ -336,7 +345,11 @@ void THttpCli::DoBeforeConnect() {
   WSocket->SetLocalAddr(LocalAddr);
   WSocket->SetPort(ConnectPort);
   WSocket->SetProto("tcp");
-  // The SOCKS server, level and port join these once the socket negotiates SOCKS.
+  // An empty level (the initial one) leaves the socket's "5": the socket would refuse
+  // it and report an error on every connection.
+  WSocket->SetSocksServer(SocksServer);
+  if (!SocksLevel.empty()) WSocket->SetSocksLevel(SocksLevel);
+  WSocket->SetSocksPort(SocksPort);
   WSocket->SetSocksUsercode(SocksUsercode);
   WSocket->SetSocksPassword(SocksPassword);
   WSocket->SetSocksAuthentication(SocksAuthentication);
@@ -357,7 +370,8 @@ void THttpCli::SocketDNSLookupDone(TObject* sender, Word errCode) {
   ResolvedAddress = WSocket->GetDnsResult();
   StateChange(httpDnsLookupDone);
   if (!Current(serial)) return;
-  // Authentication states that lasted as long as the old connection reset here.
+  // Authentication that lasted as long as the old connection ends here.
+  ResetConnectionAuth();
   DoBeforeConnect();
   ConnectedHost = ConnectHost;
   ConnectedPort = ConnectPort;
@@ -412,7 +426,8 @@ void THttpCli::SocketSessionConnected(TObject*, Word errCode) {
                                                    : "GET";
     SendRequest(method, RequestVer);
     if (!Current(serial)) return;
-    if (RequestKind == httpPOST || RequestKind == httpPUT) {
+    // With the first NTLM message the body waits for the third.
+    if ((RequestKind == httpPOST || RequestKind == httpPUT) && !SendingNTLMMessage1()) {
       TriggerSendBegin();
       if (!Current(serial)) return;
       BodySending = true;
@@ -466,7 +481,10 @@ void THttpCli::DropConnection(Word errorCode) {
 
 void THttpCli::Abort() {
   const WPARAM serial = ++RequestSerial;
-  if (State == httpReady) {
+  // Between a challenge and the login of its repeat the client is ready but busy.
+  const bool repeating = State == httpReady && AuthLoginPending;
+  AuthLoginPending = false;
+  if (State == httpReady && !repeating) {
     // Nothing runs: a kept-alive connection is closed and the caller hears at once.
     State = httpAborting;
     if (WSocket->GetState() != wsClosed) WSocket->Abort();
@@ -493,7 +511,7 @@ void THttpCli::Abort() {
   StatusCode = 404;
   ReasonPhrase = "Connection aborted on request";
   DoneErrorCode = httperrAborted;
-  if (wasLookup)
+  if (wasLookup || (repeating && WSocket->GetState() == wsClosed))
     SocketSessionClosed(this, 0);
   else
     WSocket->Close();

@@ -121,6 +121,7 @@ void THttpCli::StartRelocation() {
       !CloseAfterResponse) {
     // The open connection carries the next request.
     ++RelocationCount;
+    AuthRepeatCount = 0;
     if (OnLocationChange) OnLocationChange(this);
     if (!Current(serial)) return;
     const AnsiString location = Location;
@@ -141,6 +142,7 @@ void THttpCli::StartRelocation() {
 void THttpCli::LocationSessionClosed(TObject*, Word) {
   const WPARAM serial = RequestSerial;
   ++RelocationCount;
+  AuthRepeatCount = 0;
   AnsiString proto, user, pass, host, port, path;
   ParseURL(Location.substr(0, Location.find('#')), proto, user, pass, host, port, path);
   DocName = path;

@@ -36,9 +36,12 @@ void THttpCli::SendRequest(const AnsiString& method, const AnsiString& version) 
   lines.Add("Host: " + RequestHost + (RequestPort == "80" ? AnsiString() : ":" + RequestPort));
   if (NoCache) lines.Add("Pragma: no-cache");
   if (withBody)
-    lines.Add("Content-Length: " + IntToStr(SendStream->GetSize() - SendStream->GetPosition()));
+    lines.Add("Content-Length: " +
+              (SendingNTLMMessage1() ? AnsiString("0")
+                                     : IntToStr(SendStream->GetSize() - SendStream->GetPosition())));
   if (ModifiedSince != 0) lines.Add("If-Modified-Since: " + RFC1123_Date(ModifiedSince) + " GMT");
-  // The authorization line of an authentication step comes here.
+  const AnsiString authorization = AuthorizationLine();
+  if (!authorization.empty()) lines.Add(authorization);
   addIf("Cookie: ", Cookie);
   if (!ContentRangeBegin.empty() || !ContentRangeEnd.empty()) {
     lines.Add("Range: bytes=" + ContentRangeBegin + "-" + ContentRangeEnd);

@@ -534,15 +534,38 @@ class TCustomWSocket : public TComponent {
 // The window procedure of the "XSocketWindowClass" windows.
 LRESULT SocketWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-// Adds SOCKS 4, 4A and 5 connections. SOCKS is off while SocksServer is empty.
+// Adds SOCKS 4, 4A and 5 connections. SOCKS is off while SocksServer is empty. A
+// SOCKS server serves one connection: every close forgets it (and the port and
+// level), so it is set again before each Connect.
+//
+// Connect then connects to the SOCKS server, negotiates, and only afterwards fires
+// OnSessionConnected; the socket's State is already wsConnected during the
+// negotiation. A failed negotiation fires OnSocksError, OnSessionConnected and
+// OnSessionClosed, each with the same code (20001 to 20017, or a Winsock number).
 class TCustomSocksWSocket : public TCustomWSocket {
  public:
   LARK_CLASS_NAME(TCustomSocksWSocket)
   using TCustomWSocket::TCustomWSocket;
 
+  // The reply area; a reply must fit in one byte less than this, and a longer one is
+  // refused.
+  static constexpr Integer SocksReplyAreaSize = 128;
+  // Longest target name, user code or password a SOCKS 5 request can carry.
+  static constexpr Integer SocksMaxFieldLength = 255;
+
+  void Connect() override;
+  void Listen() override;
+  // Also counts the bytes left behind the last SOCKS reply.
+  Integer GetRcvdCount() override;
+
+  // SocksServer, SocksPort and SocksLevel change only while the socket is closed.
   const AnsiString& GetSocksServer() const noexcept { return SocksServer; }
+  virtual void SetSocksServer(const AnsiString& value);
   const AnsiString& GetSocksPort() const noexcept { return SocksPort; }
+  virtual void SetSocksPort(const AnsiString& value);
   const AnsiString& GetSocksLevel() const noexcept { return SocksLevel; }
+  // "4", "4A" or "5" ("4a" is taken as "4A").
+  void SetSocksLevel(const AnsiString& value);
   const AnsiString& GetSocksUsercode() const noexcept { return SocksUsercode; }
   void SetSocksUsercode(const AnsiString& value) { SocksUsercode = value; }
   const AnsiString& GetSocksPassword() const noexcept { return SocksPassword; }
@@ -550,6 +573,7 @@ class TCustomSocksWSocket : public TCustomWSocket {
   TSocksAuthentication GetSocksAuthentication() const noexcept { return SocksAuthentication; }
   void SetSocksAuthentication(TSocksAuthentication value) noexcept { SocksAuthentication = value; }
   TSocksState GetSocksState() const noexcept { return SocksState; }
+  // The address and port a SOCKS 5 server reported in its connect reply.
   const AnsiString& GetProxyBoundAddress() const noexcept { return ProxyBoundAddress; }
   const AnsiString& GetProxyBoundPort() const noexcept { return ProxyBoundPort; }
 
@@ -563,6 +587,21 @@ class TCustomSocksWSocket : public TCustomWSocket {
   void TriggerSocksAuthState(TSocksAuthState authState);
   // Each close forgets the SOCKS server: it is set again for every connection.
   void AssignDefaultValue() override;
+  // While a negotiation runs, arriving bytes are SOCKS replies.
+  bool TriggerDataAvailable(Word errCode) override;
+  // The connection to the SOCKS server: the negotiation starts.
+  void TriggerSessionConnectedSpecial(Word errCode) override;
+  void TriggerSessionClosed(Word errCode) override;
+  // Bytes left behind the last SOCKS reply come first.
+  Integer DoRecv(void* buffer, Integer bufferSize, Integer flags) override;
+  // A close delivers what is left behind the last reply first.
+  void Do_FD_CLOSE(TMessage& msg) override;
+
+  // The connect request, and the SOCKS 5 user authentication.
+  void SocksDoConnect();
+  void SocksDoAuthenticate();
+  // A failed negotiation: reports code and text and closes.
+  void DataAvailableError(Integer errCode, const AnsiString& msg);
 
   AnsiString SocksServer;
   bool SocksServerAssigned = false;
@@ -575,40 +614,91 @@ class TCustomSocksWSocket : public TCustomWSocket {
   TSocksState SocksState = socksData;
   // The method offered in the SOCKS 5 greeting (0 or 2).
   Byte SocksAuthMethod = 0;
-  // Replies of the SOCKS server, and the data bytes that came after the last reply.
-  Byte SocksRcvdBuf[128] = {};
+  // The target's port, host byte order (Addr stays a text until the request).
+  Word SocksTargetPort = 0;
+  // Replies of the SOCKS server, and the data bytes that came after the last reply
+  // (SocksLeftover of them, from SocksRcvdPtr on).
+  Byte SocksRcvdBuf[SocksReplyAreaSize] = {};
   Integer SocksRcvdCnt = 0;
   Integer SocksRcvdPtr = 0;
   Integer SocksLeftover = 0;
   AnsiString ProxyBoundAddress;
   AnsiString ProxyBoundPort;
+
+ private:
+  // Reads up to room more reply bytes into the reply area; answers how many came.
+  Integer SocksReceive(Integer room);
+  void SocksMethodsReply();
+  void SocksAuthenticateReply();
+  void SocksConnectReply4();
+  void SocksConnectReply5();
+  // Sends a request; failures surface through the socket's own reporting.
+  void SocksSend(const AnsiString& request);
+  // A granted connect: the user learns of the connection, then of waiting data.
+  void SocksConnected();
 };
 
-// Adds line mode: received bytes offered one complete line at a time. Line mode is
-// off by default.
+// Adds line mode: received bytes are collected and offered to OnDataAvailable one
+// complete line (LineEnd included) at a time, with optional echo and simple line
+// editing for terminal-like peers. Line mode is off by default.
+//
+// An OnDataAvailable handler must read what it is offered; a line it leaves unread
+// stays pending and is offered again with the next bytes that arrive.
 class TCustomLineWSocket : public TCustomSocksWSocket {
  public:
   LARK_CLASS_NAME(TCustomLineWSocket)
   using TCustomSocksWSocket::TCustomSocksWSocket;
 
+  // A change with bytes held posts WM_TRIGGER_DATA_AVAILABLE, so that the held bytes
+  // are offered again in the new mode.
   bool GetLineMode() const noexcept { return LineMode; }
+  virtual void SetLineMode(bool value);
+  // An unfinished line longer than this fires OnLineLimitExceeded; 0 for no limit.
   Integer GetLineLimit() const noexcept { return LineLimit; }
   void SetLineLimit(Integer value) noexcept { LineLimit = value; }
   const AnsiString& GetLineEnd() const noexcept { return LineEnd; }
-  void SetLineEnd(const AnsiString& value) { LineEnd = value; }
+  void SetLineEnd(const AnsiString& value);
+  // Received bytes are sent back as they arrive.
   bool GetLineEcho() const noexcept { return LineEcho; }
   void SetLineEcho(bool value) noexcept { LineEcho = value; }
+  // Backspace removes the last character of the line, tab becomes spaces up to the
+  // next multiple of 8.
   bool GetLineEdit() const noexcept { return LineEdit; }
   void SetLineEdit(bool value) noexcept { LineEdit = value; }
+
+  // Sends s followed by LineEnd; answers the bytes queued (0 for an empty s, which
+  // sends nothing), or -1 when the socket is not connected.
+  virtual Integer SendLine(const AnsiString& s);
+  // In line mode the length of the pending line; outside it, with bytes held, their
+  // number; otherwise the bytes waiting on the socket.
+  Integer GetRcvdCount() override;
 
   TLineLimitEvent OnLineLimitExceeded;
 
  protected:
+  void WndProc(TMessage& msg) override;
+  bool TriggerDataAvailable(Word errCode) override;
+  // Held bytes of an unfinished line are offered as a last line before the close is
+  // reported.
+  void TriggerSessionClosed(Word errCode) override;
+  // Takes from the pending line (line mode) or the held bytes before the socket. In
+  // line mode with no line pending it answers -1 with WSAEWOULDBLOCK: the next line
+  // is still being collected.
+  Integer DoRecv(void* buffer, Integer bufferSize, Integer flags) override;
   virtual void TriggerLineLimitExceeded(Integer cnt, bool& clearData);
+  // Edits the count newly received bytes that follow the held ones; on return RcvdCnt
+  // is the part that stayed unchanged and count the rest. Echo goes to LineEchoData.
+  virtual void EditLine(Integer& count);
+  // Offers the held bytes again (WM_TRIGGER_DATA_AVAILABLE).
+  void WMTriggerDataAvailable(TMessage& msg);
 
-  // Received bytes held for line mode (RcvdCnt of them), followed by a NUL.
+  // Held bytes: RcvdCnt of them from RcvdPos on; a pending line is always first.
   std::vector<Byte> RcvdBuf;
+  Integer RcvdPos = 0;
   Integer RcvdCnt = 0;
+  // The held bytes never grow beyond this: a line that reaches it is reported as over
+  // the limit and dropped, whatever the handler says.
+  Integer LineBufferMax = 1 << 30;
   AnsiString LineEnd = "\r\n";
   bool LineMode = false;
   Integer LineLimit = 65536;
@@ -616,22 +706,57 @@ class TCustomLineWSocket : public TCustomSocksWSocket {
   bool LineEdit = false;
   // Length, line end included, of the complete line being offered; 0 when none.
   Integer LineLength = 0;
+  // Set when a line has been found or the connection has closed.
   bool LineReceivedFlag = false;
+  // Set during a pass that found a line.
   bool LineFound = false;
+  // The next search covers all held bytes (after a change of mode or line end).
+  bool LineRescan = false;
+  // Bytes to echo, sent once the received bytes are in place.
+  AnsiString LineEchoData;
+
+  Byte* HeldBytes() noexcept { return RcvdBuf.data() + RcvdPos; }
+  // Removes count bytes from the front of the held bytes.
+  void ConsumeHeld(Integer count) noexcept;
+  void ClearLineBuffer() noexcept;
+  // Offset of LineEnd in the held bytes at or after from, or -1.
+  Integer FindLineEnd(Integer from) const noexcept;
+  // Searches the held bytes from searchStart and offers what is found, line by line
+  // in line mode and as it is outside; stops when the handler leaves it unread.
+  void OfferHeldBytes(Integer searchStart);
 };
 
-// Adds waits that pump messages, and ReadLine.
+// Adds waits that pump messages until a flag is set, and ReadLine.
 class TCustomSyncWSocket : public TCustomLineWSocket {
  public:
   LARK_CLASS_NAME(TCustomSyncWSocket)
   using TCustomLineWSocket::TCustomLineWSocket;
 
+  // The answer of a wait that ended without its flag: the time ran out, the
+  // application is terminating or a WM_QUIT was met.
+  static constexpr Integer WaitFailed = 12001;
+
+  // Pumps messages until done is true (answers 0), or the wait fails (WaitFailed).
+  // The limit is Timeout milliseconds (0 for none), as ReadLine last set it.
+  virtual Integer WaitUntilReady(bool& done);
+  // Clears done, runs proc when assigned, then waits for done.
+  virtual Integer Synchronize(const TWSocketSyncNextProc& proc, bool& done);
+  // Waits for the next line (line end included) in line mode, whatever LineMode and
+  // OnDataAvailable are outside the call. timeout: seconds, 0 for 60 s, a negative
+  // value for its magnitude in milliseconds. When time runs out the answer is what
+  // has arrived so far; a peer that closes gives what it sent. Raises when the socket
+  // is not connected.
+  void ReadLine(Integer timeout, AnsiString& line);
+
  protected:
   // Milliseconds a wait may last, and the tick count at which it ends.
   DWORD Timeout = 0;
   DWORD TimeStop = 0;
-  // Where ReadLine puts its line.
+  // Where ReadLine puts its line; cleared once a line is there.
   AnsiString* LinePointer = nullptr;
+
+ private:
+  void ReadLineDataAvailable();
 };
 
 class TWSocket : public TCustomSyncWSocket {

@@ -540,34 +540,3 @@ void TCustomWSocket::ThreadAttach() {
   if (WindowHandle != 0 && SocketHandle != INVALID_SOCKET)
     WSocket_WSAAsyncSelect(SocketHandle, WindowHandle, WM_ASYNCSELECT, NotifyMask);
 }
-
-// ---- The family's hooks -------------------------------------------------------------------
-
-void TCustomSocksWSocket::AssignDefaultValue() {
-  TCustomWSocket::AssignDefaultValue();
-  SocksState = socksData;
-  SocksServer.clear();
-  SocksServerAssigned = false;
-  SocksPort.clear();
-  SocksPortAssigned = false;
-  SocksLevel = "5";
-  SocksRcvdCnt = 0;
-  SocksRcvdPtr = 0;
-  SocksLeftover = 0;
-}
-
-void TCustomSocksWSocket::TriggerSocksConnected(Word errCode) {
-  if (OnSocksConnected) OnSocksConnected(this, errCode);
-}
-
-void TCustomSocksWSocket::TriggerSocksError(Integer errCode, const AnsiString& msg) {
-  if (OnSocksError) OnSocksError(this, errCode, msg);
-}
-
-void TCustomSocksWSocket::TriggerSocksAuthState(TSocksAuthState authState) {
-  if (OnSocksAuthState) OnSocksAuthState(this, authState);
-}
-
-void TCustomLineWSocket::TriggerLineLimitExceeded(Integer cnt, bool& clearData) {
-  if (OnLineLimitExceeded) OnLineLimitExceeded(this, cnt, clearData);
-}

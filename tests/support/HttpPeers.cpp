@@ -292,4 +292,96 @@ std::string HttpbinServer::Url(const std::string& path) const {
 
 std::string HttpbinServer::Log() const { return process_ ? process_->Log() : std::string(); }
 
+bool WriteHtpasswd(const std::string& path,
+                   const std::vector<std::pair<std::string, std::string>>& users) {
+  const std::string program = RequireProgram("htpasswd");
+  if (program.empty()) return false;
+  std::string text;
+  for (const auto& user : users) {
+    // -n prints the line instead of writing a file; -b takes the password from the
+    // command line.
+    int exitCode = -1;
+    const std::string line = RunCommand({program, "-nb", user.first, user.second}, &exitCode);
+    if (exitCode != 0 || line.find(':') == std::string::npos) {
+      ADD_FAILURE() << "htpasswd failed for " << user.first << " (exit " << exitCode << ")";
+      return false;
+    }
+    // Without the empty line htpasswd ends its output with.
+    text += line.substr(0, line.find('\n')) + "\n";
+  }
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << text;
+  out.close();
+  if (!out) {
+    ADD_FAILURE() << "cannot write " << path;
+    return false;
+  }
+  return true;
+}
+
+TinyproxyServer::~TinyproxyServer() { Stop(); }
+
+bool TinyproxyServer::Start(const std::string& user, const std::string& password) {
+  Stop();
+  const std::string program = RequireProgram("tinyproxy");
+  if (program.empty()) return false;
+  const std::string& dir = dir_.Path();
+  const std::string confPath = dir + "tinyproxy.conf";
+  std::string failure;
+  for (int attempt = 0; attempt < StartAttempts; ++attempt) {
+    port_ = FreeTcpPort();
+    if (port_ == 0) return false;
+    std::error_code ec;
+    fs::remove(dir + "tinyproxy.log", ec);
+    std::ofstream conf(confPath, std::ios::trunc);
+    conf << "# Written by the tests; tinyproxy runs in the foreground (-d).\n"
+         << "Port " << port_ << "\n"
+         << "Listen 127.0.0.1\n"
+         << "Timeout 30\n"
+         << "MaxClients 50\n"
+         << "LogLevel Info\n"
+         << "LogFile \"" << dir << "tinyproxy.log\"\n"
+         << "PidFile \"" << dir << "tinyproxy.pid\"\n"
+         << "Allow 127.0.0.1\n"
+         << "DisableViaHeader Yes\n";
+    if (!user.empty()) conf << "BasicAuth " << user << " " << password << "\n";
+    conf.close();
+    process_ = std::make_unique<PeerProcess>();
+    if (!process_->Start({program, "-d", "-c", confPath}, dir)) return false;
+    if (process_->WaitForTcpPort(port_)) return true;
+    failure = process_->Log() + Log();
+    process_->Stop();
+    if (failure.find("in use") == std::string::npos) break;
+  }
+  process_.reset();
+  port_ = 0;
+  ADD_FAILURE() << "tinyproxy did not start:\n" << failure;
+  return false;
+}
+
+void TinyproxyServer::Stop() {
+  if (process_) process_->Stop();
+  process_.reset();
+}
+
+bool TinyproxyServer::Running() { return process_ && process_->Running(); }
+
+std::string TinyproxyServer::HostPort() const { return "127.0.0.1:" + std::to_string(port_); }
+
+std::string TinyproxyServer::Log() const { return ReadWholeFile(dir_.Path() + "tinyproxy.log"); }
+
+std::vector<std::string> TinyproxyServer::RequestLines() const {
+  static const std::string mark = "): ";
+  std::vector<std::string> lines;
+  std::istringstream log(Log());
+  std::string line;
+  while (std::getline(log, line)) {
+    const size_t at = line.find("Request (file descriptor ");
+    if (at == std::string::npos) continue;
+    const size_t text = line.find(mark, at);
+    if (text != std::string::npos) lines.push_back(line.substr(text + mark.size()));
+  }
+  return lines;
+}
+
 }  // namespace larktest

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/support/Peers.h"
 
@@ -87,6 +89,43 @@ class HttpbinServer {
   std::string Url(const std::string& path) const;
   // gunicorn's log, with one access line per request.
   std::string Log() const;
+
+ private:
+  TempDir dir_;
+  uint16_t port_ = 0;
+  std::unique_ptr<PeerProcess> process_;
+};
+
+// Writes an htpasswd file at path with Debian's `htpasswd` (apache2-utils), one line
+// per user with the password hashed as htpasswd does by default (nginx's
+// auth_basic_user_file reads it). Records a test failure and answers false when it
+// cannot.
+bool WriteHtpasswd(const std::string& path,
+                   const std::vector<std::pair<std::string, std::string>>& users);
+
+// tinyproxy in the foreground with a configuration of its own in a folder of its own,
+// listening on 127.0.0.1 and a port chosen at run time, serving 127.0.0.1 only.
+class TinyproxyServer {
+ public:
+  TinyproxyServer() = default;
+  ~TinyproxyServer();
+  TinyproxyServer(const TinyproxyServer&) = delete;
+  TinyproxyServer& operator=(const TinyproxyServer&) = delete;
+
+  // Starts it and waits until it accepts connections. With a user, every request
+  // must carry that user and password in Proxy-Authorization (Basic), or tinyproxy
+  // answers 407. Records a test failure and answers false when it cannot start.
+  bool Start(const std::string& user = {}, const std::string& password = {});
+  void Stop();
+  bool Running();
+
+  uint16_t Port() const { return port_; }
+  // "127.0.0.1:PORT".
+  std::string HostPort() const;
+  // tinyproxy's log: one "Request (file descriptor N): LINE" per request received.
+  std::string Log() const;
+  // The request lines it received, in order.
+  std::vector<std::string> RequestLines() const;
 
  private:
   TempDir dir_;
