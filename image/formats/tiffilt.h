@@ -14,7 +14,7 @@
 // Directories and tags
 //
 // A tag is absent when no entry of the loaded directory carries it; every accessor
-// then answers its default. Offsets are taken as Value + Env.BaseOffset.
+// then answers its default. Offsets are taken as Value + Env.Base.
 
 // Reads the header at the stream's position, walks the whole directory chain
 // (ImageCount receives the number of directories) and loads directory ImageIndex.
@@ -39,9 +39,11 @@ AnsiString TIFFReadString(const TTIFFEnv& Env, Integer Tag);
 AnsiString TIFFReadMiniString(const TTIFFEnv& Env, Integer Tag);
 
 // The directory walker behind TIFFLoadTags, for readers that check the header
-// themselves: walks the chain from FirstOffset (+ Env.BaseOffset) in the byte order
+// themselves: walks the chain from FirstOffset (+ Env.Base) in the byte order
 // of Env.Intel, counts the directories into Count and loads directory ImageIndex
-// into Env. A chain that comes back to a directory already walked ends there.
+// into Env. A chain that comes back to a directory already walked ends there; so
+// does one at a directory whose entries run past the end of the stream, which is
+// neither counted nor loaded.
 bool TIFFLoadDirectory(Integer ImageIndex, DWORD FirstOffset, TTIFFEnv& Env, Integer& Count);
 
 // ===========================================================================

@@ -120,7 +120,7 @@ void ReadIPTC(const TTIFFEnv& env, TIEIPTCInfoList& list) {
     list.SetModified(false);
     return;
   }
-  const TTIFFTag& t = env.IFD[static_cast<size_t>(i)];
+  const TTIFFTag& t = env.Entries[static_cast<size_t>(i)];
   const Int64 unit = t.Type == 3 || t.Type == 8 ? 2 : (t.Type == 4 || t.Type == 9 ? 4 : 1);
   const Int64 bytes = Int64{t.Count} * unit;
   std::vector<Byte> buf;
@@ -128,7 +128,7 @@ void ReadIPTC(const TTIFFEnv& env, TIEIPTCInfoList& list) {
     for (Int64 k = 0; k < bytes; ++k)
       buf.push_back(static_cast<Byte>(env.Intel ? t.Value >> (8 * k) : t.Value >> (24 - 8 * k)));
   } else {
-    const Int64 pos = Int64{t.Value} + env.BaseOffset;
+    const Int64 pos = Int64{t.Value} + env.Base;
     if (pos < 0 || pos + bytes > env.Stream->GetSize() || bytes > 0x7FFFFFF0) return;
     buf.resize(static_cast<size_t>(bytes));
     if (env.Stream->Seek(pos, soBeginning) != pos ||
@@ -240,11 +240,11 @@ void TIFFReadStream(TIEBitmap* Bitmap, TStream* Stream, Integer& ImageCount, TIO
   if (Stream == nullptr) return Progress.Abort();
   TTIFFEnv env;
   env.Stream = Stream;
-  env.BaseOffset = 0;
+  env.Base = 0;
   if (RelativeOffsets) {
     const Int64 at = Stream->GetPosition();
     if (at < 0 || at > 0x7FFFFFFF) return Progress.Abort();
-    env.BaseOffset = static_cast<Integer>(at);
+    env.Base = static_cast<Integer>(at);
   }
   Byte h[8];
   if (Stream->Read(h, 8) != 8) return Progress.Abort();
@@ -269,7 +269,7 @@ void TIFFReadStream(TIEBitmap* Bitmap, TStream* Stream, Integer& ImageCount, TIO
   TTIFFEnv exif;
   exif.Intel = env.Intel;
   exif.Stream = Stream;
-  exif.BaseOffset = env.BaseOffset;
+  exif.Base = env.Base;
   const Integer exifOffset = TIFFReadSingleValDef(env, 34665, 0);
   if (exifOffset > 0) {
     Integer n = 0;

@@ -13,6 +13,7 @@
 #include "image/formats/jpegfilt.h"
 #include "image/formats/tifccitt.h"
 #include "image/formats/tiffilt.h"
+#include "image/formats/tiffilt_lab.h"
 #include "image/proc/dadiravproc.h"
 #include "image/proc/dadiravproc_rotate.h"
 
@@ -195,7 +196,7 @@ void PageReader::SetupMask() {
 bool PageReader::ReadUnitData(Integer index, const Integer* offsets, Integer offsetCount,
                               const Integer* counts, Integer countCount, std::vector<Byte>& out) {
   if (index >= offsetCount) return false;
-  const Int64 pos = Int64{static_cast<DWORD>(offsets[index])} + env_.BaseOffset;
+  const Int64 pos = Int64{static_cast<DWORD>(offsets[index])} + env_.Base;
   if (pos < 0 || pos > size_) return false;
   Int64 n = index < countCount ? Int64{static_cast<DWORD>(counts[index])} : 0;
   if (n == 0) {
@@ -206,7 +207,7 @@ bool PageReader::ReadUnitData(Integer index, const Integer* offsets, Integer off
     }
     const auto it = std::upper_bound(sortedOffsets_.begin(), sortedOffsets_.end(), offsets[index],
                                      [](Integer a, Integer b) { return static_cast<DWORD>(a) < static_cast<DWORD>(b); });
-    const Int64 end = it == sortedOffsets_.end() ? size_ : Int64{static_cast<DWORD>(*it)} + env_.BaseOffset;
+    const Int64 end = it == sortedOffsets_.end() ? size_ : Int64{static_cast<DWORD>(*it)} + env_.Base;
     n = std::min(end, size_) - pos;
   }
   if (n < 0 || pos + n > size_ || n > 0x7FFFFFF0) return false;
@@ -354,8 +355,7 @@ void PageReader::Place(const Byte* s, Integer x, Integer y, Integer width) {
                     static_cast<Byte>((255 - s[0]) * k / 255)};
     }
   } else if (ph == 8 && spp == 3 && bps == 8) {
-    for (Integer i = 0; i < n; ++i, s += 3)
-      out[i] = IECIELAB2RGB(TIELAB{s[0], static_cast<ShortInt>(s[1]), static_cast<ShortInt>(s[2])});
+    for (Integer i = 0; i < n; ++i, s += 3) out[i] = TIFFCIELabToRGB(s);
   }
 }
 
@@ -624,7 +624,7 @@ void PageReader::Decode() {
   const Integer comp = v_.Compression;
   if (comp == kCompOldJPEG && (v_.JPEGProc == 0 || v_.JPEGProc == 1)) {
     // Old-style JPEG: one interchange-format stream at a given offset.
-    const Int64 pos = Int64{static_cast<DWORD>(v_.JPEGInterchangeFormat)} + env_.BaseOffset;
+    const Int64 pos = Int64{static_cast<DWORD>(v_.JPEGInterchangeFormat)} + env_.Base;
     if (pos < 0 || pos > size_) return void(Fail());
     Int64 n = static_cast<DWORD>(v_.JPEGInterchangeFormatLength);
     if (n == 0 || n > size_ - pos) n = size_ - pos;

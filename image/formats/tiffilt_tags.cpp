@@ -1,6 +1,6 @@
 // TIFF directories: the chain walker, the directory loader and the typed tag
 // accessors. Every value that lies outside the entry is read from the stream at
-// Value + BaseOffset; data that the stream does not hold whole reads as absent, so
+// Value + Base; data that the stream does not hold whole reads as absent, so
 // no count from the file can make an accessor allocate more than the stream holds.
 #include <algorithm>
 #include <cstring>
@@ -51,7 +51,7 @@ bool ReadAt(const TTIFFEnv& env, Int64 pos, void* buffer, Integer count) {
 const TTIFFTag* Find(const TTIFFEnv& env, Integer tag) {
   if (tag < 0 || tag > 0xFFFF) return nullptr;
   const Integer i = TIFFFindTAG(static_cast<Word>(tag), env);
-  return i < 0 ? nullptr : &env.IFD[static_cast<size_t>(i)];
+  return i < 0 ? nullptr : &env.Entries[static_cast<size_t>(i)];
 }
 
 // The four bytes of the entry's Value field in file order.
@@ -66,7 +66,7 @@ bool IsInline(const TTIFFTag& t) { return Int64{t.Count} * TypeSize(t.Type) <= 4
 // Whether `bytes` bytes at the entry's offset lie inside the stream.
 bool FitsInStream(const TTIFFEnv& env, const TTIFFTag& t, Int64 bytes) {
   if (env.Stream == nullptr) return false;
-  const Int64 pos = Int64{t.Value} + env.BaseOffset;
+  const Int64 pos = Int64{t.Value} + env.Base;
   return pos >= 0 && bytes >= 0 && pos + bytes <= env.Stream->GetSize();
 }
 
@@ -83,7 +83,7 @@ bool EntryBytes(const TTIFFEnv& env, const TTIFFTag& t, Int64 bytes, std::vector
   if (!FitsInStream(env, t, bytes)) return false;
   out.resize(static_cast<size_t>(bytes));
   if (bytes == 0) return true;
-  return ReadAt(env, Int64{t.Value} + env.BaseOffset, out.data(), static_cast<Integer>(bytes));
+  return ReadAt(env, Int64{t.Value} + env.Base, out.data(), static_cast<Integer>(bytes));
 }
 
 // Integer value Index of a SHORT or LONG entry (Index already checked against Count).
@@ -94,13 +94,13 @@ Integer IntegerAt(const TTIFFEnv& env, const TTIFFTag& t, Integer index) {
       return static_cast<Integer>(low ? (t.Value & 0xFFFF) : (t.Value >> 16));
     }
     Byte b[2];
-    if (!ReadAt(env, Int64{t.Value} + env.BaseOffset + 2 * Int64{index}, b, 2)) return 0;
+    if (!ReadAt(env, Int64{t.Value} + env.Base + 2 * Int64{index}, b, 2)) return 0;
     return Get16(b, env.Intel);
   }
   if (t.Type == kLong) {
     if (t.Count == 1) return static_cast<Integer>(t.Value);
     Byte b[4];
-    if (!ReadAt(env, Int64{t.Value} + env.BaseOffset + 4 * Int64{index}, b, 4)) return 0;
+    if (!ReadAt(env, Int64{t.Value} + env.Base + 4 * Int64{index}, b, 4)) return 0;
     return static_cast<Integer>(Get32(b, env.Intel));
   }
   return 0;
@@ -108,7 +108,7 @@ Integer IntegerAt(const TTIFFEnv& env, const TTIFFTag& t, Integer index) {
 
 double RationalAt(const TTIFFEnv& env, const TTIFFTag& t, Integer index) {
   Byte b[8];
-  ReadAt(env, Int64{t.Value} + env.BaseOffset + 8 * Int64{index}, b, 8);
+  ReadAt(env, Int64{t.Value} + env.Base + 8 * Int64{index}, b, 8);
   const Integer num = static_cast<Integer>(Get32(b, env.Intel));
   Integer den = static_cast<Integer>(Get32(b + 4, env.Intel));
   if (den == 0) den = 1;
@@ -122,8 +122,8 @@ double RationalAt(const TTIFFEnv& env, const TTIFFTag& t, Integer index) {
 
 bool TIFFLoadDirectory(Integer ImageIndex, DWORD FirstOffset, TTIFFEnv& Env, Integer& Count) {
   Count = 0;
-  Env.IFD.clear();
-  Env.NumTags = 0;
+  Env.Entries.clear();
+  Env.EntryCount = 0;
   if (Env.Stream == nullptr) return false;
   TStream* const s = Env.Stream;
   const Int64 size = s->GetSize();
@@ -132,30 +132,29 @@ bool TIFFLoadDirectory(Integer ImageIndex, DWORD FirstOffset, TTIFFEnv& Env, Int
   DWORD offset = FirstOffset;
   while (offset != 0 && Count < kMaxDirectories) {
     if (!visited.insert(offset).second) break;  // back to a directory already walked
-    const Int64 pos = Int64{offset} + Env.BaseOffset;
+    const Int64 pos = Int64{offset} + Env.Base;
     Byte b[12];
     if (pos < 0 || !ReadAt(Env, pos, b, 2)) break;
     const Word n = Get16(b, Env.Intel);
-    Int64 next = pos + 2 + Int64{n} * 12;
+    const Int64 next = pos + 2 + Int64{n} * 12;
+    // A directory whose entries run past the end of the stream is damaged: it is
+    // neither loaded nor counted, and the chain ends there.
+    if (next > size) break;
     if (Count == ImageIndex) {
-      // Only the entries the stream holds whole.
-      const Int64 avail = (size - pos - 2) / 12;
-      const Word take = static_cast<Word>(avail < n ? avail : n);
-      std::vector<Byte> raw(static_cast<size_t>(take) * 12);
-      if (take > 0 && s->Read(raw.data(), static_cast<Integer>(raw.size())) != static_cast<Integer>(raw.size()))
+      std::vector<Byte> raw(static_cast<size_t>(n) * 12);  // at most 0xFFFF entries, all in the stream
+      if (n > 0 && s->Read(raw.data(), static_cast<Integer>(raw.size())) != static_cast<Integer>(raw.size()))
         break;
-      Env.IFD.resize(take);
-      for (Word i = 0; i < take; ++i) {
+      Env.Entries.resize(n);
+      for (Word i = 0; i < n; ++i) {
         const Byte* e = raw.data() + static_cast<size_t>(i) * 12;
-        TTIFFTag& t = Env.IFD[i];
+        TTIFFTag& t = Env.Entries[i];
         t.Tag = Get16(e, Env.Intel);
         t.Type = Get16(e + 2, Env.Intel);
         t.Count = Get32(e + 4, Env.Intel);
         t.Value = Get32(e + 8, Env.Intel);
       }
-      Env.NumTags = take;
+      Env.EntryCount = n;
       loaded = true;
-      if (take < n) break;  // cut short: no next offset either
     }
     // A directory without its next offset ends the chain uncounted.
     if (next + 4 > size) break;
@@ -169,7 +168,7 @@ bool TIFFLoadDirectory(Integer ImageIndex, DWORD FirstOffset, TTIFFEnv& Env, Int
 bool TIFFLoadTags(TStream* Stream, Integer& ImageCount, Integer ImageIndex, TTIFFEnv& Env) {
   Env = TTIFFEnv{};
   Env.Stream = Stream;
-  Env.BaseOffset = 0;
+  Env.Base = 0;
   ImageCount = 0;
   if (Stream == nullptr) return false;
   Byte h[8];
@@ -186,18 +185,18 @@ bool TIFFLoadTags(TStream* Stream, Integer& ImageCount, Integer ImageIndex, TTIF
 }
 
 void TIFFFreeTags(TTIFFEnv& Env) {
-  Env.IFD.clear();
-  Env.IFD.shrink_to_fit();
-  Env.NumTags = 0;
+  Env.Entries.clear();
+  Env.Entries.shrink_to_fit();
+  Env.EntryCount = 0;
 }
 
 // ---------------------------------------------------------------------------
 // Accessors
 
 Integer TIFFFindTAG(Word Tag, const TTIFFEnv& Env) {
-  const size_t n = std::min<size_t>(Env.NumTags, Env.IFD.size());
+  const size_t n = std::min<size_t>(Env.EntryCount, Env.Entries.size());
   for (size_t i = 0; i < n; ++i)
-    if (Env.IFD[i].Tag == Tag) return static_cast<Integer>(i);
+    if (Env.Entries[i].Tag == Tag) return static_cast<Integer>(i);
   return -1;
 }
 

@@ -1,7 +1,6 @@
 // TIFF writer: one image as a one-strip little-endian page, in a new file or
 // inserted into the directory chain of an existing one (Append).
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -13,6 +12,7 @@
 #include "image/formats/neurquant.h"
 #include "image/formats/tifccitt.h"
 #include "image/formats/tiffilt.h"
+#include "image/formats/tiffilt_lab.h"
 #include "image/model/iebitmap.h"
 #include "image/model/ieutils.h"
 #include "image/proc/dadiravproc.h"
@@ -255,31 +255,6 @@ void PackIndexes(const Byte* values, Integer count, Integer bits, Byte* dest, si
   }
 }
 
-// One pixel as TIFF 8-bit CIELab: L* x 255 / 100, then a* and b* as signed bytes,
-// from sRGB with the D65 white. (The library's own IERGB2CIELAB scales without a
-// reference white, which other readers take for different colours.)
-void PutCieLab(TRGB c, Byte* d) {
-  const auto linear = [](Byte v) {
-    const double x = v / 255.0;
-    return x <= 0.04045 ? x / 12.92 : std::pow((x + 0.055) / 1.055, 2.4);
-  };
-  const double r = linear(c.r), g = linear(c.g), b = linear(c.b);
-  const double X = (0.4124 * r + 0.3576 * g + 0.1805 * b) / 0.95047;
-  const double Y = 0.2126 * r + 0.7152 * g + 0.0722 * b;
-  const double Z = (0.0193 * r + 0.1192 * g + 0.9505 * b) / 1.08883;
-  const auto f = [](double t) {
-    constexpr double e = 216.0 / 24389.0;
-    return t > e ? std::cbrt(t) : t * (841.0 / 108.0) + 4.0 / 29.0;
-  };
-  const double fx = f(X), fy = f(Y), fz = f(Z);
-  const auto signedByte = [](double v) {
-    return static_cast<Byte>(static_cast<ShortInt>(std::clamp(std::lround(v), -128L, 127L)));
-  };
-  d[0] = static_cast<Byte>(std::clamp(std::lround((116 * fy - 16) * 255 / 100), 0L, 255L));
-  d[1] = signedByte(500 * (fx - fy));
-  d[2] = signedByte(200 * (fy - fz));
-}
-
 // The page's layout, decided from the parameters.
 struct TLayout {
   std::unique_ptr<TIEBitmap> ownWork;  // a converted copy, when one was needed
@@ -474,7 +449,7 @@ class TRowSource {
         }
         break;
       case TPageKind::Lab:
-        for (Integer x = 0; x < width_; ++x, d += 3) PutCieLab(px[x], d);
+        for (Integer x = 0; x < width_; ++x, d += 3) TIFFRGBToCIELab(px[x], d);
         break;
       default:
         for (Integer x = 0; x < width_; ++x, d += 3) {

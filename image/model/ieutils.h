@@ -121,9 +121,9 @@ struct TTIFFTag {
 struct TTIFFEnv {
   bool Intel = true;           // "II"; false for "MM"
   TStream* Stream = nullptr;   // not owned
-  std::vector<TTIFFTag> IFD;   // the loaded entries; empty when nothing is loaded
-  Word NumTags = 0;
-  Integer BaseOffset = 0;      // added to every offset read from the directory
+  std::vector<TTIFFTag> Entries;  // the loaded entries; empty when nothing is loaded
+  Word EntryCount = 0;
+  Integer Base = 0;            // added to every offset read from the directory
 };
 
 // ===========================================================================

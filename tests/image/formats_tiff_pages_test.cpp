@@ -15,7 +15,7 @@
 
 #include "image/formats/tiffilt.h"
 #include "platform/rtl/Streams.h"
-#include "tests/image/tiff_test_builder.h"
+#include "tests/image/tiff_builder.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -330,8 +330,11 @@ TEST(TiffPagesHandBuilt, InlineStripOffsetStaysInlineWithItsNewOffset) {
     SCOPED_TRACE(intel ? "II" : "MM");
     TiffBuilder b(intel);
     const std::string pixels0 = Pattern(6 * 5, 1), pixels1 = Pattern(9 * 4, 2);
-    const std::string file = b.Build({TiffBuilder::GrayPage(6, 5, pixels0, 5),
-                                      TiffBuilder::GrayPage(9, 4, pixels1, 4)});
+    b.GreyPage(6, 5, pixels0, 5);
+    b.EndPage();
+    b.GreyPage(9, 4, pixels1, 4);
+    b.EndPage();
+    const std::string file = b.Build();
     auto src = StreamOf(file);
     TMemoryStream dest;
     _ExtractTIFFImStream(src.get(), 1, &dest);
@@ -351,11 +354,14 @@ TEST(TiffPagesHandBuilt, ShortOffsetsBecomeLongWhenTheyOutgrowSixteenBits) {
   if (larktest::RequireProgram(kConvert).empty()) return;
   TiffBuilder b(false);
   const std::string big = Pattern(300 * 250, 3);  // 75000 bytes ahead of the pages
-  const std::string target = b.Build({TiffBuilder::GrayPage(300, 250, big, 250)});
+  b.GreyPage(300, 250, big, 250);
+  b.EndPage();
+  const std::string target = b.Build();
   // Two strips with SHORT offsets (inline pair) in the page to insert.
-  TiffBuilder::Dir page = TiffBuilder::GrayPage(8, 6, Pattern(48, 4), 3);
-  page.OffsetType = 3;
-  const std::string pages = b.Build({page});
+  TiffBuilder p2(false);
+  p2.GreyPage(8, 6, Pattern(48, 4), 3, true);
+  p2.EndPage();
+  const std::string pages = p2.Build();
   ASSERT_EQ(FirstDirectory(pages).at(273).type, 3);
   auto t = StreamOf(target), p = StreamOf(pages);
   TMemoryStream dest;
@@ -368,16 +374,18 @@ TEST(TiffPagesHandBuilt, ShortOffsetsBecomeLongWhenTheyOutgrowSixteenBits) {
 TEST(TiffPagesHandBuilt, ExifSubDirectoryIsCopiedWithThePage) {
   larktest::TempDir dir;
   TiffBuilder b(true);
-  TiffBuilder::Dir page0 = TiffBuilder::GrayPage(4, 4, Pattern(16, 5), 4);
-  TiffBuilder::Dir page1 = TiffBuilder::GrayPage(5, 3, Pattern(15, 6), 3);
-  TiffBuilder::Dir exif;
-  exif.Entries = {{36867, 2, {}, std::string("2024:01:02 03:04:05", 20)},
-                  {37386, 5, {35, 10}, {}}};
-  page1.SubDirs[34665] = exif;
-  page1.Entries.push_back({271, 2, {}, std::string("Lark Camera", 12)});
-  page1.Entries.push_back({288, 4, {8}, {}});  // free space of the source file
-  page1.Entries.push_back({289, 4, {2}, {}});
-  const std::string file = b.Build({page0, page1});
+  b.GreyPage(4, 4, Pattern(16, 5), 4);
+  b.EndPage();
+  b.GreyPage(5, 3, Pattern(15, 6), 3);
+  b.PageOffset(34665, 2);
+  b.Ascii(271, std::string("Lark Camera", 12));
+  b.Long(288, {8});  // free space of the source file
+  b.Long(289, {2});
+  b.EndPage();
+  b.Ascii(36867, std::string("2024:01:02 03:04:05", 20));
+  b.Rational(37386, {{35, 10}});
+  b.EndPage(false);
+  const std::string file = b.Build();
   const char* check = R"(
 import sys
 from PIL import Image
@@ -408,11 +416,14 @@ TEST(TiffPagesHandBuilt, InterchangeJpegIsCopiedAndAnOffsetWithoutLengthDropped)
   for (bool withLength : {true, false}) {
     SCOPED_TRACE(withLength ? "with length" : "without length");
     TiffBuilder b(false);
-    TiffBuilder::Dir page = TiffBuilder::GrayPage(4, 2, Pattern(8, 9), 2);
+    b.GreyPage(3, 3, Pattern(9, 8), 3);
+    b.EndPage();
+    b.GreyPage(4, 2, Pattern(8, 9), 2);
     const std::string jpeg = "\xFF\xD8 stands for a JPEG stream \xFF\xD9";
-    page.Blobs[513] = jpeg;
-    if (withLength) page.Entries.push_back({514, 4, {static_cast<uint32_t>(jpeg.size())}, {}});
-    const std::string file = b.Build({TiffBuilder::GrayPage(3, 3, Pattern(9, 8), 3), page});
+    b.Blob(513, jpeg);
+    if (withLength) b.Long(514, {static_cast<uint32_t>(jpeg.size())});
+    b.EndPage();
+    const std::string file = b.Build();
     auto src = StreamOf(file);
     TMemoryStream dest;
     _ExtractTIFFImStream(src.get(), 1, &dest);
@@ -469,10 +480,12 @@ TEST(TiffPagesHandBuilt, DamagedFilesEndCleanlyAndRefusedRewritesChangeNothing) 
     for (const Damage& d : kDamages) {
       SCOPED_TRACE(std::string(intel ? "II: " : "MM: ") + d.name);
       TiffBuilder b(intel);
-      TiffBuilder::Dir page1 = TiffBuilder::GrayPage(7, 6, Pattern(42, 2), 2);
-      page1.Entries.push_back({271, 2, {}, std::string("Lark Camera", 12)});
-      std::string file =
-          b.Build({TiffBuilder::GrayPage(5, 4, Pattern(20, 1), 4), page1});
+      b.GreyPage(5, 4, Pattern(20, 1), 4);
+      b.EndPage();
+      b.GreyPage(7, 6, Pattern(42, 2), 2);
+      b.Ascii(271, std::string("Lark Camera", 12));
+      b.EndPage();
+      std::string file = b.Build();
       d.apply(b, file);
       const auto start = std::chrono::steady_clock::now();
 

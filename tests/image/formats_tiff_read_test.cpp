@@ -25,7 +25,7 @@
 
 namespace {
 
-using tifftest::TiffBuilder;
+using larktest::TiffBuilder;
 using namespace std::string_literals;
 
 // ---------------------------------------------------------------------------
@@ -904,6 +904,20 @@ TEST(TiffReader, DamagedPagesAbortOrReadSafely) {
                    }), false});
   cases.push_back({"packbits run past the row", Page(true, 1, 2, 3, 8, 2, Rgb({0x80, 0xF0, 7, 0xFE, 9}),
                    [](TiffBuilder& b) { b.Short(259, {32773}); }), true});
+  {
+    // Every entry of the page is there, but the directory claims more than the
+    // stream holds: one entry more, or the most a directory can count.
+    const char* const names[2][2] = {
+        {"II: one entry more than the stream holds", "II: entry count 0xFFFF past the end"},
+        {"MM: one entry more than the stream holds", "MM: entry count 0xFFFF past the end"}};
+    for (int order = 0; order < 2; ++order)
+      for (int big = 0; big < 2; ++big) {
+        std::string file = Page(order == 0, 2, 2, 3, 8, 2, rgb4);
+        const size_t directory = file.size() - 4 - 7 * 12 - 2;  // the page's 7 entries end the file
+        TiffBuilder(order == 0).Patch16(file, directory, big ? 0xFFFF : 8);
+        cases.push_back({names[order][big], file, false});
+      }
+  }
   {
     // Page 1 points back at page 0: the chain ends, both pages count.
     TiffBuilder b(true);

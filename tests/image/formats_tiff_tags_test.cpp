@@ -11,7 +11,7 @@
 
 namespace {
 
-using tifftest::TiffBuilder;
+using larktest::TiffBuilder;
 using namespace std::string_literals;
 
 void Fill(TMemoryStream& stream, const std::string& bytes) {
@@ -222,18 +222,53 @@ TEST(TiffDirectories, CountsBeyondTheStreamReadAsAbsent) {
   EXPECT_DOUBLE_EQ(TIFFReadSingleRational(env, 282), 0.0);
 }
 
-TEST(TiffDirectories, DirectoryCutShortKeepsTheEntriesPresent) {
+TEST(TiffDirectories, DirectoryWithoutItsNextOffsetLoadsUncounted) {
   std::string bytes = Pages(1);
-  // Header, then the directory: count 1, one entry, next offset. Drop the next offset
-  // and half the entry.
-  bytes.resize(bytes.size() - 4 - 6);
+  bytes.resize(bytes.size() - 4);
   TMemoryStream s;
   Fill(s, bytes);
   TTIFFEnv env;
   Integer count = -1;
   EXPECT_TRUE(TIFFLoadTags(&s, count, 0, env));
-  EXPECT_EQ(env.NumTags, 0);
+  EXPECT_EQ(TIFFReadSingleValDef(env, 256, 0), 10);
   EXPECT_EQ(count, 0) << "a directory without its next offset is not counted";
+}
+
+TEST(TiffDirectories, EntriesRunningPastTheEndLeaveTheDirectoryUnloadedAndUncounted) {
+  struct Case {
+    const char* name;
+    uint16_t entries;  // the second directory's entry count as damaged
+    size_t cut;        // bytes dropped from the end
+  };
+  const Case cases[] = {
+      {"half an entry and no next offset", 1, 4 + 6},
+      {"one entry more than the stream holds", 2, 0},
+      {"entry count 0xFFFF", 0xFFFF, 0},
+  };
+  for (bool intel : {true, false}) {
+    for (const Case& c : cases) {
+      SCOPED_TRACE(std::string(intel ? "II: " : "MM: ") + c.name);
+      TiffBuilder b(intel);
+      for (int i = 0; i < 2; ++i) {
+        b.Short(256, {static_cast<uint16_t>(10 + i)});
+        b.EndPage();
+      }
+      std::string bytes = b.Build();
+      b.Patch16(bytes, b.DirAt(1), c.entries);
+      bytes.resize(bytes.size() - c.cut);
+      TMemoryStream s;
+      Fill(s, bytes);
+      TTIFFEnv env;
+      Integer count = -1;
+      EXPECT_FALSE(TIFFLoadTags(&s, count, 1, env));
+      EXPECT_EQ(count, 1);
+      EXPECT_EQ(TIFFFindTAG(256, env), -1);
+      s.SetPosition(0);
+      ASSERT_TRUE(TIFFLoadTags(&s, count, 0, env));
+      EXPECT_EQ(count, 1);
+      EXPECT_EQ(TIFFReadSingleValDef(env, 256, 0), 10);
+    }
+  }
 }
 
 TEST(TiffDirectories, OffsetsCountFromTheBase) {
@@ -243,7 +278,7 @@ TEST(TiffDirectories, OffsetsCountFromTheBase) {
   TTIFFEnv env;
   env.Stream = &s;
   env.Intel = false;
-  env.BaseOffset = 10;
+  env.Base = 10;
   Integer count = 0;
   const DWORD first = (DWORD(Byte(tiff[4])) << 24) | (DWORD(Byte(tiff[5])) << 16) |
                       (DWORD(Byte(tiff[6])) << 8) | DWORD(Byte(tiff[7]));

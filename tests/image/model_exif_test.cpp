@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
@@ -15,7 +16,7 @@
 #include "image/model/ieutils_exif.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Streams.h"
-#include "tests/image/tiff_test_builder.h"
+#include "tests/image/tiff_builder.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -104,6 +105,8 @@ TEST(ExifBlock, DamagedTiffDataChangesNothing) {
       std::string("Exif\0\0GIF89a", 12),
       std::string("Exif\0\0II*\0\0\0\0\0", 14),          // no directory
       std::string("Exif\0\0MM\0*\x7f\xff\xff\xf0", 14),  // directory past the end
+      // A directory of 0xFFFF entries holding one.
+      std::string("Exif\0\0II*\0\x08\0\0\0\xff\xff\x0f\x01\x02\0\x03\0\0\0LG\0\0\0\0\0\0", 32),
   };
   for (const std::string& block : blocks) {
     SCOPED_TRACE(testing::PrintToString(block));
@@ -201,33 +204,42 @@ TEST(ExifLoader, PillowJpegGivesTheFieldsOfBothDirectories) {
 
 // A block of a first directory with a few tags and an EXIF sub-directory, and a
 // second one with a thumbnail.
-// A UserComment entry is written unless userComment is null.
-std::string Block(bool intel, const TiffBuilder::Dir& thumbnail, const char* userComment) {
-  TiffBuilder::Dir ifd0;
-  ifd0.Entries = {{271, 2, {}, std::string("LG\0", 3)},  // stored in the entry itself
-                  {274, 3, {8}, {}},
-                  {282, 5, {7200, 100}, {}}};
-  TiffBuilder::Dir exif;
-  exif.Entries = {{33437, 5, {4, 0}, {}}};  // a zero denominator counts as 1
-  if (userComment != nullptr) exif.Entries.push_back({37510, 7, {}, userComment});
-  ifd0.SubDirs[34665] = exif;
+// A UserComment entry is written unless userComment is null. `thumbnail` adds the
+// entries of the second directory.
+std::string Block(bool intel, const std::function<void(TiffBuilder&)>& thumbnail,
+                  const char* userComment) {
   TiffBuilder b(intel);
-  return std::string("Exif\0\0", 6) + b.Build({ifd0, thumbnail});
+  b.Ascii(271, std::string("LG\0", 3));  // stored in the entry itself
+  b.Short(274, {8});
+  b.Rational(282, {{7200, 100}});
+  b.PageOffset(34665, 2);
+  b.EndPage();
+  thumbnail(b);
+  b.EndPage();
+  b.Rational(33437, {{4, 0}});  // a zero denominator counts as 1
+  if (userComment != nullptr) b.Undefined(37510, userComment);
+  b.EndPage(false);
+  return std::string("Exif\0\0", 6) + b.Build();
 }
 
 // A 4 x 3 RGB thumbnail, uncompressed, one strip.
-TiffBuilder::Dir RawThumbnail(std::string& pixels) {
+std::function<void(TiffBuilder&)> RawThumbnail(std::string& pixels) {
   pixels.clear();
   for (int i = 0; i < 4 * 3; ++i) {
     pixels += static_cast<char>(20 * i);
     pixels += static_cast<char>(255 - 10 * i);
     pixels += static_cast<char>(7 * i);
   }
-  TiffBuilder::Dir d;
-  d.Entries = {{256, 4, {4}, {}}, {257, 4, {3}, {}}, {258, 3, {8, 8, 8}, {}}, {259, 3, {1}, {}},
-               {262, 3, {2}, {}}, {277, 3, {3}, {}}, {278, 4, {3}, {}}};
-  d.Strips = {pixels};
-  return d;
+  return [pixels](TiffBuilder& b) {
+    b.Long(256, {4});
+    b.Long(257, {3});
+    b.Short(258, {8, 8, 8});
+    b.Short(259, {1});
+    b.Short(262, {2});
+    b.Short(277, {3});
+    b.Long(278, {3});
+    b.Strips({pixels});
+  };
 }
 
 TEST(ExifLoader, RawThumbnailOfTheSecondDirectoryInBothByteOrders) {
@@ -270,9 +282,11 @@ TEST(ExifLoader, JpegThumbnailBecomesTheExifBitmap) {
                        &code);
   ASSERT_EQ(code, 0);
   const std::string jpeg = ReadFile(dir.Path() + "t.jpg");
-  TiffBuilder::Dir thumb;
-  thumb.Entries = {{259, 3, {6}, {}}, {514, 4, {uint32_t(jpeg.size())}, {}}};
-  thumb.Blobs[513] = jpeg;
+  const auto thumb = [&jpeg](TiffBuilder& b) {
+    b.Short(259, {6});
+    b.Long(514, {uint32_t(jpeg.size())});
+    b.Blob(513, jpeg);
+  };
   TIOParamsVals p(nullptr);
   p.EXIF_Bitmap = std::make_unique<TIEBitmap>();
   p.EXIF_Bitmap->Allocate(50, 50, ie24RGB);  // a previous image's thumbnail
@@ -290,9 +304,9 @@ TEST(ExifLoader, JpegThumbnailBecomesTheExifBitmap) {
 
 TEST(ExifLoader, MissingThumbnailEmptiesThePreviousOne) {
   TiffBuilder b(true);
-  TiffBuilder::Dir ifd0;
-  ifd0.Entries = {{272, 2, {}, std::string("Model X\0", 8)}};
-  const std::string block = std::string("Exif\0\0", 6) + b.Build({ifd0});
+  b.Ascii(272, std::string("Model X\0", 8));
+  b.EndPage();
+  const std::string block = std::string("Exif\0\0", 6) + b.Build();
   TIOParamsVals p(nullptr);
   p.EXIF_Bitmap = std::make_unique<TIEBitmap>();
   p.EXIF_Bitmap->Allocate(50, 50, ie24RGB);
@@ -307,18 +321,19 @@ TEST(ExifLoader, MissingThumbnailEmptiesThePreviousOne) {
 
 std::string TwoPages(bool intel) {
   TiffBuilder b(intel);
-  TiffBuilder::Dir page0, page1;
-  page0.Entries = {{256, 3, {640}, {}},
-                   {270, 2, {}, std::string("First page\0", 11)},
-                   {282, 5, {300, 1}, {}},
-                   {297, 3, {0, 2}, {}},
-                   {305, 2, {}, std::string("Lk\0", 3)},
-                   {318, 5, {3127, 10000, 329, 1000}, {}},
-                   {36864, 7, {}, std::string("0210", 4)},
-                   {50000, 4, {7, 8, 9}, {}},
-                   {50001, 1, {}, std::string("\x01\x02\x03\x04\x05\x06", 6)}};
-  page1.Entries = {{256, 4, {77}, {}}};
-  return b.Build({page0, page1});
+  b.Short(256, {640});
+  b.Ascii(270, std::string("First page\0", 11));
+  b.Rational(282, {{300, 1}});
+  b.Short(297, {0, 2});
+  b.Ascii(305, std::string("Lk\0", 3));
+  b.Rational(318, {{3127, 10000}, {329, 1000}});
+  b.Undefined(36864, std::string("0210", 4));
+  b.Long(50000, {7, 8, 9});
+  b.ByteArray(50001, std::string("\x01\x02\x03\x04\x05\x06", 6));
+  b.EndPage();
+  b.Long(256, {77});
+  b.EndPage();
+  return b.Build();
 }
 
 void ExpectFirstPage(const TIETifTagsReader& r) {

@@ -1,6 +1,10 @@
-// Builds small TIFF files by hand, in either byte order, for the tag and reader
-// tests: pages of entries whose values go inline when they fit in four bytes and
-// after the header otherwise, chained in order (or as a test bends the chain).
+// Builds small TIFF files by hand, in either byte order, for the tag, reader, page
+// and EXIF tests: directories of entries whose values go inline when they fit in
+// four bytes and after the header otherwise, strips and other data placed after
+// the header, directories chained in order (or as a test bends the chain) or
+// reached as sub-directories, and raw entries whose counts or offsets the file
+// cannot hold. The position of every directory and entry is known, so that a test
+// can damage the built file on purpose.
 #pragma once
 
 #include <algorithm>
@@ -9,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-namespace tifftest {
+namespace larktest {
 
 class TiffBuilder {
  public:
@@ -23,7 +27,10 @@ class TiffBuilder {
     return off;
   }
 
-  // Entries of the page being built.
+  // Entries of the directory being built.
+  void ByteArray(uint16_t tag, const std::string& bytes) {
+    Entry(tag, 1, static_cast<uint32_t>(bytes.size()), bytes);
+  }
   void Short(uint16_t tag, const std::vector<uint16_t>& v) {
     std::string b;
     for (uint16_t x : v) Put16(b, x);
@@ -58,16 +65,56 @@ class TiffBuilder {
     Put32(e, valueField);
     Add({tag, e});
   }
+  // Data placed in the file and a LONG entry holding its offset.
+  void Blob(uint16_t tag, const std::string& bytes) { Long(tag, {AddData(bytes)}); }
 
-  // Ends the page being built. A page outside the chain is a sub-directory (EXIF),
-  // reached through PageOffset.
+  // Strips placed one after another, with their StripOffsets (LONG, or SHORT with
+  // shortOffsets) and, unless withByteCounts is false, StripByteCounts entries.
+  void Strips(const std::vector<std::string>& strips, bool shortOffsets = false,
+              bool withByteCounts = true) {
+    std::vector<uint32_t> offsets, counts;
+    for (const std::string& s : strips) {
+      offsets.push_back(static_cast<uint32_t>(data_.size()));
+      counts.push_back(static_cast<uint32_t>(s.size()));
+      data_.insert(data_.end(), s.begin(), s.end());
+    }
+    if (data_.size() % 2) data_.push_back(0);
+    if (shortOffsets)
+      Short(273, std::vector<uint16_t>(offsets.begin(), offsets.end()));
+    else
+      Long(273, offsets);
+    if (withByteCounts) Long(279, counts);
+  }
+
+  // The entries and strips of an uncompressed 8-bit grey page of width x height
+  // (pixels top-down), its rows split into strips of rowsPerStrip rows.
+  void GreyPage(uint32_t width, uint32_t height, const std::string& pixels, uint32_t rowsPerStrip,
+                bool shortOffsets = false) {
+    Long(256, {width});
+    Long(257, {height});
+    Short(258, {8});
+    Short(259, {1});
+    Short(262, {1});
+    Short(277, {1});
+    Long(278, {rowsPerStrip});
+    std::vector<std::string> strips;
+    for (uint32_t y = 0; y < height; y += rowsPerStrip) {
+      const uint32_t rows = std::min(rowsPerStrip, height - y);
+      strips.push_back(pixels.substr(size_t{y} * width, size_t{rows} * width));
+    }
+    Strips(strips, shortOffsets);
+  }
+
+  // Ends the directory being built. A directory outside the chain is a
+  // sub-directory (EXIF), reached through PageOffset.
   void EndPage(bool chained = true) {
     std::stable_sort(page_.begin(), page_.end(), [](const Item& a, const Item& b) { return a.tag < b.tag; });
     pages_.push_back(page_);
     chained_.push_back(chained);
     page_.clear();
   }
-  // A LONG entry holding the offset of page `page` (resolved when the file is built).
+  // A LONG entry holding the offset of directory `page` (resolved when the file is
+  // built).
   void PageOffset(uint16_t tag, size_t page) {
     std::string e;
     Put16(e, tag);
@@ -76,7 +123,8 @@ class TiffBuilder {
     Put32(e, 0);
     Add({tag, e, static_cast<int>(page)});
   }
-  // Makes the next offset of page `from` point at page `to` (-1: at no page, 0 ends).
+  // Makes the next offset of directory `from` point at directory `to` (-1: at none,
+  // which ends the chain).
   void LinkPage(size_t from, int to) { links_.push_back({from, to}); }
 
   std::string Build() const {
@@ -86,14 +134,15 @@ class TiffBuilder {
     Put16(h, 42);
     out[2] = static_cast<unsigned char>(h[0]);
     out[3] = static_cast<unsigned char>(h[1]);
-    std::vector<uint32_t> at;
-    uint32_t pos = static_cast<uint32_t>(out.size());
-    for (const auto& p : pages_) {
-      at.push_back(pos);
-      pos += 2 + 12 * static_cast<uint32_t>(p.size()) + 4;
-    }
+    const std::vector<uint32_t> at = DirOffsets();
+    uint32_t firstChained = 0;
+    for (size_t i = 0; i < pages_.size(); ++i)
+      if (chained_[i]) {
+        firstChained = at[i];
+        break;
+      }
     std::string first;
-    Put32(first, pages_.empty() ? 0 : at[0]);
+    Put32(first, firstChained);
     std::copy(first.begin(), first.end(), out.begin() + 4);
     for (size_t i = 0; i < pages_.size(); ++i) {
       std::string d;
@@ -121,6 +170,26 @@ class TiffBuilder {
     return std::string(out.begin(), out.end());
   }
 
+  // Positions in the built file, by directory in the order they were ended
+  // (sub-directories included): the directory, its next-directory offset, and the
+  // entry of a tag.
+  uint32_t DirAt(size_t page) const { return DirOffsets().at(page); }
+  size_t NextAt(size_t page) const { return DirAt(page) + 2 + 12 * pages_.at(page).size(); }
+  size_t EntryAt(size_t page, uint16_t tag) const {
+    const std::vector<Item>& entries = pages_.at(page);
+    for (size_t i = 0; i < entries.size(); ++i)
+      if (entries[i].tag == tag) return DirAt(page) + 2 + 12 * i;
+    return SIZE_MAX;
+  }
+
+  // Overwrites a value of the built file in its byte order.
+  void Patch16(std::string& file, size_t at, uint16_t v) const {
+    for (size_t i = 0; i < 2; ++i) file.at(at + (intel_ ? i : 1 - i)) = static_cast<char>(v >> (8 * i));
+  }
+  void Patch32(std::string& file, size_t at, uint32_t v) const {
+    for (size_t i = 0; i < 4; ++i) file.at(at + (intel_ ? i : 3 - i)) = static_cast<char>(v >> (8 * i));
+  }
+
   void Put16(std::string& s, uint16_t v) const {
     if (intel_) {
       s += static_cast<char>(v & 0xFF);
@@ -144,8 +213,19 @@ class TiffBuilder {
   struct Item {
     uint16_t tag;
     std::string bytes;
-    int page = -1;  // PageOffset: the page whose offset goes in the value
+    int page = -1;  // PageOffset: the directory whose offset goes in the value
   };
+
+  // Directories follow the data, in the order they were ended.
+  std::vector<uint32_t> DirOffsets() const {
+    std::vector<uint32_t> at;
+    uint32_t pos = static_cast<uint32_t>(data_.size());
+    for (const auto& p : pages_) {
+      at.push_back(pos);
+      pos += 2 + 12 * static_cast<uint32_t>(p.size()) + 4;
+    }
+    return at;
+  }
 
   void Entry(uint16_t tag, uint16_t type, uint32_t count, const std::string& bytes) {
     std::string e;
@@ -162,7 +242,7 @@ class TiffBuilder {
     Add({tag, e});
   }
 
-  // A tag given again replaces the page's earlier entry.
+  // A tag given again replaces the directory's earlier entry.
   void Add(const Item& item) {
     for (Item& i : page_)
       if (i.tag == item.tag) {
@@ -180,4 +260,4 @@ class TiffBuilder {
   std::vector<std::pair<size_t, int>> links_;
 };
 
-}  // namespace tifftest
+}  // namespace larktest
