@@ -528,6 +528,10 @@ class THttpCli : public TComponent {
   // Ends an authentication exchange that failed: the request ends with the
   // challenge status.
   void GiveUpAuth();
+  // The steps of StartAuthNTLM/StartProxyAuthNTLM and StartAuthBasic/StartProxyAuthBasic:
+  // the same exchange with the server's (401) or the proxy's (407) state.
+  void StepNTLM(bool proxy);
+  void StepBasic(bool proxy);
   // Done states go back to none when a new connection is about to be made.
   void ResetConnectionAuth();
   // Forgets exchanges that a new request does not continue, so that credentials go

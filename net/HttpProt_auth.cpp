@@ -18,6 +18,40 @@ Integer LastChallenge(const TStrings& challenges, const AnsiString& scheme, bool
   return -1;
 }
 
+// A challenge of scheme came and there are credentials to answer it with.
+bool Answerable(const TStrings& challenges, const AnsiString& user, const AnsiString& password,
+                const AnsiString& scheme, bool ignoreCase) {
+  return challenges.GetCount() > 0 && !user.empty() && !password.empty() &&
+         LastChallenge(challenges, scheme, ignoreCase) >= 0;
+}
+
+// The states of an exchange with the server and with the proxy, after a response: a
+// last step that was not challenged again is done, a done exchange challenged again
+// starts over, and the proxy's starting over takes the server's along.
+template <typename State>
+void AfterResponse(State& server, State& proxy, Integer status, State lastStep, State done, State none) {
+  if (server == lastStep && status != 401)
+    server = done;
+  else if (server == done && status == 401)
+    server = none;
+  if (proxy == lastStep && status != 407) {
+    proxy = done;
+  } else if (proxy == done && status == 407) {
+    proxy = none;
+    server = none;
+  }
+}
+
+// A new connection: done exchanges start over, the proxy's taking the server's along.
+template <typename State>
+void ForgetDone(State& server, State& proxy, State done, State none) {
+  if (server == done) server = none;
+  if (proxy == done) {
+    proxy = none;
+    server = none;
+  }
+}
+
 // The NTLM message of a challenge value: what follows "NTLM ", at most 1000 characters.
 AnsiString NtlmChallengeText(const AnsiString& value) { return Copy(value, 6, 1000); }
 
@@ -27,23 +61,12 @@ AnsiString NtlmChallengeText(const AnsiString& value) { return Copy(value, 6, 10
 
 bool THttpCli::PrepareNTLMAuth() {
   if (Options.Contains(httpoNoNTLMAuth)) return false;
-  if (AuthNTLMState == ntlmMsg3 && StatusCode != 401)
-    AuthNTLMState = ntlmDone;
-  else if (AuthNTLMState == ntlmDone && StatusCode == 401)
-    AuthNTLMState = ntlmNone;
-  if (ProxyAuthNTLMState == ntlmMsg3 && StatusCode != 407) {
-    ProxyAuthNTLMState = ntlmDone;
-  } else if (ProxyAuthNTLMState == ntlmDone && StatusCode == 407) {
-    ProxyAuthNTLMState = ntlmNone;
-    AuthNTLMState = ntlmNone;
-  }
-  if (StatusCode == 401 && AuthChallenges->GetCount() > 0 && !RequestUsername.empty() &&
-      !RequestPassword.empty() && LastChallenge(*AuthChallenges, "NTLM", false) >= 0) {
+  AfterResponse(AuthNTLMState, ProxyAuthNTLMState, StatusCode, ntlmMsg3, ntlmDone, ntlmNone);
+  if (StatusCode == 401 && Answerable(*AuthChallenges, RequestUsername, RequestPassword, "NTLM", false)) {
     StartAuthNTLM();
     return true;
   }
-  if (StatusCode == 407 && AuthChallenges->GetCount() > 0 && !ProxyUsername.empty() &&
-      !ProxyPassword.empty() && LastChallenge(*AuthChallenges, "NTLM", false) >= 0) {
+  if (StatusCode == 407 && Answerable(*AuthChallenges, ProxyUsername, ProxyPassword, "NTLM", false)) {
     StartProxyAuthNTLM();
     return true;
   }
@@ -52,23 +75,12 @@ bool THttpCli::PrepareNTLMAuth() {
 
 bool THttpCli::PrepareBasicAuth() {
   if (Options.Contains(httpoNoBasicAuth)) return false;
-  if (AuthBasicState == basicMsg1 && StatusCode != 401)
-    AuthBasicState = basicDone;
-  else if (AuthBasicState == basicDone && StatusCode == 401)
-    AuthBasicState = basicNone;
-  if (ProxyAuthBasicState == basicMsg1 && StatusCode != 407) {
-    ProxyAuthBasicState = basicDone;
-  } else if (ProxyAuthBasicState == basicDone && StatusCode == 407) {
-    ProxyAuthBasicState = basicNone;
-    AuthBasicState = basicNone;
-  }
-  if (StatusCode == 401 && AuthChallenges->GetCount() > 0 && !RequestUsername.empty() &&
-      !RequestPassword.empty() && LastChallenge(*AuthChallenges, "Basic", true) >= 0) {
+  AfterResponse(AuthBasicState, ProxyAuthBasicState, StatusCode, basicMsg1, basicDone, basicNone);
+  if (StatusCode == 401 && Answerable(*AuthChallenges, RequestUsername, RequestPassword, "Basic", true)) {
     StartAuthBasic();
     return true;
   }
-  if (StatusCode == 407 && AuthChallenges->GetCount() > 0 && !ProxyUsername.empty() &&
-      !ProxyPassword.empty() && LastChallenge(*AuthChallenges, "Basic", true) >= 0) {
+  if (StatusCode == 407 && Answerable(*AuthChallenges, ProxyUsername, ProxyPassword, "Basic", true)) {
     StartProxyAuthBasic();
     return true;
   }
@@ -100,21 +112,31 @@ void THttpCli::GiveUpAuth() {
   TriggerRequestDone();
 }
 
-void THttpCli::StartAuthNTLM() {
-  switch (AuthNTLMState) {
+void THttpCli::StartAuthNTLM() { StepNTLM(false); }
+
+void THttpCli::StartProxyAuthNTLM() { StepNTLM(true); }
+
+void THttpCli::StartAuthBasic() { StepBasic(false); }
+
+void THttpCli::StartProxyAuthBasic() { StepBasic(true); }
+
+void THttpCli::StepNTLM(bool proxy) {
+  THttpNTLMState& state = proxy ? ProxyAuthNTLMState : AuthNTLMState;
+  switch (state) {
     case ntlmNone:
       if (AuthRepeatCount >= MaxAuthRepeats) break;
-      NTLMAuthTarget = ntlmAuthNormal;
+      NTLMAuthTarget = proxy ? ntlmAuthProxy : ntlmAuthNormal;
       // The third message must travel on the connection that carried the first.
-      if (RequestVer == "1.0") Connection = "Keep-alive";
-      AuthNTLMState = ntlmMsg1;
+      if (RequestVer == "1.0") (proxy ? ProxyConnection : Connection) = "Keep-alive";
+      state = ntlmMsg1;
       RepeatRequest();
       return;
     case ntlmMsg1: {
       const Integer at = LastChallenge(*AuthChallenges, "NTLM", false);
       if (at < 0 || AuthRepeatCount >= MaxAuthRepeats) break;
-      ServerChallenge = NtlmGetMessage2(NtlmChallengeText(AuthChallenges->Strings(at)));
-      AuthNTLMState = ntlmMsg3;
+      const TNTLM_Msg2_Info challenge = NtlmGetMessage2(NtlmChallengeText(AuthChallenges->Strings(at)));
+      (proxy ? ProxyChallenge : ServerChallenge) = challenge;
+      state = ntlmMsg3;
       RepeatRequest();
       return;
     }
@@ -122,86 +144,36 @@ void THttpCli::StartAuthNTLM() {
       // The answer to the third message was the challenge again: refused.
       break;
     default:
-      throw EHttpException("Unexpected AuthNTLMState", 6);
+      throw EHttpException(proxy ? "Unexpected ProxyAuthNTLMState" : "Unexpected AuthNTLMState", 6);
   }
-  AuthNTLMState = ntlmNone;
+  state = ntlmNone;
   GiveUpAuth();
 }
 
-void THttpCli::StartProxyAuthNTLM() {
-  switch (ProxyAuthNTLMState) {
-    case ntlmNone:
-      if (AuthRepeatCount >= MaxAuthRepeats) break;
-      NTLMAuthTarget = ntlmAuthProxy;
-      if (RequestVer == "1.0") ProxyConnection = "Keep-alive";
-      ProxyAuthNTLMState = ntlmMsg1;
-      RepeatRequest();
-      return;
-    case ntlmMsg1: {
-      const Integer at = LastChallenge(*AuthChallenges, "NTLM", false);
-      if (at < 0 || AuthRepeatCount >= MaxAuthRepeats) break;
-      ProxyChallenge = NtlmGetMessage2(NtlmChallengeText(AuthChallenges->Strings(at)));
-      ProxyAuthNTLMState = ntlmMsg3;
-      RepeatRequest();
-      return;
-    }
-    case ntlmMsg3:
-      break;
-    default:
-      throw EHttpException("Unexpected ProxyAuthNTLMState", 6);
-  }
-  ProxyAuthNTLMState = ntlmNone;
-  GiveUpAuth();
-}
-
-void THttpCli::StartAuthBasic() {
-  switch (AuthBasicState) {
+void THttpCli::StepBasic(bool proxy) {
+  THttpBasicState& state = proxy ? ProxyAuthBasicState : AuthBasicState;
+  switch (state) {
     case basicNone:
       if (AuthRepeatCount >= MaxAuthRepeats) break;
-      BasicAuthTarget = basicAuthNormal;
-      AuthBasicState = basicMsg1;
+      BasicAuthTarget = proxy ? basicAuthProxy : basicAuthNormal;
+      state = basicMsg1;
       RepeatRequest();
       return;
     case basicMsg1:
       // The credentials were refused.
       break;
     default:
-      throw EHttpException("Unexpected AuthBasicState", 6);
+      throw EHttpException(proxy ? "Unexpected ProxyAuthBasicState" : "Unexpected AuthBasicState", 6);
   }
-  AuthBasicState = basicNone;
-  GiveUpAuth();
-}
-
-void THttpCli::StartProxyAuthBasic() {
-  switch (ProxyAuthBasicState) {
-    case basicNone:
-      if (AuthRepeatCount >= MaxAuthRepeats) break;
-      BasicAuthTarget = basicAuthProxy;
-      ProxyAuthBasicState = basicMsg1;
-      RepeatRequest();
-      return;
-    case basicMsg1:
-      break;
-    default:
-      throw EHttpException("Unexpected ProxyAuthBasicState", 6);
-  }
-  ProxyAuthBasicState = basicNone;
+  state = basicNone;
   GiveUpAuth();
 }
 
 // ---- State kept between requests and connections ------------------------------------------
 
 void THttpCli::ResetConnectionAuth() {
-  if (AuthNTLMState == ntlmDone) AuthNTLMState = ntlmNone;
-  if (ProxyAuthNTLMState == ntlmDone) {
-    ProxyAuthNTLMState = ntlmNone;
-    AuthNTLMState = ntlmNone;
-  }
-  if (AuthBasicState == basicDone) AuthBasicState = basicNone;
-  if (ProxyAuthBasicState == basicDone) {
-    ProxyAuthBasicState = basicNone;
-    AuthBasicState = basicNone;
-  }
+  ForgetDone(AuthNTLMState, ProxyAuthNTLMState, ntlmDone, ntlmNone);
+  ForgetDone(AuthBasicState, ProxyAuthBasicState, basicDone, basicNone);
 }
 
 void THttpCli::ResetPendingAuth() {

@@ -634,6 +634,9 @@ class TCustomSocksWSocket : public TCustomWSocket {
   void SocksConnectReply5();
   // Sends a request; failures surface through the socket's own reporting.
   void SocksSend(const AnsiString& request);
+  // The SOCKS settings change only while closed: otherwise raises for setting and
+  // answers false.
+  bool SocksSettingChangeable(const char* setting);
   // A granted connect: the user learns of the connection, then of waiting data.
   void SocksConnected();
 };

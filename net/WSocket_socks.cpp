@@ -68,11 +68,14 @@ void TCustomSocksWSocket::AssignDefaultValue() {
   SocksLeftover = 0;
 }
 
+bool TCustomSocksWSocket::SocksSettingChangeable(const char* setting) {
+  if (State == wsClosed) return true;
+  RaiseException(AnsiString("Can't change socks ") + setting + " if not closed");
+  return false;
+}
+
 void TCustomSocksWSocket::SetSocksServer(const AnsiString& value) {
-  if (State != wsClosed) {
-    RaiseException("Can't change socks server if not closed");
-    return;
-  }
+  if (!SocksSettingChangeable("server")) return;
   SocksServer = Trim(value);
   SocksServerAssigned = !SocksServer.empty();
   // Where the socket connects to has changed.
@@ -81,20 +84,14 @@ void TCustomSocksWSocket::SetSocksServer(const AnsiString& value) {
 }
 
 void TCustomSocksWSocket::SetSocksPort(const AnsiString& value) {
-  if (State != wsClosed) {
-    RaiseException("Can't change socks port if not closed");
-    return;
-  }
+  if (!SocksSettingChangeable("port")) return;
   SocksPort = Trim(value);
   SocksPortAssigned = !SocksPort.empty();
   PortResolved = false;
 }
 
 void TCustomSocksWSocket::SetSocksLevel(const AnsiString& value) {
-  if (State != wsClosed) {
-    RaiseException("Can't change socks level if not closed");
-    return;
-  }
+  if (!SocksSettingChangeable("level")) return;
   if (value != "4" && value != "5" && value != "4A" && value != "4a") {
     RaiseException("Invalid socks level. Must be 4, 4A or 5.");
     return;

@@ -16,31 +16,13 @@
 namespace {
 
 using httpclitest::CliLog;
-using httpclitest::DataPath;
+using httpclitest::MemoryText;
 using httpclitest::WaitDone;
 using larktest::CannedServer;
 
-std::string CaseText(const std::string& name) { return httpclitest::ReadFile(DataPath("http/" + name)); }
-
 // Loads a case file (with @LOCATION@ replaced when location is given) and starts serving it.
 bool Serve(CannedServer& server, const std::string& name, const std::string& location = {}) {
-  std::string text = CaseText(name);
-  if (text.empty()) {
-    ADD_FAILURE() << "missing case " << name;
-    return false;
-  }
-  for (size_t at = 0; (at = text.find("@LOCATION@", at)) != std::string::npos; at += location.size())
-    text.replace(at, 10, location);
-  const std::string error = server.LoadCaseText(text, name);
-  if (!error.empty()) {
-    ADD_FAILURE() << error;
-    return false;
-  }
-  return server.Start();
-}
-
-std::string MemoryText(TMemoryStream& stream) {
-  return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+  return httpclitest::ServeCase(server, "http", name, {{"@LOCATION@", location}});
 }
 
 // ---- Responses that real servers do not send --------------------------------------------

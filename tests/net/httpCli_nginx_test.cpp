@@ -15,12 +15,9 @@
 namespace {
 
 using httpclitest::CliLog;
+using httpclitest::MemoryText;
 using httpclitest::WaitDone;
 using larktest::NginxServer;
-
-std::string MemoryText(TMemoryStream& stream) {
-  return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
-}
 
 // What curl fetches from url, byte for byte.
 std::string CurlFetch(const std::string& url) {

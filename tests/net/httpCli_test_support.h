@@ -1,15 +1,20 @@
-// Helpers of the HTTP client tests: an event recorder for THttpCli and waits that
-// pump the message loop.
+// Helpers of the HTTP client tests: an event recorder for THttpCli, waits that
+// pump the message loop, and canned cases served from tests/data.
 #pragma once
+
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "net/HttpProt.h"
+#include "platform/rtl/Streams.h"
+#include "tests/support/CannedServer.h"
 #include "tests/support/Pump.h"
 
 namespace httpclitest {
@@ -162,5 +167,32 @@ inline std::string ReadFile(const std::string& path) {
 }
 
 inline std::string DataPath(const std::string& name) { return std::string(LARK_TEST_DATA) + "/" + name; }
+
+// Loads the case file tests/data/<folder>/<name>, with every key of replace
+// replaced by its value, and starts serving it; false after a test failure.
+inline bool ServeCase(larktest::CannedServer& server, const std::string& folder, const std::string& name,
+                      const std::map<std::string, std::string>& replace = {}) {
+  std::string text = ReadFile(DataPath(folder + "/" + name));
+  if (text.empty()) {
+    ADD_FAILURE() << "missing case " << name;
+    return false;
+  }
+  for (const auto& entry : replace) {
+    const std::string& key = entry.first;
+    const std::string& value = entry.second;
+    for (size_t at = 0; (at = text.find(key, at)) != std::string::npos; at += value.size())
+      text.replace(at, key.size(), value);
+  }
+  const std::string error = server.LoadCaseText(text, name);
+  if (!error.empty()) {
+    ADD_FAILURE() << error;
+    return false;
+  }
+  return server.Start();
+}
+
+inline std::string MemoryText(TMemoryStream& stream) {
+  return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
+}
 
 }  // namespace httpclitest

@@ -7,6 +7,7 @@
 #include "net/WSocket.h"
 #include "platform/sim/Modules.h"
 #include "platform/sim/Winsock.h"
+#include "tests/net/wsocket_test_support.h"
 
 namespace {
 
@@ -32,14 +33,7 @@ class SocketBinding : public ::testing::Test {
   int loadsBefore = 0;
 };
 
-std::string MessageOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ESocketException& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
-}
+using wsockettest::RaisedMessage;
 
 TEST_F(SocketBinding, SocketsLoadAtFirstUseAndUnloadWithTheLast) {
   {
@@ -115,7 +109,7 @@ TEST_F(SocketBinding, VersionCannotChangeWhileLoaded) {
   TWSocket socket(nullptr);
   WSocketForceLoadWinsock();
   socket.SetReqVerHigh(1);  // the same value: nothing to refuse
-  const std::string message = MessageOf([&] { socket.SetReqVerLow(2); });
+  const std::string message = RaisedMessage([&] { socket.SetReqVerLow(2); });
   EXPECT_NE(message.find("SetReqVerLow: WinSock version can't be changed now"), std::string::npos)
       << message;
   EXPECT_EQ(GReqVerLow, 1);
@@ -124,7 +118,7 @@ TEST_F(SocketBinding, VersionCannotChangeWhileLoaded) {
 
 TEST_F(SocketBinding, RefusedStartupRaisesAndTheNextUseStartsAfresh) {
   GReqVerLow = 3;  // version 3.1 does not exist
-  EXPECT_EQ(MessageOf([] { WSocketForceLoadWinsock(); }), "wsock32.dll: WSAStartup error #10092");
+  EXPECT_EQ(RaisedMessage([] { WSocketForceLoadWinsock(); }), "wsock32.dll: WSAStartup error #10092");
   EXPECT_FALSE(WSocketGForced);
   EXPECT_EQ(WSocketGCount, 0);
   EXPECT_FALSE(Loaded());
@@ -141,24 +135,24 @@ TEST_F(SocketBinding, MissingExportRaisesEvenWithOnErrorAssigned) {
   socket.OnError = [&](TObject*) { ++errors; };
   socket.SetAddr("127.0.0.1");
   socket.SetPort("0");
-  EXPECT_EQ(MessageOf([&] { socket.Listen(); }), "Procedure listen not found in wsock32.dll Error #127");
+  EXPECT_EQ(RaisedMessage([&] { socket.Listen(); }), "Procedure listen not found in wsock32.dll Error #127");
   EXPECT_EQ(errors, 0);
 }
 
 TEST_F(SocketBinding, ModuleThatCannotLoadRaises) {
   sim::FailModuleLoad("wsock32.dll");
-  EXPECT_EQ(MessageOf([] { WSocket_htons(1); }), "Unable to load wsock32.dll Error #126");
+  EXPECT_EQ(RaisedMessage([] { WSocket_htons(1); }), "Unable to load wsock32.dll Error #126");
   EXPECT_EQ(WSocketGCount, 0);
 }
 
 TEST_F(SocketBinding, MissingWs2OnlyAffectsWSAIoctl) {
   sim::FailModuleLoad("ws2_32.dll");
   EXPECT_EQ(WSocket_htons(1), 0x0100);
-  EXPECT_EQ(MessageOf([] { WSocket_WSAIoctl(0, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr); }),
+  EXPECT_EQ(RaisedMessage([] { WSocket_WSAIoctl(0, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr); }),
             "Unable to load ws2_32.dll Error #126");
   sim::ResetModuleFaults();
   sim::HideExport("ws2_32.dll", "WSAIoctl");
-  EXPECT_EQ(MessageOf([] { WSocket_WSAIoctl(0, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr); }),
+  EXPECT_EQ(RaisedMessage([] { WSocket_WSAIoctl(0, 0, nullptr, 0, nullptr, 0, nullptr, nullptr, nullptr); }),
             "Procedure WSAIoctl not found in ws2_32.dll Error #127");
 }
 

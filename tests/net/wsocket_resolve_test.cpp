@@ -8,17 +8,11 @@
 
 #include "net/WSocket.h"
 #include "platform/sim/Resolver.h"
+#include "tests/net/wsocket_test_support.h"
 
 namespace {
 
-std::string MessageOf(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const ESocketException& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
-}
+using wsockettest::RaisedMessage;
 
 struct DottedCase {
   const char* text;
@@ -83,21 +77,21 @@ TEST_F(ResolveHost, DottedAndNamedHosts) {
 }
 
 TEST_F(ResolveHost, FailuresNameTheHost) {
-  EXPECT_EQ(MessageOf([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
-  EXPECT_EQ(MessageOf([] { WSocketResolveHost(std::string(257, 'a')); }),
+  EXPECT_EQ(RaisedMessage([] { WSocketResolveHost(""); }), "WSocketResolveHost: '' Invalid Hostname.");
+  EXPECT_EQ(RaisedMessage([] { WSocketResolveHost(std::string(257, 'a')); }),
             "WSocketResolveHost: '" + std::string(257, 'a') + "' Invalid Hostname.");
-  EXPECT_EQ(MessageOf([] { WSocketResolveHost("nowhere.example"); }),
+  EXPECT_EQ(RaisedMessage([] { WSocketResolveHost("nowhere.example"); }),
             "WSocketResolveHost: Cannot convert host address 'nowhere.example', Error #11001");
   // Not dotted by the rules, so looked up as a name.
-  EXPECT_EQ(MessageOf([] { WSocketResolveHost("300.1.1.1"); }),
+  EXPECT_EQ(RaisedMessage([] { WSocketResolveHost("300.1.1.1"); }),
             "WSocketResolveHost: Cannot convert host address '300.1.1.1', Error #11001");
 }
 
 TEST_F(ResolveHost, AddressToName) {
   EXPECT_EQ(WSocketResolveIp("192.0.2.10"), "feeds.example");
   EXPECT_EQ(WSocketResolveIp("192.0.2.11"), "");
-  EXPECT_EQ(MessageOf([] { WSocketGetHostByAddr(""); }), "WSocketGetHostByAddr: Invalid address.");
-  EXPECT_EQ(MessageOf([] { WSocketGetHostByName(""); }), "WSocketGetHostByName: Invalid Hostname.");
+  EXPECT_EQ(RaisedMessage([] { WSocketGetHostByAddr(""); }), "WSocketGetHostByAddr: Invalid address.");
+  EXPECT_EQ(RaisedMessage([] { WSocketGetHostByName(""); }), "WSocketGetHostByName: Invalid Hostname.");
   const winsock::hostent* entry = WSocketGetHostByName("feeds.example");
   ASSERT_NE(entry, nullptr);
   EXPECT_EQ(entry->h_length, 4);
@@ -134,7 +128,7 @@ TEST_P(ResolvePort, AnswersOrRaises) {
   if (c.number >= 0) {
     EXPECT_EQ(WSocketResolvePort(c.port, c.proto), c.number);
   } else {
-    EXPECT_EQ(MessageOf([&] { WSocketResolvePort(c.port, c.proto); }), c.message);
+    EXPECT_EQ(RaisedMessage([&] { WSocketResolvePort(c.port, c.proto); }), c.message);
   }
 }
 
@@ -167,7 +161,7 @@ TEST_P(ResolveProto, AnswersOrRaises) {
   if (c.number >= 0) {
     EXPECT_EQ(WSocketResolveProto(c.proto), c.number);
   } else {
-    EXPECT_EQ(MessageOf([&] { WSocketResolveProto(c.proto); }), c.message);
+    EXPECT_EQ(RaisedMessage([&] { WSocketResolveProto(c.proto); }), c.message);
   }
 }
 

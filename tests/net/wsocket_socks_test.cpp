@@ -12,7 +12,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +19,7 @@
 #include "net/WSocket.h"
 #include "platform/sim/Resolver.h"
 #include "tests/net/httpCli_test_support.h"
+#include "tests/net/wsocket_test_support.h"
 #include "tests/support/CannedServer.h"
 #include "tests/support/HttpPeers.h"
 #include "tests/support/Peers.h"
@@ -31,39 +31,11 @@ using httpclitest::CliLog;
 using httpclitest::WaitDone;
 using larktest::CannedServer;
 using larktest::PumpUntil;
+using wsockettest::RaisedMessage;
 
 const char* const TargetName = "target.test";
 // The SOCKS 5 connect request for TargetName, port 8080.
 const std::string Socks5Request("\x05\x01\x00\x03\x0btarget.test\x1f\x90", 18);
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-// Loads a case of tests/data/socks/ with its placeholders replaced and starts it.
-bool Serve(CannedServer& server, const std::string& name,
-           const std::map<std::string, std::string>& values = {}) {
-  std::string text = ReadFile(std::string(LARK_TEST_DATA) + "/socks/" + name);
-  if (text.empty()) {
-    ADD_FAILURE() << "missing case " << name;
-    return false;
-  }
-  for (const auto& entry : values) {
-    const std::string& key = entry.first;
-    const std::string& value = entry.second;
-    for (size_t at = 0; (at = text.find(key, at)) != std::string::npos; at += value.size())
-      text.replace(at, key.size(), value);
-  }
-  const std::string error = server.LoadCaseText(text, name);
-  if (!error.empty()) {
-    ADD_FAILURE() << error;
-    return false;
-  }
-  return server.Start();
-}
 
 const char* AuthStateName(TSocksAuthState state) {
   switch (state) {
@@ -164,6 +136,30 @@ void Authenticate(TCustomSocksWSocket& socket, const std::string& user = "alice"
   socket.SetSocksPassword(password);
 }
 
+// A socket aimed at a canned SOCKS server, with its events logged. Level 4 carries
+// no name, so it aims at 127.0.0.1; the others at TargetName (port 8080 for all).
+struct CannedSocks {
+  // Starts case `name` with its placeholders replaced; false after a test failure.
+  bool Start(const std::string& name, const char* level,
+             const std::map<std::string, std::string>& values = {}) {
+    if (!httpclitest::ServeCase(server, "socks", name, values)) return false;
+    Aim(socket, server.Port(), level, level == std::string("4") ? "127.0.0.1" : TargetName);
+    return true;
+  }
+  // Connects and pumps until the session is closed.
+  bool ConnectUntilClosed() {
+    socket.Connect();
+    return PumpUntil([&] { return log.Closed; });
+  }
+
+  CannedServer server;
+  TWSocket socket{nullptr};
+  SocksLog log{socket};
+};
+
+// The events of a negotiation that connects and then sees the server close.
+const std::vector<std::string> ConnectedThenClosed = {"socks-connected 0", "connected 0", "closed 0"};
+
 // Fails every lookup of a name other than "localhost" with 11001.
 class FailingResolver {
  public:
@@ -179,15 +175,6 @@ class FailingResolver {
   FailingResolver(const FailingResolver&) = delete;
   FailingResolver& operator=(const FailingResolver&) = delete;
 };
-
-std::string RaisedMessage(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const ESocketException& e) {
-    return e.Message();
-  }
-  return "(nothing raised)";
-}
 
 // ---- Settings --------------------------------------------------------------------------
 
@@ -248,13 +235,11 @@ TEST(SocksSettings, ConnectRefusesOtherProtocolsAndUnresolvableServers) {
 }
 
 TEST(SocksSettings, SettersRefuseWhileConnectedAndACloseForgetsTheServer) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "silent.case"));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "4A", TargetName);
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("silent.case", "4A"));
+  TWSocket& socket = socks.socket;
   socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Has("socks-connected 0"); }));
+  ASSERT_TRUE(PumpUntil([&] { return socks.log.Has("socks-connected 0"); }));
   EXPECT_EQ(socket.GetState(), wsConnected);
   EXPECT_EQ(socket.GetSocksState(), socksConnect);
   EXPECT_EQ(RaisedMessage([&] { socket.SetSocksServer("10.0.0.1"); }),
@@ -271,43 +256,37 @@ TEST(SocksSettings, SettersRefuseWhileConnectedAndACloseForgetsTheServer) {
 // ---- Successful negotiations against canned servers -------------------------------------
 
 TEST(SocksConnect, DataInTheReplyPacketIsReceivedFirstThenTheRest) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s5-reply-and-data.case"));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "5", TargetName);
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
-  EXPECT_EQ(log.Shape(), (std::vector<std::string>{"socks-connected 0", "connected 0", "closed 0"}));
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s5-reply-and-data.case", "5"));
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Shape(), ConnectedThenClosed);
   // The three bytes behind the reply wait when the connection is reported, and one
   // Receive answers exactly them.
-  EXPECT_EQ(log.RcvdCountAtConnect, 3);
-  ASSERT_FALSE(log.Chunks.empty());
-  EXPECT_EQ(log.Chunks.front(), "abc");
-  EXPECT_EQ(log.Received, "abcdef");
-  EXPECT_EQ(socket.GetProxyBoundAddress(), "10.1.2.3");
-  EXPECT_EQ(socket.GetProxyBoundPort(), "1080");
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0], std::string("\x05\x01\x00", 3) + Socks5Request);
-  EXPECT_TRUE(server.Errors().empty());
+  EXPECT_EQ(socks.log.RcvdCountAtConnect, 3);
+  ASSERT_FALSE(socks.log.Chunks.empty());
+  EXPECT_EQ(socks.log.Chunks.front(), "abc");
+  EXPECT_EQ(socks.log.Received, "abcdef");
+  EXPECT_EQ(socks.socket.GetProxyBoundAddress(), "10.1.2.3");
+  EXPECT_EQ(socks.socket.GetProxyBoundPort(), "1080");
+  ASSERT_EQ(socks.server.Requests().size(), 1u);
+  EXPECT_EQ(socks.server.Requests()[0], std::string("\x05\x01\x00", 3) + Socks5Request);
+  EXPECT_TRUE(socks.server.Errors().empty());
 }
 
 TEST(SocksConnect, ReaderTakingOneByteAtATimeGetsEveryByteBehindTheReply) {
   // The server closes at once, or holds the connection open for a while.
   for (const char* after : {"", "\n... delay 3000"}) {
     SCOPED_TRACE(*after ? "held open" : "closed at once");
-    CannedServer server;
-    ASSERT_TRUE(Serve(server, "s5-connect-reply.case",
-                      {{"@REPLY@", std::string("\\x05\\x00\\x00\\x01\\x7f\\x00\\x00\\x01\\x1f\\x90abcdefgh") +
-                                       after}}));
-    TWSocket socket(nullptr);
-    SocksLog log(socket);
+    CannedSocks socks;
+    const std::string reply = std::string("\\x05\\x00\\x00\\x01\\x7f\\x00\\x00\\x01\\x1f\\x90abcdefgh") + after;
+    ASSERT_TRUE(socks.Start("s5-connect-reply.case", "5", {{"@REPLY@", reply}}));
+    TWSocket& socket = socks.socket;
+    SocksLog& log = socks.log;
     // One byte per OnDataAvailable, as a slow parser might read.
     socket.OnDataAvailable = [&](TObject*, Word) {
       char byte;
       if (socket.Receive(&byte, 1) == 1) log.Received += byte;
     };
-    Aim(socket, server.Port(), "5", TargetName);
     socket.Connect();
     ASSERT_TRUE(PumpUntil([&] { return log.Received.size() == 8 || log.Closed; }, 2000));
     EXPECT_EQ(log.Received, "abcdefgh");
@@ -316,105 +295,77 @@ TEST(SocksConnect, ReaderTakingOneByteAtATimeGetsEveryByteBehindTheReply) {
 }
 
 TEST(SocksConnect, LineModeSplitsTheBytesBehindTheReplyIntoLines) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s5-connect-reply.case",
-                    {{"@REPLY@", "\\x05\\x00\\x00\\x01\\x7f\\x00\\x00\\x01\\x1f\\x90one\\r\\ntwo\\r\\nthr\n"
-                                 "... delay 50\n<<< send\nee\\r\\n"}}));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  socket.SetLineMode(true);
-  Aim(socket, server.Port(), "5", TargetName);
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
-  EXPECT_EQ(log.Chunks, (std::vector<std::string>{"one\r\n", "two\r\n", "three\r\n"}));
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s5-connect-reply.case", "5",
+                          {{"@REPLY@", "\\x05\\x00\\x00\\x01\\x7f\\x00\\x00\\x01\\x1f\\x90one\\r\\ntwo\\r\\n"
+                                       "thr\n... delay 50\n<<< send\nee\\r\\n"}}));
+  socks.socket.SetLineMode(true);
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Chunks, (std::vector<std::string>{"one\r\n", "two\r\n", "three\r\n"}));
 }
 
 TEST(SocksConnect, RepliesTricklingInByteByByteStillConnect) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s5-split-name-reply.case"));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "5", TargetName);
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
-  EXPECT_EQ(log.Shape(), (std::vector<std::string>{"socks-connected 0", "connected 0", "closed 0"}));
-  EXPECT_EQ(log.Received, "hello");
-  EXPECT_EQ(socket.GetProxyBoundAddress(), "bound.host");
-  EXPECT_EQ(socket.GetProxyBoundPort(), "4660");
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s5-split-name-reply.case", "5"));
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Shape(), ConnectedThenClosed);
+  EXPECT_EQ(socks.log.Received, "hello");
+  EXPECT_EQ(socks.socket.GetProxyBoundAddress(), "bound.host");
+  EXPECT_EQ(socks.socket.GetProxyBoundPort(), "4660");
 }
 
 TEST(SocksConnect, AuthenticationReplyInTwoPiecesSucceedsAfterTheSecond) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s5-auth-split.case"));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "5", TargetName);
-  Authenticate(socket);
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
-  EXPECT_EQ(log.Shape(), (std::vector<std::string>{"socks-connected 0", "auth start", "auth success",
-                                                   "connected 0", "closed 0"}));
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0],
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s5-auth-split.case", "5"));
+  Authenticate(socks.socket);
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Shape(), (std::vector<std::string>{"socks-connected 0", "auth start", "auth success",
+                                                         "connected 0", "closed 0"}));
+  ASSERT_EQ(socks.server.Requests().size(), 1u);
+  EXPECT_EQ(socks.server.Requests()[0],
             std::string("\x05\x01\x02", 3) + "\x01\x05" "alice" "\x06" "secret" + Socks5Request);
 }
 
 TEST(SocksConnect, ServerThatWaivesAuthenticationIsReportedAsNotRequired) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s5-connect-reply.case",
-                    {{"@REPLY@", "\\x05\\x00\\x00\\x01\\x7f\\x00\\x00\\x01\\x1f\\x90"}}));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "5", TargetName);
-  Authenticate(socket);
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
-  EXPECT_EQ(log.Shape(), (std::vector<std::string>{"socks-connected 0", "auth notrequired",
-                                                   "connected 0", "closed 0"}));
-  EXPECT_EQ(socket.GetProxyBoundAddress(), "127.0.0.1");
-  EXPECT_EQ(socket.GetProxyBoundPort(), "8080");
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s5-connect-reply.case", "5",
+                          {{"@REPLY@", "\\x05\\x00\\x00\\x01\\x7f\\x00\\x00\\x01\\x1f\\x90"}}));
+  Authenticate(socks.socket);
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Shape(), (std::vector<std::string>{"socks-connected 0", "auth notrequired",
+                                                         "connected 0", "closed 0"}));
+  EXPECT_EQ(socks.socket.GetProxyBoundAddress(), "127.0.0.1");
+  EXPECT_EQ(socks.socket.GetProxyBoundPort(), "8080");
 }
 
 TEST(SocksConnect, ServerHangingUpDuringAuthenticationReportsAuthFailure) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s5-auth-close.case"));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "5", TargetName);
-  Authenticate(socket);
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
-  EXPECT_EQ(log.Shape(),
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s5-auth-close.case", "5"));
+  Authenticate(socks.socket);
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Shape(),
             (std::vector<std::string>{"socks-connected 0", "auth start", "auth failure", "closed 0"}));
 }
 
 TEST(SocksConnect, Level4DataInTheReplyPacketIsDeliveredAsData) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s4-reply-and-data.case"));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "4", "127.0.0.1");
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
-  EXPECT_EQ(log.Shape(), (std::vector<std::string>{"socks-connected 0", "connected 0", "closed 0"}));
-  EXPECT_EQ(log.Received, "xyz");
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0], std::string("\x04\x01\x1f\x90\x7f\x00\x00\x01\x00", 9));
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s4-reply-and-data.case", "4"));
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Shape(), ConnectedThenClosed);
+  EXPECT_EQ(socks.log.Received, "xyz");
+  ASSERT_EQ(socks.server.Requests().size(), 1u);
+  EXPECT_EQ(socks.server.Requests()[0], std::string("\x04\x01\x1f\x90\x7f\x00\x00\x01\x00", 9));
 }
 
 TEST(SocksConnect, Level4ACarriesTheNameAndTheUserCode) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s4-connect-reply.case",
-                    {{"@REQUEST@", "24"}, {"@REPLY@", "\\x00\\x5a\\x00\\x00\\x00\\x00\\x00\\x00"}}));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "4a", TargetName);
-  socket.SetSocksUsercode("bob");
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
-  EXPECT_EQ(log.Shape(), (std::vector<std::string>{"socks-connected 0", "connected 0", "closed 0"}));
-  ASSERT_EQ(server.Requests().size(), 1u);
-  EXPECT_EQ(server.Requests()[0],
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s4-connect-reply.case", "4a",
+                          {{"@REQUEST@", "24"}, {"@REPLY@", "\\x00\\x5a\\x00\\x00\\x00\\x00\\x00\\x00"}}));
+  socks.socket.SetSocksUsercode("bob");
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Shape(), ConnectedThenClosed);
+  ASSERT_EQ(socks.server.Requests().size(), 1u);
+  EXPECT_EQ(socks.server.Requests()[0],
             std::string("\x04\x01\x1f\x90\x00\x00\x00\x01" "bob\0" "target.test\0", 24));
 }
 
@@ -526,15 +477,13 @@ class SocksFailure : public ::testing::TestWithParam<Failure> {};
 TEST_P(SocksFailure, IsReportedAsSocksErrorThenConnectedThenClosed) {
   const Failure& f = GetParam();
   FailingResolver resolver;
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, f.caseFile, f.values));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), f.level, f.level == std::string("4") ? "127.0.0.1" : TargetName);
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start(f.caseFile, f.level, f.values));
+  TWSocket& socket = socks.socket;
+  const SocksLog& log = socks.log;
   if (f.authenticate) Authenticate(socket);
   if (f.prepare) f.prepare(socket);
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; })) << testing::PrintToString(log.Events);
+  ASSERT_TRUE(socks.ConnectUntilClosed()) << testing::PrintToString(log.Events);
   const std::string code = std::to_string(f.code);
   std::vector<std::string> expected = {"socks-error " + code + " " + f.text};
   if (f.reportsConnected) expected.push_back("connected " + code);
@@ -552,29 +501,21 @@ INSTANTIATE_TEST_SUITE_P(Replies, SocksFailure, ::testing::ValuesIn(Failures()),
                          [](const ::testing::TestParamInfo<Failure>& info) { return info.param.name; });
 
 TEST(SocksConnect, ResetDuringTheNegotiationIsAReceiveError) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s5-reset.case"));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "5", TargetName);
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s5-reset.case", "5"));
+  ASSERT_TRUE(socks.ConnectUntilClosed());
   const std::string reset = std::to_string(winsock::WSAECONNRESET);
-  EXPECT_EQ(log.Shape(), (std::vector<std::string>{"socks-connected 0",
-                                                   "socks-error " + reset + " data receive error",
-                                                   "connected " + reset, "closed " + reset}));
+  EXPECT_EQ(socks.log.Shape(), (std::vector<std::string>{"socks-connected 0",
+                                                         "socks-error " + reset + " data receive error",
+                                                         "connected " + reset, "closed " + reset}));
 }
 
 TEST(SocksConnect, JunkBehindTheGreetingReplyEndsInAnErrorNotAHang) {
-  CannedServer server;
-  ASSERT_TRUE(Serve(server, "s5-greeting-reply.case", {{"@REPLY@", "\\x05\\x00\n<<< fill 5000 \\x00"}}));
-  TWSocket socket(nullptr);
-  SocksLog log(socket);
-  Aim(socket, server.Port(), "5", TargetName);
-  socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Closed; }));
-  EXPECT_EQ(log.Shape().at(1), "socks-error 20002 socks version error");
-  EXPECT_EQ(log.Received, "");
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s5-greeting-reply.case", "5", {{"@REPLY@", "\\x05\\x00\n<<< fill 5000 \\x00"}}));
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Shape().at(1), "socks-error 20002 socks version error");
+  EXPECT_EQ(socks.log.Received, "");
 }
 
 TEST(SocksConnect, RefusedConnectionToTheSocksServerIsReportedOnce) {

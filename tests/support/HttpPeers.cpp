@@ -9,6 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <vector>
 
@@ -24,6 +25,42 @@ const char* const PatternCacheDir = "/tmp/larktest-http-cache";
 
 // A peer may lose its port to another process between FreeTcpPort and its bind.
 constexpr int StartAttempts = 3;
+
+// How one kind of peer is started on a port and why it did not listen.
+struct PeerLaunch {
+  // Writes the peer's configuration for port and starts it in process.
+  std::function<bool(PeerProcess& process, uint16_t port)> start;
+  // What the peer said, once it failed to listen.
+  std::function<std::string(const PeerProcess& process)> log;
+  // In that log when another process took the port meanwhile: the next port is tried.
+  std::string portTaken;
+  uint32_t waitMs = 10000;  // as PeerProcess::WaitForTcpPort waits by default
+  // The test failure when it did not listen, before its log.
+  std::string notStarted;
+  // The stopped process stays after that failure, so that its log can still be read.
+  bool keepProcess = false;
+};
+
+// Starts the peer on free ports until it listens, StartAttempts times at most. False
+// when it does not: a test failure with its log, unless no port was free or the
+// process could not be started at all.
+bool StartOnFreePort(std::unique_ptr<PeerProcess>& process, uint16_t& port, const PeerLaunch& peer) {
+  std::string failure;
+  for (int attempt = 0; attempt < StartAttempts; ++attempt) {
+    port = FreeTcpPort();
+    if (port == 0) return false;
+    process = std::make_unique<PeerProcess>();
+    if (!peer.start(*process, port)) return false;
+    if (process->WaitForTcpPort(port, peer.waitMs)) return true;
+    failure = peer.log(*process);
+    process->Stop();
+    if (failure.find(peer.portTaken) == std::string::npos) break;
+  }
+  if (!peer.keepProcess) process.reset();
+  port = 0;
+  ADD_FAILURE() << peer.notStarted << ":\n" << failure;
+  return false;
+}
 
 // splitmix64: small, fast, and good enough to make every byte position differ.
 class PatternGenerator {
@@ -181,25 +218,18 @@ bool NginxServer::Start(const std::string& extraConfig) {
   const std::string& dir = dir_.Path();
   const std::string confPath = dir + "nginx.conf";
   const std::string errorLogPath = dir + "logs/error.log";
-  std::string failure;
-  for (int attempt = 0; attempt < StartAttempts; ++attempt) {
-    port_ = FreeTcpPort();
-    if (port_ == 0) return false;
-    std::ofstream(confPath, std::ios::trunc) << NginxConfig(dir, root_, port_, extraConfig);
+  PeerLaunch nginx;
+  nginx.start = [&](PeerProcess& process, uint16_t port) {
+    std::ofstream(confPath, std::ios::trunc) << NginxConfig(dir, root_, port, extraConfig);
     std::error_code ec;
     fs::remove(errorLogPath, ec);
-    process_ = std::make_unique<PeerProcess>();
     // -e: the error log before the configuration is read, instead of the system's.
-    if (!process_->Start({NginxProgram, "-p", dir, "-c", confPath, "-e", errorLogPath})) return false;
-    if (process_->WaitForTcpPort(port_)) return true;
-    failure = process_->Log() + ErrorLog();
-    process_->Stop();
-    if (failure.find("Address already in use") == std::string::npos) break;
-  }
-  process_.reset();
-  port_ = 0;
-  ADD_FAILURE() << "nginx did not start:\n" << failure;
-  return false;
+    return process.Start({NginxProgram, "-p", dir, "-c", confPath, "-e", errorLogPath});
+  };
+  nginx.log = [&](const PeerProcess& process) { return process.Log() + ErrorLog(); };
+  nginx.portTaken = "Address already in use";
+  nginx.notStarted = "nginx did not start";
+  return StartOnFreePort(process_, port_, nginx);
 }
 
 void NginxServer::Stop() {
@@ -254,29 +284,23 @@ HttpbinServer::~HttpbinServer() { Stop(); }
 bool HttpbinServer::Start() {
   Stop();
   if (RequireProgram(Python).empty()) return false;
-  std::string failure;
-  for (int attempt = 0; attempt < StartAttempts; ++attempt) {
-    port_ = FreeTcpPort();
-    if (port_ == 0) return false;
-    process_ = std::make_unique<PeerProcess>();
+  PeerLaunch httpbin;
+  httpbin.start = [&](PeerProcess& process, uint16_t port) {
     // Threads let one worker hold a slow /drip while it answers other requests;
     // a short graceful timeout keeps Stop quick.
-    const bool started = process_->Start(
-        {Python, "-m", "gunicorn", "--bind", "127.0.0.1:" + std::to_string(port_), "--workers", "2",
+    return process.Start(
+        {Python, "-m", "gunicorn", "--bind", "127.0.0.1:" + std::to_string(port), "--workers", "2",
          "--threads", "8", "--keep-alive", "30", "--graceful-timeout", "1", "--worker-tmp-dir", dir_.Path(),
          "--access-logfile", "-", "--error-logfile", "-", "httpbin:app"},
         dir_.Path(), {{"PYTHONDONTWRITEBYTECODE", "1"}});
-    if (!started) return false;
-    if (process_->WaitForTcpPort(port_, 20000)) return true;
-    failure = process_->Log();
-    process_->Stop();
-    if (failure.find("in use") == std::string::npos) break;
-  }
-  port_ = 0;
-  ADD_FAILURE() << "httpbin under gunicorn did not start (scripts/install-deps installs python3-httpbin "
-                   "and gunicorn):\n"
-                << failure;
-  return false;
+  };
+  httpbin.log = [](const PeerProcess& process) { return process.Log(); };
+  httpbin.portTaken = "in use";
+  httpbin.waitMs = 20000;
+  httpbin.notStarted =
+      "httpbin under gunicorn did not start (scripts/install-deps installs python3-httpbin and gunicorn)";
+  httpbin.keepProcess = true;
+  return StartOnFreePort(process_, port_, httpbin);
 }
 
 void HttpbinServer::Stop() {
@@ -327,15 +351,13 @@ bool TinyproxyServer::Start(const std::string& user, const std::string& password
   if (program.empty()) return false;
   const std::string& dir = dir_.Path();
   const std::string confPath = dir + "tinyproxy.conf";
-  std::string failure;
-  for (int attempt = 0; attempt < StartAttempts; ++attempt) {
-    port_ = FreeTcpPort();
-    if (port_ == 0) return false;
+  PeerLaunch tinyproxy;
+  tinyproxy.start = [&](PeerProcess& process, uint16_t port) {
     std::error_code ec;
     fs::remove(dir + "tinyproxy.log", ec);
     std::ofstream conf(confPath, std::ios::trunc);
     conf << "# Written by the tests; tinyproxy runs in the foreground (-d).\n"
-         << "Port " << port_ << "\n"
+         << "Port " << port << "\n"
          << "Listen 127.0.0.1\n"
          << "Timeout 30\n"
          << "MaxClients 50\n"
@@ -346,17 +368,12 @@ bool TinyproxyServer::Start(const std::string& user, const std::string& password
          << "DisableViaHeader Yes\n";
     if (!user.empty()) conf << "BasicAuth " << user << " " << password << "\n";
     conf.close();
-    process_ = std::make_unique<PeerProcess>();
-    if (!process_->Start({program, "-d", "-c", confPath}, dir)) return false;
-    if (process_->WaitForTcpPort(port_)) return true;
-    failure = process_->Log() + Log();
-    process_->Stop();
-    if (failure.find("in use") == std::string::npos) break;
-  }
-  process_.reset();
-  port_ = 0;
-  ADD_FAILURE() << "tinyproxy did not start:\n" << failure;
-  return false;
+    return process.Start({program, "-d", "-c", confPath}, dir);
+  };
+  tinyproxy.log = [&](const PeerProcess& process) { return process.Log() + Log(); };
+  tinyproxy.portTaken = "in use";
+  tinyproxy.notStarted = "tinyproxy did not start";
+  return StartOnFreePort(process_, port_, tinyproxy);
 }
 
 void TinyproxyServer::Stop() {
