@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <csetjmp>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -23,10 +24,28 @@ namespace {
 constexpr Int64 kMaxInflateRatio = 1032;
 constexpr Int64 kInflateSlack = 4096;
 
+// libpng allocates an ancillary chunk at the length the chunk declares before it
+// reads the chunk (and goes on with a warning when that length is absurd), so a few
+// hostile bytes can ask for gigabytes. No allocation of a sound read exceeds the
+// bytes present (chunk data) or a few rows of the widest image libpng accepts (row
+// buffers; 1,000,000 pixels of 8 bytes): larger requests are refused, which libpng
+// reports as an error.
+constexpr png_alloc_size_t kAllocFloor = 32u << 20;
+constexpr png_alloc_size_t kAllocSlack = 1u << 20;
+
 struct ReadContext {
   TStream* stream = nullptr;
   TProgressRec* progress = nullptr;
+  png_alloc_size_t allocLimit = kAllocFloor;
 };
+
+png_voidp BoundedMalloc(png_structp png, png_alloc_size_t size) {
+  const auto* ctx = static_cast<const ReadContext*>(png_get_mem_ptr(png));
+  if (ctx != nullptr && size > ctx->allocLimit) return nullptr;
+  return std::malloc(size);
+}
+
+void BoundedFree(png_structp, png_voidp block) { std::free(block); }
 
 [[noreturn]] void ReadError(png_structp png, png_const_charp) {
   auto* ctx = static_cast<ReadContext*>(png_get_error_ptr(png));
@@ -260,9 +279,15 @@ bool IsPNGStream(TStream* Stream) {
 void ReadPNGStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params,
                    TProgressRec& Progress, bool Preview, std::unique_ptr<TIEMask>& Mask,
                    bool IgnoreAlpha) {
-  ReadContext ctx{Stream, &Progress};
+  const Int64 size = Stream->GetSize();
+  const Int64 position = Stream->GetPosition();
+  const Int64 bytesPresent = size > position ? size - position : 0;
+  ReadContext ctx{Stream, &Progress,
+                  std::max<png_alloc_size_t>(
+                      kAllocFloor, static_cast<png_alloc_size_t>(bytesPresent) + kAllocSlack)};
   PngGuard guard;
-  guard.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &ctx, ReadError, ReadWarning);
+  guard.png = png_create_read_struct_2(PNG_LIBPNG_VER_STRING, &ctx, ReadError, ReadWarning, &ctx,
+                                       BoundedMalloc, BoundedFree);
   if (guard.png == nullptr) {
     Progress.Abort();
     return;
@@ -274,9 +299,6 @@ void ReadPNGStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params,
   }
   png_set_read_fn(guard.png, &ctx, ReadData);
 
-  const Int64 size = Stream->GetSize();
-  const Int64 position = Stream->GetPosition();
-  ReadJob job{Bitmap, &Params, &Progress, Preview, IgnoreAlpha, &Mask,
-              size > position ? size - position : 0, {}};
+  ReadJob job{Bitmap, &Params, &Progress, Preview, IgnoreAlpha, &Mask, bytesPresent, {}};
   if (!ReadRows(guard.png, guard.info, job)) Progress.Abort();
 }
