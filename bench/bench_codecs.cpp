@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/peer_timing.h"
 #include "image/formats/bmpfilt.h"
 #include "image/formats/pngfilt.h"
 #include "image/formats/pngfiltw.h"
@@ -160,13 +160,10 @@ double RunPillow(const Case& c, long& bytes) {
   cmd << "/usr/bin/python3 " << gDir << "/pillow.py " << FilePath(c.format) << " "
       << (c.format == Format::Bmp ? "BMP" : "PNG") << " " << (c.op == Op::Decode ? "decode" : "encode")
       << " " << kPngLevel;
-  FILE* pipe = popen(cmd.str().c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char buf[128] = {};
-  const bool got = fgets(buf, sizeof buf, pipe) != nullptr;
-  if (pclose(pipe) != 0 || !got) return -1;
+  std::string line;
+  if (!peertiming::FirstLineOf(cmd.str(), line)) return -1;
   char* end = nullptr;
-  const double seconds = std::strtod(buf, &end);
+  const double seconds = std::strtod(line.c_str(), &end);
   bytes = std::strtol(end, nullptr, 10);
   return seconds;
 }
@@ -178,29 +175,19 @@ void BM_Codec(benchmark::State& state, const Case& c) {
   if (c.op == Op::Decode) stream.LoadFromFile(FilePath(c.format).c_str());
   auto bitmap = std::make_unique<TIEBitmap>();
   bitmap->SetLocation(ieMemory);
+  const auto run = [&] {
+    return c.op == Op::Decode ? Decode(c.format, stream, bitmap.get())
+                              : Encode(c.format, gSource.get(), stream);
+  };
   double best = 0;
-  for (auto _ : state) {
-    const auto t0 = std::chrono::steady_clock::now();
-    const bool ok = c.op == Op::Decode ? Decode(c.format, stream, bitmap.get())
-                                       : Encode(c.format, gSource.get(), stream);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    if (!ok) {
-      state.SkipWithError("codec aborted");
-      gFailed = true;
-      return;
-    }
-    if (best == 0 || seconds < best) best = seconds;
-    benchmark::ClobberMemory();
+  if (!peertiming::TimeBest(state, run, "codec aborted", best)) {
+    gFailed = true;
+    return;
   }
   if (c.op == Op::Encode) gOurBytes[c.name] = stream.GetSize();
   gOurSeconds[c.name] = best;
   const double mpx = static_cast<double>(kWidth) * kHeight / 1e6;
-  state.counters["Mpx/s"] = mpx / best;
-  const auto theirs = gPillowSeconds.find(c.name);
-  if (theirs != gPillowSeconds.end() && theirs->second > 0) {
-    state.counters["Pillow_Mpx/s"] = mpx / theirs->second;
-    state.counters["ratio"] = theirs->second / best;
-  }
+  peertiming::SetRateCounters(state, mpx, best, gPillowSeconds, c.name);
 }
 
 }  // namespace
@@ -225,15 +212,8 @@ int main(int argc, char** argv) {
     gPillowBytes[c.name] = bytes;
   }
 
-  for (const Case& c : kCases)
-    benchmark::RegisterBenchmark((std::string("Codec/") + c.name).c_str(), BM_Codec, c)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3)
-        ->UseRealTime();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  for (const Case& c : kCases) peertiming::RegisterCase(std::string("Codec/") + c.name, BM_Codec, c);
+  if (peertiming::RunRegistered(argc, argv) != 0) return 1;
 
   const double mpx = static_cast<double>(kWidth) * kHeight / 1e6;
   std::printf("\n%-12s %12s %12s %14s %12s %12s\n", "case", "ours Mpx/s", "Pillow Mpx/s",

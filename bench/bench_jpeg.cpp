@@ -10,7 +10,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/peer_timing.h"
 #include "image/formats/jpegfilt.h"
 #include "image/model/iebitmap.h"
 #include "platform/rtl/Streams.h"
@@ -116,12 +116,9 @@ void WritePillowScript() {
 double RunPillow(const Case& c) {
   std::ostringstream cmd;
   cmd << "/usr/bin/python3 " << gDir << "/pillow.py " << FilePath() << " " << c.denominator;
-  FILE* pipe = popen(cmd.str().c_str(), "r");
-  if (pipe == nullptr) return -1;
-  char buf[128] = {};
-  const bool got = fgets(buf, sizeof buf, pipe) != nullptr;
-  if (pclose(pipe) != 0 || !got) return -1;
-  return std::strtod(buf, nullptr);
+  std::string line;
+  if (!peertiming::FirstLineOf(cmd.str(), line)) return -1;
+  return std::strtod(line.c_str(), nullptr);
 }
 
 // Our best time of the iterations; Mpx/s of the file decoded (the full picture in
@@ -132,26 +129,13 @@ void BM_Decode(benchmark::State& state, const Case& c) {
   auto bitmap = std::make_unique<TIEBitmap>();
   bitmap->SetLocation(ieMemory);
   double best = 0;
-  for (auto _ : state) {
-    const auto t0 = std::chrono::steady_clock::now();
-    const bool ok = Decode(stream, bitmap.get(), c);
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-    if (!ok) {
-      state.SkipWithError("reader aborted");
-      gFailed = true;
-      return;
-    }
-    if (best == 0 || seconds < best) best = seconds;
-    benchmark::ClobberMemory();
+  if (!peertiming::TimeBest(state, [&] { return Decode(stream, bitmap.get(), c); }, "reader aborted", best)) {
+    gFailed = true;
+    return;
   }
   gOurSeconds[c.name] = best;
   const double mpx = static_cast<double>(kWidth) * kHeight / 1e6;
-  state.counters["Mpx/s"] = mpx / best;
-  const auto theirs = gPillowSeconds.find(c.name);
-  if (theirs != gPillowSeconds.end() && theirs->second > 0) {
-    state.counters["Pillow_Mpx/s"] = mpx / theirs->second;
-    state.counters["ratio"] = theirs->second / best;
-  }
+  peertiming::SetRateCounters(state, mpx, best, gPillowSeconds, c.name);
 }
 
 }  // namespace
@@ -179,15 +163,8 @@ int main(int argc, char** argv) {
   WritePillowScript();
   for (const Case& c : kCases) gPillowSeconds[c.name] = RunPillow(c);
 
-  for (const Case& c : kCases)
-    benchmark::RegisterBenchmark((std::string("JPEG/") + c.name).c_str(), BM_Decode, c)
-        ->Unit(benchmark::kMillisecond)
-        ->Iterations(3)
-        ->UseRealTime();
-  benchmark::Initialize(&argc, argv);
-  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
+  for (const Case& c : kCases) peertiming::RegisterCase(std::string("JPEG/") + c.name, BM_Decode, c);
+  if (peertiming::RunRegistered(argc, argv) != 0) return 1;
 
   const double mpx = static_cast<double>(kWidth) * kHeight / 1e6;
   std::printf("\n%-12s %12s %12s %14s\n", "case", "ours Mpx/s", "Pillow Mpx/s", "ratio ours/Pil");

@@ -2,20 +2,16 @@
 // the abort flag or answers a bitmap of the size it reported. A successful read must
 // survive our writer and read back with the same pixels.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "fuzz/fuzz_support.h"
 #include "image/formats/bmpfilt.h"
 #include "platform/rtl/Streams.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "BMP invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("BMP");
 
 bool SamePixels(TIEBitmap& a, TIEBitmap& b) {
   if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight()) return false;
@@ -45,8 +41,7 @@ bool SamePixels(TIEBitmap& a, TIEBitmap& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
   TMemoryStream in;
-  if (size > 0) in.Write(data, static_cast<Integer>(size));
-  in.SetPosition(0);
+  fuzzsupport::Fill(in, data, size);
   TIEBitmap bitmap;
   TIOParamsVals params(nullptr);
   bool aborted = false;

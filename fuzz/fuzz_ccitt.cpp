@@ -5,10 +5,10 @@
 // Input: width (two bytes, little-endian, taken modulo 4096, plus 1), flags byte
 // (bit 0: FillOrder 2, bit 1: fill bits before EOLs), then the strip.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "image/formats/tifccitt.h"
 #include "platform/rtl/Streams.h"
 
@@ -18,11 +18,7 @@ constexpr size_t kGuard = 8;
 constexpr Byte kFill = 0xA5;
 constexpr int kMaxRows = 48;
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "fax codec invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("fax codec");
 
 void CheckGuard(const std::vector<Byte>& row, size_t rowBytes) {
   for (size_t i = rowBytes; i < row.size(); ++i) Check(row[i] == kFill, "write past the row");

@@ -3,10 +3,9 @@
 // a thumbnail bitmap. The TIFF behind the 6-byte header also goes through the tag
 // reader and the page operations, which must end on any chain of directories.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <memory>
 
+#include "fuzz/fuzz_support.h"
 #include "image/formats/tiffilt.h"
 #include "image/model/iebitmap.h"
 #include "image/model/ieutils_exif.h"
@@ -14,11 +13,7 @@
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "EXIF invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("EXIF");
 
 }  // namespace
 
@@ -38,8 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size < 6) return 0;
 
   TMemoryStream tiff;
-  if (size > 6) tiff.WriteBuffer(data + 6, static_cast<Integer>(size - 6));
-  tiff.SetPosition(0);
+  fuzzsupport::Fill(tiff, data + 6, size - 6);
   {
     TIETifTagsReader reader(&tiff, 0);
     reader.GetString(270);

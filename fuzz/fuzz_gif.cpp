@@ -5,21 +5,17 @@
 //
 // Input: the first byte picks the frame index (0..3); the rest is the file.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
+#include "fuzz/fuzz_support.h"
 #include "image/formats/giffilter.h"
 #include "image/formats/giflzw.h"
 #include "platform/rtl/Streams.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "GIF reader invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("GIF reader");
 
 }  // namespace
 
@@ -29,8 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   DefGIF_LZWCOMPFUNC = GIFLZWCompress;
 
   TMemoryStream stream;
-  stream.WriteBuffer(data + 1, static_cast<Integer>(size - 1));
-  stream.SetPosition(0);
+  fuzzsupport::Fill(stream, data + 1, size - 1);
   TIOParamsVals params(nullptr);
   params.GIF_ImageIndex = data[0] & 3;
   bool aborting = false;

@@ -6,11 +6,10 @@
 // Input: width byte, height byte, flags byte (bit 0: interlaced), then the image data
 // from the minimum code size byte on.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "image/formats/giflzw.h"
 #include "platform/rtl/Streams.h"
 
@@ -19,11 +18,7 @@ namespace {
 constexpr size_t kGuard = 16;
 constexpr Byte kFill = 0xA5;
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "GIF LZW invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("GIF LZW");
 
 void RoundTrip(TGIFLZWCompFunc encode, const std::vector<Byte>& pixels, Integer width, Integer height,
                bool interlaced) {

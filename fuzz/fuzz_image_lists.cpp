@@ -2,24 +2,19 @@
 // where anything may have been written. Loads must stay inside the bytes given, and
 // what loads must write back as it was read.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "image/model/ieutils.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "image list invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("image list");
 
 struct Item {
   Integer record, dataSet;

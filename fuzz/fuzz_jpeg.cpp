@@ -3,27 +3,22 @@
 // No library error may escape it. What it read must survive our writer and read
 // back at the same size.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 
+#include "fuzz/fuzz_support.h"
 #include "image/formats/jpegfilt.h"
 #include "platform/rtl/Streams.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "JPEG invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("JPEG");
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
   TMemoryStream input;
-  if (size > 0) input.WriteBuffer(data, static_cast<Integer>(size));
-  input.SetPosition(0);
+  fuzzsupport::Fill(input, data, size);
   const Integer found = JpegTryStream(&input);
   Check(input.GetPosition() == 0, "detector moved the stream");
   Check(found >= -1 && found < 100, "detector answered a position beyond its window");

@@ -2,29 +2,24 @@
 // the abort flag or gives an image of the size it reported, with a mask of that size
 // when alpha is kept. What it read must survive our writer and read back the same.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
+#include "fuzz/fuzz_support.h"
 #include "image/formats/pngfilt.h"
 #include "image/formats/pngfiltw.h"
 #include "platform/rtl/Streams.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "PNG invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("PNG");
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size > (1u << 20)) return 0;
   TMemoryStream input;
-  if (size > 0) input.WriteBuffer(data, static_cast<Integer>(size));
-  input.SetPosition(0);
+  fuzzsupport::Fill(input, data, size);
   IsPNGStream(&input);
   Check(input.GetPosition() == 0, "detector moved the stream");
 

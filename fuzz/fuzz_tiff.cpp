@@ -3,21 +3,17 @@
 // reported, with a mask of the same size. Every page the file claims is tried, with
 // the orientation turned upright.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "fuzz/fuzz_support.h"
 #include "image/formats/tiffilt.h"
 #include "platform/rtl/Streams.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "TIFF invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("TIFF");
 
 // A stand-in LZW decoder: rows are the strip's bytes as stored, and a strip that
 // runs out fails. It exercises the reader's side of the hook: state, rows, release.
@@ -43,8 +39,7 @@ Byte* FuzzLzwHook(const Byte* Data, Integer DataLength, Integer RowBytes, void*&
 // Reads page `index`; answers the page count.
 Integer ReadPage(const uint8_t* data, size_t size, Integer index, bool ignoreAlpha) {
   TMemoryStream in;
-  if (size > 0) in.Write(data, static_cast<Integer>(size));
-  in.SetPosition(0);
+  fuzzsupport::Fill(in, data, size);
   TIEBitmap bitmap;
   TIOParamsVals params(nullptr);
   params.TIFF_ImageIndex = index;
@@ -80,8 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   // Only counting.
   TMemoryStream in;
-  if (size > 0) in.Write(data, static_cast<Integer>(size));
-  in.SetPosition(0);
+  fuzzsupport::Fill(in, data, size);
   bool aborted = false;
   TProgressRec progress;
   progress.Aborting = &aborted;

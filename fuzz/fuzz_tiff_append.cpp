@@ -4,22 +4,18 @@
 // reader can take, and when the reader counts the pages the writer reported, the
 // new page reads back as written.
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
 
+#include "fuzz/fuzz_support.h"
 #include "image/formats/tiffilt.h"
 #include "image/model/iebitmap.h"
 #include "platform/rtl/Streams.h"
 
 namespace {
 
-void Check(bool condition, const char* what) {
-  if (condition) return;
-  std::fprintf(stderr, "TIFF append invariant broken: %s\n", what);
-  std::abort();
-}
+constexpr fuzzsupport::InvariantCheck Check("TIFF append");
 
 constexpr Integer kWidth = 3, kHeight = 2;
 
@@ -51,8 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (Integer x = 0; x < kWidth; ++x) page.SetPixels_ie24RGB(x, y, PixelOf(x, y));
 
   TMemoryStream stream;
-  if (size > 0) stream.Write(data, static_cast<Integer>(size));
-  stream.SetPosition(0);
+  fuzzsupport::Fill(stream, data, size);
   TIOParamsVals params(nullptr);
   // Before the first page, the second, or past the last.
   const Integer index = size % 3 == 2 ? 1000 : static_cast<Integer>(size % 3);

@@ -1,5 +1,5 @@
 // JPEG detector and the glue shared by the reader and the writer: message texts,
-// the error manager and the stream source and destination managers.
+// the error manager, the stream source and destination managers and the job state.
 #include "image/formats/jpegfilt.h"
 
 #include <iterator>
@@ -290,6 +290,24 @@ void AttachDestination(j_compress_ptr cinfo, StreamDestination& destination) {
   destination.pub.empty_output_buffer = EmptyOutputBuffer;
   destination.pub.term_destination = TermDestination;
   cinfo->dest = &destination.pub;
+}
+
+J_DCT_METHOD DctMethod(TIOJPEGDctMethod method) {
+  switch (method) {
+    case ioJPEG_IFAST:
+      return JDCT_IFAST;
+    case ioJPEG_FLOAT:
+      return JDCT_FLOAT;
+    default:
+      return JDCT_ISLOW;
+  }
+}
+
+jpeg_error_mgr* JobState::PrepareErrors() {
+  streamBuffer.resize(kStreamBufferSize);
+  InitErrorManager(err);
+  err.failed = &failed;
+  return &err.pub;
 }
 
 static_assert(std::size(kMessages) == 124, "one text per message code 0..123");

@@ -11,10 +11,12 @@
 #include <cstdio>  // jpeglib.h needs FILE
 
 #include <csetjmp>
+#include <vector>
 
 #include <jpeglib.h>
 #include <jerror.h>
 
+#include "image/formats/dadiravio.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Types.h"
 
@@ -22,6 +24,9 @@ namespace jpegfilt {
 
 // Bytes moved between a stream and the library per call.
 inline constexpr Integer kStreamBufferSize = 65536;
+
+// Resolution taken when a file or the parameters give none.
+inline constexpr Integer kScreenDpi = 96;
 
 // The library's error record followed by our state. `pub` must stay first: the
 // library sees only it.
@@ -67,5 +72,28 @@ struct StreamDestination {
 };
 
 void AttachDestination(j_compress_ptr cinfo, StreamDestination& destination);
+
+// The library's DCT method for ours; the accurate integer one by default.
+J_DCT_METHOD DctMethod(TIOJPEGDctMethod method);
+
+// What the read and the write job keep besides the library's own record: the error
+// manager, the stream buffer and the flag that ends the work. A job lives on the
+// heap, so the pointers handed to the library stay valid.
+struct JobState {
+  ErrorManager err;
+  std::vector<Byte> streamBuffer;  // kStreamBufferSize bytes
+  TProgressRec* progress = nullptr;
+  bool failed = false;  // set by the error manager, the stream managers or the job
+
+  // Sizes the stream buffer and readies the error manager to set `failed`; returns
+  // the record to give the library as cinfo.err.
+  jpeg_error_mgr* PrepareErrors();
+
+  void Fail() {
+    failed = true;
+    progress->Abort();
+  }
+  bool Stopped() const { return failed || progress->Aborted(); }
+};
 
 }  // namespace jpegfilt

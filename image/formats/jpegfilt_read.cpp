@@ -13,11 +13,8 @@
 
 namespace {
 
-using jpegfilt::ErrorManager;
+using jpegfilt::kScreenDpi;
 using jpegfilt::StreamSource;
-
-// Resolution given to files that carry none.
-constexpr Integer kScreenDpi = 96;
 
 // A tiny file can declare a huge image that the library would then decode from
 // nothing. Images above this many pixels per byte of data present, and above the
@@ -27,42 +24,20 @@ constexpr Integer kScreenDpi = 96;
 constexpr Int64 kMaxPixelsPerByte = 1024;
 constexpr Int64 kMinPixelCap = Int64{1} << 22;
 
-struct ReadJob {
+struct ReadJob : jpegfilt::JobState {
   jpeg_decompress_struct cinfo{};
-  ErrorManager err;
   StreamSource source;
-  std::vector<Byte> streamBuffer;  // kStreamBufferSize bytes
-  std::vector<Byte> rowBuffer;     // one CMYK row: 4 x output width (at most 65500) bytes
+  std::vector<Byte> rowBuffer;  // one CMYK row: 4 x output width (at most 65500) bytes
 
   TStream* stream = nullptr;
   TStream* tablesStream = nullptr;
   TIEBitmap* bitmap = nullptr;
   TIOParamsVals* params = nullptr;
-  TProgressRec* progress = nullptr;
   bool preview = false;
   bool rawYCbCr = false;
   Int64 bytesPresent = 0;
-
-  bool failed = false;     // set by the error manager, the source or the reader
   bool decompressing = false;
-
-  void Fail() {
-    failed = true;
-    progress->Abort();
-  }
-  bool Stopped() const { return failed || progress->Aborted(); }
 };
-
-J_DCT_METHOD DctMethod(TIOJPEGDctMethod method) {
-  switch (method) {
-    case ioJPEG_IFAST:
-      return JDCT_IFAST;
-    case ioJPEG_FLOAT:
-      return JDCT_FLOAT;
-    default:
-      return JDCT_ISLOW;
-  }
-}
 
 Integer ScaleDenominator(const TIOParamsVals& params, JDIMENSION fileWidth, JDIMENSION fileHeight) {
   switch (params.JPEG_Scale) {
@@ -161,7 +136,7 @@ void DecodeImage(ReadJob& job) {
     cmykOut = false;
   }
 
-  cinfo.dct_method = DctMethod(params.JPEG_DCTMethod);
+  cinfo.dct_method = jpegfilt::DctMethod(params.JPEG_DCTMethod);
   // Unit 1 is dots per inch, unit 2 dots per centimetre; unit 0 gives only the
   // aspect ratio, so such a file carries no resolution.
   if (cinfo.saw_JFIF_marker && cinfo.density_unit == 1) {
@@ -262,10 +237,7 @@ void ReadJPegStream(TStream* Stream, TStream* TablesStream, TIEBitmap* Bitmap,
   job->preview = Preview;
   job->rawYCbCr = RawYCbCr;
   job->bytesPresent = std::max<Int64>(Stream->GetSize() - start, 0);
-  job->streamBuffer.resize(jpegfilt::kStreamBufferSize);
-  jpegfilt::InitErrorManager(job->err);
-  job->err.failed = &job->failed;
-  job->cinfo.err = &job->err.pub;
+  job->cinfo.err = job->PrepareErrors();
 
   {
     DecompressGuard guard{&job->cinfo};

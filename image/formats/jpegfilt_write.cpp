@@ -14,44 +14,19 @@
 
 namespace {
 
-using jpegfilt::ErrorManager;
+using jpegfilt::kScreenDpi;
 using jpegfilt::StreamDestination;
 
-// Resolution written when the parameters give none.
-constexpr Integer kScreenDpi = 96;
-
-struct WriteJob {
+struct WriteJob : jpegfilt::JobState {
   jpeg_compress_struct cinfo{};
-  ErrorManager err;
   StreamDestination destination;
-  std::vector<Byte> streamBuffer;  // kStreamBufferSize bytes
-  std::vector<Byte> rowBuffer;     // one CMYK row: 4 x image width bytes
+  std::vector<Byte> rowBuffer;  // one CMYK row: 4 x image width bytes
 
   TStream* stream = nullptr;
   TIEBitmap* bitmap = nullptr;  // ie24RGB
   TIOParamsVals* params = nullptr;
-  TProgressRec* progress = nullptr;
-
-  bool failed = false;          // a library error or a short write
-  bool libraryError = false;    // the library ended the work
-
-  void Fail() {
-    failed = true;
-    progress->Abort();
-  }
-  bool Stopped() const { return failed || progress->Aborted(); }
+  bool libraryError = false;  // the library ended the work
 };
-
-J_DCT_METHOD DctMethod(TIOJPEGDctMethod method) {
-  switch (method) {
-    case ioJPEG_IFAST:
-      return JDCT_IFAST;
-    case ioJPEG_FLOAT:
-      return JDCT_FLOAT;
-    default:
-      return JDCT_ISLOW;
-  }
-}
 
 UINT16 Density(Integer dpi) {
   if (dpi <= 0) return kScreenDpi;
@@ -123,7 +98,7 @@ void EncodeImage(WriteJob& job) {
   cinfo.density_unit = 1;
   cinfo.X_density = Density(params.DpiX);
   cinfo.Y_density = Density(params.DpiY);
-  cinfo.dct_method = DctMethod(params.JPEG_DCTMethod);
+  cinfo.dct_method = jpegfilt::DctMethod(params.JPEG_DCTMethod);
   cinfo.optimize_coding = params.JPEG_OptimalHuffman ? TRUE : FALSE;
   cinfo.smoothing_factor = std::clamp<Integer>(params.JPEG_Smooth, 0, 100);
   jpeg_set_quality(&cinfo, params.JPEG_Quality, TRUE);
@@ -182,10 +157,7 @@ void WriteJPegStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params,
   job->bitmap = Bitmap;
   job->params = &Params;
   job->progress = &Progress;
-  job->streamBuffer.resize(jpegfilt::kStreamBufferSize);
-  jpegfilt::InitErrorManager(job->err);
-  job->err.failed = &job->failed;
-  job->cinfo.err = &job->err.pub;
+  job->cinfo.err = job->PrepareErrors();
 
   {
     CompressGuard guard{&job->cinfo};

@@ -89,4 +89,21 @@ inline std::string FirstDifference(const std::vector<Byte>& expected, const std:
   return "";
 }
 
+// R,G,B of every pixel, top row first, of an ie1g or ie24RGB store; ie1g bits are
+// white when set.
+inline std::vector<Byte> ToRgb(TIEBitmap& b) {
+  std::vector<Byte> out;
+  for (Integer y = 0; y < b.GetHeight(); ++y)
+    for (Integer x = 0; x < b.GetWidth(); ++x) {
+      if (b.GetPixelFormat() == ie1g) {
+        const Byte v = b.GetPixels_ie1g(x, y) ? 255 : 0;
+        out.insert(out.end(), {v, v, v});
+      } else {
+        const TRGB c = b.GetPixels_ie24RGB(x, y);
+        out.insert(out.end(), {c.r, c.g, c.b});
+      }
+    }
+  return out;
+}
+
 }  // namespace bitmap_test

@@ -14,6 +14,7 @@
 #include "image/formats/bmpfilt.h"
 #include "image/model/iebitmap.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/bitmap_test_util.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -47,21 +48,7 @@ std::unique_ptr<Decoded> Decode(const Bytes& file, bool preview = false) {
   return d;
 }
 
-// R,G,B of every pixel, top row first; ie1g bits are white when set.
-Bytes ToRgb(TIEBitmap& b) {
-  Bytes out;
-  for (Integer y = 0; y < b.GetHeight(); ++y)
-    for (Integer x = 0; x < b.GetWidth(); ++x) {
-      if (b.GetPixelFormat() == ie1g) {
-        const Byte v = b.GetPixels_ie1g(x, y) ? 255 : 0;
-        out.insert(out.end(), {v, v, v});
-      } else {
-        const TRGB c = b.GetPixels_ie24RGB(x, y);
-        out.insert(out.end(), {c.r, c.g, c.b});
-      }
-    }
-  return out;
-}
+using bitmap_test::ToRgb;
 
 void Le32(Bytes& v, size_t at, uint32_t x) {
   for (int i = 0; i < 4; ++i) v[at + i] = static_cast<Byte>(x >> (8 * i));

@@ -12,6 +12,7 @@
 
 #include "image/formats/tifccitt.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -468,14 +469,8 @@ TEST(CcittDecoder, FillBitsBeforeEolsAreSkippedWhenDeclared) {
 
 // --- libtiff as the peer ----------------------------------------------------------------
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
+using file_test::ReadFile;
+using file_test::WriteFile;
 
 // The first page of a TIFF file: the fields a bilevel strip reader needs.
 struct TiffPage {

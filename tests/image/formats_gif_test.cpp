@@ -14,6 +14,7 @@
 #include "image/formats/giffilter.h"
 #include "image/formats/giflzw.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -21,10 +22,7 @@ namespace {
 const char kPython[] = "/usr/bin/python3";
 const char kConvert[] = "convert-im6.q16";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using file_test::ReadFile;
 
 void Fill(TMemoryStream& stream, const std::string& bytes) {
   stream.Clear();

@@ -11,6 +11,7 @@
 
 #include "image/formats/giflzw.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -39,10 +40,7 @@ Picture MakePicture(Integer width, Integer height, int bits, const Pattern& patt
   return p;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+using file_test::ReadFile;
 
 void WriteFile(const std::string& path, const void* data, size_t size) {
   std::ofstream(path, std::ios::binary).write(static_cast<const char*>(data), static_cast<std::streamsize>(size));

@@ -22,6 +22,7 @@
 #include "image/formats/pngfilt.h"
 #include "image/model/iebitmap.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 
 namespace {
 
@@ -37,10 +38,7 @@ const std::map<std::string, double> kSlowFiles = {
     {"large.png", 60.0},
 };
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using file_test::ReadFile;
 
 std::string Lower(std::string s) {
   std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });

@@ -21,6 +21,7 @@
 #include "image/formats/jpegfilt.h"
 #include "image/model/iebitmap.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/support/Peers.h"
 
 // After the platform headers, whose TRUE and FALSE are constants of their own.
@@ -34,14 +35,8 @@ const char kPython[] = "/usr/bin/python3";
 const char kConvert[] = "convert-im6.q16";
 constexpr Integer kW = 101, kH = 75;  // odd sizes: partial MCUs at both edges
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
+using file_test::ReadFile;
+using file_test::WriteFile;
 
 std::string StreamBytes(TMemoryStream& stream) {
   return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));
@@ -107,15 +102,19 @@ struct ReadOptions {
   std::function<void(TIOParamsVals&)> setup = nullptr;
 };
 
+// Writes bytes into stream and puts the position back at its start.
+void Fill(TMemoryStream& stream, const std::string& bytes) {
+  stream.WriteBuffer(bytes.data(), static_cast<Integer>(bytes.size()));
+  stream.SetPosition(0);
+}
+
 Decoded Decode(const std::string& bytes, const ReadOptions& options = {}) {
   Decoded d;
   if (options.setup) options.setup(*d.params);
   TMemoryStream stream, tables;
-  if (!bytes.empty()) stream.WriteBuffer(bytes.data(), static_cast<Integer>(bytes.size()));
-  stream.SetPosition(0);
+  Fill(stream, bytes);
   if (options.tables != nullptr) {
-    tables.WriteBuffer(options.tables->data(), static_cast<Integer>(options.tables->size()));
-    tables.SetPosition(0);
+    Fill(tables, *options.tables);
   }
   bool aborting = false;
   TProgressRec progress;
@@ -474,8 +473,7 @@ TEST_F(JpegCodec, LeadingJunkUpToNinetyNineBytesIsSkipped) {
     SCOPED_TRACE(junk);
     const std::string bytes = std::string(junk, '\x11') + file;
     TMemoryStream stream;
-    stream.WriteBuffer(bytes.data(), static_cast<Integer>(bytes.size()));
-    stream.SetPosition(0);
+    Fill(stream, bytes);
     EXPECT_EQ(JpegTryStream(&stream), junk < 100 ? static_cast<Integer>(junk) : -1);
     EXPECT_EQ(stream.GetPosition(), 0);
     Decoded d = Decode(bytes);
@@ -540,8 +538,7 @@ TEST_F(JpegCodec, PreviewFillsParamsAndLeavesBitmap) {
   {
     TMemoryStream stream;
     const std::string bytes = File("im_exif_iptc");
-    stream.WriteBuffer(bytes.data(), static_cast<Integer>(bytes.size()));
-    stream.SetPosition(0);
+    Fill(stream, bytes);
     bool aborting = false;
     TProgressRec progress;
     progress.Aborting = &aborting;
@@ -581,8 +578,7 @@ TEST_F(JpegCodec, TruncatedFileWarnsAndDeliversEveryRow) {
     // A whole file afterwards: the warnings are those of the new read.
     TIOParamsVals& params = *d.params;
     TMemoryStream stream;
-    stream.WriteBuffer(file.data(), static_cast<Integer>(file.size()));
-    stream.SetPosition(0);
+    Fill(stream, file);
     bool aborting = false;
     TProgressRec progress;
     progress.Aborting = &aborting;
@@ -621,8 +617,7 @@ TEST_F(JpegCodec, BrokenInputEndsInAbortFlag) {
   }
   // A bitmap is needed unless it is a preview.
   TMemoryStream stream;
-  stream.WriteBuffer(good.data(), static_cast<Integer>(good.size()));
-  stream.SetPosition(0);
+  Fill(stream, good);
   TIOParamsVals params(nullptr);
   bool aborting = false;
   TProgressRec progress;
@@ -711,8 +706,7 @@ TEST_F(JpegCodec, StreamErrorsEndTheReadQuietly) {
   for (Int64 good : {Int64{0}, Int64{50}, static_cast<Int64>(file.size() / 2)}) {
     SCOPED_TRACE(good);
     FailingStream stream(good);
-    stream.WriteBuffer(file.data(), static_cast<Integer>(file.size()));
-    stream.SetPosition(0);
+    Fill(stream, file);
     TIEBitmap bmp;
     TIOParamsVals params(nullptr);
     bool aborting = false;
@@ -730,8 +724,7 @@ TEST_F(JpegCodec, StreamErrorsEndTheReadQuietly) {
 TEST_F(JpegCodec, CallerAbortStopsTheRowLoop) {
   TMemoryStream stream;
   const std::string file = File("cjpeg_420");
-  stream.WriteBuffer(file.data(), static_cast<Integer>(file.size()));
-  stream.SetPosition(0);
+  Fill(stream, file);
   TIEBitmap bmp;
   TIOParamsVals params(nullptr);
   bool aborting = false;

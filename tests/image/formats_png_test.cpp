@@ -17,20 +17,15 @@
 #include "image/formats/pngfilt.h"
 #include "image/formats/pngfiltw.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/support/Peers.h"
 
 namespace {
 
 const char kPython[] = "/usr/bin/python3";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
+using file_test::ReadFile;
+using file_test::WriteFile;
 
 struct ReadResult {
   bool aborted = false;

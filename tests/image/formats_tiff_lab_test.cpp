@@ -17,6 +17,7 @@
 #include "image/formats/tiffilt_lab.h"
 #include "image/model/iebitmap.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -94,10 +95,7 @@ bool Read(const std::string& bytes, TIEBitmap& bitmap) {
   return !aborting;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+using file_test::ReadFile;
 
 TEST(TiffCieLab, SamplesOfTheWhiteGreyAndBlackPointsAreExact) {
   struct Case {

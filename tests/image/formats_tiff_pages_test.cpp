@@ -15,6 +15,7 @@
 
 #include "image/formats/tiffilt.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/image/tiff_builder.h"
 #include "tests/support/Peers.h"
 
@@ -25,14 +26,8 @@ using larktest::TiffBuilder;
 const char kPython[] = "/usr/bin/python3";
 const char kConvert[] = "convert-im6.q16";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
+using file_test::ReadFile;
+using file_test::WriteFile;
 
 std::unique_ptr<TMemoryStream> StreamOf(const std::string& bytes) {
   auto s = std::make_unique<TMemoryStream>();
@@ -43,6 +38,14 @@ std::unique_ptr<TMemoryStream> StreamOf(const std::string& bytes) {
 
 std::string BytesOf(TMemoryStream& s) {
   return std::string(static_cast<const char*>(s.Memory()), static_cast<size_t>(s.GetSize()));
+}
+
+// What _ExtractTIFFImStream writes for page index of bytes.
+std::string Extracted(const std::string& bytes, Integer index) {
+  auto src = StreamOf(bytes);
+  TMemoryStream dest;
+  _ExtractTIFFImStream(src.get(), index, &dest);
+  return BytesOf(dest);
 }
 
 // Page index of a file decoded by ImageMagick as binary PPM; empty on failure.
@@ -210,11 +213,8 @@ TEST_F(TiffPages, ExtractGivesEachPageAsAOnePageFile) {
     const std::string bytes = ReadFile(MakeMultiPage(layout, "m.tif"));
     for (int index : {0, 1, 2}) {
       SCOPED_TRACE("extract page " + std::to_string(index));
-      auto src = StreamOf(bytes);
-      TMemoryStream dest;
-      _ExtractTIFFImStream(src.get(), index, &dest);
       const std::string out = Path("e" + std::to_string(index) + ".tif");
-      WriteFile(out, BytesOf(dest));
+      WriteFile(out, Extracted(bytes, index));
       ExpectPages(out, {index});
     }
   }
@@ -223,18 +223,12 @@ TEST_F(TiffPages, ExtractGivesEachPageAsAOnePageFile) {
 TEST_F(TiffPages, ExtractOfTheOnlyPageReadsTheSame) {
   MakeMultiPage(kLayouts[3], "m.tif");  // the reference pixels
   ASSERT_TRUE(Join(kLayouts[3].options, {Path("p1.tif")}, Path("one.tif")));
-  auto src = StreamOf(ReadFile(Path("one.tif")));
-  TMemoryStream dest;
-  _ExtractTIFFImStream(src.get(), 0, &dest);
-  WriteFile(Path("e.tif"), BytesOf(dest));
+  WriteFile(Path("e.tif"), Extracted(ReadFile(Path("one.tif")), 0));
   ExpectPages(Path("e.tif"), {1});
 }
 
 TEST_F(TiffPages, ExtractBeyondThePagesGivesATiffWithoutPages) {
-  auto src = StreamOf(ReadFile(MakeMultiPage(kLayouts[0], "m.tif")));
-  TMemoryStream dest;
-  _ExtractTIFFImStream(src.get(), 3, &dest);
-  EXPECT_EQ(BytesOf(dest), std::string("II*\0\0\0\0\0", 8));
+  EXPECT_EQ(Extracted(ReadFile(MakeMultiPage(kLayouts[0], "m.tif")), 3), std::string("II*\0\0\0\0\0", 8));
 }
 
 TEST_F(TiffPages, InsertPlacesEveryPageBeforeTheIndex) {
@@ -334,11 +328,7 @@ TEST(TiffPagesHandBuilt, InlineStripOffsetStaysInlineWithItsNewOffset) {
     b.EndPage();
     b.GreyPage(9, 4, pixels1, 4);
     b.EndPage();
-    const std::string file = b.Build();
-    auto src = StreamOf(file);
-    TMemoryStream dest;
-    _ExtractTIFFImStream(src.get(), 1, &dest);
-    const std::string out = BytesOf(dest);
+    const std::string out = Extracted(b.Build(), 1);
     const auto entries = FirstDirectory(out);
     ASSERT_EQ(entries.count(273), 1u);
     EXPECT_EQ(entries.at(273).type, 4);
@@ -396,13 +386,11 @@ print(e.get(271), x.get(36867), float(x.get(37386)), 288 in e, 289 in e, im.size
 )";
   for (int op = 0; op < 2; ++op) {
     SCOPED_TRACE(op == 0 ? "extract" : "delete");
-    auto src = StreamOf(file);
     std::string out;
     if (op == 0) {
-      TMemoryStream dest;
-      _ExtractTIFFImStream(src.get(), 1, &dest);
-      out = BytesOf(dest);
+      out = Extracted(file, 1);
     } else {
+      auto src = StreamOf(file);
       EXPECT_EQ(_DeleteTIFFImStream(src.get(), 0), 2);
       out = BytesOf(*src);
     }
@@ -423,11 +411,7 @@ TEST(TiffPagesHandBuilt, InterchangeJpegIsCopiedAndAnOffsetWithoutLengthDropped)
     b.Blob(513, jpeg);
     if (withLength) b.Long(514, {static_cast<uint32_t>(jpeg.size())});
     b.EndPage();
-    const std::string file = b.Build();
-    auto src = StreamOf(file);
-    TMemoryStream dest;
-    _ExtractTIFFImStream(src.get(), 1, &dest);
-    const std::string out = BytesOf(dest);
+    const std::string out = Extracted(b.Build(), 1);
     const auto entries = FirstDirectory(out);
     ASSERT_EQ(entries.count(273), 1u);
     EXPECT_EQ(out.substr(entries.at(273).value, 8), Pattern(8, 9));

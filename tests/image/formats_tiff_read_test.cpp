@@ -20,6 +20,7 @@
 #include "image/model/iebitmap.h"
 #include "image/model/iemask.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/image/tiff_builder.h"
 #include "tests/support/Peers.h"
 
@@ -102,10 +103,7 @@ Byte* TestLzwHook(const Byte* Data, Integer DataLength, Integer RowBytes, void*&
 // ---------------------------------------------------------------------------
 // Reading
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using file_test::ReadFile;
 
 void Fill(TMemoryStream& stream, const std::string& bytes) {
   stream.Clear();
@@ -152,6 +150,25 @@ TRGB PixelAt(TIEBitmap& b, Integer x, Integer y) {
     return TRGB{v, v, v};
   }
   return static_cast<const TRGB*>(b.GetScanLine(y))[x];
+}
+
+// The largest channel difference between the bitmap and rgb (w x h pixels of red,
+// green, blue, top-down), and the first pixel where it stands.
+struct Difference {
+  Integer most = 0, x = 0, y = 0;
+};
+
+Difference WorstDifference(TIEBitmap& b, const std::string& rgb, Integer w, Integer h) {
+  Difference worst;
+  for (Integer y = 0; y < h; ++y)
+    for (Integer x = 0; x < w; ++x) {
+      const TRGB p = PixelAt(b, x, y);
+      const size_t i = (static_cast<size_t>(y) * w + x) * 3;
+      const Integer d = std::max({std::abs(p.r - Byte(rgb[i])), std::abs(p.g - Byte(rgb[i + 1])),
+                                  std::abs(p.b - Byte(rgb[i + 2]))});
+      if (d > worst.most) worst = {d, x, y};
+    }
+  return worst;
 }
 
 // ---------------------------------------------------------------------------
@@ -281,28 +298,14 @@ class PeerFiles : public ::testing::TestWithParam<PeerCase> {
       ASSERT_TRUE(Expected(page, w, h, rgb, alpha));
       TIOParamsVals params(nullptr);
       ReadResult r;
-      ReadOptions o;
-      o.index = page;
-      ReadTiff(bytes, params, r, o);
+      ReadTiff(bytes, params, r, ReadOptions{.index = page});
       ASSERT_TRUE(r.ok);
       EXPECT_EQ(r.count, c.pages);
       EXPECT_EQ(params.TIFF_ImageCount, c.pages);
       ASSERT_EQ(r.bitmap.GetWidth(), w);
       ASSERT_EQ(r.bitmap.GetHeight(), h);
-      Integer worst = 0, wx = 0, wy = 0;
-      for (Integer y = 0; y < h; ++y)
-        for (Integer x = 0; x < w; ++x) {
-          const TRGB p = PixelAt(r.bitmap, x, y);
-          const size_t i = (static_cast<size_t>(y) * w + x) * 3;
-          const Integer d = std::max({std::abs(p.r - Byte(rgb[i])), std::abs(p.g - Byte(rgb[i + 1])),
-                                      std::abs(p.b - Byte(rgb[i + 2]))});
-          if (d > worst) {
-            worst = d;
-            wx = x;
-            wy = y;
-          }
-        }
-      EXPECT_LE(worst, c.tolerance) << "at " << wx << "," << wy;
+      const Difference worst = WorstDifference(r.bitmap, rgb, w, h);
+      EXPECT_LE(worst.most, c.tolerance) << "at " << worst.x << "," << worst.y;
       if (!alpha.empty()) {
         ASSERT_NE(r.mask, nullptr);
         Integer bad = 0;
@@ -415,9 +418,7 @@ TEST(TiffReader, MissingPageAbortsCountsThePagesAndKeepsTheParameters) {
   params.Width = 123;
   params.TIFF_ImageCount = 77;
   ReadResult r;
-  ReadOptions o;
-  o.index = 5;
-  ReadTiff(b.Build(), params, r, o);
+  ReadTiff(b.Build(), params, r, ReadOptions{.index = 5});
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.count, 3);
   EXPECT_EQ(params.Width, 123);
@@ -437,9 +438,7 @@ TEST(TiffReader, PreviewFillsTheParametersOnly) {
   });
   TIOParamsVals params(nullptr);
   ReadResult r;
-  ReadOptions o;
-  o.preview = true;
-  ReadTiff(bytes, params, r, o);
+  ReadTiff(bytes, params, r, ReadOptions{.preview = true});
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.bitmap.GetWidth(), 0);
   EXPECT_EQ(params.Width, 4);
@@ -552,9 +551,7 @@ TEST(TiffReader, FourSamplesOfRgbMakeAMaskUnlessAlphaIsIgnored) {
   for (bool ignore : {false, true}) {
     TIOParamsVals params(nullptr);
     ReadResult r;
-    ReadOptions o;
-    o.ignoreAlpha = ignore;
-    ReadTiff(bytes, params, r, o);
+    ReadTiff(bytes, params, r, ReadOptions{.ignoreAlpha = ignore});
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(PixelAt(r.bitmap, 0, 0), (TRGB{3, 2, 1}));
     if (ignore) {
@@ -627,9 +624,7 @@ TEST(TiffReader, OrientationTurnsThePageUpright) {
     });
     TIOParamsVals params(nullptr);
     ReadResult r;
-    ReadOptions o;
-    o.adjustOrientation = true;
-    ReadTiff(bytes, params, r, o);
+    ReadTiff(bytes, params, r, ReadOptions{.adjustOrientation = true});
     ASSERT_TRUE(r.ok);
     EXPECT_EQ(params.TIFF_Orientation, c.orientation);
     ASSERT_EQ(r.bitmap.GetWidth(), c.w) << c.orientation;
@@ -673,15 +668,12 @@ TEST(TiffReader, OrientationSixTurnsAHundredByFifty) {
   });
   TIOParamsVals params(nullptr);
   ReadResult r;
-  ReadOptions o;
-  o.adjustOrientation = true;
-  ReadTiff(bytes, params, r, o);
+  ReadTiff(bytes, params, r, ReadOptions{.adjustOrientation = true});
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(r.bitmap.GetWidth(), 50);
   EXPECT_EQ(r.bitmap.GetHeight(), 100);
-  o.adjustOrientation = false;
   ReadResult kept;
-  ReadTiff(bytes, params, kept, o);
+  ReadTiff(bytes, params, kept, ReadOptions{.adjustOrientation = false});
   EXPECT_EQ(kept.bitmap.GetWidth(), 100);
 }
 
@@ -689,10 +681,7 @@ TEST(TiffReader, EmbeddedTiffWithRelativeOffsets) {
   const std::string bytes = "0123456789" + Page(false, 1, 1, 3, 8, 2, Rgb({7, 8, 9}));
   TIOParamsVals params(nullptr);
   ReadResult r;
-  ReadOptions o;
-  o.relative = true;
-  o.startAt = 10;
-  ReadTiff(bytes, params, r, o);
+  ReadTiff(bytes, params, r, ReadOptions{.relative = true, .startAt = 10});
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(PixelAt(r.bitmap, 0, 0), (TRGB{9, 8, 7}));
 }
@@ -704,10 +693,7 @@ TEST(TiffReader, LzwWithoutADecoderAborts) {
   for (bool preview : {false, true}) {
     TIOParamsVals params(nullptr);
     ReadResult r;
-    ReadOptions o;
-    o.lzwHook = false;
-    o.preview = preview;
-    ReadTiff(bytes, params, r, o);
+    ReadTiff(bytes, params, r, ReadOptions{.preview = preview, .lzwHook = false});
     EXPECT_FALSE(r.ok) << "preview " << preview;
   }
   DefTIFF_LZWDECOMPFUNC = saved;
@@ -744,101 +730,82 @@ TEST(TiffReader, DefaultLzwDecoderServesWhenTheParametersHaveNone) {
   DefTIFF_LZWDECOMPFUNC = TestLzwHook;
   TIOParamsVals params(nullptr);
   ReadResult r;
-  ReadOptions o;
-  o.lzwHook = false;
-  ReadTiff(bytes, params, r, o);
+  ReadTiff(bytes, params, r, ReadOptions{.lzwHook = false});
   DefTIFF_LZWDECOMPFUNC = saved;
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(params.TIFF_Compression, ioTIFF_LZW);
   EXPECT_EQ(PixelAt(r.bitmap, 0, 0), (TRGB{3, 2, 1}));
 }
 
+// Runs a Pillow script that writes a JPEG file to sys.argv[1] and the pixels it
+// reads back from it to sys.argv[2]; answers both files' bytes.
+bool PillowJpeg(const std::string& script, std::string& jpeg, std::string& raw) {
+  larktest::TempDir dir;
+  const std::string jpgPath = dir.Path() + "p.jpg", rawPath = dir.Path() + "p.raw";
+  int rc = -1;
+  larktest::RunCommand({kPython, "-c", script, jpgPath, rawPath}, &rc);
+  if (rc != 0) return false;
+  jpeg = ReadFile(jpgPath);
+  raw = ReadFile(rawPath);
+  return true;
+}
+
+// One page of w x h, three samples of 8 bits, holding `jpeg` as its only data:
+// its offset and length under offsetTag and countTag.
+std::string JpegPage(Integer w, Integer h, uint16_t compression, uint16_t photometric,
+                     const std::string& jpeg, uint16_t offsetTag, uint16_t countTag) {
+  TiffBuilder b(true);
+  const uint32_t off = b.AddData(jpeg);
+  b.Long(256, {static_cast<uint32_t>(w)});
+  b.Long(257, {static_cast<uint32_t>(h)});
+  b.Short(258, {8, 8, 8});
+  b.Short(259, {compression});
+  b.Short(262, {photometric});
+  b.Short(277, {3});
+  b.Long(offsetTag, {off});
+  b.Long(countTag, {static_cast<uint32_t>(jpeg.size())});
+  b.EndPage();
+  return b.Build();
+}
+
 // Through the JPEG reader (unit jpegfilt): an old-style JPEG page holds one whole
 // JPEG file at JPEGInterchangeFormat.
 TEST(TiffReaderJpeg, OldStyleJpegPageReadsTheEmbeddedFile) {
-  larktest::TempDir dir;
-  const std::string jpg = dir.Path() + "p.jpg", raw = dir.Path() + "p.raw";
-  int rc = -1;
-  larktest::RunCommand({kPython, "-c",
-                        "import sys\nfrom PIL import Image\nim = Image.new('RGB', (24, 16))\n"
-                        "im.putdata([((x * 10) % 256, (y * 15) % 256, 128) for y in range(16) for x in range(24)])\n"
-                        "im.save(sys.argv[1], quality=90)\n"
-                        "open(sys.argv[2], 'wb').write(Image.open(sys.argv[1]).convert('RGB').tobytes())\n",
-                        jpg, raw},
-                       &rc);
-  ASSERT_EQ(rc, 0) << "Pillow could not write the JPEG";
-  const std::string jpeg = ReadFile(jpg), rgb = ReadFile(raw);
-  TiffBuilder b(true);
-  const uint32_t off = b.AddData(jpeg);
-  b.Long(256, {24});
-  b.Long(257, {16});
-  b.Short(258, {8, 8, 8});
-  b.Short(259, {6});
-  b.Short(262, {6});
-  b.Short(277, {3});
-  b.Long(513, {off});
-  b.Long(514, {static_cast<uint32_t>(jpeg.size())});
-  b.EndPage();
+  std::string jpeg, rgb;
+  ASSERT_TRUE(PillowJpeg("import sys\nfrom PIL import Image\nim = Image.new('RGB', (24, 16))\n"
+                         "im.putdata([((x * 10) % 256, (y * 15) % 256, 128) for y in range(16) for x in range(24)])\n"
+                         "im.save(sys.argv[1], quality=90)\n"
+                         "open(sys.argv[2], 'wb').write(Image.open(sys.argv[1]).convert('RGB').tobytes())\n",
+                         jpeg, rgb))
+      << "Pillow could not write the JPEG";
   TIOParamsVals params(nullptr);
   ReadResult r;
-  ReadTiff(b.Build(), params, r, ReadOptions{});
+  ReadTiff(JpegPage(24, 16, 6, 6, jpeg, 513, 514), params, r, ReadOptions{});
   ASSERT_TRUE(r.ok);
   EXPECT_EQ(params.TIFF_Compression, ioTIFF_OLDJPEG);
   ASSERT_EQ(r.bitmap.GetWidth(), 24);
   ASSERT_EQ(r.bitmap.GetHeight(), 16);
   ASSERT_EQ(rgb.size(), 24u * 16 * 3);
-  Integer worst = 0;
-  for (Integer y = 0; y < 16; ++y)
-    for (Integer x = 0; x < 24; ++x) {
-      const TRGB p = PixelAt(r.bitmap, x, y);
-      const size_t i = (static_cast<size_t>(y) * 24 + x) * 3;
-      worst = std::max({worst, std::abs(p.r - Byte(rgb[i])), std::abs(p.g - Byte(rgb[i + 1])),
-                        std::abs(p.b - Byte(rgb[i + 2]))});
-    }
-  EXPECT_LE(worst, 2);
+  EXPECT_LE(WorstDifference(r.bitmap, rgb, 24, 16).most, 2);
 }
 
 // A JPEG strip of an RGB page that the library would take for YCbCr comes out
 // unconverted, its first component as red.
 TEST(TiffReaderJpeg, RgbStripTakenForYCbCrIsReadRaw) {
-  larktest::TempDir dir;
-  const std::string jpg = dir.Path() + "p.jpg", raw = dir.Path() + "p.raw";
-  int rc = -1;
-  larktest::RunCommand({kPython, "-c",
-                        "import sys\nfrom PIL import Image\nim = Image.new('RGB', (16, 8))\n"
-                        "im.putdata([((x * 16) % 256, (y * 30) % 256, 200) for y in range(8) for x in range(16)])\n"
-                        "im.save(sys.argv[1], quality=95, subsampling=0)\n"
-                        "j = Image.open(sys.argv[1]); j.draft('YCbCr', j.size)\n"
-                        "open(sys.argv[2], 'wb').write(j.tobytes())\n",
-                        jpg, raw},
-                       &rc);
-  ASSERT_EQ(rc, 0) << "Pillow could not write the JPEG";
-  const std::string jpeg = ReadFile(jpg), ycc = ReadFile(raw);
+  std::string jpeg, ycc;
+  ASSERT_TRUE(PillowJpeg("import sys\nfrom PIL import Image\nim = Image.new('RGB', (16, 8))\n"
+                         "im.putdata([((x * 16) % 256, (y * 30) % 256, 200) for y in range(8) for x in range(16)])\n"
+                         "im.save(sys.argv[1], quality=95, subsampling=0)\n"
+                         "j = Image.open(sys.argv[1]); j.draft('YCbCr', j.size)\n"
+                         "open(sys.argv[2], 'wb').write(j.tobytes())\n",
+                         jpeg, ycc))
+      << "Pillow could not write the JPEG";
   ASSERT_EQ(ycc.size(), 16u * 8 * 3);
-  TiffBuilder b(true);
-  const uint32_t off = b.AddData(jpeg);
-  b.Long(256, {16});
-  b.Long(257, {8});
-  b.Short(258, {8, 8, 8});
-  b.Short(259, {7});
-  b.Short(262, {2});
-  b.Short(277, {3});
-  b.Long(273, {off});
-  b.Long(279, {static_cast<uint32_t>(jpeg.size())});
-  b.EndPage();
   TIOParamsVals params(nullptr);
   ReadResult r;
-  ReadTiff(b.Build(), params, r, ReadOptions{});
+  ReadTiff(JpegPage(16, 8, 7, 2, jpeg, 273, 279), params, r, ReadOptions{});
   ASSERT_TRUE(r.ok);
-  Integer worst = 0;
-  for (Integer y = 0; y < 8; ++y)
-    for (Integer x = 0; x < 16; ++x) {
-      const TRGB p = PixelAt(r.bitmap, x, y);
-      const size_t i = (static_cast<size_t>(y) * 16 + x) * 3;
-      worst = std::max({worst, std::abs(p.r - Byte(ycc[i])), std::abs(p.g - Byte(ycc[i + 1])),
-                        std::abs(p.b - Byte(ycc[i + 2]))});
-    }
-  EXPECT_LE(worst, 1);
+  EXPECT_LE(WorstDifference(r.bitmap, ycc, 16, 8).most, 1);
 }
 
 // ---------------------------------------------------------------------------
@@ -1026,9 +993,7 @@ TEST(TiffReader, HostileFilesAbortOrReadInTime) {
     for (Integer i = 1; i < std::min<Integer>(pages, 8); ++i) {
       TIOParamsVals params(nullptr);
       ReadResult r;
-      ReadOptions o;
-      o.index = i;
-      ReadTiff(bytes, params, r, o);
+      ReadTiff(bytes, params, r, ReadOptions{.index = i});
     }
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_LT(seconds, 10.0) << f;

@@ -20,6 +20,7 @@
 #include "image/model/iebitmap.h"
 #include "image/model/ieutils.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/bitmap_test_util.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -130,68 +131,46 @@ void TestLzwEncode(const Byte* row, Integer rowBytes, TStream* stream, void*& st
 
 // --- Images
 
-// Colour pixels, top row first, R,G,B per pixel.
-Bytes ToRgb(TIEBitmap& b) {
-  Bytes out;
-  for (Integer y = 0; y < b.GetHeight(); ++y)
-    for (Integer x = 0; x < b.GetWidth(); ++x) {
-      if (b.GetPixelFormat() == ie1g) {
-        const Byte v = b.GetPixels_ie1g(x, y) ? 255 : 0;
-        out.insert(out.end(), {v, v, v});
-      } else {
-        const TRGB c = b.GetPixels_ie24RGB(x, y);
-        out.insert(out.end(), {c.r, c.g, c.b});
-      }
-    }
-  return out;
-}
+using bitmap_test::ToRgb;
 
-std::unique_ptr<TIEBitmap> Smooth(Integer w, Integer h) {
+// A w x h colour image whose pixel at (x, y) is colour(x, y).
+template <class Colour>
+std::unique_ptr<TIEBitmap> Painted(Integer w, Integer h, Colour colour) {
   auto b = std::make_unique<TIEBitmap>();
   b->Allocate(w, h, ie24RGB);
   for (Integer y = 0; y < h; ++y)
-    for (Integer x = 0; x < w; ++x)
-      b->SetPixels_ie24RGB(x, y,
-                           TRGB{static_cast<Byte>(x * 255 / w), static_cast<Byte>(y * 255 / h),
-                                static_cast<Byte>((x + y) * 127 / (w + h) + 60)});
+    for (Integer x = 0; x < w; ++x) b->SetPixels_ie24RGB(x, y, colour(x, y));
   return b;
+}
+
+std::unique_ptr<TIEBitmap> Smooth(Integer w, Integer h) {
+  return Painted(w, h, [w, h](Integer x, Integer y) {
+    return TRGB{static_cast<Byte>(x * 255 / w), static_cast<Byte>(y * 255 / h),
+                static_cast<Byte>((x + y) * 127 / (w + h) + 60)};
+  });
 }
 
 // Many colours, neighbours unlike each other.
 std::unique_ptr<TIEBitmap> Busy(Integer w, Integer h) {
-  auto b = std::make_unique<TIEBitmap>();
-  b->Allocate(w, h, ie24RGB);
-  for (Integer y = 0; y < h; ++y)
-    for (Integer x = 0; x < w; ++x)
-      b->SetPixels_ie24RGB(x, y,
-                           TRGB{static_cast<Byte>(x * 37 + y * 11),
-                                static_cast<Byte>(x * 5 + y * 71), static_cast<Byte>(x * y + 3)});
-  return b;
+  return Painted(w, h, [](Integer x, Integer y) {
+    return TRGB{static_cast<Byte>(x * 37 + y * 11), static_cast<Byte>(x * 5 + y * 71),
+                static_cast<Byte>(x * y + 3)};
+  });
 }
 
 // Exactly `colours` distinct colours (at most 256), in stripes and runs.
 std::unique_ptr<TIEBitmap> FewColours(Integer w, Integer h, Integer colours) {
-  auto b = std::make_unique<TIEBitmap>();
-  b->Allocate(w, h, ie24RGB);
-  for (Integer y = 0; y < h; ++y)
-    for (Integer x = 0; x < w; ++x) {
-      const Integer i = ((x / 3) + y * 7) % colours;
-      b->SetPixels_ie24RGB(x, y,
-                           TRGB{static_cast<Byte>(i * 53), static_cast<Byte>(255 - i),
-                                static_cast<Byte>(i * 7 + 1)});
-    }
-  return b;
+  return Painted(w, h, [colours](Integer x, Integer y) {
+    const Integer i = ((x / 3) + y * 7) % colours;
+    return TRGB{static_cast<Byte>(i * 53), static_cast<Byte>(255 - i), static_cast<Byte>(i * 7 + 1)};
+  });
 }
 
 std::unique_ptr<TIEBitmap> GreyRamp(Integer w, Integer h) {
-  auto b = std::make_unique<TIEBitmap>();
-  b->Allocate(w, h, ie24RGB);
-  for (Integer y = 0; y < h; ++y)
-    for (Integer x = 0; x < w; ++x) {
-      const Byte v = static_cast<Byte>((x * 7 + y * 13) & 0xFF);
-      b->SetPixels_ie24RGB(x, y, TRGB{v, v, v});
-    }
-  return b;
+  return Painted(w, h, [](Integer x, Integer y) {
+    const Byte v = static_cast<Byte>((x * 7 + y * 13) & 0xFF);
+    return TRGB{v, v, v};
+  });
 }
 
 // A bilevel page: long white runs, black bars and a checker block, odd width.
@@ -548,12 +527,9 @@ struct CodecCase {
 
 std::unique_ptr<TIEBitmap> BilevelImage() { return Bilevel(45, 21); }
 std::unique_ptr<TIEBitmap> TwoColourImage() {
-  auto b = std::make_unique<TIEBitmap>();
-  b->Allocate(19, 7, ie24RGB);
-  for (Integer y = 0; y < 7; ++y)
-    for (Integer x = 0; x < 19; ++x)
-      b->SetPixels_ie24RGB(x, y, ((x + y) % 3 == 0) ? TRGB{0, 0, 0} : TRGB{255, 255, 255});
-  return b;
+  return Painted(19, 7, [](Integer x, Integer y) {
+    return ((x + y) % 3 == 0) ? TRGB{0, 0, 0} : TRGB{255, 255, 255};
+  });
 }
 std::unique_ptr<TIEBitmap> Four() { return FewColours(23, 9, 4); }
 std::unique_ptr<TIEBitmap> Eight() { return FewColours(27, 9, 8); }
@@ -981,6 +957,24 @@ struct RefuseCase {
   bool hook;
 };
 
+// A fresh set of parameters for each write of a case.
+std::unique_ptr<TIOParamsVals> ParamsFor(const RefuseCase& c) {
+  auto p = std::make_unique<TIOParamsVals>(nullptr);
+  p->BitsPerSample = c.bps;
+  p->SamplesPerPixel = c.spp;
+  p->TIFF_Compression = c.compression;
+  p->TIFF_LZWCompFunc = c.hook ? TestLzwEncode : nullptr;
+  return p;
+}
+
+// Writes one page into s; answers the writer's result, the abort flag in aborted.
+Integer WriteRefused(TRefusingStream& s, TIEBitmap& image, TIOParamsVals& params, bool& aborted) {
+  aborted = false;
+  TProgressRec progress;
+  progress.Aborting = &aborted;
+  return TIFFWriteStream(&s, false, &image, params, progress);
+}
+
 TEST(TiffWriteShortWrites, ARefusedByteAnywhereAbortsWithNoDirectory) {
   const RefuseCase cases[] = {
       {"raw", ioTIFF_UNCOMPRESSED, 8, 3, false},
@@ -991,11 +985,7 @@ TEST(TiffWriteShortWrites, ARefusedByteAnywhereAbortsWithNoDirectory) {
   for (const RefuseCase& c : cases) {
     auto image = Colour();
     const auto make = [&] {
-      auto p = std::make_unique<TIOParamsVals>(nullptr);
-      p->BitsPerSample = c.bps;
-      p->SamplesPerPixel = c.spp;
-      p->TIFF_Compression = c.compression;
-      p->TIFF_LZWCompFunc = c.hook ? TestLzwEncode : nullptr;
+      auto p = ParamsFor(c);
       p->TIFF_DocumentName = "name";
       return p;
     };
@@ -1006,11 +996,8 @@ TEST(TiffWriteShortWrites, ARefusedByteAnywhereAbortsWithNoDirectory) {
     for (Int64 budget :
          {Int64{0}, Int64{3}, Int64{12}, Int64{30}, total / 2, total - 40, total - 9, total - 1}) {
       TRefusingStream s(budget);
-      auto params = make();
       bool aborted = false;
-      TProgressRec progress;
-      progress.Aborting = &aborted;
-      const Integer result = TIFFWriteStream(&s, false, image.get(), *params, progress);
+      const Integer result = WriteRefused(s, *image, *make(), aborted);
       EXPECT_TRUE(aborted) << c.name << " " << budget;
       EXPECT_EQ(result, 0) << c.name << " " << budget;
       const Bytes f = StreamBytes(s);
@@ -1033,17 +1020,9 @@ TEST(TiffWriteShortWrites, EachRefusedWriteCallAbortsWithNoDirectory) {
   };
   for (const RefuseCase& c : cases) {
     auto image = c.bps == 1 ? BilevelImage() : Smooth(9, 5);
-    const auto make = [&] {
-      auto p = std::make_unique<TIOParamsVals>(nullptr);
-      p->BitsPerSample = c.bps;
-      p->SamplesPerPixel = c.spp;
-      p->TIFF_Compression = c.compression;
-      p->TIFF_LZWCompFunc = c.hook ? TestLzwEncode : nullptr;
-      return p;
-    };
     TRefusingStream counting(Int64{1} << 30);
     {
-      auto params = make();
+      auto params = ParamsFor(c);
       TProgressRec progress;
       ASSERT_EQ(TIFFWriteStream(&counting, false, image.get(), *params, progress), 1);
     }
@@ -1051,11 +1030,8 @@ TEST(TiffWriteShortWrites, EachRefusedWriteCallAbortsWithNoDirectory) {
     ASSERT_GT(calls, 3);
     for (int refused = 1; refused <= calls; ++refused) {
       TRefusingStream s(Int64{1} << 30, refused);
-      auto params = make();
       bool aborted = false;
-      TProgressRec progress;
-      progress.Aborting = &aborted;
-      const Integer result = TIFFWriteStream(&s, false, image.get(), *params, progress);
+      const Integer result = WriteRefused(s, *image, *ParamsFor(c), aborted);
       EXPECT_TRUE(aborted) << c.name << " call " << refused;
       EXPECT_EQ(result, 0) << c.name << " call " << refused;
       const Bytes f = StreamBytes(s);

@@ -14,6 +14,7 @@
 #include "image/formats/pngfilt.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -39,14 +40,8 @@ std::string SampleData(size_t size, uint32_t seed) {
   return s;
 }
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using file_test::ReadFile;
+using file_test::WriteFile;
 
 std::string Contents(TMemoryStream& stream) {
   return std::string(static_cast<const char*>(stream.Memory()), static_cast<size_t>(stream.GetSize()));

@@ -16,6 +16,7 @@
 #include "image/model/ieutils_exif.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Streams.h"
+#include "tests/image/file_test_util.h"
 #include "tests/image/tiff_builder.h"
 #include "tests/support/Peers.h"
 
@@ -25,14 +26,8 @@ using larktest::TiffBuilder;
 
 const char kPython[] = "/usr/bin/python3";
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteFile(const std::string& path, const std::string& data) {
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
-}
+using file_test::ReadFile;
+using file_test::WriteFile;
 
 // The data of the first APP1 marker of a JPEG file that holds an EXIF block.
 std::string ExifApp1(const std::string& jpeg) {
@@ -68,12 +63,8 @@ void ExpectMarked(const TIOParamsVals& params) {
   EXPECT_EQ(params.EXIF_Bitmap, nullptr);
 }
 
-TEST(ExifBlock, RefusesABlockThatDoesNotBeginWithExifAndZero) {
-  const std::vector<std::string> blocks = {
-      std::string("exif\0\0II*\0\x08\0\0\0", 14), std::string("EXIF\0\0", 6),
-      std::string("Exif!\0", 6),                  std::string("Exif", 4),
-      std::string("Exi\0\0\0", 6),                std::string(),
-      std::string("\0Exif\0", 6)};
+// Each block is refused and leaves marked parameters as they were.
+void ExpectEachRefusedChangingNothing(const std::vector<std::string>& blocks) {
   for (const std::string& block : blocks) {
     SCOPED_TRACE(testing::PrintToString(block));
     TIOParamsVals params(nullptr);
@@ -81,6 +72,15 @@ TEST(ExifBlock, RefusesABlockThatDoesNotBeginWithExifAndZero) {
     EXPECT_FALSE(Load(block, params));
     ExpectMarked(params);
   }
+}
+
+TEST(ExifBlock, RefusesABlockThatDoesNotBeginWithExifAndZero) {
+  const std::vector<std::string> blocks = {
+      std::string("exif\0\0II*\0\x08\0\0\0", 14), std::string("EXIF\0\0", 6),
+      std::string("Exif!\0", 6),                  std::string("Exif", 4),
+      std::string("Exi\0\0\0", 6),                std::string(),
+      std::string("\0Exif\0", 6)};
+  ExpectEachRefusedChangingNothing(blocks);
   TIOParamsVals params(nullptr);
   EXPECT_FALSE(LoadEXIFFromStandardBuffer(nullptr, 10, params));
 }
@@ -108,13 +108,7 @@ TEST(ExifBlock, DamagedTiffDataChangesNothing) {
       // A directory of 0xFFFF entries holding one.
       std::string("Exif\0\0II*\0\x08\0\0\0\xff\xff\x0f\x01\x02\0\x03\0\0\0LG\0\0\0\0\0\0", 32),
   };
-  for (const std::string& block : blocks) {
-    SCOPED_TRACE(testing::PrintToString(block));
-    TIOParamsVals params(nullptr);
-    Mark(params);
-    EXPECT_FALSE(Load(block, params));
-    ExpectMarked(params);
-  }
+  ExpectEachRefusedChangingNothing(blocks);
 }
 
 // ---------------------------------------------------------------------------
@@ -319,6 +313,11 @@ TEST(ExifLoader, MissingThumbnailEmptiesThePreviousOne) {
 // ---------------------------------------------------------------------------
 // TIETifTagsReader
 
+void Fill(TMemoryStream& s, const std::string& bytes) {
+  s.WriteBuffer(bytes.data(), static_cast<Integer>(bytes.size()));
+  s.Seek(0, soBeginning);
+}
+
 std::string TwoPages(bool intel) {
   TiffBuilder b(intel);
   b.Short(256, {640});
@@ -365,10 +364,8 @@ void ExpectFirstPage(const TIETifTagsReader& r) {
 TEST(TifTagsReader, AnswersForAStreamInBothByteOrders) {
   for (bool intel : {true, false}) {
     SCOPED_TRACE(intel ? "II" : "MM");
-    const std::string file = TwoPages(intel);
     TMemoryStream s;
-    s.WriteBuffer(file.data(), static_cast<Integer>(file.size()));
-    s.Seek(0, soBeginning);
+    Fill(s, TwoPages(intel));
     TIETifTagsReader r(&s, 0);
     ExpectFirstPage(r);
     s.Seek(0, soBeginning);
@@ -396,8 +393,7 @@ TEST(TifTagsReader, MissingDirectoryOrNoTiffAnswersAsAbsent) {
       {TwoPages(true), 3}, {TwoPages(false), 2}, {std::string("GIF89a and the rest"), 0}};
   for (const auto& c : cases) {
     TMemoryStream s;
-    s.WriteBuffer(c.first.data(), static_cast<Integer>(c.first.size()));
-    s.Seek(0, soBeginning);
+    Fill(s, c.first);
     TIETifTagsReader r(&s, 3);
     EXPECT_EQ(r.GetImageCount(), c.second == 0 ? 0 : 2);
     EXPECT_FALSE(r.TagExists(256));
