@@ -101,6 +101,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t at = 0; at < size && socket.GetState() == wsConnected; at += piece)
     socket.Offer(data + at, std::min(piece, size - at));
   Check(received.size() <= size, "data delivered came from the input");
+  // A SOCKS 4 reply is 8 bytes: everything behind it is data, whatever the pieces.
+  if (level[0] == '4' && socket.GetState() == wsConnected && !socket.Negotiating())
+    Check(received == std::string(reinterpret_cast<const char*>(data) + 8, size - 8),
+          "data behind a SOCKS 4 reply delivered whole");
   Check(socket.GetProxyBoundAddress().size() <= 255, "bound address within a reply");
   socket.OnDataAvailable = nullptr;
   return 0;

@@ -321,8 +321,6 @@ void THttpCli::Login() {
     SocketSessionConnected(nullptr, 0);
     return;
   }
-  // Every new connection through a proxy goes to the proxy's own port.
-  if (!Proxy.empty()) SetupProxyConnect();
   const WPARAM serial = RequestSerial;
   ResolvedAddress.clear();
   StateChange(httpDnsLookup);

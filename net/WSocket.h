@@ -626,8 +626,9 @@ class TCustomSocksWSocket : public TCustomWSocket {
   AnsiString ProxyBoundPort;
 
  private:
-  // Reads up to room more reply bytes into the reply area; answers how many came.
-  Integer SocksReceive(Integer room);
+  // Reads more reply bytes into the reply area until it holds upTo; answers how many
+  // came.
+  Integer SocksReceive(Integer upTo);
   void SocksMethodsReply();
   void SocksAuthenticateReply();
   void SocksConnectReply4();

@@ -280,8 +280,9 @@ bool TCustomSocksWSocket::TriggerDataAvailable(Word errCode) {
   return true;
 }
 
-Integer TCustomSocksWSocket::SocksReceive(Integer room) {
-  room = std::min(room, ReplyRoom - SocksRcvdCnt);
+Integer TCustomSocksWSocket::SocksReceive(Integer upTo) {
+  // Never past the reply's end: bytes behind it belong to the data.
+  const Integer room = std::min(upTo, ReplyRoom) - SocksRcvdCnt;
   if (room <= 0) return 0;
   const Integer received = DoRecv(SocksRcvdBuf + SocksRcvdCnt, room, 0);
   if (received <= 0) return 0;  // nothing yet, or the close that follows says more
@@ -393,8 +394,9 @@ void TCustomSocksWSocket::SocksConnectReply5() {
   if (SocksRcvdCnt < replyLength) return;
   Integer portAt = 0;
   if (addressType == 1) {
-    ProxyBoundAddress = IntToStr(SocksRcvdBuf[4]) + "." + IntToStr(SocksRcvdBuf[5]) + "." +
-                        IntToStr(SocksRcvdBuf[6]) + "." + IntToStr(SocksRcvdBuf[7]);
+    in_addr bound{};
+    std::memcpy(&bound.S_un.S_addr, SocksRcvdBuf + 4, 4);  // network order, as sent
+    ProxyBoundAddress = WSocket_inet_ntoa(bound);
     portAt = 8;
   } else if (addressType == 3) {
     ProxyBoundAddress.assign(reinterpret_cast<const char*>(SocksRcvdBuf + 5), SocksRcvdBuf[4]);

@@ -105,10 +105,9 @@ void EncodeImage(WriteJob& job) {
   if (params.JPEG_Progressive) jpeg_simple_progression(&cinfo);
 
   jpeg_start_compress(&cinfo, TRUE);
-  const TIEMarkerList& markers = *params.JPEG_MarkerList;
+  TIEMarkerList& markers = *params.JPEG_MarkerList;
   for (Integer i = 0; i < markers.GetCount(); ++i)
-    jpeg_write_marker(&cinfo, markers.GetMarkerType(i),
-                      static_cast<const JOCTET*>(const_cast<TIEMarkerList&>(markers).GetMarkerData(i)),
+    jpeg_write_marker(&cinfo, markers.GetMarkerType(i), static_cast<const JOCTET*>(markers.GetMarkerData(i)),
                       static_cast<unsigned>(markers.GetMarkerLength(i)));
 
   if (cmykIn) job.rowBuffer.resize(static_cast<size_t>(width) * 4);

@@ -2,6 +2,7 @@
 // encoders, and the changing-element search of two-dimensional coding.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "platform/rtl/Types.h"
@@ -61,5 +62,8 @@ void FindB1B2(const Byte* ref, Integer width, Integer a0, int colourBit, int sta
               Integer& b2);
 
 inline int PixelBit(const Byte* row, Integer x) { return (row[x >> 3] >> (7 - (x & 7))) & 1; }
+
+// Bytes of a row of width pixels, unpadded: ceil(width / 8).
+inline size_t RowBytes(Integer width) { return static_cast<size_t>((static_cast<int64_t>(width) + 7) / 8); }
 
 }  // namespace tifccitt

@@ -3,29 +3,17 @@
 // the row, and stop at the end of the data, so damaged or hostile data gives some
 // row and the position moves on.
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <climits>
 #include <cstring>
 
 #include "image/formats/tifccitt.h"
 #include "image/formats/tifccitt_codes.h"
+#include "image/model/ieutils.h"
 
 using namespace tifccitt;
 
 namespace {
-
-constexpr std::array<Byte, 256> MakeReversed() {
-  std::array<Byte, 256> t{};
-  for (int i = 0; i < 256; ++i) {
-    int r = 0;
-    for (int b = 0; b < 8; ++b) r |= ((i >> b) & 1) << (7 - b);
-    t[static_cast<size_t>(i)] = static_cast<Byte>(r);
-  }
-  return t;
-}
-// Bytes with their bit order reversed, for data whose first bit is the least significant.
-constexpr std::array<Byte, 256> kReversed = MakeReversed();
 
 // Bits of the compressed data, first bit at position 0.
 class BitSource {
@@ -51,8 +39,9 @@ class BitSource {
  private:
   Byte ByteAt(int64_t i) const {
     if (i >= len_) return 0;
-    const Byte b = src_[i];
-    return lsbFirst_ ? kReversed[b] : b;
+    Byte b = src_[i];
+    if (lsbFirst_) ReverseBitsB(b);  // data whose first bit is the least significant
+    return b;
   }
 
   const Byte* src_;
@@ -60,8 +49,6 @@ class BitSource {
   bool lsbFirst_;
   int64_t limit_;
 };
-
-size_t RowBytes(Integer width) { return static_cast<size_t>((static_cast<int64_t>(width) + 7) / 8); }
 
 // Clears (black) the pixels from..to-1 of a row of width pixels, clipped to the row.
 void PaintBlack(Byte* dest, Integer width, int64_t from, int64_t to) {

@@ -13,8 +13,6 @@ using namespace tifccitt;
 
 namespace {
 
-size_t RowBytes(Integer width) { return static_cast<size_t>((static_cast<int64_t>(width) + 7) / 8); }
-
 // Collects the codes of one call into whole bytes, starting from the caller's
 // pending partial byte (its BitCount bits in the most significant end).
 class BitSink {
@@ -107,9 +105,9 @@ void EncodeRow2D(BitSink& sink, const Byte* row, const Byte* ref, Integer width)
   }
 }
 
-// The reference line: (Width + 31) div 32 x 4 bytes, white (zero) when new.
+// The reference line: a 1-bit row padded to 32 bits, white (zero) when new.
 void PrepareRefLine(std::vector<Byte>& refLine, Integer width) {
-  const size_t size = static_cast<size_t>((static_cast<int64_t>(width) + 31) / 32 * 4);
+  const auto size = static_cast<size_t>(_BitmapRowLen(width, 1));
   if (refLine.size() < size) refLine.resize(size, 0);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/formats/tiffilt.h"
+#include "image/formats/tiffilt_io.h"
 #include "platform/rtl/Streams.h"
 
 namespace {
@@ -52,28 +53,10 @@ Int64 TypeSize(Word type) {
   }
 }
 
-Word Get16(const Byte* p, bool intel) {
-  return intel ? static_cast<Word>(p[0] | (p[1] << 8)) : static_cast<Word>((p[0] << 8) | p[1]);
-}
-
-DWORD Get32(const Byte* p, bool intel) {
-  if (intel) return DWORD(p[0]) | (DWORD(p[1]) << 8) | (DWORD(p[2]) << 16) | (DWORD(p[3]) << 24);
-  return (DWORD(p[0]) << 24) | (DWORD(p[1]) << 16) | (DWORD(p[2]) << 8) | DWORD(p[3]);
-}
-
-void Put16(Byte* p, Word v, bool intel) {
-  if (intel) {
-    p[0] = Byte(v);
-    p[1] = Byte(v >> 8);
-  } else {
-    p[0] = Byte(v >> 8);
-    p[1] = Byte(v);
-  }
-}
-
-void Put32(Byte* p, DWORD v, bool intel) {
-  for (int i = 0; i < 4; ++i) p[intel ? i : 3 - i] = Byte(v >> (8 * i));
-}
+using tiffilt::Get16;
+using tiffilt::Get32;
+using tiffilt::Put16;
+using tiffilt::Put32;
 
 // A TIFF being read: bounded reads at offsets counted from Base.
 class TiffSource {
@@ -86,25 +69,14 @@ class TiffSource {
   // Reads the 8-byte header at offset at. False unless it starts "II" or "MM".
   bool ReadHeader(Int64 at, DWORD& firstOffset) {
     Byte h[8];
-    if (!Read(at, h, 8)) return false;
-    if (h[0] == 'I' && h[1] == 'I') {
-      intel_ = true;
-    } else if (h[0] == 'M' && h[1] == 'M') {
-      intel_ = false;
-    } else {
-      return false;
-    }
+    if (!Read(at, h, 8) || !tiffilt::ParseHeader(h, intel_, firstOffset)) return false;
     std::memcpy(header_, h, 4);
-    firstOffset = Get32(h + 4, intel_);
     return true;
   }
 
   // Exactly count bytes at offset, or false when they are not all in the stream.
   bool Read(Int64 offset, void* buffer, Int64 count) {
-    if (offset < 0 || count < 0 || offset > size_ || count > size_ - offset) return false;
-    if (count == 0) return true;
-    if (stream_->Seek(base_ + offset, soBeginning) != base_ + offset) return false;
-    return stream_->Read(buffer, static_cast<Integer>(count)) == count;
+    return Contains(offset, count) && tiffilt::ReadAt(stream_, base_ + offset, buffer, count);
   }
 
   bool Contains(Int64 offset, Int64 count) const {

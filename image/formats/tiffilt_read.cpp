@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "image/formats/tiffilt.h"
+#include "image/formats/tiffilt_io.h"
 #include "platform/rtl/Math.h"
 #include "platform/win/Gdi.h"
 
@@ -17,11 +18,6 @@ namespace {
 // Largest colour map built: 2^16 entries.
 constexpr Integer kMaxMapBits = 16;
 constexpr Integer kCompLZW = 5;
-
-DWORD Get32(const Byte* p, bool intel) {
-  return intel ? (DWORD{p[0]} | (DWORD{p[1]} << 8) | (DWORD{p[2]} << 16) | (DWORD{p[3]} << 24))
-               : ((DWORD{p[0]} << 24) | (DWORD{p[1]} << 16) | (DWORD{p[2]} << 8) | DWORD{p[3]});
-}
 
 Integer TruncClamped(double v) {
   if (!(v > -2147483648.0)) return v != v ? 0 : -2147483647 - 1;
@@ -129,11 +125,9 @@ void ReadIPTC(const TTIFFEnv& env, TIEIPTCInfoList& list) {
       buf.push_back(static_cast<Byte>(env.Intel ? t.Value >> (8 * k) : t.Value >> (24 - 8 * k)));
   } else {
     const Int64 pos = Int64{t.Value} + env.Base;
-    if (pos < 0 || pos + bytes > env.Stream->GetSize() || bytes > 0x7FFFFFF0) return;
+    if (!tiffilt::InStream(env.Stream, pos, bytes)) return;
     buf.resize(static_cast<size_t>(bytes));
-    if (env.Stream->Seek(pos, soBeginning) != pos ||
-        env.Stream->Read(buf.data(), static_cast<Integer>(bytes)) != static_cast<Integer>(bytes))
-      return;
+    if (!tiffilt::ReadAt(env.Stream, pos, buf.data(), bytes)) return;
   }
   if (!buf.empty()) list.LoadFromStandardBuffer(buf.data(), static_cast<Integer>(buf.size()));
   list.SetModified(false);
@@ -247,15 +241,9 @@ void TIFFReadStream(TIEBitmap* Bitmap, TStream* Stream, Integer& ImageCount, TIO
     env.Base = static_cast<Integer>(at);
   }
   Byte h[8];
-  if (Stream->Read(h, 8) != 8) return Progress.Abort();
-  if (h[0] == 'I' && h[1] == 'I')
-    env.Intel = true;
-  else if (h[0] == 'M' && h[1] == 'M')
-    env.Intel = false;
-  else
+  DWORD first = 0;
+  if (Stream->Read(h, 8) != 8 || !tiffilt::ParseHeader(h, env.Intel, first) || first == 0)
     return Progress.Abort();
-  const DWORD first = Get32(h + 4, env.Intel);
-  if (first == 0) return Progress.Abort();
   const Integer index = Params != nullptr ? Params->TIFF_ImageIndex : -1;
   const bool found = TIFFLoadDirectory(index, first, env, ImageCount);
   if (Params == nullptr) return;  // only counting

@@ -13,6 +13,7 @@
 #include "image/formats/jpegfilt.h"
 #include "image/formats/tifccitt.h"
 #include "image/formats/tiffilt.h"
+#include "image/formats/tiffilt_io.h"
 #include "image/formats/tiffilt_lab.h"
 #include "image/proc/dadiravproc.h"
 #include "image/proc/dadiravproc_rotate.h"
@@ -30,9 +31,7 @@ enum : Integer {
   kCompJPEG = 7, kCompPackBits = 32773
 };
 
-Word Get16(const Byte* p, bool intel) {
-  return intel ? static_cast<Word>(p[0] | (p[1] << 8)) : static_cast<Word>((p[0] << 8) | p[1]);
-}
+using tiffilt::Get16;
 
 // The bytes of one strip or tile and the state of its decompressor, row by row.
 class UnitDecoder {
@@ -159,7 +158,8 @@ class PageReader {
   // Unpacks a decompressed row (in place into samples_) and places it.
   void PutRow(const Byte* row, Integer rowBytes, Integer x, Integer y, Integer width);
   void Place(const Byte* s, Integer x, Integer y, Integer width);
-  void RowDone();
+  // Counts `pixels` more pixels of the page decoded and reports the share done.
+  void RowDone(Integer pixels);
   void Orient();
 
   TIEBitmap* bmp_;
@@ -172,7 +172,7 @@ class PageReader {
   const TTIFFVars& v_;
   Int64 size_ = 0;
   bool useMask_ = false;
-  Integer rowsDone_ = 0;
+  Int64 pixelsDone_ = 0;
   Int64 bytesRead_ = 0;
   std::vector<Byte> samples_;
   std::vector<Integer> sortedOffsets_;
@@ -215,15 +215,16 @@ bool PageReader::ReadUnitData(Integer index, const Integer* offsets, Integer off
   bytesRead_ += n;
   if (bytesRead_ > 4 * size_ + (1 << 20)) return false;
   out.resize(static_cast<size_t>(n));
-  if (n == 0) return true;
-  if (s_->Seek(pos, soBeginning) != pos) return false;
-  return s_->Read(out.data(), static_cast<Integer>(n)) == static_cast<Integer>(n);
+  return tiffilt::ReadAt(s_, pos, out.data(), n);
 }
 
-void PageReader::RowDone() {
-  ++rowsDone_;
-  prog_.PassesDone = rowsDone_;
-  if (v_.ImageLength > 0) prog_.Report(static_cast<Integer>(Int64{rowsDone_} * 100 / v_.ImageLength));
+// Tiles place a part of a row at a time, so the share is counted in pixels; for
+// strips it is the rows done.
+void PageReader::RowDone(Integer pixels) {
+  pixelsDone_ += pixels;
+  const Int64 page = Int64{v_.ImageWidth} * v_.ImageLength;
+  prog_.PassesDone = static_cast<Integer>(pixelsDone_ / v_.ImageWidth);
+  prog_.Report(static_cast<Integer>(pixelsDone_ * 100 / page));
 }
 
 // Turns one decompressed row into one byte per sample where the placing needs it,
@@ -392,7 +393,7 @@ bool PageReader::DecodeUnit(std::vector<Byte> data, Integer x, Integer y, Intege
     if (v_.Predictor == 2 && v_.Compression == kCompLZW)
       UndoPredictor(row.data(), width, v_.SamplesPerPixel, v_.BitsPerSample, env_.Intel);
     PutRow(row.data(), static_cast<Integer>(rowBytes), x, y + r, width);
-    if (y + r < v_.ImageLength) RowDone();
+    if (y + r < v_.ImageLength) RowDone(std::min(width, v_.ImageWidth - x));
   }
   return true;
 }
@@ -420,7 +421,7 @@ bool PageReader::DecodePlanarBand(std::vector<std::vector<Byte>> planes, Integer
                     plane.data() + static_cast<size_t>(i) * sampleBytes, static_cast<size_t>(sampleBytes));
     }
     PutRow(row.data(), static_cast<Integer>(rowBytes), 0, y + r, width);
-    RowDone();
+    RowDone(width);
   }
   return true;
 }
@@ -468,6 +469,7 @@ bool PageReader::DecodeJpegUnit(std::vector<Byte> data, Integer x, Integer y, bo
                                 Integer units) {
   // RGB data are decoded raw (and come out red first) unless the library knows them
   // for RGB anyway.
+  if (bmp_->GetPixelFormat() != ie24RGB) return true;  // no JPEG of one bit
   const bool raw = v_.Photometric == 2 && !JpegHoldsRgb(data);
   TMemoryStream strip;
   if (!data.empty()) strip.WriteBuffer(data.data(), static_cast<Integer>(data.size()));
@@ -478,7 +480,6 @@ bool PageReader::DecodeJpegUnit(std::vector<Byte> data, Integer x, Integer y, bo
     tables->WriteBuffer(v_.JPEGTables.get(), v_.JPEGTablesLength);
     tables->SetPosition(0);
   }
-  if (bmp_->GetPixelFormat() != ie24RGB) return true;  // no JPEG of one bit
   TIEBitmap tmp;
   TIOParamsVals jp(nullptr);
   TProgressRec own;
@@ -492,8 +493,11 @@ bool PageReader::DecodeJpegUnit(std::vector<Byte> data, Integer x, Integer y, bo
   for (Integer r = 0; r < h; ++r) {
     const TRGB* src = static_cast<const TRGB*>(tmp.GetScanLine(r));
     TRGB* dst = static_cast<TRGB*>(bmp_->GetScanLine(y + r)) + x;
-    for (Integer i = 0; i < w; ++i)
-      dst[i] = raw ? TRGB{src[i].r, src[i].g, src[i].b} : src[i];
+    if (!raw) {
+      std::copy(src, src + std::max(w, 0), dst);
+      continue;
+    }
+    for (Integer i = 0; i < w; ++i) dst[i] = TRGB{src[i].r, src[i].g, src[i].b};
   }
   if (!single) {
     ++done;
@@ -576,26 +580,31 @@ void TurnMask(TIEMask& mask, Integer orientation) {
   if (mask.GetBitsPerPixel() != 8 || w <= 0 || h <= 0) return;
   std::vector<Byte> old(static_cast<size_t>(w) * h);
   for (Integer y = 0; y < h; ++y) std::memcpy(&old[static_cast<size_t>(y) * w], mask.GetScanLine(y), static_cast<size_t>(w));
+  // The stored pixel shown at (x, y) of the turned plane, as an index into old.
+  auto from = [&](Int64 x, Int64 y) -> Int64 {
+    Int64 sx = x, sy = y;
+    switch (orientation) {
+      case 2: sx = w - 1 - x; break;
+      case 3: sx = w - 1 - x; sy = h - 1 - y; break;
+      case 4: sy = h - 1 - y; break;
+      case 5: sx = y; sy = x; break;
+      case 6: sx = y; sy = h - 1 - x; break;
+      case 7: sx = w - 1 - y; sy = h - 1 - x; break;
+      case 8: sx = w - 1 - y; sy = x; break;
+      default: break;
+    }
+    return sy * w + sx;
+  };
+  // The mapping is linear: one step along a turned row, one from row to row.
+  const Int64 origin = from(0, 0), stepX = from(1, 0) - origin, stepY = from(0, 1) - origin;
   const bool swap = orientation >= 5;
   const bool full = mask.GetFull();
   mask.AllocateBits(swap ? h : w, swap ? w : h, 8);
   const Integer nw = mask.GetWidth(), nh = mask.GetHeight();
   for (Integer y = 0; y < nh; ++y) {
     Byte* row = mask.GetScanLine(y);
-    for (Integer x = 0; x < nw; ++x) {
-      Integer sx = x, sy = y;
-      switch (orientation) {
-        case 2: sx = w - 1 - x; break;
-        case 3: sx = w - 1 - x; sy = h - 1 - y; break;
-        case 4: sy = h - 1 - y; break;
-        case 5: sx = y; sy = x; break;
-        case 6: sx = y; sy = h - 1 - x; break;
-        case 7: sx = w - 1 - y; sy = h - 1 - x; break;
-        case 8: sx = w - 1 - y; sy = x; break;
-        default: break;
-      }
-      row[x] = old[static_cast<size_t>(sy) * w + sx];
-    }
+    Int64 i = origin + stepY * y;
+    for (Integer x = 0; x < nw; ++x, i += stepX) row[x] = old[static_cast<size_t>(i)];
   }
   mask.SetFull(full);
 }
@@ -628,12 +637,9 @@ void PageReader::Decode() {
     if (pos < 0 || pos > size_) return void(Fail());
     Int64 n = static_cast<DWORD>(v_.JPEGInterchangeFormatLength);
     if (n == 0 || n > size_ - pos) n = size_ - pos;
-    std::vector<Byte> buf(static_cast<size_t>(n));
-    s_->Seek(pos, soBeginning);
-    if (n > 0 && s_->Read(buf.data(), static_cast<Integer>(n)) != static_cast<Integer>(n)) return void(Fail());
     TMemoryStream js;
-    if (n > 0) js.WriteBuffer(buf.data(), static_cast<Integer>(n));
-    js.SetPosition(0);
+    js.SetSize(n);
+    if (!tiffilt::ReadAt(s_, pos, js.Memory(), n)) return void(Fail());
     TIOParamsVals jp(nullptr);
     ReadJPegStream(&js, nullptr, bmp_, jp, prog_, false, false);
     if (Aborted()) return;

@@ -7,8 +7,13 @@
 #include <unordered_set>
 
 #include "image/formats/tiffilt.h"
+#include "image/formats/tiffilt_io.h"
 
 namespace {
+
+using tiffilt::Get16;
+using tiffilt::Get32;
+using tiffilt::ReadAt;
 
 // A chain longer than this is taken as damaged and ends there.
 constexpr Integer kMaxDirectories = 100000;
@@ -30,24 +35,6 @@ Int64 TypeSize(Word type) {
   }
 }
 
-Word Get16(const Byte* p, bool intel) {
-  return intel ? static_cast<Word>(p[0] | (p[1] << 8)) : static_cast<Word>((p[0] << 8) | p[1]);
-}
-
-DWORD Get32(const Byte* p, bool intel) {
-  return intel ? (DWORD{p[0]} | (DWORD{p[1]} << 8) | (DWORD{p[2]} << 16) | (DWORD{p[3]} << 24))
-               : ((DWORD{p[0]} << 24) | (DWORD{p[1]} << 16) | (DWORD{p[2]} << 8) | DWORD{p[3]});
-}
-
-// Reads count bytes at the absolute position pos; false (and buffer zeroed) when the
-// stream does not hold them all.
-bool ReadAt(const TTIFFEnv& env, Int64 pos, void* buffer, Integer count) {
-  std::memset(buffer, 0, static_cast<size_t>(count));
-  if (env.Stream == nullptr || pos < 0) return false;
-  if (env.Stream->Seek(pos, soBeginning) != pos) return false;
-  return env.Stream->Read(buffer, count) == count;
-}
-
 const TTIFFTag* Find(const TTIFFEnv& env, Integer tag) {
   if (tag < 0 || tag > 0xFFFF) return nullptr;
   const Integer i = TIFFFindTAG(static_cast<Word>(tag), env);
@@ -65,9 +52,7 @@ bool IsInline(const TTIFFTag& t) { return Int64{t.Count} * TypeSize(t.Type) <= 4
 
 // Whether `bytes` bytes at the entry's offset lie inside the stream.
 bool FitsInStream(const TTIFFEnv& env, const TTIFFTag& t, Int64 bytes) {
-  if (env.Stream == nullptr) return false;
-  const Int64 pos = Int64{t.Value} + env.Base;
-  return pos >= 0 && bytes >= 0 && pos + bytes <= env.Stream->GetSize();
+  return tiffilt::InStream(env.Stream, Int64{t.Value} + env.Base, bytes);
 }
 
 // The first `bytes` bytes of the entry's data: from the Value field when the data
@@ -82,8 +67,7 @@ bool EntryBytes(const TTIFFEnv& env, const TTIFFTag& t, Int64 bytes, std::vector
   }
   if (!FitsInStream(env, t, bytes)) return false;
   out.resize(static_cast<size_t>(bytes));
-  if (bytes == 0) return true;
-  return ReadAt(env, Int64{t.Value} + env.Base, out.data(), static_cast<Integer>(bytes));
+  return ReadAt(env.Stream, Int64{t.Value} + env.Base, out.data(), bytes);
 }
 
 // Integer value Index of a SHORT or LONG entry (Index already checked against Count).
@@ -94,13 +78,13 @@ Integer IntegerAt(const TTIFFEnv& env, const TTIFFTag& t, Integer index) {
       return static_cast<Integer>(low ? (t.Value & 0xFFFF) : (t.Value >> 16));
     }
     Byte b[2];
-    if (!ReadAt(env, Int64{t.Value} + env.Base + 2 * Int64{index}, b, 2)) return 0;
+    if (!ReadAt(env.Stream, Int64{t.Value} + env.Base + 2 * Int64{index}, b, 2)) return 0;
     return Get16(b, env.Intel);
   }
   if (t.Type == kLong) {
     if (t.Count == 1) return static_cast<Integer>(t.Value);
     Byte b[4];
-    if (!ReadAt(env, Int64{t.Value} + env.Base + 4 * Int64{index}, b, 4)) return 0;
+    if (!ReadAt(env.Stream, Int64{t.Value} + env.Base + 4 * Int64{index}, b, 4)) return 0;
     return static_cast<Integer>(Get32(b, env.Intel));
   }
   return 0;
@@ -108,7 +92,7 @@ Integer IntegerAt(const TTIFFEnv& env, const TTIFFTag& t, Integer index) {
 
 double RationalAt(const TTIFFEnv& env, const TTIFFTag& t, Integer index) {
   Byte b[8];
-  ReadAt(env, Int64{t.Value} + env.Base + 8 * Int64{index}, b, 8);
+  if (!ReadAt(env.Stream, Int64{t.Value} + env.Base + 8 * Int64{index}, b, 8)) return 0;
   const Integer num = static_cast<Integer>(Get32(b, env.Intel));
   Integer den = static_cast<Integer>(Get32(b + 4, env.Intel));
   if (den == 0) den = 1;
@@ -133,8 +117,8 @@ bool TIFFLoadDirectory(Integer ImageIndex, DWORD FirstOffset, TTIFFEnv& Env, Int
   while (offset != 0 && Count < kMaxDirectories) {
     if (!visited.insert(offset).second) break;  // back to a directory already walked
     const Int64 pos = Int64{offset} + Env.Base;
-    Byte b[12];
-    if (pos < 0 || !ReadAt(Env, pos, b, 2)) break;
+    Byte b[4];
+    if (!ReadAt(s, pos, b, 2)) break;
     const Word n = Get16(b, Env.Intel);
     const Int64 next = pos + 2 + Int64{n} * 12;
     // A directory whose entries run past the end of the stream is damaged: it is
@@ -142,8 +126,7 @@ bool TIFFLoadDirectory(Integer ImageIndex, DWORD FirstOffset, TTIFFEnv& Env, Int
     if (next > size) break;
     if (Count == ImageIndex) {
       std::vector<Byte> raw(static_cast<size_t>(n) * 12);  // at most 0xFFFF entries, all in the stream
-      if (n > 0 && s->Read(raw.data(), static_cast<Integer>(raw.size())) != static_cast<Integer>(raw.size()))
-        break;
+      if (!ReadAt(s, pos + 2, raw.data(), Int64{n} * 12)) break;
       Env.Entries.resize(n);
       for (Word i = 0; i < n; ++i) {
         const Byte* e = raw.data() + static_cast<size_t>(i) * 12;
@@ -157,8 +140,7 @@ bool TIFFLoadDirectory(Integer ImageIndex, DWORD FirstOffset, TTIFFEnv& Env, Int
       loaded = true;
     }
     // A directory without its next offset ends the chain uncounted.
-    if (next + 4 > size) break;
-    if (!ReadAt(Env, next, b, 4)) break;
+    if (!ReadAt(s, next, b, 4)) break;
     ++Count;
     offset = Get32(b, Env.Intel);
   }
@@ -172,15 +154,9 @@ bool TIFFLoadTags(TStream* Stream, Integer& ImageCount, Integer ImageIndex, TTIF
   ImageCount = 0;
   if (Stream == nullptr) return false;
   Byte h[8];
-  if (Stream->Read(h, 8) != 8) return false;
-  if (h[0] == 'I' && h[1] == 'I')
-    Env.Intel = true;
-  else if (h[0] == 'M' && h[1] == 'M')
-    Env.Intel = false;
-  else
+  DWORD first = 0;
+  if (Stream->Read(h, 8) != 8 || !tiffilt::ParseHeader(h, Env.Intel, first) || first == 0)
     return false;
-  const DWORD first = Get32(h + 4, Env.Intel);
-  if (first == 0) return false;
   return TIFFLoadDirectory(ImageIndex, first, Env, ImageCount);
 }
 

@@ -12,6 +12,7 @@
 #include "image/formats/neurquant.h"
 #include "image/formats/tifccitt.h"
 #include "image/formats/tiffilt.h"
+#include "image/formats/tiffilt_io.h"
 #include "image/formats/tiffilt_lab.h"
 #include "image/model/iebitmap.h"
 #include "image/model/ieutils.h"
@@ -40,16 +41,10 @@ enum TCompressionCode : Word {
   ccPackBits = 32773
 };
 
-void Put16(Byte* p, DWORD v) {
-  p[0] = static_cast<Byte>(v);
-  p[1] = static_cast<Byte>(v >> 8);
-}
-void Put32(Byte* p, DWORD v) {
-  for (int i = 0; i < 4; ++i) p[i] = static_cast<Byte>(v >> (8 * i));
-}
-DWORD Get32(const Byte* p) {
-  return DWORD{p[0]} | DWORD{p[1]} << 8 | DWORD{p[2]} << 16 | DWORD{p[3]} << 24;
-}
+// Every page is little-endian.
+void Put16(Byte* p, Word v) { tiffilt::Put16(p, v, true); }
+void Put32(Byte* p, DWORD v) { tiffilt::Put32(p, v, true); }
+DWORD Get32(const Byte* p) { return tiffilt::Get32(p, true); }
 
 struct TEntry {
   Word Tag;
@@ -161,7 +156,7 @@ class TPageWriter {
     std::stable_sort(entries_.begin(), entries_.end(),
                      [](const TEntry& a, const TEntry& b) { return a.Tag < b.Tag; });
     std::vector<Byte> bytes(2 + entries_.size() * 12 + 4);
-    Put16(bytes.data(), static_cast<DWORD>(entries_.size()));
+    Put16(bytes.data(), static_cast<Word>(entries_.size()));
     Byte* p = bytes.data() + 2;
     for (const TEntry& e : entries_) {
       Put16(p, e.Tag);
@@ -433,8 +428,7 @@ class TRowSource {
           // A grey page with no palette behind it: the grey level of each pixel.
           const Integer shift = 8 - L.bits;
           for (Integer x = 0; x < width_; ++x)
-            indexes_[x] =
-                static_cast<Byte>((21 * px[x].r + 71 * px[x].g + 8 * px[x].b) / 100 >> shift);
+            indexes_[x] = static_cast<Byte>(_RGBToGray(px[x]) >> shift);
         }
         PackIndexes(indexes_.data(), width_, L.bits, d, row_.size());
         break;
@@ -554,11 +548,6 @@ struct TAppendPoint {
   Integer pages = 0;
 };
 
-bool ReadExact(TStream* stream, Int64 position, void* buffer, Integer count) {
-  if (position < 0 || stream->Seek(position, soBeginning) != position) return false;
-  return stream->Read(buffer, count) == count;
-}
-
 // The most directories an Append walk follows.
 constexpr Integer kMaxAppendPages = 1 << 20;
 
@@ -567,14 +556,15 @@ constexpr Integer kMaxAppendPages = 1 << 20;
 // beyond kMaxAppendPages.
 bool FindAppendPoint(TStream* stream, Int64 start, Integer index, TAppendPoint& point) {
   Byte header[4];
-  if (!ReadExact(stream, start, header, 4) || header[0] != 'I' || header[1] != 'I') return false;
+  if (!tiffilt::ReadAt(stream, start, header, 4) || header[0] != 'I' || header[1] != 'I')
+    return false;
   const Int64 size = stream->GetSize();
   std::unordered_set<DWORD> visited;
   Int64 link = start + 4;
   bool found = false;
   for (;;) {
     Byte field[4];
-    if (!ReadExact(stream, link, field, 4)) return false;
+    if (!tiffilt::ReadAt(stream, link, field, 4)) return false;
     const DWORD offset = Get32(field);
     if (!found && (point.pages == index || offset == 0)) {
       point.linkPosition = link;
@@ -585,8 +575,8 @@ bool FindAppendPoint(TStream* stream, Int64 start, Integer index, TAppendPoint& 
     if (offset >= size || point.pages >= kMaxAppendPages || !visited.insert(offset).second)
       return false;
     Byte countBytes[2];
-    if (!ReadExact(stream, offset, countBytes, 2)) return false;
-    link = Int64{offset} + 2 + 12 * Int64{static_cast<Word>(countBytes[0] | countBytes[1] << 8)};
+    if (!tiffilt::ReadAt(stream, offset, countBytes, 2)) return false;
+    link = Int64{offset} + 2 + 12 * Int64{tiffilt::Get16(countBytes, true)};
     ++point.pages;
   }
   point.pages += 1;

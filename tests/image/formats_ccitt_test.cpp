@@ -13,6 +13,7 @@
 #include "image/formats/tifccitt.h"
 #include "platform/rtl/Streams.h"
 #include "tests/image/file_test_util.h"
+#include "tests/image/tiff_builder.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -559,42 +560,22 @@ Picture Inverted(Picture p) {
   return p;
 }
 
-// A one-page, one-strip little-endian TIFF around a strip of a bilevel picture.
-std::string MinimalTiff(const Picture& p, Integer compression, Integer t4Options, const std::vector<Byte>& strip,
-                        Integer photometric = 0) {
-  struct Entry {
-    uint16_t Tag;
-    uint16_t Type;
-    uint32_t Value;
-  };
-  std::vector<Entry> entries = {
-      {256, 4, static_cast<uint32_t>(p.Width)}, {257, 4, static_cast<uint32_t>(p.Height)},
-      {258, 3, 1},                             {259, 3, static_cast<uint32_t>(compression)},
-      {262, 3, static_cast<uint32_t>(photometric)}, {266, 3, 1},
-      {273, 4, 0},                             {277, 3, 1},
-      {278, 4, static_cast<uint32_t>(p.Height)}, {279, 4, static_cast<uint32_t>(strip.size())},
-  };
-  if (compression == 3) entries.push_back({292, 4, static_cast<uint32_t>(t4Options)});
-  const uint32_t dataAt = 8 + 2 + 12 * static_cast<uint32_t>(entries.size()) + 4;
-  for (Entry& e : entries) {
-    if (e.Tag == 273) e.Value = dataAt;
-  }
-  std::string out = "II*";
-  out += '\0';
-  auto put = [&out](uint32_t v, int n) {
-    for (int i = 0; i < n; ++i) out += static_cast<char>((v >> (8 * i)) & 0xFF);
-  };
-  put(8, 4);
-  put(static_cast<uint32_t>(entries.size()), 2);
-  for (const Entry& e : entries) {
-    put(e.Tag, 2);
-    put(e.Type, 2);
-    put(1, 4);
-    put(e.Value, 4);  // SHORT values sit in the low bytes, little-endian
-  }
-  put(0, 4);
-  out.append(reinterpret_cast<const char*>(strip.data()), strip.size());
-  return out;
+// A one-page, one-strip little-endian TIFF around a strip of a bilevel picture
+// (WhiteIsZero, most significant bit first).
+std::string MinimalTiff(const Picture& p, Integer compression, Integer t4Options, const std::vector<Byte>& strip) {
+  larktest::TiffBuilder b(true);
+  b.Long(256, {static_cast<uint32_t>(p.Width)});
+  b.Long(257, {static_cast<uint32_t>(p.Height)});
+  b.Short(258, {1});
+  b.Short(259, {static_cast<uint16_t>(compression)});
+  b.Short(262, {0});
+  b.Short(266, {1});
+  b.Short(277, {1});
+  b.Long(278, {static_cast<uint32_t>(p.Height)});
+  if (compression == 3) b.Long(292, {static_cast<uint32_t>(t4Options)});
+  b.Strips({std::string(strip.begin(), strip.end())});
+  b.EndPage();
+  return b.Build();
 }
 
 // Source pictures for the peers: a document with every hard case, and one narrow

@@ -446,14 +446,14 @@ TEST_F(JpegCodec, WritingRecreatesJfifThenTheMarkerList) {
     std::vector<std::pair<Byte, std::string>> apps;
     for (const auto& s : written)
       if (s.first >= 0xE0 && s.first <= 0xEF) apps.push_back(s);
-    const TIEMarkerList& list = *d.params->JPEG_MarkerList;
+    TIEMarkerList& list = *d.params->JPEG_MarkerList;
     ASSERT_EQ(apps.size(), static_cast<size_t>(list.GetCount()) + 1);
     EXPECT_EQ(apps[0].first, 0xE0);
     EXPECT_EQ(apps[0].second.substr(0, 5), std::string("JFIF\0", 5));
     for (Integer i = 0; i < list.GetCount(); ++i) {
       EXPECT_EQ(apps[static_cast<size_t>(i) + 1].first, list.GetMarkerType(i));
       EXPECT_EQ(apps[static_cast<size_t>(i) + 1].second,
-                std::string(static_cast<const char*>(const_cast<TIEMarkerList&>(list).GetMarkerData(i)),
+                std::string(static_cast<const char*>(list.GetMarkerData(i)),
                             static_cast<size_t>(list.GetMarkerLength(i))));
     }
     // Read back: the same list.

@@ -6,6 +6,7 @@
 // their suites are named TiffPeerFilesFax, TiffPeerFilesJpeg and TiffReaderJpeg.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -961,6 +962,39 @@ TEST(TiffReader, ReportsProgressToAHundred) {
   ASSERT_EQ(seen.size(), 10u);
   EXPECT_EQ(seen.front(), 10);
   EXPECT_EQ(seen.back(), 100);
+}
+
+TEST(TiffReader, ProgressOfTiledPagesCountsEveryTile) {
+  // 8 x 4 grey in two tiles side by side: the first tile is half the page.
+  TiffBuilder b(true);
+  const uint32_t t0 = b.AddData(std::string(16, '\x10')), t1 = b.AddData(std::string(16, '\x20'));
+  b.Long(256, {8});
+  b.Long(257, {4});
+  b.Short(258, {8});
+  b.Short(262, {1});
+  b.Long(322, {4});
+  b.Long(323, {4});
+  b.Long(324, {t0, t1});
+  b.Long(325, {16, 16});
+  b.EndPage();
+  TMemoryStream s;
+  Fill(s, b.Build());
+  TIOParamsVals params(nullptr);
+  bool aborting = false;
+  std::vector<Integer> seen;
+  TProgressRec progress;
+  progress.Aborting = &aborting;
+  progress.OnProgress = [&seen](TObject*, Integer per) { seen.push_back(per); };
+  Integer count = 0;
+  std::unique_ptr<TIEMask> mask;
+  TIEBitmap bitmap;
+  TIFFReadStream(&bitmap, &s, count, &params, progress, false, mask, false, false);
+  EXPECT_FALSE(aborting);
+  ASSERT_EQ(seen.size(), 8u) << "one report per row of each tile";
+  EXPECT_EQ(seen[3], 50) << "after the first tile";
+  EXPECT_EQ(seen.back(), 100);
+  EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+  EXPECT_EQ(PixelAt(bitmap, 7, 3), (TRGB{0x20, 0x20, 0x20}));
 }
 
 // ---------------------------------------------------------------------------

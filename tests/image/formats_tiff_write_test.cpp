@@ -568,6 +568,9 @@ const CodecCase kCodecCases[] = {
      "SHORT 1<1>", "SHORT 1<3>", "", false, "12", 0},
     {"GreyRampIsBlackIsZero", Grey, 8, 1, ioTIFF_UNCOMPRESSED, ioTIFF_RGBPALETTE, false,
      "SHORT 1<8>", "SHORT 1<1>", "SHORT 1<1>", "SHORT 1<1>", false, "", 0},
+    // Two samples asked for: a grey page of the library's grey levels, no palette.
+    {"GreyLevelsWithoutAPalette", Grey, 8, 2, ioTIFF_UNCOMPRESSED, ioTIFF_BLACKISZERO, false,
+     "SHORT 1<8>", "SHORT 1<1>", "SHORT 1<1>", "SHORT 1<1>", false, "", 0},
     {"RgbLZWWithPredictor", Colour, 8, 3, ioTIFF_LZW, ioTIFF_RGB, true, "SHORT 3<8 8 8>",
      "SHORT 1<5>", "SHORT 1<2>", "SHORT 1<3>", true, "", 0},
     {"RgbLZWWithoutPredictor", Colour, 4, 3, ioTIFF_LZW, ioTIFF_RGB, true, "SHORT 3<8 8 8>",

@@ -14,6 +14,7 @@
 namespace {
 
 using httpclitest::CliLog;
+using httpclitest::MemoryText;
 using httpclitest::WaitDone;
 using larktest::NginxServer;
 using larktest::TinyproxyServer;
@@ -93,8 +94,7 @@ TEST_F(HttpCliProxy, RelocationReconnectsToTheProxysOwnPort) {
   EXPECT_EQ(cli.GetStatusCode(), 200);
   EXPECT_EQ(log.LastCode, 0);
   EXPECT_TRUE(log.Has("location"));
-  EXPECT_EQ(std::string(static_cast<const char*>(received.Memory()), static_cast<size_t>(received.GetSize())),
-            Document);
+  EXPECT_EQ(MemoryText(received), Document);
   const std::vector<std::string> lines = ProxyLines(2);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0], "GET " + Absolute("/found") + " HTTP/1.0");
@@ -132,7 +132,7 @@ TEST_P(HttpCliProxyAuth, AnswersTheProxysChallenge) {
   EXPECT_EQ(cli.GetStatusCode(), c.status);
   EXPECT_EQ(log.LastCode, 0);
   EXPECT_EQ(cli.GetState(), httpReady);
-  const std::string text(static_cast<const char*>(received.Memory()), static_cast<size_t>(received.GetSize()));
+  const std::string text = MemoryText(received);
   if (c.status == 200) {
     EXPECT_EQ(text, Document);
   } else {

@@ -357,6 +357,18 @@ TEST(SocksConnect, Level4DataInTheReplyPacketIsDeliveredAsData) {
   EXPECT_EQ(socks.server.Requests()[0], std::string("\x04\x01\x1f\x90\x7f\x00\x00\x01\x00", 9));
 }
 
+TEST(SocksConnect, Level4ReplySplitInTwoKeepsTheDataBehindIt) {
+  // The second packet ends the 8-byte reply and carries data: only the reply's
+  // missing bytes are taken as reply.
+  CannedSocks socks;
+  ASSERT_TRUE(socks.Start("s4-connect-reply.case", "4",
+                          {{"@REQUEST@", "9"},
+                           {"@REPLY@", "\\x00\\x5a\\x1f\n... delay 50\n<<< send\n\\x90\\x7f\\x00\\x00\\x01xyz"}}));
+  ASSERT_TRUE(socks.ConnectUntilClosed());
+  EXPECT_EQ(socks.log.Shape(), ConnectedThenClosed);
+  EXPECT_EQ(socks.log.Received, "xyz");
+}
+
 TEST(SocksConnect, Level4ACarriesTheNameAndTheUserCode) {
   CannedSocks socks;
   ASSERT_TRUE(socks.Start("s4-connect-reply.case", "4a",
@@ -684,6 +696,8 @@ TEST_F(SocksPeers, MicrosocksLevel5FetchesAPage) {
   const uint16_t port = StartListening(socks, {program, "-i", "127.0.0.1", "-p", "PORT"});
   ASSERT_NE(port, 0);
   ExpectPage(FetchThrough(PageUrl(), port, "5"), {"socks-connected 0"});
+  // The client's initial empty level leaves the socket at 5, without a socket error.
+  ExpectPage(FetchThrough(PageUrl(), port, ""), {"socks-connected 0"});
 }
 
 TEST_F(SocksPeers, MicrosocksWithUserAndPassword) {

@@ -133,10 +133,14 @@ TEST(MessageLoop, PostsFromAnotherThreadWakeABlockedGetMessage) {
   constexpr WPARAM kRounds = 500;
   std::atomic<HWND> peer{0};
   const DWORD mainThread = GetCurrentThreadId();
+  // A thread has a queue once it has asked for messages; posts to a thread without
+  // one are refused. Make ours before the worker can post to it.
+  MSG probe;
+  PeekMessage(&probe, 0, 0, 0, PM_NOREMOVE);
   std::thread worker([&] {
     const HWND mine = MakeTestWindow();
     peer = mine;
-    PostThreadMessage(mainThread, WM_USER, 0, 0);  // "ready"
+    EXPECT_TRUE(PostThreadMessage(mainThread, WM_USER, 0, 0));  // "ready"
     MSG msg;
     while (GetMessage(&msg, 0, 0, 0) > 0) {
       if (msg.message == WM_USER + 1) PostThreadMessage(mainThread, WM_USER + 1, msg.wParam + 1, 0);
