@@ -1,7 +1,7 @@
 # The two entry points of the README. Both install what is missing first.
 JOBS ?= $(shell nproc)
 
-.PHONY: run test build deps clean fuzz
+.PHONY: run test build deps clean fuzz release-check
 FUZZ_SECONDS ?= 15
 
 deps:
@@ -22,6 +22,12 @@ test: deps
 	cmake --build build-test -j $(JOBS)
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 
+# The optimised build with warnings as errors, compiled but not run: g++ warns of some
+# things only when it inlines, so CI compiles this configuration besides the tests.
+release-check: deps
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DLARK_WERROR=ON
+	cmake --build build-release -j $(JOBS)
+
 # Builds the fuzz targets with clang and runs each for FUZZ_SECONDS on a copy of its
 # seed corpus (CI runs them briefly after the tests). A single allocation above 1 GiB
 # counts as a failure: no input of at most 4 KiB has a sound reason to ask for it.
@@ -38,4 +44,4 @@ fuzz: deps
 	done
 
 clean:
-	rm -rf build build-test build-fuzz
+	rm -rf build build-test build-fuzz build-release

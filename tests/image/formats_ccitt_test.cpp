@@ -711,7 +711,7 @@ TEST(CcittPeers, ImageMagickReadsOurGroup4Page) {
 void DecodeHostile(const std::vector<Byte>& bytes, Integer width, Integer fillOrder, bool fillBits) {
   const auto len = static_cast<Integer>(bytes.size());
   const std::vector<Byte> data(bytes);
-  const size_t rowBytes = static_cast<size_t>((width + 7) / 8);
+  const size_t rowBytes = (static_cast<size_t>(std::max<Integer>(width, 0)) + 7) / 8;
   std::vector<Byte> dest(rowBytes + 4, 0xA5);
   std::vector<Byte> ref(rowBytes, 0xFF);
   const Byte* src = data.empty() ? nullptr : data.data();

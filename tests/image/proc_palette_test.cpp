@@ -151,7 +151,11 @@ TEST(ProcPalette, ConvertXBitsToYBitsConvertsOneRow) {
   using Bytes = std::vector<Byte>;
   const auto bytesOf = [](std::initializer_list<TRGB> px) {
     Bytes out;
-    for (const TRGB& p : px) out.insert(out.end(), {p.b, p.g, p.r});
+    for (const TRGB& p : px) {
+      out.push_back(p.b);
+      out.push_back(p.g);
+      out.push_back(p.r);
+    }
     return out;
   };
   const Bytes row32{10, 11, 12, 99, 20, 21, 22, 99, 30, 31, 32, 99, 40, 41, 42, 99, 50, 51, 52, 99};
