@@ -87,6 +87,8 @@ void ReadIcon(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool Pr
   if (Stream->Read(ih, 40) != 40) return Progress.Abort();
   const DWORD headerSize = Le32(ih);
   if (headerSize < 40 || headerSize > 4096) return Progress.Abort();
+  // Icon bitmaps are stored uncompressed.
+  if (Le32(ih + 16) != 0) return Progress.Abort();
   const Int64 headerWidth = static_cast<Integer>(Le32(ih + 4));
   const Int64 headerHeight = static_cast<Integer>(Le32(ih + 8)) / 2;
   Params.DpiX = DpiFromPpm(static_cast<Integer>(Le32(ih + 24)));

@@ -42,8 +42,9 @@ inline constexpr TIEJpegCopyMarkers jcCopyAll = TIEJpegCopyMarkers::jcCopyAll;
 // dropping every APP13 segment and writing one new APP13 built from IPTC: right
 // after APP0, or before the first APP1 when that comes first, or where the first
 // old APP13 stood. Everything after the end-of-image marker is copied unchanged.
-// False when the walk meets an invalid marker or a segment cut short (OutStream
-// then holds a partial copy), or when the JPEG has none of APP0, APP1 and APP13.
+// False when the walk meets an invalid marker (fill bytes FF FF among them) or a
+// segment cut short, or when the JPEG has none of APP0, APP1 and APP13; OutStream
+// then gets nothing, as the copy is built in memory first.
 bool IEJpegInjectIPTC(TStream* InStream, TStream* OutStream, TIEIPTCInfoList* IPTC);
 
 // Writes to OutStream the JPEG of InStream (found within the first 100 bytes from
