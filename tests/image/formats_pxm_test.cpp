@@ -228,4 +228,27 @@ TEST(PxmCodec, BadInputEndsInTheAbortFlag) {
   EXPECT_EQ(preview->bitmap.GetWidth(), 0);
 }
 
+TEST(PxmCodec, GdkPixbufDamagedFilesFailOrLoadInBounds) {
+  const std::string base = "/usr/libexec/installed-tests/gdk-pixbuf/test-images/";
+  ASSERT_TRUE(file_test::ReadFile(base + "fail/invalid.1.ppm").size() > 0)
+      << "gdk-pixbuf-tests is not installed; run scripts/install-deps";
+  for (const char* name : {"fail/invalid.1.ppm", "fail/invalid.3.ppm", "fail/invalid.5.ppm", "fail/invalid.8.ppm"}) {
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(ReadPxm(file_test::ReadFile(base + name))->aborted);
+  }
+  // A sign is a separator between header tokens, so "-1 -1" is a 1 x 1 image, and
+  // a "#" right after the maximum ends it: these read, within their bounds.
+  for (const char* name : {"fail/invalid.2.ppm", "fail/invalid.6.ppm", "fail/invalid.7.ppm",
+                           "randomly-modified/bug775232.pnm", "randomly-modified/invalid.4.ppm",
+                           "randomly-modified/valid.1.ppm", "randomly-modified/valid.2.ppm",
+                           "randomly-modified/valid.3.ppm", "randomly-modified/valid.4.ppm"}) {
+    SCOPED_TRACE(name);
+    auto r = ReadPxm(file_test::ReadFile(base + name));
+    if (!r->aborted) {
+      EXPECT_EQ(r->bitmap.GetWidth(), r->params->Width);
+      EXPECT_EQ(r->bitmap.GetHeight(), r->params->Height);
+    }
+  }
+}
+
 }  // namespace
