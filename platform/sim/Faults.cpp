@@ -19,21 +19,7 @@ std::vector<Pending> gPending;
 // Lets the platform skip the lock when no test asked for anything.
 std::atomic<bool> gAny{false};
 
-}  // namespace
-
-void FailNext(Fault fault, int skip) {
-  std::lock_guard<std::mutex> lock(gMutex);
-  gPending.push_back({fault, std::max(skip, 0)});
-  gAny.store(true, std::memory_order_release);
-}
-
-void ClearFaults() {
-  std::lock_guard<std::mutex> lock(gMutex);
-  gPending.clear();
-  gAny.store(false, std::memory_order_release);
-}
-
-bool ShouldFail(Fault fault) {
+bool Check(Fault fault) {
   if (!gAny.load(std::memory_order_acquire)) return false;
   std::lock_guard<std::mutex> lock(gMutex);
   auto due = std::find_if(gPending.begin(), gPending.end(),
@@ -46,6 +32,26 @@ bool ShouldFail(Fault fault) {
   for (Pending& p : gPending)
     if (p.fault == fault) --p.skip;
   return false;
+}
+
+}  // namespace
+
+void FailNext(Fault fault, int skip) {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gPending.push_back({fault, std::max(skip, 0)});
+  gAny.store(true, std::memory_order_release);
+  SetFaultCheck(&Check);
+}
+
+void ClearFaults() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  gPending.clear();
+  gAny.store(false, std::memory_order_release);
+}
+
+int PendingFaults() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  return static_cast<int>(gPending.size());
 }
 
 }  // namespace sim

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/sim/Winsock.h"
+#include "platform/winsock/SimHooks.h"
 #include "platform/win/MessageQueue.h"
 #include "platform/winsock/WinsockInternal.h"
 
