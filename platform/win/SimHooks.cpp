@@ -1,4 +1,4 @@
-// The clock and dialog hooks with their real defaults.
+// The clock, loop and dialog hooks with their real defaults.
 #include "platform/win/SimHooks.h"
 
 #include <atomic>
@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/rtl/CodePage.h"
+#include "platform/win/MessageQueue.h"
 
 namespace sim {
 
@@ -49,6 +50,8 @@ void RemoveVirtualClock(uint64_t continueFromMs) {
   gRealOffset.store(static_cast<int64_t>(continueFromMs) - SteadyMs());
   gVirtualNow.store(nullptr, std::memory_order_release);
 }
+
+bool ServeReadyDescriptors() { return larkwin::CurrentQueue()->Poll(0); }
 
 int32_t AnswerDialog(DialogKind kind, const AnsiString& caption, const AnsiString& text,
                      uint32_t flags, int32_t defaultResult, AnsiString* value) {

@@ -27,6 +27,12 @@ void InstallVirtualClock(VirtualNow now);
 // Back to real time, which goes on from continueFromMs.
 void RemoveVirtualClock(uint64_t continueFromMs);
 
+// --- The calling thread's loop ---
+
+// Runs the callbacks of the watched descriptors that are ready now, without waiting;
+// answers whether any ran.
+bool ServeReadyDescriptors();
+
 // --- The person answering dialogs ---
 
 enum class DialogKind { MessageBox, ShowMessage, InputQuery };
