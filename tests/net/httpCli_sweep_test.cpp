@@ -32,6 +32,9 @@ const char kOkDocument[] = "the follow-up document\n";
 void ExpectUsable(THttpCli& cli, CliLog& log, NginxServer& nginx) {
   log.Clear();
   cli.SetRcvdStream(nullptr);
+  // A Content-Range answer asks for the rest next time; the follow-up wants it all.
+  cli.SetContentRangeBegin("");
+  cli.SetContentRangeEnd("");
   cli.SetURL(nginx.Url("/ok.txt"));
   ASSERT_EQ(cli.GetState(), httpReady);
   cli.GetASync();
@@ -150,6 +153,8 @@ class HttpCliEventSweep : public ::testing::TestWithParam<std::string> {
       }
       if (cli.GetState() != httpReady) return;  // a busy client refuses; nothing to see
       cli.SetRcvdStream(nullptr);
+      cli.SetContentRangeBegin("");
+      cli.SetContentRangeEnd("");
       cli.SetURL(nginx.Url("/ok.txt"));
       cli.GetASync();
       started = true;
@@ -176,9 +181,12 @@ class HttpCliEventSweep : public ::testing::TestWithParam<std::string> {
     EXPECT_EQ(cli.GetState(), httpReady) << ::testing::PrintToString(log.Events);
     // One answer for the exchange, and one for the request started inside it.
     EXPECT_LE(log.Done, 1 + (started ? 1 : 0) + (abortedReady ? 1 : 0)) << ::testing::PrintToString(log.Events);
+    // A kept-alive connection closes with the server, and nothing else comes.
     server.Stop();
+    EXPECT_TRUE(larktest::PumpUntil([&] { return cli.GetState() == httpReady; }));
     httpclitest::Settle();
-    EXPECT_EQ(static_cast<int>(log.Events.size()), events) << "a stale event: " << ::testing::PrintToString(log.Events);
+    for (size_t i = static_cast<size_t>(events); i < log.Events.size(); ++i)
+      EXPECT_EQ(log.Events[i], "closed") << "a stale event: " << ::testing::PrintToString(log.Events);
     ExpectUsable(cli, log, nginx);
     return events;
   }
