@@ -127,10 +127,10 @@ class HttpCliEventSweep : public ::testing::TestWithParam<std::string> {
   }
 
   // Runs the exchange once; `act` runs inside the handler of event number `at` (from
-  // 0), or never for -1. Answers how many events the exchange had up to its end.
-  int Run(int at, Act act) {
+  // 0), or never for -1. Answers the events the exchange had up to its end.
+  std::vector<std::string> Run(int at, Act act) {
     CannedServer server;
-    if (!Serve(server)) return 0;
+    if (!Serve(server)) return {};
     THttpCli cli(nullptr);
     CliLog log(cli);
     log.LogDocData = false;
@@ -162,10 +162,15 @@ class HttpCliEventSweep : public ::testing::TestWithParam<std::string> {
     };
     cli.SetURL(server.Url("/doc"));
     cli.GetASync();
-    // The exchange ends by itself, or (a silent server) once the test aborts it.
-    if (!larktest::PumpUntil([&] { return cli.GetState() == httpReady && log.Done > 0; }, 4000)) {
+    // The exchange ends by itself, or (a silent or slow server) once the test aborts
+    // it. An abort lets a pending relocation go on, whose request the test may have
+    // to abort in turn.
+    int testAborts = 0;
+    while (!larktest::PumpUntil([&] { return cli.GetState() == httpReady && log.Done > 0; }, 1000) &&
+           testAborts < 3) {
       log.Hook = nullptr;
       cli.Abort();
+      ++testAborts;
     }
     log.Hook = nullptr;
     if (started) {
@@ -177,10 +182,12 @@ class HttpCliEventSweep : public ::testing::TestWithParam<std::string> {
                 kOkDocument);
     }
     httpclitest::Settle();
+    const std::vector<std::string> seenEvents = log.Events;
     const int events = static_cast<int>(log.Events.size());
     EXPECT_EQ(cli.GetState(), httpReady) << ::testing::PrintToString(log.Events);
     // One answer for the exchange, and one for the request started inside it.
-    EXPECT_LE(log.Done, 1 + (started ? 1 : 0) + (abortedReady ? 1 : 0)) << ::testing::PrintToString(log.Events);
+    EXPECT_LE(log.Done, 1 + (started ? 1 : 0) + (abortedReady ? 1 : 0) + testAborts)
+        << ::testing::PrintToString(log.Events);
     // A kept-alive connection closes with the server, and nothing else comes.
     server.Stop();
     EXPECT_TRUE(larktest::PumpUntil([&] { return cli.GetState() == httpReady; }));
@@ -188,16 +195,29 @@ class HttpCliEventSweep : public ::testing::TestWithParam<std::string> {
     for (size_t i = static_cast<size_t>(events); i < log.Events.size(); ++i)
       EXPECT_EQ(log.Events[i], "closed") << "a stale event: " << ::testing::PrintToString(log.Events);
     ExpectUsable(cli, log, nginx);
-    return events;
+    return seenEvents;
   }
 
   NginxServer nginx;
 };
 
+// The events where the sweep acts: all of them, except that of a run of the same
+// event (40,000 header lines) the first two and the last stand for the rest.
+std::vector<int> SweptEvents(const std::vector<std::string>& events) {
+  std::vector<int> at;
+  for (size_t i = 0; i < events.size(); ++i) {
+    const bool sameAsBefore = i > 0 && events[i] == events[i - 1];
+    const bool sameTwoBefore = i > 1 && events[i] == events[i - 2];
+    const bool sameAfter = i + 1 < events.size() && events[i] == events[i + 1];
+    if (!(sameAsBefore && sameTwoBefore && sameAfter)) at.push_back(static_cast<int>(i));
+  }
+  return at;
+}
+
 TEST_P(HttpCliEventSweep, AbortOrANewRequestInsideEveryEventEndsCleanly) {
-  const int events = Run(-1, Act::Abort);
-  ASSERT_GT(events, 0);
-  for (int at = 0; at < events; ++at) {
+  const std::vector<std::string> events = Run(-1, Act::Abort);
+  ASSERT_FALSE(events.empty());
+  for (const int at : SweptEvents(events)) {
     for (const Act act : {Act::Abort, Act::NewRequest}) {
       SCOPED_TRACE((act == Act::Abort ? "abort in event " : "new request in event ") + std::to_string(at));
       Run(at, act);
@@ -215,3 +235,4 @@ INSTANTIATE_TEST_SUITE_P(HttpCliCanned, HttpCliEventSweep, ::testing::ValuesIn(C
                          });
 
 }  // namespace
+
