@@ -17,7 +17,12 @@ bool THttpCli::DeliverBody(const char* data, Integer len, WPARAM serial) {
     return false;
   }
   RcvdCount += len;
-  if (RcvdStream != nullptr) RcvdStream->Write(data, len);
+  if (RcvdStream != nullptr && RcvdStream->Write(data, len) != len) {
+    // The document cannot be stored (a full disk): the request ends in an error
+    // rather than with a short document reported whole.
+    DropConnection(winsock::WSAECONNABORTED);
+    return false;
+  }
   TriggerDocData(data, len);
   return Current(serial);
 }

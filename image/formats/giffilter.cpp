@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <span>
 #include <vector>
@@ -12,6 +13,7 @@
 #include "image/proc/dadiravproc.h"
 #include "image/proc/dadiravproc_colour.h"
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Streams.h"
 
 namespace {
 
@@ -394,12 +396,16 @@ void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, T
     aborting = true;
     return;
   }
-  const Int64 before = Stream->GetPosition();
-  encode(Stream, height, width, Params.GIF_Interlaced, indexes.data(), d);
-  if (Stream->GetPosition() == before) {
+  // The coder writes into memory first, since it cannot report a failed write: a
+  // full disk ends the save with the abort flag instead of a file cut short.
+  TMemoryStream codes;
+  encode(&codes, height, width, Params.GIF_Interlaced, indexes.data(), d);
+  if (codes.GetSize() == 0 || codes.GetSize() > INT32_MAX) {
     aborting = true;
     return;
   }
+  SafeStreamWrite(Stream, aborting, codes.Memory(), static_cast<Integer>(codes.GetSize()));
+  if (aborting) return;
   indexes = {};
   quantizer.reset();
   copy.reset();

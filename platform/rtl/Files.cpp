@@ -10,8 +10,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/sim/Faults.h"
-#include "platform/sim/Program.h"
+#include "platform/rtl/SimHooks.h"
 #include "platform/win/WinTypes.h"
 
 namespace {

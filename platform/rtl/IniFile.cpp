@@ -13,7 +13,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Strings.h"
-#include "platform/sim/Faults.h"
+#include "platform/rtl/SimHooks.h"
 
 namespace {
 

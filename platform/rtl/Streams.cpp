@@ -12,7 +12,7 @@
 #include <string>
 
 #include "platform/rtl/Exceptions.h"
-#include "platform/sim/Faults.h"
+#include "platform/rtl/SimHooks.h"
 
 namespace {
 

@@ -5,7 +5,8 @@
 #include <deque>
 #include <memory>
 
-#include "platform/win/MessageQueue.h"
+#include "platform/win/Messages.h"
+#include "platform/win/ThreadHooks.h"
 
 namespace {
 
@@ -24,21 +25,23 @@ struct SyncState {
   std::atomic<int> count{0};  // pending.size(), readable without the lock
 };
 
+// Never destroyed: threads still running while the process exits reach it.
 SyncState& Sync() {
-  static larkwin::NoDestroy<SyncState> state;
-  return state.Get();
+  static SyncState* state = new SyncState;
+  return *state;
 }
 
 std::atomic<HANDLE> gNextThreadHandle{0x40000000};
 
 bool OnMainThread() { return GetCurrentThreadId() == MainThreadID(); }
 
-}  // namespace
-
-bool larkwin::RunPendingSynchronize() {
+// Run by the main thread whenever it works its message queue.
+bool RunPendingSynchronize() {
   if (Sync().count.load() == 0) return false;
   return CheckSynchronize(0);
 }
+
+}  // namespace
 
 bool CheckSynchronize(Integer timeoutMs) {
   if (!OnMainThread())
@@ -179,6 +182,7 @@ void TThread::Synchronize(std::function<void()> method) {
     method();
     return;
   }
+  larkwin::SetMainThreadWork(&RunPendingSynchronize);
   auto request = std::make_shared<SyncRequest>();
   request->method = std::move(method);
   SyncState& s = Sync();
@@ -188,7 +192,7 @@ void TThread::Synchronize(std::function<void()> method) {
     s.count.fetch_add(1);
   }
   s.changed.notify_all();
-  if (auto mainQueue = larkwin::QueueOfThread(MainThreadID())) mainQueue->Wake();
+  larkwin::WakeThread(MainThreadID());
   {
     std::unique_lock<std::mutex> lock(s.mutex);
     s.changed.wait(lock, [&request] { return request->done; });

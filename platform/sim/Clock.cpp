@@ -1,8 +1,7 @@
-// The sim clock: monotonic real time, or a virtual time that only tests move.
+// The virtual clock that only tests move.
 #include "platform/sim/Clock.h"
 
 #include <atomic>
-#include <chrono>
 #include <mutex>
 
 #include "platform/rtl/Exceptions.h"
@@ -12,20 +11,10 @@ namespace sim {
 
 namespace {
 
-std::atomic<bool> gVirtual{false};
 std::atomic<uint64_t> gVirtualNow{0};
-// Real time is the monotonic clock (time since boot, like the platform's tick count)
-// plus this offset, which keeps time going on from where a virtual clock stood.
-std::atomic<int64_t> gRealOffset{0};
 std::mutex gSwitchMutex;
 
-int64_t SteadyMs() {
-  return std::chrono::duration_cast<std::chrono::milliseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-
-uint64_t RealNow() { return static_cast<uint64_t>(SteadyMs() + gRealOffset.load()); }
+uint64_t VirtualNowMs() { return gVirtualNow.load(); }
 
 // Moves the virtual clock forward to ms (never back) and lets every loop see it.
 void SetVirtualNow(uint64_t ms) {
@@ -52,17 +41,13 @@ bool DispatchPending() {
 
 }  // namespace
 
-uint64_t NowMs() { return gVirtual.load() ? gVirtualNow.load() : RealNow(); }
-
-bool IsVirtualClock() { return gVirtual.load(); }
-
 void UseVirtualClock(uint64_t startMs) {
   int64_t shift;
   {
     std::lock_guard<std::mutex> lock(gSwitchMutex);
     const uint64_t before = NowMs();
     gVirtualNow.store(startMs);
-    gVirtual.store(true);
+    InstallVirtualClock(&VirtualNowMs);
     shift = static_cast<int64_t>(startMs) - static_cast<int64_t>(before);
   }
   // Timers keep the time they had left.
@@ -73,9 +58,8 @@ void UseVirtualClock(uint64_t startMs) {
 void UseRealClock() {
   {
     std::lock_guard<std::mutex> lock(gSwitchMutex);
-    if (!gVirtual.load()) return;
-    gRealOffset.store(static_cast<int64_t>(gVirtualNow.load()) - SteadyMs());
-    gVirtual.store(false);
+    if (!IsVirtualClock()) return;
+    RemoveVirtualClock(gVirtualNow.load());
   }
   larkwin::WakeAllLoops();
 }

@@ -1,20 +1,19 @@
 // The clock the platform's timers, tick counts and timed waits run on. Real
 // (monotonic) time by default; a test can install a virtual clock and move it on.
+// NowMs and IsVirtualClock are in platform/win/SimHooks.h.
 #pragma once
 
 #include <cstdint>
 
-namespace sim {
+#include "platform/win/SimHooks.h"
 
-// Milliseconds since an arbitrary start; never goes back.
-uint64_t NowMs();
+namespace sim {
 
 // Switches to a virtual clock that stands at startMs until advanced. Timers keep the
 // time they had left. Calling it again moves the virtual clock to startMs.
 void UseVirtualClock(uint64_t startMs = 0);
 // Back to real time (continuing from where the virtual clock stood, so time never goes back).
 void UseRealClock();
-bool IsVirtualClock();
 
 // Moves the virtual clock on by ms, as if that time had passed with the calling
 // thread's message loop running: it stops at each of the thread's timer deadlines

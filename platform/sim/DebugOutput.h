@@ -1,13 +1,5 @@
-// What the program wrote with OutputDebugString, one entry per call, oldest first.
-// Only the latest entries are kept (a long-running program must not grow without end).
+// What the program wrote with OutputDebugString (DebugLines, ClearDebugLines, in
+// platform/win/SimHooks.h).
 #pragma once
 
-#include <string>
-#include <vector>
-
-namespace sim {
-
-std::vector<std::string> DebugLines();
-void ClearDebugLines();
-
-}  // namespace sim
+#include "platform/win/SimHooks.h"

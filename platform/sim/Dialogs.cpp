@@ -43,41 +43,8 @@ const char* KindName(DialogKind kind) {
   return "dialog";
 }
 
-}  // namespace
-
-void QueueDialogAnswer(const AnsiString& match, int32_t result) {
-  Responder& r = TheResponder();
-  std::lock_guard<std::mutex> lock(r.Lock);
-  r.Answers.push_back({match, result, std::nullopt});
-}
-
-void QueueDialogAnswer(const AnsiString& match, int32_t result, const AnsiString& value) {
-  Responder& r = TheResponder();
-  std::lock_guard<std::mutex> lock(r.Lock);
-  r.Answers.push_back({match, result, value});
-}
-
-std::vector<DialogRecord> DialogLog() {
-  Responder& r = TheResponder();
-  std::lock_guard<std::mutex> lock(r.Lock);
-  return r.Log;
-}
-
-void ClearDialogs() {
-  Responder& r = TheResponder();
-  std::lock_guard<std::mutex> lock(r.Lock);
-  r.Answers.clear();
-  r.Log.clear();
-}
-
-void SetDialogEcho(bool on) {
-  Responder& r = TheResponder();
-  std::lock_guard<std::mutex> lock(r.Lock);
-  r.Echo = on;
-}
-
-int32_t AnswerDialog(DialogKind kind, const AnsiString& caption, const AnsiString& text,
-                     uint32_t flags, int32_t defaultResult, AnsiString* value) {
+int32_t Answer(DialogKind kind, const AnsiString& caption, const AnsiString& text,
+               uint32_t flags, int32_t defaultResult, AnsiString* value) {
   Responder& r = TheResponder();
   std::lock_guard<std::mutex> lock(r.Lock);
   DialogRecord record{kind, caption, text, flags, defaultResult, value ? *value : AnsiString()};
@@ -97,9 +64,56 @@ int32_t AnswerDialog(DialogKind kind, const AnsiString& caption, const AnsiStrin
   return r.Log.back().Result;
 }
 
-}  // namespace sim
+void Record(const AnsiString& file, int32_t context);
 
-namespace sim {
+}  // namespace
+
+void InstallDialogResponder() {
+  SetDialogResponder(&Answer);
+  SetHelpRecorder(&Record);
+}
+
+void QueueDialogAnswer(const AnsiString& match, int32_t result) {
+  InstallDialogResponder();
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  r.Answers.push_back({match, result, std::nullopt});
+}
+
+void QueueDialogAnswer(const AnsiString& match, int32_t result, const AnsiString& value) {
+  InstallDialogResponder();
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  r.Answers.push_back({match, result, value});
+}
+
+int QueuedDialogAnswers() {
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  return static_cast<int>(r.Answers.size());
+}
+
+std::vector<DialogRecord> DialogLog() {
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  return r.Log;
+}
+
+void ClearDialogs() {
+  InstallDialogResponder();
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  r.Answers.clear();
+  r.Log.clear();
+}
+
+void SetDialogEcho(bool on) {
+  InstallDialogResponder();
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  r.Echo = on;
+}
+
 namespace {
 
 struct HelpState {
@@ -112,13 +126,13 @@ HelpState& TheHelp() {
   return *state;
 }
 
-}  // namespace
-
-void RecordHelp(const AnsiString& file, int32_t context) {
+void Record(const AnsiString& file, int32_t context) {
   HelpState& h = TheHelp();
   std::lock_guard<std::mutex> lock(h.Lock);
   h.Log.push_back({file, context});
 }
+
+}  // namespace
 
 std::vector<HelpRecord> HelpLog() {
   HelpState& h = TheHelp();

@@ -1,16 +1,16 @@
-// The person in front of the screen, as far as dialogs go. The platform's dialogs
-// (message boxes, ShowMessage, InputQuery) ask this responder for their answer and
-// log what they showed. Tests queue answers and read the log; without a queued
+// The person in front of the screen, as far as dialogs go. While installed, this
+// responder answers the platform's dialogs (message boxes, ShowMessage, InputQuery)
+// and logs what they showed. Tests queue answers and read the log; without a queued
 // answer a dialog takes its default button and is written to the console.
+// ResetWorld (platform/sim/World.h) installs it, as does any call below.
 #pragma once
 
 #include <vector>
 
 #include "platform/rtl/Types.h"
+#include "platform/win/SimHooks.h"
 
 namespace sim {
-
-enum class DialogKind { MessageBox, ShowMessage, InputQuery };
 
 struct DialogRecord {
   DialogKind Kind = DialogKind::MessageBox;
@@ -26,6 +26,8 @@ struct DialogRecord {
 // `value` when one is given. Answers are used once, oldest first.
 void QueueDialogAnswer(const AnsiString& match, int32_t result);
 void QueueDialogAnswer(const AnsiString& match, int32_t result, const AnsiString& value);
+// Answers queued and not yet used.
+int QueuedDialogAnswers();
 
 // Every dialog shown since the last ClearDialogs, oldest first.
 std::vector<DialogRecord> DialogLog();
@@ -34,21 +36,14 @@ void ClearDialogs();
 // Whether dialogs are echoed to standard error (on by default).
 void SetDialogEcho(bool on);
 
-// Called by the platform's dialogs: logs the dialog and answers it. `defaultResult`
-// is what its default button gives; `value` is an input query's in/out value.
-int32_t AnswerDialog(DialogKind kind, const AnsiString& caption, const AnsiString& text,
-                     uint32_t flags, int32_t defaultResult, AnsiString* value = nullptr);
-
-}  // namespace sim
-
-namespace sim {
+// Installs this responder (and the help log below) in the platform.
+void InstallDialogResponder();
 
 // Help requests (the help file and the context asked for); nothing is opened.
 struct HelpRecord {
   AnsiString File;
   int32_t Context = 0;
 };
-void RecordHelp(const AnsiString& file, int32_t context);
 std::vector<HelpRecord> HelpLog();
 void ClearHelpLog();
 

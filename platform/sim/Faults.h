@@ -1,23 +1,22 @@
 // Failures on cue: a test asks for the next operation of a kind to fail, and the
-// platform code that performs that kind of operation asks ShouldFail before doing it.
-// Nothing fails unless a test asked.
+// platform code that performs that kind of operation asks ShouldFail before doing it
+// (platform/rtl/SimHooks.h). Nothing fails unless a test asked.
 #pragma once
+
+#include <initializer_list>
+
+#include "platform/rtl/SimHooks.h"
 
 namespace sim {
 
-enum class Fault {
-  FileCreate,  // creating or opening a file for writing
-  FileWrite,   // writing to a file
-  FileRename,  // renaming or replacing a file
-  FileDelete,
-};
-
 // The operation of that kind after `skip` successful ones fails (once).
 void FailNext(Fault fault, int skip = 0);
+// The operation of any of these kinds after `skip` successful ones of them fails
+// (once): a sweep fails the Nth file or socket operation of a task, whatever its kind.
+void FailNext(std::initializer_list<Fault> kinds, int skip = 0);
 // Forgets every pending failure.
 void ClearFaults();
-// Asked by the platform before it performs an operation of that kind: true means
-// "fail this one" (and the request is used up). Thread-safe.
-bool ShouldFail(Fault fault);
+// Failures asked for and not yet used.
+int PendingFaults();
 
 }  // namespace sim

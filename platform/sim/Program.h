@@ -1,11 +1,5 @@
 // Where the running program seems to live (ParamStr0, ProgramFolder). Tests point it
-// at a folder of their own; an empty path goes back to the real executable.
+// at a folder of their own with SetProgramPath (platform/rtl/SimHooks.h).
 #pragma once
 
-#include <string>
-
-namespace sim {
-
-void SetProgramPath(const std::string& path);
-
-}  // namespace sim
+#include "platform/rtl/SimHooks.h"

@@ -8,7 +8,7 @@
 #include <cstdlib>
 
 #include "platform/rtl/Files.h"
-#include "platform/sim/Dialogs.h"
+#include "platform/win/SimHooks.h"
 #include "platform/win/MessageBox.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"

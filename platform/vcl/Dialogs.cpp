@@ -1,6 +1,6 @@
 #include "platform/vcl/Dialogs.h"
 
-#include "platform/sim/Dialogs.h"
+#include "platform/win/SimHooks.h"
 #include "platform/vcl/Application.h"
 #include "platform/win/MessageBox.h"
 

@@ -1,5 +1,5 @@
 // The framework's simple dialogs. Their answers come from the dialog responder of the
-// simulated world (platform/sim/Dialogs.h).
+// simulated world (platform/win/SimHooks.h).
 #pragma once
 
 #include "platform/rtl/Types.h"

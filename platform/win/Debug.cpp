@@ -6,7 +6,7 @@
 #include <mutex>
 #include <string>
 
-#include "platform/sim/DebugOutput.h"
+#include "platform/win/SimHooks.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "platform/win/MessageBox.h"
 
-#include "platform/sim/Dialogs.h"
+#include "platform/win/SimHooks.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
 // The platform's message box. Nobody sits in front of it: the answer comes from the
-// dialog responder of the simulated world (platform/sim/Dialogs.h).
+// dialog responder of the simulated world (platform/win/SimHooks.h).
 #pragma once
 
 #include "platform/win/WinTypes.h"

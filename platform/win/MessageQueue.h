@@ -1,5 +1,5 @@
 // Internal to the platform layer: the per-thread queue behind Messages.h, and the
-// hooks that the window registry, the sim clock and TThread use to reach it.
+// hooks that the window registry and the sim clock use to reach it.
 // Nothing outside platform/ includes this header.
 #pragma once
 
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win/Messages.h"
+#include "platform/win/ThreadHooks.h"
 
 namespace larkwin {
 
@@ -115,9 +116,6 @@ void WakeAllLoops();
 void ShiftTimers(int64_t deltaMs);
 // Removes the timers of hWnd and its posted messages from its owner's queue.
 void PurgeWindow(MessageQueue& queue, HWND hWnd);
-// Reserves a thread id for a thread about to start; the thread adopts it first thing.
-DWORD ReserveThreadId();
-void AdoptThreadId(DWORD threadId);
 // The message atoms shared by registered messages and window classes (0xC000..0xFFFF,
 // case-insensitive names). 0 when the table is full.
 ATOM AddAtomName(const char* name);
@@ -148,9 +146,5 @@ LRESULT CallWindowProcedure(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, b
 bool IsSelfOrDescendant(HWND window, HWND ancestor);
 // Forgets the windows of a thread that is ending (no messages are sent).
 void ForgetThreadWindows(DWORD threadId);
-
-// Implemented by TThread (Thread.cpp): runs pending Synchronize calls. Called by the
-// main thread's queue functions; answers whether any ran.
-bool RunPendingSynchronize();
 
 }  // namespace larkwin

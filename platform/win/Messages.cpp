@@ -15,7 +15,7 @@
 #include <thread>
 
 #include "platform/rtl/Exceptions.h"
-#include "platform/sim/Clock.h"
+#include "platform/win/SimHooks.h"
 #include "platform/win/MessageQueue.h"
 #include "platform/win/Window.h"
 
@@ -110,9 +110,12 @@ void DeliverSentMessages(MessageQueue& q) {
   }
 }
 
+constinit std::atomic<MainThreadWork> gMainThreadWork{nullptr};
+
 bool RunMainThreadWork(const MessageQueue& q) {
   if (q.ThreadId() != MainThreadID()) return false;
-  return RunPendingSynchronize();
+  const MainThreadWork work = gMainThreadWork.load(std::memory_order_acquire);
+  return work != nullptr && work();
 }
 
 // The next message for GetMessage/PeekMessage, in the platform's order: sent messages
@@ -356,6 +359,12 @@ void PurgeWindow(MessageQueue& q, HWND hWnd) {
 DWORD ReserveThreadId() { return gNextThreadId.fetch_add(1); }
 
 void AdoptThreadId(DWORD threadId) { tThreadId = threadId; }
+
+void WakeThread(DWORD threadId) {
+  if (auto queue = QueueOfThread(threadId)) queue->Wake();
+}
+
+void SetMainThreadWork(MainThreadWork work) { gMainThreadWork.store(work, std::memory_order_release); }
 
 bool WindowFilterMatches(HWND msgWindow, HWND filter) {
   if (filter == 0) return true;

@@ -5,7 +5,7 @@
 // so a slow loop sees one WM_TIMER per timer however late it is.
 #include <atomic>
 
-#include "platform/sim/Clock.h"
+#include "platform/win/SimHooks.h"
 #include "platform/win/MessageQueue.h"
 #include "platform/win/Window.h"
 

@@ -8,8 +8,7 @@
 #include <mutex>
 #include <set>
 
-#include "platform/sim/Modules.h"
-#include "platform/winsock/WinsockInternal.h"
+#include "platform/win/SimHooks.h"
 
 namespace {
 
@@ -27,7 +26,6 @@ struct Registry {
   std::set<std::pair<std::string, std::string>> hidden;
   // Handles look like load addresses and are never given out twice.
   HMODULE nextHandle = 0x10000000;
-  bool builtinsDone = false;
 };
 
 Registry& Reg() {
@@ -44,13 +42,6 @@ std::string Normalise(const std::string& name) {
                  [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
   if (!n.empty() && n.find('.') == std::string::npos) n += ".dll";
   return n;
-}
-
-// The caller holds the registry's lock.
-void EnsureBuiltins(Registry& reg) {
-  if (reg.builtinsDone) return;
-  reg.builtinsDone = true;
-  larkwin::RegisterWinsockModules();
 }
 
 Module* FindLoaded(Registry& reg, HMODULE handle, std::string* name) {
@@ -79,7 +70,6 @@ HMODULE LoadLibrary(const char* name) {
   }
   Registry& reg = Reg();
   std::lock_guard<std::recursive_mutex> lock(reg.mutex);
-  EnsureBuiltins(reg);
   const std::string key = Normalise(name);
   auto it = reg.modules.find(key);
   if (it == reg.modules.end() || reg.failing.count(key) != 0) {

@@ -8,7 +8,8 @@
 // again gives a new handle (handles are never reused).
 //
 // Built in: "wsock32.dll" (the Winsock 1.1 functions of platform/winsock, everything
-// but WSAIoctl) and "ws2_32.dll" (the same functions and WSAIoctl).
+// but WSAIoctl) and "ws2_32.dll" (the same functions and WSAIoctl), which
+// platform/winsock registers when the program starts.
 #pragma once
 
 #include <string>

@@ -20,7 +20,7 @@
 #include <unordered_map>
 
 #include "platform/rtl/Files.h"
-#include "platform/sim/Runtime.h"
+#include "platform/win/SimHooks.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sim/Faults.h"
+#include "platform/rtl/SimHooks.h"
 
 namespace {
 

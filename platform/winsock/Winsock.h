@@ -36,7 +36,7 @@
 //   (wMsg, wParam = task handle, lParam = WSAMAKEASYNCREPLY(buflen, error)). The
 //   buffer must be aligned for a hostent (alignas(winsock::hostent)) and stay valid
 //   until the reply arrives or the task is cancelled.
-//   Lookups go through the resolver of platform/sim/Resolver.h.
+//   Lookups go through the resolver of platform/winsock/SimHooks.h.
 #pragma once
 
 #include <cstdint>

@@ -49,7 +49,7 @@ inline constexpr unsigned long kFionRead = FIONREAD;
 inline constexpr unsigned long kFionBio = FIONBIO;
 }  // namespace posixnet
 
-#include "platform/sim/Resolver.h"
+#include "platform/winsock/SimHooks.h"
 #include "platform/win/WinTypes.h"
 #include "platform/winsock/Winsock.h"
 
@@ -120,7 +120,7 @@ void CloseAllSockets();
 // Drops every running lookup (the last WSACleanup).
 void CancelAllLookups();
 
-// The resolver's answer (sim/Resolver.h), after its delay.
+// The resolver's answer (platform/winsock/SimHooks.h), after its delay.
 sim::ResolverAnswer LookupName(const std::string& name);
 sim::ResolverAnswer LookupAddress(uint32_t address);
 

@@ -61,4 +61,17 @@ void RegisterWinsockModules() {
   RegisterModuleExports("ws2_32.dll", std::move(winsock2));
 }
 
+namespace {
+
+// Winsock makes its own exports known when the program starts; the module registry
+// knows nothing of it.
+[[maybe_unused]] const bool gRegistered = (RegisterWinsockModules(), true);
+
+}  // namespace
+
 }  // namespace larkwin
+
+// Named on the link line of everything built on the platform (platform/CMakeLists.txt),
+// so that the linker keeps this file, whose only work is done while the program
+// starts.
+extern "C" const int lark_winsock_exports = 1;

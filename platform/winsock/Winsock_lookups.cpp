@@ -5,7 +5,7 @@
 #include <thread>
 #include <unordered_map>
 
-#include "platform/sim/Winsock.h"
+#include "platform/winsock/SimHooks.h"
 #include "platform/win/MessageQueue.h"
 #include "platform/win/Window.h"
 #include "platform/winsock/WinsockInternal.h"

@@ -9,7 +9,8 @@
 #include <cstring>
 #include <unordered_map>
 
-#include "platform/sim/Winsock.h"
+#include "platform/rtl/SimHooks.h"
+#include "platform/winsock/SimHooks.h"
 #include "platform/win/MessageQueue.h"
 #include "platform/winsock/WinsockInternal.h"
 
@@ -173,6 +174,12 @@ int EndOfStream(SocketEntry& e) {
   return Fail(err);
 }
 
+// A receive that the simulated world fails: the connection was reset.
+int ResetOnCue(SocketEntry& e, int flags) {
+  if (!(flags & MSG_PEEK)) AfterReceive(e, flags);
+  return Fail(WSAECONNRESET);
+}
+
 int Receive(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromlen) {
   if (!CheckStarted()) return SOCKET_ERROR;
   auto e = Find(s);
@@ -184,6 +191,7 @@ int Receive(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromle
   if (e->type == SOCK_STREAM && e->state != SocketState::Connected && !CompleteConnect(*e)) {
     return Fail(WSAENOTCONN);
   }
+  if (len > 0 && sim::ShouldFail(sim::Fault::SocketRecv)) return ResetOnCue(*e, flags);
   ::sockaddr_in peer{};
   socklen_t peerLen = sizeof peer;
   ssize_t n;
@@ -232,6 +240,7 @@ int Send(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int 
       !CompleteConnect(*e)) {
     return Fail(WSAENOTCONN);
   }
+  if (sim::ShouldFail(sim::Fault::SocketSend)) return Fail(WSAECONNRESET);  // a reset on cue
   ssize_t n;
   do {
     n = ::sendto(e->fd, buf, static_cast<size_t>(len), PosixSendFlags(flags),
@@ -382,6 +391,19 @@ SOCKET accept(SOCKET s, sockaddr* addr, int* addrlen) {
   return h;
 }
 
+namespace {
+
+// A connection that the simulated world refuses, reported the way a refusal is.
+int RefuseOnCue(detail::SocketEntry& e) {
+  if (!e.nonBlocking) return Fail(WSAECONNREFUSED);
+  std::lock_guard<std::mutex> lock(detail::SocketsMutex());
+  e.state = SocketState::ConnectFailed;
+  detail::PostEventLocked(e, FD_CONNECT, WSAECONNREFUSED);
+  return Fail(WSAEWOULDBLOCK);
+}
+
+}  // namespace
+
 int connect(SOCKET s, const sockaddr* name, int namelen) {
   if (!detail::CheckStarted()) return SOCKET_ERROR;
   auto e = detail::Find(s);
@@ -395,6 +417,7 @@ int connect(SOCKET s, const sockaddr* name, int namelen) {
     // Winsock refuses the "any" address as a destination.
     if (addr.sin_addr.s_addr == 0) return Fail(WSAEADDRNOTAVAIL);
   }
+  if (e->type == SOCK_STREAM && sim::ShouldFail(sim::Fault::SocketConnect)) return RefuseOnCue(*e);
   const int rc = ::connect(e->fd, reinterpret_cast<const ::sockaddr*>(&addr), sizeof addr);
   const int err = rc < 0 ? errno : 0;
   if (e->type != SOCK_STREAM) {

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "platform/sim/Winsock.h"
+#include "platform/winsock/SimHooks.h"
 #include "platform/winsock/WinsockInternal.h"
 
 namespace winsock {

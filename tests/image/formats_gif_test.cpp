@@ -16,6 +16,7 @@
 #include "platform/rtl/Streams.h"
 #include "tests/image/file_test_util.h"
 #include "tests/support/Peers.h"
+#include "tests/support/Sweep.h"
 
 namespace {
 
@@ -638,6 +639,41 @@ TEST_F(GifCodec, WriterRefusesSizesAGifCannotHold) {
   WriteGifStream(&out, &wide, *params_, progress_);
   EXPECT_TRUE(aborting_);
   EXPECT_EQ(out.GetSize(), 0);
+}
+
+}  // namespace
+
+namespace {
+
+// Every file operation of a save fails in turn: the failure is reported through the
+// abort flag, never as success, and the next save of the same image writes the whole
+// file.
+TEST_F(GifCodec, SaveReportsAFailureOfEachOfItsFileOperations) {
+  TIEBitmap source;
+  PaintColours(source, 120, 90, 200);
+  params_->BitsPerSample = 8;
+  TMemoryStream expected;
+  aborting_ = false;
+  WriteGifStream(&expected, &source, *params_, progress_);
+  ASSERT_FALSE(aborting_);
+  const std::string whole = Contents(expected);
+  larktest::TempDir dir;
+  const std::string path = dir.Path() + "saved.gif";
+  const int operations = larktest::SweepFaults({sim::Fault::FileCreate, sim::Fault::FileWrite}, [&](int) {
+    aborting_ = false;
+    WriteGif(path, &source, *params_, progress_);
+    const bool reached = larktest::FaultReached();
+    EXPECT_EQ(aborting_, reached);
+    if (!reached) {
+      EXPECT_TRUE(ReadFile(path) == whole);
+    }
+    aborting_ = false;
+    WriteGif(path, &source, *params_, progress_);
+    EXPECT_FALSE(aborting_);
+    EXPECT_TRUE(ReadFile(path) == whole);
+    return reached;
+  });
+  EXPECT_GE(operations, 2);
 }
 
 }  // namespace

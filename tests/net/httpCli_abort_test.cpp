@@ -10,9 +10,12 @@
 #include "net/HttpProt.h"
 #include "platform/rtl/Streams.h"
 #include "platform/sim/Resolver.h"
+#include "platform/sim/Winsock.h"
 #include "tests/net/httpCli_test_support.h"
 #include "tests/support/CannedServer.h"
+#include "tests/support/Gate.h"
 #include "tests/support/HttpPeers.h"
+#include "tests/support/Pump.h"
 
 namespace {
 
@@ -51,7 +54,7 @@ class HttpCliAbort : public ::testing::Test {
   void ExpectNewRequestSucceeds(THttpCli& cli, CliLog& log, size_t from) {
     ASSERT_TRUE(larktest::PumpUntil([&] { return log.Has("done GET 0"); }, 20000))
         << ::testing::PrintToString(From(log, from));
-    httpclitest::Settle(200);
+    httpclitest::Settle();
     const std::vector<std::string> events = From(log, from);
     EXPECT_EQ(CountIn(events, "state ready"), 1) << ::testing::PrintToString(events);
     EXPECT_EQ(events.back(), "done GET 0") << ::testing::PrintToString(events);
@@ -87,10 +90,11 @@ TEST_F(HttpCliAbort, IdleAbortAnswersAtOnce) {
 }
 
 TEST_F(HttpCliAbort, AbortDuringTheLookupThenANewRequest) {
-  sim::SetNameResolver([](const std::string&) {
+  larktest::Gate lookupAnswers;
+  sim::SetNameResolver([&lookupAnswers](const std::string&) {
     sim::ResolverAnswer answer;
     answer.addresses.push_back(winsock::htonl(winsock::INADDR_LOOPBACK));
-    answer.delayMs = 300;
+    lookupAnswers.Wait();
     return answer;
   });
   THttpCli cli(nullptr);
@@ -107,6 +111,13 @@ TEST_F(HttpCliAbort, AbortDuringTheLookupThenANewRequest) {
   cli.GetASync();
   ExpectNewRequestSucceeds(cli, log, from);
   EXPECT_EQ(log.Body, "small document\n");
+  // The aborted lookup's answer comes in now, and changes nothing.
+  const size_t before = log.Events.size();
+  lookupAnswers.Open();
+  ASSERT_TRUE(larktest::PumpUntil([] { return sim::WinsockLookupsInFlight() == 0; }));
+  EXPECT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(From(log, before), std::vector<std::string>{});
+  EXPECT_EQ(cli.GetState(), httpReady);
   sim::SetNameResolver(nullptr);
 }
 
@@ -120,7 +131,7 @@ TEST_F(HttpCliAbort, AbortWhileWaitingForTheHeaderThenANewRequest) {
   cli.SetURL(silent.Url("/"));
   cli.GetASync();
   ASSERT_TRUE(larktest::PumpUntil([&] { return cli.GetState() == httpWaitingHeader; }));
-  httpclitest::Settle(50);
+  httpclitest::Settle();
   cli.Abort();
   EXPECT_EQ(cli.GetState(), httpReady);
   const size_t from = log.Events.size();
@@ -177,7 +188,7 @@ TEST_F(HttpCliAbort, NewRequestStartedInsideOnDocEndKeepsItsConnection) {
   };
   cli.GetASync();
   ASSERT_TRUE(larktest::PumpUntil([&] { return log.Has("done GET 0"); }, 20000));
-  httpclitest::Settle(200);
+  httpclitest::Settle();
   const std::vector<std::string> events = From(log, from);
   EXPECT_EQ(CountIn(events, "done GET 0"), 1) << ::testing::PrintToString(events);
   EXPECT_EQ(cli.GetRcvdCount(), 1 << 20);
@@ -199,7 +210,7 @@ TEST_F(HttpCliAbort, PendingRelocationSurvivesAbortButNotANewRequest) {
     cli.Abort();
     EXPECT_EQ(cli.GetState(), httpReady);
     ASSERT_TRUE(WaitDone(log));
-    httpclitest::Settle(200);
+    httpclitest::Settle();
     EXPECT_EQ(log.Done, 1);
     EXPECT_EQ(log.Events.back(), "done GET 0");
     EXPECT_EQ(cli.GetStatusCode(), 200);
@@ -223,7 +234,7 @@ TEST_F(HttpCliAbort, PendingRelocationSurvivesAbortButNotANewRequest) {
     ExpectNewRequestSucceeds(cli, log, from);
     EXPECT_EQ(log.Body, "small document\n");
     // The relocation's request never went out.
-    httpclitest::Settle(200);
+    httpclitest::Settle();
     EXPECT_EQ(server.Requests().size(), 1u);
   }
 }

@@ -222,7 +222,7 @@ TEST(HttpCliAuthBasic, AbortBeforeTheRepeatEndsTheRequest) {
   };
   cli.GetASync();
   ASSERT_TRUE(WaitDone(log));
-  httpclitest::Settle(200);
+  httpclitest::Settle();
   DeallocateHWnd(window);
   EXPECT_TRUE(aborted);
   EXPECT_EQ(log.Done, 1);
@@ -371,7 +371,7 @@ TEST(HttpCliNtlmFailure, RefusedTypeThreeEndsWith401) {
   AimWithCredentials(cli, server.Url("/doc"), "user", "wrong");
   cli.GetASync();
   ASSERT_TRUE(WaitDone(log));
-  httpclitest::Settle(200);
+  httpclitest::Settle();
   EXPECT_EQ(log.Done, 1);
   EXPECT_EQ(cli.GetStatusCode(), 401);
   EXPECT_EQ(MemoryText(received), "denied");
@@ -468,7 +468,7 @@ class HttpCliBasicNginx : public ::testing::Test {
           return statuses.size() >= count;
         },
         5000);
-    httpclitest::Settle(50);
+    httpclitest::Settle();
     return ParseStatuses();
   }
 

@@ -37,7 +37,7 @@ class HttpCliProxy : public ::testing::Test {
   // The request lines the proxy logged, once count of them are there.
   std::vector<std::string> ProxyLines(size_t count) {
     larktest::PumpUntil([&] { return proxy.RequestLines().size() >= count; }, 5000);
-    httpclitest::Settle(50);
+    httpclitest::Settle();
     return proxy.RequestLines();
   }
 
@@ -182,7 +182,7 @@ TEST_F(HttpCliProxy, ProxyAndOriginChallengesEndWithoutEndlessRepeats) {
   cli.SetURL(nginx.Url("/private/doc.txt"));
   cli.GetASync();
   ASSERT_TRUE(WaitDone(log, 1, 30000));
-  httpclitest::Settle(300);
+  httpclitest::Settle();
   EXPECT_EQ(log.Done, 1);
   EXPECT_TRUE(cli.GetStatusCode() == 401 || cli.GetStatusCode() == 407) << cli.GetStatusCode();
   // Each repeat answered the other's challenge, up to the bound.

@@ -154,10 +154,9 @@ inline bool WaitDone(CliLog& log, int count = 1, uint32_t timeoutMs = 20000) {
   return larktest::PumpUntil([&] { return log.Done >= count; }, timeoutMs);
 }
 
-// Lets every message that is already due run (a late, stale message included).
-inline void Settle(uint32_t ms = 100) {
-  larktest::PumpUntil([] { return false; }, ms);
-}
+// Lets every message that is already due run (a late, stale message included):
+// pumps until the loop is idle.
+inline void Settle() { EXPECT_TRUE(larktest::PumpUntilIdle()); }
 
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);

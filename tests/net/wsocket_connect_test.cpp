@@ -104,7 +104,7 @@ TEST(WSocketConnect, PeerResetReports10054Once) {
   socket.Connect();
   ASSERT_TRUE(PumpUntil([&] { return socket.GetState() == wsClosed && peer.Log().find("reset") != std::string::npos; }))
       << peer.Log();
-  larktest::PumpUntil([] { return false; }, 100);
+  EXPECT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(log.Count("closed 10054"), 1) << ::testing::PrintToString(log.Events);
   EXPECT_EQ(log.Count("closed 0"), 0);
 }
@@ -184,7 +184,7 @@ TEST(WSocketConnect, AbortOfAConnectedSocketFiresSessionClosedOnce) {
   EXPECT_EQ(log.Events, Expected({"state connected>closed", "closed 0"}));
   EXPECT_EQ(socket.GetState(), wsClosed);
   EXPECT_TRUE(peer.WaitFor("eof"));
-  larktest::PumpUntil([] { return false; }, 50);
+  EXPECT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(log.Count("closed 0"), 1);
 }
 
@@ -259,7 +259,7 @@ TEST(WSocketConnect, CloseDelayedPostedForAnEarlierConnectionIsDropped) {
   Aim(socket, peer.Port());
   socket.Connect();
   ASSERT_TRUE(PumpUntil([&] { return log.Count("connected 0") == 2; }));
-  larktest::PumpUntil([] { return false; }, 100);
+  EXPECT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(socket.GetState(), wsConnected);
   EXPECT_EQ(log.Count("closed 0"), 1);
   EXPECT_TRUE(peer.WaitFor("second"));
@@ -277,7 +277,7 @@ TEST(WSocketConnect, CloseDelayedTwiceClosesOnce) {
   socket.CloseDelayed();
   EXPECT_EQ(socket.GetState(), wsConnected);
   ASSERT_TRUE(PumpUntil([&] { return socket.GetState() == wsClosed; }));
-  larktest::PumpUntil([] { return false; }, 50);
+  EXPECT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(log.Count("closed 0"), 1);
 }
 

@@ -106,7 +106,7 @@ TEST_F(WSocketEvents, PauseHoldsNotificationsBackUntilResume) {
   socket.SendStr("!");
   char peek[5];
   ASSERT_TRUE(PumpUntil([&] { return socket.PeekData(peek, 5) == 5; }));
-  PumpUntil([] { return false; }, 50);
+  EXPECT_TRUE(larktest::PumpUntilIdle());
   EXPECT_FALSE(log.Has("data"));
   socket.Resume();
   ASSERT_TRUE(PumpUntil([&] { return log.Received == "again"; }));

@@ -2,14 +2,14 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <chrono>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "net/WSocket.h"
 #include "platform/sim/Resolver.h"
+#include "platform/sim/Winsock.h"
 #include "tests/net/net_test_support.h"
+#include "tests/support/Gate.h"
 #include "tests/support/Pump.h"
 
 namespace {
@@ -23,8 +23,8 @@ uint32_t Address(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
          (static_cast<uint32_t>(d) << 24);
 }
 
-// A resolver that knows a few names; "slow.example" takes its time, and every
-// answer given is counted.
+// A resolver that knows a few names; "slow.example" answers only once the test opens
+// the gate, and every answer given is counted.
 class WSocketLookup : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -33,7 +33,7 @@ class WSocketLookup : public ::testing::Test {
       if (name == "feeds.example") {
         answer.addresses = {Address(192, 0, 2, 10), Address(192, 0, 2, 11)};
       } else if (name == "slow.example") {
-        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        slow.Wait();
         answer.addresses = {Address(198, 51, 100, 7)};
       } else {
         answer.error = 11001;
@@ -52,16 +52,20 @@ class WSocketLookup : public ::testing::Test {
     });
   }
   void TearDown() override {
+    slow.Open();
+    EXPECT_TRUE(PumpUntil([] { return sim::WinsockLookupsInFlight() == 0; }));
     sim::SetNameResolver(nullptr);
     sim::SetAddressResolver(nullptr);
   }
-  // Pumps until the resolver has answered count lookups and their replies had time
-  // to come in.
+  // Opens the gate and pumps until the resolver has answered count lookups, their
+  // threads have ended and the loop is idle, so every reply has come in.
   void SettleAfter(int count) {
-    ASSERT_TRUE(PumpUntil([&] { return answered.load() >= count; }));
-    PumpUntil([] { return false; }, 100);
+    slow.Open();
+    ASSERT_TRUE(PumpUntil([&] { return answered.load() >= count && sim::WinsockLookupsInFlight() == 0; }));
+    EXPECT_TRUE(larktest::PumpUntilIdle());
   }
 
+  larktest::Gate slow;
   std::atomic<int> answered{0};
   TWSocket socket{nullptr};
   EventLog log{socket};
@@ -144,6 +148,7 @@ TEST_F(WSocketLookup, CancelDnsLookupReportsInterruptedAndDropsTheLateReply) {
 TEST_F(WSocketLookup, ANewLookupSupersedesTheRunningOneSilently) {
   socket.DnsLookup("slow.example");
   socket.DnsLookup("feeds.example");
+  ASSERT_TRUE(PumpUntil([&] { return log.Has("dns 0"); }));
   SettleAfter(2);
   EXPECT_EQ(log.Events, (std::vector<std::string>{"dns 0"}));
   EXPECT_EQ(socket.GetDnsResult(), "192.0.2.10");

@@ -40,7 +40,7 @@ TEST(WSocketSendQueue, SendQueuesWholeBlocksAndReportsTheDrainFromTheLoop) {
   // One send per block; OnDataSent only later, from the message loop.
   EXPECT_EQ(log.Events, (std::vector<std::string>{"senddata 1460", "senddata 1460", "senddata 80"}));
   ASSERT_TRUE(PumpUntil([&] { return log.Has("sent 0"); }));
-  PumpUntil([] { return false; }, 50);
+  EXPECT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(log.Count("sent 0"), 1);
   EXPECT_TRUE(peer.WaitFor("got 3000"));
 }
@@ -74,7 +74,7 @@ TEST(WSocketSendQueue, WithoutAHandlerArrivingDataIsReadAndDropped) {
   ConnectAndSettle(socket, log, peer.Port());
   ASSERT_TRUE(peer.WaitFor("sent"));
   ASSERT_TRUE(PumpUntil([&] { return socket.GetRcvdCount() == 0; }));
-  PumpUntil([] { return false; }, 50);
+  EXPECT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(socket.GetRcvdCount(), 0);
   EXPECT_EQ(socket.GetReadCount(), 0);
   // Once a handler is there, what comes next is delivered, and nothing of before.

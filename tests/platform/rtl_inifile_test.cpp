@@ -16,6 +16,7 @@
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Lists.h"
 #include "platform/sim/Faults.h"
+#include "tests/support/Sweep.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -306,6 +307,37 @@ TEST_F(IniFile, FailedWriteLeavesTheOldFileAndNoTemporaryFile) {
   mkdir(Path("folder.ini").c_str(), 0755);
   EXPECT_THROW(TIniFile(Path("folder.ini")).WriteString("S", "K", "V"), EIniFileException);
   EXPECT_THROW(TIniFile(Path("nofolder/x.ini")).WriteString("S", "K", "V"), EIniFileException);
+}
+
+// Every file operation of a rewrite fails in turn: each failure is reported, the old
+// file stays whole with nothing beside it, and the same object writes afterwards.
+TEST_F(IniFile, RewriteSurvivesAFailureOfEachOfItsFileOperations) {
+  const std::string path = Path("settings.ini");
+  const int operations = larktest::SweepFaults(
+      {sim::Fault::FileCreate, sim::Fault::FileWrite, sim::Fault::FileRename, sim::Fault::FileDelete},
+      [&](int) {
+        WriteFile(path, RewriteFixture);
+        TIniFile ini(path);
+        bool failed = false;
+        try {
+          ini.WriteString("General", "Name", "Changed");
+        } catch (const EIniFileException&) {
+          failed = true;
+        }
+        const bool reached = larktest::FaultReached();
+        EXPECT_EQ(failed, reached);
+        EXPECT_EQ(FolderEntries(dir_.Path()), Strings{"settings.ini"});
+        if (failed) {
+          EXPECT_EQ(ReadFile(path), RewriteFixture);
+          EXPECT_NE(ini.ReadString("General", "Name", ""), "Changed");
+        } else {
+          EXPECT_EQ(ini.ReadString("General", "Name", ""), "Changed");
+        }
+        ini.WriteString("General", "Name", "Again");
+        EXPECT_EQ(TIniFile(path).ReadString("General", "Name", ""), "Again");
+        return reached;
+      });
+  EXPECT_GE(operations, 3);  // create, write, replace at least
 }
 
 TEST_F(IniFile, RewriteKeepsThePermissions) {

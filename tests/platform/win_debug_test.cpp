@@ -11,6 +11,7 @@
 
 #include "platform/rtl/Files.h"
 #include "platform/sim/DebugOutput.h"
+#include "tests/support/Main.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -63,21 +64,21 @@ TEST_F(DebugOutput, EchoesToStderrOnlyWhenAsked) {
   if (std::getenv("LARK_DEBUG_OUTPUT") != nullptr) GTEST_SKIP() << "LARK_DEBUG_OUTPUT is set for the whole run";
   for (const bool echo : {true, false}) {
     SCOPED_TRACE(echo ? "set" : "unset");
-    std::map<std::string, std::string> env = {{"LARK_TEST_DEBUG_WRITER", "1"}};
+    std::map<std::string, std::string> env;
     if (echo) env["LARK_DEBUG_OUTPUT"] = "1";
     larktest::PeerProcess writer;
-    ASSERT_TRUE(writer.Start({ProgramFileName(), "--gtest_filter=DebugOutputPeer.PeerWriter"}, {}, env));
+    ASSERT_TRUE(writer.Start(larktest::PeerCommand("DebugWriter"), {}, env));
     EXPECT_TRUE(writer.WaitForOutput("writer: done")) << writer.Log();
     EXPECT_EQ(writer.Log().find("debug-marker-7f3a") != std::string::npos, echo) << writer.Log();
   }
 }
 
-TEST(DebugOutputPeer, PeerWriter) {
-  if (std::getenv("LARK_TEST_DEBUG_WRITER") == nullptr)
-    GTEST_SKIP() << "run as a peer by DebugOutput.EchoesToStderrOnlyWhenAsked";
+}  // namespace
+
+// Peer side of DebugOutput.EchoesToStderrOnlyWhenAsked.
+LARK_PEER_ENTRY(DebugWriter) {
   OutputDebugString("debug-marker-7f3a");
   std::fprintf(stdout, "writer: done\n");
   std::fflush(stdout);
+  return 0;
 }
-
-}  // namespace

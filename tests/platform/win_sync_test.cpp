@@ -11,11 +11,12 @@
 
 #include "platform/rtl/Files.h"
 #include "platform/sim/Runtime.h"
+#include "tests/support/Main.h"
 #include "tests/support/Peers.h"
 
 namespace {
 
-// Set in a copy of this test program started as a peer (see the Peer* tests).
+// Set in a copy of this test program started as a peer (see the peer entries below).
 const char* const HoldEnv = "LARK_TEST_MUTEX_HOLD";
 const char* const ProbeEnv = "LARK_TEST_MUTEX_PROBE";
 const char* const RuntimeEnv = "LARK_TEST_MUTEX_RUNTIME";
@@ -25,10 +26,9 @@ class NamedMutex : public ::testing::Test {
   void SetUp() override { sim::SetRuntimeFolder(runtime_.Path()); }
   void TearDown() override { sim::SetRuntimeFolder(""); }
 
-  // Starts a copy of this program that runs only the named peer test.
-  bool StartPeer(larktest::PeerProcess& peer, const char* test, const char* env, const std::string& name) {
-    return peer.Start({ProgramFileName(), std::string("--gtest_filter=NamedMutexPeer.") + test},
-                      {}, {{env, name}, {RuntimeEnv, runtime_.Path()}});
+  // Starts a copy of this program as the named peer.
+  bool StartPeer(larktest::PeerProcess& peer, const char* entry, const char* env, const std::string& name) {
+    return peer.Start(larktest::PeerCommand(entry), {}, {{env, name}, {RuntimeEnv, runtime_.Path()}});
   }
 
   // What a copy of this program running OpenMutex says about name.
@@ -141,26 +141,28 @@ TEST_F(NamedMutex, HeldByAnotherProcessUntilThatProcessIsKilled) {
   CloseHandle(mine);
 }
 
+}  // namespace
+
 // Peer side: takes the mutex named in the environment, says so, and waits to be killed.
-TEST(NamedMutexPeer, PeerHolder) {
+LARK_PEER_ENTRY(PeerHolder) {
   const char* name = std::getenv(HoldEnv);
-  if (name == nullptr) GTEST_SKIP() << "run as a peer by NamedMutex.HeldByAnotherProcessUntilThatProcessIsKilled";
+  if (name == nullptr) return 2;
   sim::SetRuntimeFolder(std::getenv(RuntimeEnv));
   const HANDLE h = CreateMutex(nullptr, 1, name);
   std::printf("holder: %s\n", h != 0 && GetLastError() == ERROR_SUCCESS ? "held" : "failed");
   std::fflush(stdout);
   std::this_thread::sleep_for(std::chrono::seconds(60));  // the test kills it long before
+  return 0;
 }
 
 // Peer side: tells whether the mutex named in the environment exists.
-TEST(NamedMutexPeer, PeerProbe) {
+LARK_PEER_ENTRY(PeerProbe) {
   const char* name = std::getenv(ProbeEnv);
-  if (name == nullptr) GTEST_SKIP() << "run as a peer by NamedMutex.AnotherProcessSeesOursUntilWeCloseIt";
+  if (name == nullptr) return 2;
   sim::SetRuntimeFolder(std::getenv(RuntimeEnv));
   const HANDLE h = OpenMutex(SYNCHRONIZE, 0, name);
   std::printf("probe: %s\n", h != 0 ? "exists" : GetLastError() == ERROR_FILE_NOT_FOUND ? "missing" : "error");
   std::fflush(stdout);
   if (h != 0) CloseHandle(h);
+  return 0;
 }
-
-}  // namespace

@@ -11,5 +11,10 @@ namespace larktest {
 bool PumpUntil(const std::function<bool()>& cond, uint32_t timeoutMs = 5000);
 // Dispatches everything that is pending now, without waiting. Answers how many.
 int PumpPending();
+// Pumps until the loop is idle: no message posted or sent, no timer due and no watched
+// descriptor ready. This is how a test shows that nothing else happens (no stale
+// event, no second answer). False when the loop is still busy after timeoutMs of
+// real time.
+bool PumpUntilIdle(uint32_t timeoutMs = 5000);
 
 }  // namespace larktest

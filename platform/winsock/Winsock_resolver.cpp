@@ -1,6 +1,6 @@
-// The name service behind the Winsock host lookups: the test's resolver or the
+// The name service behind the Winsock host lookups: a resolver a test installed, or the
 // system's.
-#include "platform/sim/Resolver.h"
+#include "platform/winsock/SimHooks.h"
 
 #include <algorithm>
 #include <cctype>

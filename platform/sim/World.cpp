@@ -1,0 +1,39 @@
+#include "platform/sim/World.h"
+
+#include "platform/sim/Clock.h"
+#include "platform/sim/Dialogs.h"
+#include "platform/sim/Faults.h"
+#include "platform/sim/Screen.h"
+#include "platform/rtl/SimHooks.h"
+#include "platform/win/SimHooks.h"
+#include "platform/winsock/SimHooks.h"
+
+namespace sim {
+
+void ResetWorld() {
+  ClearFaults();
+  UseRealClock();
+  InstallDialogResponder();
+  ClearDialogs();
+  SetDialogEcho(true);
+  ClearHelpLog();
+  ClearDebugLines();
+  ResetModuleFaults();
+  SetNameResolver({});
+  SetAddressResolver({});
+  ResetScreen();
+  SetProgramPath({});
+  SetRuntimeFolder({});
+}
+
+std::vector<std::string> WorldLeftovers() {
+  std::vector<std::string> left;
+  if (const int faults = PendingFaults(); faults > 0)
+    left.push_back(std::to_string(faults) + " fault(s) asked for and never used");
+  if (IsVirtualClock()) left.push_back("the virtual clock is still installed");
+  if (const int answers = QueuedDialogAnswers(); answers > 0)
+    left.push_back(std::to_string(answers) + " dialog answer(s) queued and never used");
+  return left;
+}
+
+}  // namespace sim

@@ -1,0 +1,19 @@
+// The simulated world as a whole: what a test runner does around each test.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace sim {
+
+// Puts the world back as a fresh process finds it (with the test responder answering
+// dialogs): no pending faults, the real clock, no queued dialog answers and empty
+// dialog, help and debug logs, echo on, the system's resolvers, every module
+// loadable, the default screen, the real program path and runtime folder.
+void ResetWorld();
+
+// What a test left behind that would change the next one: pending faults, an
+// installed virtual clock, queued dialog answers. One sentence each; empty when clean.
+std::vector<std::string> WorldLeftovers();
+
+}  // namespace sim

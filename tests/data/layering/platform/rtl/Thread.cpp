@@ -1,0 +1,2 @@
+// A lower level reaching the test drivers.
+#include "platform/sim/World.h"
