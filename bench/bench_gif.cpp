@@ -20,6 +20,7 @@
 
 #include "bench/peer_timing.h"
 #include "image/formats/giffilter.h"
+#include "image/formats/giflzw.h"
 #include "image/model/iebitmap.h"
 #include "platform/rtl/Streams.h"
 
@@ -152,6 +153,9 @@ void BM_Gif(benchmark::State& state, const Case& c) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The library's own coders, as the program installs them.
+  DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
+  DefGIF_LZWCOMPFUNC = GIFLZWCompress;
   char pattern[] = "/tmp/bench_gif.XXXXXX";
   if (mkdtemp(pattern) == nullptr) return 1;
   gDir = pattern;
