@@ -1,7 +1,9 @@
 // Loopback throughput of one TCP connection through the socket component (a TWSocket
 // sending through its send queue, a TWSocket receiving in its receive loop, both on
 // this thread), against socat moving the same bytes between two socat processes in
-// the same run. Prints the ratio of the two throughputs at the end.
+// the same run. Prints the ratio of the two throughputs at the end, and the process's
+// peak memory (VmHWM) beside the payload's size: the payload itself, then what
+// sending it one Send took beyond it.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <spawn.h>
@@ -26,6 +28,17 @@ namespace {
 constexpr size_t kBytes = 128u << 20;
 
 double gWSocketBytesPerSecond = 0;
+long gPayloadHwmKb = 0;
+long gTransferHwmKb = 0;
+
+// The process's peak resident memory in kB (VmHWM), -1 when unknown.
+long PeakResidentKb() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+  return -1;
+}
 double gSocatBytesPerSecond = 0;
 
 const std::string& Payload() {
@@ -134,6 +147,7 @@ double TransferThroughSocat(const std::string& path) {
 
 void BM_WSocketLoopback(benchmark::State& state) {
   Payload();
+  gPayloadHwmKb = PeakResidentKb();
   double total = 0;
   for (auto _ : state) {
     const double seconds = TransferThroughWSocket();
@@ -144,6 +158,7 @@ void BM_WSocketLoopback(benchmark::State& state) {
     state.SetIterationTime(seconds);
     total += seconds;
   }
+  gTransferHwmKb = PeakResidentKb();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBytes));
   gWSocketBytesPerSecond = static_cast<double>(state.iterations() * kBytes) / total;
 }
@@ -192,6 +207,11 @@ int main(int argc, char** argv) {
     std::printf("TWSocket / socat loopback throughput: %.2f (%.0f MB/s against %.0f MB/s)\n",
                 gWSocketBytesPerSecond / gSocatBytesPerSecond, gWSocketBytesPerSecond / 1e6,
                 gSocatBytesPerSecond / 1e6);
+  if (gPayloadHwmKb > 0 && gTransferHwmKb > 0)
+    std::printf("Peak memory: %ld kB with the payload made, %ld kB after the transfers "
+                "(%.2f x the payload; %.2f x beyond it)\n",
+                gPayloadHwmKb, gTransferHwmKb, gTransferHwmKb * 1024.0 / kBytes,
+                (gTransferHwmKb - gPayloadHwmKb) * 1024.0 / kBytes);
   benchmark::Shutdown();
   return 0;
 }

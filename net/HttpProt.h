@@ -141,6 +141,9 @@ class THttpCli : public TComponent {
 
   // Received bytes held while a line is incomplete. A longer line is kept cut short.
   static constexpr Integer ReceiveBufferSize = 8190;
+  // Body bytes that find the line buffer empty are received this many at a time,
+  // straight into a block of their own, and handed on from there.
+  static constexpr Integer BodyBlockSize = 128 * 1024;
   // Bytes of SendStream read and sent at a time.
   static constexpr Integer SendChunkSize = 8193;
   // Largest chunk size accepted in a chunked body; a larger one ends the connection.
@@ -460,6 +463,7 @@ class THttpCli : public TComponent {
   // that always follows the data.
   char ReceiveBuffer[ReceiveBufferSize + 3] = {};
   Integer RcvdCnt = 0;
+  std::unique_ptr<char[]> BodyBlock;  // BodyBlockSize bytes, made at the first body
   char SendChunk[SendChunkSize] = {};
 
   // Published properties.
@@ -513,6 +517,9 @@ class THttpCli : public TComponent {
   // allows); when the document ends, relocates or goes ready. False when the request
   // being served was superseded meanwhile.
   bool DeliverBufferedBody(WPARAM serial);
+  // Receives body bytes into BodyBlock and delivers them; false when it did not apply
+  // (the document needs no more bytes).
+  bool ReceiveBodyBlock();
   // The end of a document received in full.
   void EndDocument(WPARAM serial);
   // Delivers body bytes: RcvdCount, RcvdStream, OnDocData. False when superseded

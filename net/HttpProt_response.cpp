@@ -37,6 +37,11 @@ void THttpCli::RemoveFromBuffer(Integer count) {
 }
 
 void THttpCli::SocketDataAvailable(TObject*, Word errCode) {
+  // Body bytes with nothing held before them need no line splitting: they skip the
+  // line buffer and are received in large blocks.
+  if (State == httpWaitingBody && RcvdCnt == 0 && RequestKind != httpHEAD &&
+      RequestKind != httpABORT && NextLineHandler == TNextLineHandler::Body && ReceiveBodyBlock())
+    return;
   if (RcvdCnt < ReceiveBufferSize) {
     const Integer received = ReceiveRaw(ReceiveBuffer + RcvdCnt, ReceiveBufferSize - RcvdCnt);
     if (RequestKind == httpABORT || received <= 0) return;
@@ -91,6 +96,36 @@ void THttpCli::SocketDataAvailable(TObject*, Word errCode) {
     return;
   }
   if (NextLineHandler == TNextLineHandler::Body) DeliverBufferedBody(serial);
+}
+
+bool THttpCli::ReceiveBodyBlock() {
+  Integer wanted = BodyBlockSize;
+  // Bytes past a document of known length are not taken: they stay with the socket
+  // and are read as lines, as bytes after a document are.
+  if (ContentLength >= 0 && !IsChunked()) {
+    const Int64 left = static_cast<Int64>(ContentLength) - RcvdCount;
+    if (left <= 0) return false;
+    if (left < wanted) wanted = static_cast<Integer>(left);
+  }
+  if (!BodyBlock) BodyBlock = std::make_unique<char[]>(static_cast<size_t>(BodyBlockSize));
+  const Integer received = ReceiveRaw(BodyBlock.get(), wanted);
+  if (received <= 0) return true;
+  const WPARAM serial = RequestSerial;
+  BodyData = BodyBlock.get();
+  BodyDataLen = received;
+  try {
+    GetBodyLineNext();
+  } catch (...) {
+    BodyDataLen = 0;
+    throw;
+  }
+  BodyDataLen = 0;
+  if (!Current(serial) || NextLineHandler != TNextLineHandler::None) return true;
+  if (RelocationPending)
+    StartRelocation();
+  else
+    SetReady();
+  return true;
 }
 
 bool THttpCli::DeliverBufferedBody(WPARAM serial) {

@@ -280,6 +280,11 @@ class TCustomWSocket : public TComponent {
   LARK_CLASS_NAME(TCustomWSocket)
   // The block size of the send queue.
   static constexpr Integer SendBlockSize = 1460;
+  // A Send of at least this many bytes onto an empty queue goes out straight from the
+  // caller's buffer; what Winsock does not take at once is queued in blocks of up to
+  // LargeSendBlockSize bytes rather than SendBlockSize.
+  static constexpr Integer DirectSendMin = 64 * 1024;
+  static constexpr Integer LargeSendBlockSize = 1024 * 1024;
   // Size of the area an asynchronous lookup writes its host entry into.
   static constexpr Integer LookupAreaSize = 1025;
 
@@ -424,6 +429,11 @@ class TCustomWSocket : public TComponent {
   virtual void AllocateSocketHWnd();
   virtual void DeallocateSocketHWnd();
   virtual void TryToSend();
+  // The first part of a large Send on an empty queue: sends from data until Winsock
+  // stops taking bytes, queues the rest ahead of anything queued meanwhile.
+  void SendStraight(const Byte* data, Integer len);
+  // True when the send queue holds no unsent byte.
+  bool SendQueueDrained() const;
   virtual void AssignDefaultValue();
   virtual void InternalClose(bool withShutdown, Word error);
   virtual void InternalAbort(Word errCode);
@@ -511,6 +521,9 @@ class TCustomWSocket : public TComponent {
 
   Integer LastError = 0;
   Integer ReadCount = 0;
+  // The last receive from the socket got less than it asked for, so the socket had
+  // nothing more waiting: the receive loop need not ask.
+  bool ReceiveDrained = false;
   bool Suspended = false;
   bool ClosedReported = false;
   bool Terminated = false;

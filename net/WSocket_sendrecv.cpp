@@ -1,5 +1,8 @@
 // The send queue and the receive loop.
+#include <algorithm>
 #include <cstring>
+#include <deque>
+#include <iterator>
 
 #include "net/WSocket.h"
 #include "platform/win/Messages.h"
@@ -32,8 +35,13 @@ Integer TCustomWSocket::Send(const void* data, Integer len) {
     return -1;
   }
   QueueEmpty = false;
-  if (len > 0) PutDataInSendBuffer(data, len);
-  TryToSend();
+  if (len >= DirectSendMin && data != nullptr && !InTryToSend && SocketType == SOCK_STREAM &&
+      SocketHandle != INVALID_SOCKET && SendQueueDrained()) {
+    SendStraight(static_cast<const Byte*>(data), len);
+  } else {
+    if (len > 0) PutDataInSendBuffer(data, len);
+    TryToSend();
+  }
   // OnDataSent always comes from the message loop, after Send has returned.
   if (QueueEmpty && SocketHandle != INVALID_SOCKET)
     PostMessage(WindowHandle, WM_ASYNCSELECT, SocketHandle, WSAMAKESELECTREPLY(FD_WRITE, 0));
@@ -65,6 +73,65 @@ Integer TCustomWSocket::RealSend(const void* data, Integer len) {
     sent = WSocket_send(SocketHandle, static_cast<const char*>(data), len, SendFlagsValue);
   if (sent > 0) TriggerSendData(sent);
   return sent;
+}
+
+bool TCustomWSocket::SendQueueDrained() const {
+  for (const auto& block : BufList)
+    if (block->DataCount() > 0) return false;
+  return true;
+}
+
+void TCustomWSocket::SendStraight(const Byte* data, Integer len) {
+  // A Send from an OnSendData handler only queues meanwhile.
+  InTryToSend = true;
+  struct Reset {
+    bool& flag;
+    ~Reset() { flag = false; }
+  } reset{InTryToSend};
+
+  const SOCKET socket = SocketHandle;
+  Integer done = 0;
+  while (done < len) {
+    const Integer sent = RealSend(data + done, len - done);
+    if (sent > 0) {
+      done += sent;
+      // A handler of OnSendData may have closed the socket or queued bytes of its
+      // own, which must follow ours.
+      if (SocketHandle != socket) return;
+      if (!SendQueueDrained()) break;
+      continue;
+    }
+    if (sent == 0) break;
+    const int error = WSocket_WSAGetLastError();
+    if (error == WSAEWOULDBLOCK) break;
+    if (error == WSAECONNRESET || error == WSAENOTSOCK || error == WSAENOTCONN ||
+        error == WSAEINVAL || error == WSAECONNABORTED) {
+      ClosedReported = true;
+      Close();
+      TriggerSessionClosed(static_cast<Word>(error));
+      return;
+    }
+    SocketError("TryToSend failed");
+    return;
+  }
+  if (done == len) {
+    QueueEmpty = SendQueueDrained();
+    if (!QueueEmpty) TryToSend();
+    return;
+  }
+  // The rest waits in large blocks, ahead of whatever a handler queued.
+  std::deque<std::unique_ptr<TBuffer>> rest;
+  while (done < len) {
+    const Integer size = std::min(len - done, LargeSendBlockSize);
+    rest.push_back(std::make_unique<TBuffer>(size));
+    done += rest.back()->Write(data + done, size);
+  }
+  std::erase_if(BufList, [](const auto& block) { return block->DataCount() == 0; });
+  BufList.insert(BufList.begin(), std::make_move_iterator(rest.begin()), std::make_move_iterator(rest.end()));
+  // A send refused with WSAEWOULDBLOCK brings FD_WRITE, which goes on with the queue;
+  // after a short send, one more try finds out.
+  InTryToSend = false;
+  TryToSend();
 }
 
 void TCustomWSocket::TryToSend() {
@@ -125,6 +192,7 @@ void TCustomWSocket::ASyncReceive(Word error, TWSocketOptions mySocketOptions) {
   try {
     for (;;) {
       LastError = 0;
+      ReceiveDrained = false;
       if (!TriggerDataAvailable(error)) {
         // Nobody reads: what arrived is dropped.
         char junk[1024];
@@ -141,6 +209,9 @@ void TCustomWSocket::ASyncReceive(Word error, TWSocketOptions mySocketOptions) {
         if (LastError == -1) LastError = 0;
         break;
       }
+      // A receive that got less than it asked for emptied the socket; later data
+      // bring a new notification.
+      if (ReceiveDrained) break;
       winsock::u_long waiting = 0;
       if (WSocket_ioctlsocket(SocketHandle, FIONREAD, &waiting) == SOCKET_ERROR) {
         LastError = WSocket_WSAGetLastError();
@@ -154,7 +225,9 @@ void TCustomWSocket::ASyncReceive(Word error, TWSocketOptions mySocketOptions) {
 }
 
 Integer TCustomWSocket::DoRecv(void* buffer, Integer bufferSize, Integer flags) {
-  return WSocket_recv(SocketHandle, static_cast<char*>(buffer), bufferSize, flags);
+  const Integer received = WSocket_recv(SocketHandle, static_cast<char*>(buffer), bufferSize, flags);
+  ReceiveDrained = flags == 0 && received > 0 && received < bufferSize && SocketType == SOCK_STREAM;
+  return received;
 }
 
 Integer TCustomWSocket::DoRecvFrom(void* buffer, Integer bufferSize, Integer flags,

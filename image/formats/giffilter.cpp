@@ -346,9 +346,10 @@ void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, T
     }
     quantizer = std::make_unique<TIEQuantizer>(rgb, std::span<TRGB>(palette.data(), static_cast<size_t>(colours)),
                                                colours);
+    TIEQuantizerCache searched(*quantizer);
     // The exact list answers -1 for colours the image lacks: take the nearest.
     const auto indexOf = [&](TRGB c) {
-      const Integer i = quantizer->GetRGBIndex(c);
+      const Integer i = searched.GetRGBIndex(c);
       return i >= 0 && i < colours ? i : _GetSimilColor(palette.data(), colours, c);
     };
     for (Integer y = 0; y < height; ++y) {

@@ -61,6 +61,17 @@ class PixelSink {
     UpdateRow();
   }
   bool Full() const { return full_; }
+  // Room for n indexes within the current row: where to write them (then Advance(n)),
+  // or null when the row ends first or the image is full.
+  Byte* Room(int n) const { return !full_ && x_ + n <= width_ ? rowPtr_ + x_ : nullptr; }
+  void Advance(int n) {
+    x_ += n;
+    if (x_ == width_) {
+      x_ = 0;
+      rows_.Next();
+      UpdateRow();
+    }
+  }
   void Put(const uint16_t* values, int n) {
     for (int i = 0; i < n && !full_; ++i) {
       rowPtr_[x_] = static_cast<Byte>(values[i]);
@@ -96,6 +107,15 @@ class CodeReader {
   // False when fewer than width bits are left.
   bool Read(int width, uint32_t& code) {
     if (bitPos_ + width > totalBits_) return false;
+    const Int64 byte = bitPos_ >> 3;
+    if (byte + 8 <= static_cast<Int64>(data_.size())) {
+      // Eight bytes at once (little-endian), which hold any code of up to 12 bits.
+      uint64_t word = 0;
+      for (int k = 7; k >= 0; --k) word = (word << 8) | data_[static_cast<size_t>(byte + k)];
+      code = static_cast<uint32_t>(word >> (bitPos_ & 7)) & ((1u << width) - 1);
+      bitPos_ += width;
+      return true;
+    }
     uint32_t value = 0;
     for (int got = 0; got < width;) {
       const Int64 byte = bitPos_ >> 3;
@@ -167,6 +187,15 @@ bool Decode(TStream* stream, Integer height, Integer width, bool interlaced, Byt
 
   auto emit = [&](uint32_t code) {
     const int n = length[code];
+    if (Byte* out = sink.Room(n)) {
+      // The whole string lands in the current row: written there back to front.
+      for (int i = n - 1; i >= 0; --i) {
+        out[i] = static_cast<Byte>(suffix[code]);
+        code = prefix[code];
+      }
+      sink.Advance(n);
+      return;
+    }
     for (int i = n - 1; i >= 0; --i) {
       text[static_cast<size_t>(i)] = suffix[code];
       code = prefix[code];

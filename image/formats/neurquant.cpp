@@ -373,3 +373,8 @@ Integer TIEQuantizer::GetRGBIndex(TRGB Color) const {
   if (Method == 0) return network_->Search(Color);
   return MedianCutFindIndex(medianCut_.get(), Color);
 }
+
+TIEQuantizerCache::TIEQuantizerCache(const TIEQuantizer& quantizer) : quantizer_(quantizer) {
+  // The grey ramp and the exact list answer at once; the searches are worth keeping.
+  if (!quantizer.GetGrey() && !quantizer.GetExact()) slots_.resize(size_t{1} << kBits, Slot{0, 0});
+}

@@ -104,3 +104,35 @@ class TIEQuantizer : public TObject {
   Integer exactShift_ = 0;  // 32 - log2 of the table size
   Integer NCol = 0;
 };
+
+// Remembers the palette index of the colours a quantizer was asked for, so an image of
+// many pixels and fewer distinct colours searches the network or the median cut once
+// per colour; answers exactly what the quantizer answers. A direct-mapped table: a
+// colour that meets another in its slot replaces it. Not shared between threads; the
+// quantizer must outlive it.
+class TIEQuantizerCache {
+ public:
+  explicit TIEQuantizerCache(const TIEQuantizer& quantizer);
+  TIEQuantizerCache(const TIEQuantizerCache&) = delete;
+  TIEQuantizerCache& operator=(const TIEQuantizerCache&) = delete;
+
+  Integer GetRGBIndex(TRGB Color) {
+    if (slots_.empty()) return quantizer_.GetRGBIndex(Color);
+    // The colour's 24 bits with bit 24 set, so a used slot's key is never 0.
+    const DWORD key = 0x1000000u | (DWORD{Color.r} << 16) | (DWORD{Color.g} << 8) | Color.b;
+    Slot& slot = slots_[(key * 2654435761u) >> kShift];
+    if (slot.key != key) slot = {key, quantizer_.GetRGBIndex(Color)};
+    return slot.index;
+  }
+
+ private:
+  static constexpr int kBits = 18;
+  static constexpr int kShift = 32 - kBits;
+  struct Slot {
+    DWORD key;
+    Integer index;
+  };
+  const TIEQuantizer& quantizer_;
+  std::vector<Slot> slots_;  // empty where the quantizer's answer is a plain look-up
+};
+

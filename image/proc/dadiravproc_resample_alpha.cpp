@@ -44,11 +44,8 @@ void _ResampleAlpha(TIEMask* source, TIEMask* dest, TResampleFilter filter) {
     for (Integer y = 0; y < dh; ++y) std::memset(dest->GetScanLine(y), v, n);
     return;
   }
-  TIEMask work;
-  work.AllocateBits(dw, sh, 8);
   KernelResample<1>(
       sw, sh, dw, dh, kernel, [&](Integer y) { return static_cast<const Byte*>(source->GetScanLine(y)); },
-      [&](Integer y) { return work.GetScanLine(y); },
       [&](Integer i, const Byte* row) { std::memcpy(dest->GetScanLine(i), row, n); }, TNoReport{});
 }
 

@@ -33,12 +33,10 @@ void Kernel24(TIEBaseBitmap* source, TIEBaseBitmap* dest, const TKernel& kernel,
     FillRGB(dest, *static_cast<const TRGB*>(source->GetScanLine(0)));
     return;
   }
-  TIEWorkBitmap work(dw, sh, 24);
   const size_t rowBytes = static_cast<size_t>(dw) * 3;
   KernelResample<3>(
       sw, sh, dw, dh, kernel,
       [&](Integer y) { return static_cast<const Byte*>(source->GetScanLine(y)); },
-      [&](Integer y) { return work.GetScanline(y); },
       [&](Integer i, const Byte* row) { std::memcpy(dest->GetScanLine(i), row, rowBytes); },
       TReporter{onProgress, sender});
 }
@@ -101,13 +99,11 @@ void _Resample1bitEx(TIEBitmap* source, TIEBitmap* dest, TResampleFilter filter)
     FillRGB(dest, TRGB{bytes[0], bytes[0], bytes[0]});
     return;
   }
-  TIEMask work;
-  work.AllocateBits(dw, sh, 8);
   KernelResample<1>(
       sw, sh, dw, dh, kernel,
       [&](Integer y) {
         ExpandBits(static_cast<const Byte*>(source->GetScanLine(y)), sw, bytes.data());
         return static_cast<const Byte*>(bytes.data());
       },
-      [&](Integer y) { return work.GetScanLine(y); }, put, TNoReport{});
+      put, TNoReport{});
 }

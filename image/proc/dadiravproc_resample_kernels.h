@@ -5,7 +5,8 @@
 // Row accessors used by the drivers:
 //   src(y)      -> const Byte*  source row y as C bytes per pixel (1-bit rows are
 //                               expanded to 0/255 by the accessor)
-//   work(y)     -> Byte*        row y of the horizontal-pass buffer (dw x sh)
+//   work(y)     -> Byte*        row y of the horizontal-pass buffer (dw x sh; the
+//                               linear resampler)
 //   put(i, row)                 writes dest row i from dw x C bytes
 //   progress(v)                 reports v (already truncated; limited to 0..100 by
 //                               the caller's reporter)
@@ -171,6 +172,16 @@ inline double KernelScale(Integer src, Integer dst) {
   return static_cast<double>(dst - 1) / (src - 1);
 }
 
+// The weight scale of a shrink by s whose weights k x 256 / s all round to 0 (s beyond
+// about 512): 256 x 2^m with m the least for which the kernel's peak weighs at least
+// 16, so the window keeps its shape and, divided by the weights' sum, its brightness.
+// At most 2^22, which keeps every sum of weight x byte within 32 bits.
+inline double WideWeightScale(double s) {
+  double scale = 256;
+  while (scale / s < 16 && scale < double(1 << 22)) scale *= 2;
+  return scale;
+}
+
 inline TContributors BuildContributors(Integer srcLen, Integer dstLen, double scale,
                                        const TKernel& kernel) {
   TContributors list;
@@ -180,21 +191,32 @@ inline TContributors BuildContributors(Integer srcLen, Integer dstLen, double sc
   const double w = enlarge ? kernel.radius : kernel.radius / scale;
   const double s = enlarge ? 1.0 : 1.0 / scale;
   for (Integer i = 0; i < dstLen; ++i) {
-    list.first.push_back(static_cast<Integer>(list.index.size()));
+    const size_t start = list.index.size();
+    list.first.push_back(static_cast<Integer>(start));
     const double c = i / scale;
     const int64_t lo = static_cast<int64_t>(std::floor(c - w));
     const int64_t hi = static_cast<int64_t>(std::ceil(c + w));
     Integer sum = 0;
-    for (int64_t j = lo; j <= hi; ++j) {
-      const double d = c - static_cast<double>(j);
-      const double v = enlarge ? kernel.func(d) * 256 : kernel.func(d / s) * 256 / s;
-      const Integer wt = static_cast<Integer>(std::nearbyint(v));  // ties to even
-      if (wt == 0) continue;
-      int64_t n = j < 0 ? -j : (j >= srcLen ? 2 * static_cast<int64_t>(srcLen) - j - 1 : j);
-      n = std::clamp<int64_t>(n, 0, srcLen - 1);
-      list.index.push_back(static_cast<Integer>(n));
-      list.weight.push_back(wt);
-      sum += wt;
+    // Weights scaled by 256 first; a window all of whose weights round to 0 is weighed
+    // again on a finer scale (the division by the weights' sum makes the scale cancel).
+    double weightScale = 256;
+    for (int pass = 0; pass < 2; ++pass) {
+      if (pass == 1) {
+        if (enlarge || list.index.size() != start) break;
+        weightScale = WideWeightScale(s);
+      }
+      for (int64_t j = lo; j <= hi; ++j) {
+        const double d = c - static_cast<double>(j);
+        const double v =
+            enlarge ? kernel.func(d) * weightScale : kernel.func(d / s) * weightScale / s;
+        const Integer wt = static_cast<Integer>(std::nearbyint(v));  // ties to even
+        if (wt == 0) continue;
+        int64_t n = j < 0 ? -j : (j >= srcLen ? 2 * static_cast<int64_t>(srcLen) - j - 1 : j);
+        n = std::clamp<int64_t>(n, 0, srcLen - 1);
+        list.index.push_back(static_cast<Integer>(n));
+        list.weight.push_back(wt);
+        sum += wt;
+      }
     }
     list.divider.emplace_back(sum);
     list.weightSum.push_back(sum);
@@ -222,6 +244,11 @@ struct TRowPlan {
   std::vector<TWindowRun> runs;
   std::vector<Integer> weights;
   std::vector<TTap> taps;
+  // With every weight sum in 1 .. 2^14 - 1 the sums divide in single precision, as
+  // DivideRow does: clamp to 0 .. hi, then trunc((s + 0.5) x inv).
+  bool floatDivide = false;
+  std::vector<float> inv;
+  std::vector<Integer> hi;
 };
 
 inline TRowPlan PlanRow(const TContributors& h, Integer channels) {
@@ -248,6 +275,14 @@ inline TRowPlan PlanRow(const TContributors& h, Integer channels) {
         plan.taps.push_back({h.index[static_cast<size_t>(k)] * channels, h.weight[static_cast<size_t>(k)]});
     }
   }
+  plan.floatDivide = std::all_of(h.weightSum.begin(), h.weightSum.end(),
+                                 [](Integer d) { return d > 0 && d < (1 << 14); });
+  if (plan.floatDivide) {
+    for (const Integer d : h.weightSum) {
+      plan.inv.push_back(1.0f / static_cast<float>(d));
+      plan.hi.push_back(256 * d - 1);
+    }
+  }
   return plan;
 }
 
@@ -271,45 +306,92 @@ inline void KernelRow(const Byte* __restrict src, Byte* __restrict out, const TC
       for (Integer k = 0; k < r.count; ++k)
         for (int c = 0; c < C; ++c) sum[c] += t[k].weight * src[t[k].offset + c];
     }
-    for (int c = 0; c < C; ++c) out[c] = div[i](sum[c]);
+    if (plan.floatDivide) {
+      const float inv = plan.inv[i];
+      const Integer hi = plan.hi[i];
+      for (int c = 0; c < C; ++c)
+        out[c] = static_cast<Byte>(
+            static_cast<Integer>((static_cast<float>(std::clamp(sum[c], 0, hi)) + 0.5f) * inv));
+    } else {
+      for (int c = 0; c < C; ++c) out[c] = div[i](sum[c]);
+    }
   }
 }
 
-// The kernel resampler: horizontal pass into the work rows, then the vertical pass.
-// The vertical pass runs row by row (the same sums as column by column) and reports
-// the per-column progress values in order as the rows complete.
-template <int C, class Src, class Work, class Put, class Prog>
+// The kernel resampler, in strips: the vertical pass runs dest row by dest row and
+// takes its source rows, horizontally filtered, from a ring just large enough for the
+// widest window of rows, filtering each row when it is first needed. The sums are
+// those of filtering every row first and running the vertical pass column by column;
+// progress reports the per-row values as rows are filtered, then the per-column values
+// in order as the dest rows complete.
+template <int C, class Src, class Put, class Prog>
 void KernelResample(Integer sw, Integer sh, Integer dw, Integer dh, const TKernel& kernel,
-                    Src&& src, Work&& work, Put&& put, Prog&& progress) {
+                    Src&& src, Put&& put, Prog&& progress) {
   const double xs = KernelScale(sw, dw);
   const double ys = KernelScale(sh, dh);
   const double p = 100.0 / (sh + dw + 0.5);
-  {
-    const TContributors h = BuildContributors(sw, dw, xs, kernel);
-    const TRowPlan plan = PlanRow(h, C);
-    for (Integer y = 0; y < sh; ++y) {
-      KernelRow<C>(src(y), work(y), h, plan);
-      progress(std::trunc((y + 1) * p));
-    }
-  }
+  const TContributors h = BuildContributors(sw, dw, xs, kernel);
+  const TRowPlan plan = PlanRow(h, C);
   const TContributors v = BuildContributors(sh, dh, ys, kernel);
+
+  // The ring: one slot per row of the widest window, so the rows of one dest row never
+  // share a slot (row y lives in slot y mod span).
+  Integer span = 1;
+  for (Integer i = 0; i < dh; ++i) {
+    const Integer b = v.first[static_cast<size_t>(i)], e = v.first[static_cast<size_t>(i) + 1];
+    if (b == e) continue;
+    const auto [lo, hi] = std::minmax_element(v.index.begin() + b, v.index.begin() + e);
+    span = std::max(span, *hi - *lo + 1);
+  }
+  span = std::min(span, sh);
   const size_t n = static_cast<size_t>(dw) * C;
+  std::vector<Byte> ring(static_cast<size_t>(span) * n);
+  std::vector<Integer> held(static_cast<size_t>(span), -1);
+  std::vector<bool> filtered(static_cast<size_t>(sh), false);
+  Integer rowsFiltered = 0;
+  const auto workRow = [&](Integer y) -> const Byte* {
+    const size_t slot = static_cast<size_t>(y % span);
+    Byte* row = ring.data() + slot * n;
+    if (held[slot] == y) return row;
+    KernelRow<C>(src(y), row, h, plan);
+    held[slot] = y;
+    if (!filtered[static_cast<size_t>(y)]) {
+      filtered[static_cast<size_t>(y)] = true;
+      ++rowsFiltered;
+      progress(std::trunc(rowsFiltered * p));
+    }
+    return row;
+  };
+
   std::vector<Integer> acc(n);
   std::vector<Byte> out(n);
   Integer reported = 0;
+  Integer columnsOwed = 0;
+  const auto reportColumns = [&] {
+    if (rowsFiltered < sh) return;  // the per-row values come first
+    for (; reported < columnsOwed; ++reported) progress(std::trunc((sh + reported + 1) * p));
+  };
   for (Integer i = 0; i < dh; ++i) {
     std::fill(acc.begin(), acc.end(), 0);
     Integer* a = acc.data();
     for (Integer k = v.first[static_cast<size_t>(i)]; k < v.first[static_cast<size_t>(i) + 1]; ++k) {
-      const Byte* r = work(v.index[static_cast<size_t>(k)]);
+      const Byte* r = workRow(v.index[static_cast<size_t>(k)]);
       const Integer w = v.weight[static_cast<size_t>(k)];
       for (size_t x = 0; x < n; ++x) a[x] += w * r[x];
     }
     DivideRow(a, out.data(), n, v.weightSum[static_cast<size_t>(i)]);
     put(i, out.data());
-    const Integer columns = static_cast<Integer>(static_cast<int64_t>(i + 1) * dw / dh);
-    for (; reported < columns; ++reported) progress(std::trunc((sh + reported + 1) * p));
+    columnsOwed = static_cast<Integer>(static_cast<int64_t>(i + 1) * dw / dh);
+    reportColumns();
   }
+  // Rows no window needed are still counted, then the rest of the columns.
+  for (Integer y = 0; y < sh && rowsFiltered < sh; ++y)
+    if (!filtered[static_cast<size_t>(y)]) {
+      filtered[static_cast<size_t>(y)] = true;
+      ++rowsFiltered;
+      progress(std::trunc(rowsFiltered * p));
+    }
+  reportColumns();
 }
 
 // ---------------------------------------------------------------------------

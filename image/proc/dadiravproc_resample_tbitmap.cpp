@@ -56,12 +56,9 @@ void _Resample(TBitmap* source, TBitmap* dest, TResampleFilter filter,
     FillRows(dest, Row(source, 0));
     return;
   }
-  TBitmap work;
-  MakeWork(work, dw, sh, source->GetPixelFormat());
   const size_t rowBytes = static_cast<size_t>(dw) * 3;
   KernelResample<3>(
       sw, sh, dw, dh, kernel, [&](Integer y) { return Row(source, y); },
-      [&](Integer y) { return static_cast<Byte*>(work.ScanLine(y)); },
       [&](Integer i, const Byte* row) { std::memcpy(dest->ScanLine(i), row, rowBytes); },
       TReporter{onProgress, sender});
 }
@@ -121,15 +118,13 @@ void _Resample1bit(TBitmap* source, TBitmap* dest, TResampleFilter filter) {
     FillRows(dest, pixel);
     return;
   }
-  TBitmap work;
-  MakeWork(work, dw, sh, pf8bit);
   KernelResample<1>(
       sw, sh, dw, dh, kernel,
       [&](Integer y) {
         ExpandBits(Row(source, y), sw, bytes.data());
         return static_cast<const Byte*>(bytes.data());
       },
-      [&](Integer y) { return static_cast<Byte*>(work.ScanLine(y)); }, put, TNoReport{});
+      put, TNoReport{});
 }
 
 void _ResampleLinear1Bit(TBitmap* source, TBitmap* dest, const TIEProgressEvent& onProgress,

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -186,21 +187,32 @@ Int64 TStream::CopyFrom(TStream* source, Int64 count) {
 // --- TMemoryStream -------------------------------------------------------------
 // Invariant: the bytes of buffer_ past size_ are zero, so growing never shows old data.
 
+TMemoryStream::~TMemoryStream() { std::free(data_); }
+
 void TMemoryStream::Reserve(Int64 newCapacity) {
-  const auto capacity = static_cast<Int64>(buffer_.size());
-  if (newCapacity <= capacity) return;
+  if (newCapacity <= capacity_) return;
   if (newCapacity > MaxSize) throw EStreamError("Out of memory while expanding memory stream");
   // Blocks of 8 KB, and at least half as much again, so a stream written in small
-  // pieces is not copied at every block.
-  Int64 grown = std::max(newCapacity, capacity + capacity / 2);
+  // pieces is not moved at every block.
+  Int64 grown = std::max(newCapacity, capacity_ + capacity_ / 2);
   grown = std::min((grown + 0x1FFF) & ~Int64{0x1FFF}, std::max(MaxSize, newCapacity));
-  buffer_.resize(static_cast<size_t>(grown), 0);
+  void* moved = std::realloc(data_, static_cast<size_t>(grown));
+  if (moved == nullptr) throw EStreamError("Out of memory while expanding memory stream");
+  data_ = static_cast<Byte*>(moved);
+  capacity_ = grown;
+}
+
+void TMemoryStream::ZeroExtend(Int64 newSize) {
+  if (newSize <= size_) return;
+  Reserve(newSize);
+  std::memset(data_ + size_, 0, static_cast<size_t>(newSize - size_));
+  size_ = newSize;
 }
 
 Integer TMemoryStream::Read(void* buffer, Integer count) {
   if (position_ < 0 || count <= 0 || position_ >= size_) return 0;
   auto n = static_cast<Integer>(std::min<Int64>(size_ - position_, count));
-  std::memcpy(buffer, buffer_.data() + position_, static_cast<size_t>(n));
+  std::memcpy(buffer, data_ + position_, static_cast<size_t>(n));
   position_ += n;
   return n;
 }
@@ -209,15 +221,15 @@ Integer TMemoryStream::Write(const void* buffer, Integer count) {
   if (position_ < 0 || count <= 0) return 0;
   const Int64 end = position_ + count;
   if (end > MaxSize) throw EStreamError("Out of memory while expanding memory stream");
-  // The source may lie in our own memory, which Reserve can move.
-  std::vector<Byte> copy;
+  // The source may lie in our own memory, which Reserve can move: keep its offset.
   const auto* src = static_cast<const Byte*>(buffer);
-  if (!buffer_.empty() && src >= buffer_.data() && src < buffer_.data() + buffer_.size()) {
-    copy.assign(src, src + count);
-    src = copy.data();
-  }
+  const bool own = data_ != nullptr && src >= data_ && src < data_ + capacity_;
+  const Int64 ownOffset = own ? src - data_ : 0;
   Reserve(end);
-  std::memmove(buffer_.data() + position_, src, static_cast<size_t>(count));
+  if (own) src = data_ + ownOffset;
+  // A gap left by seeking past the end reads as zeros.
+  if (position_ > size_) std::memset(data_ + size_, 0, static_cast<size_t>(position_ - size_));
+  std::memmove(data_ + position_, src, static_cast<size_t>(count));
   if (end > size_) size_ = end;
   position_ = end;
   return count;
@@ -240,15 +252,17 @@ Int64 TMemoryStream::Seek(Int64 offset, TSeekOrigin origin) {
 
 void TMemoryStream::SetSize(Int64 newSize) {
   if (newSize < 0) throw EStreamError("Invalid stream size (" + std::to_string(newSize) + ")");
-  Reserve(newSize);
-  if (newSize < size_)
-    std::fill(buffer_.begin() + newSize, buffer_.begin() + size_, Byte{0});
-  size_ = newSize;
+  if (newSize > size_)
+    ZeroExtend(newSize);
+  else
+    size_ = newSize;  // the dropped bytes are zeroed if the size grows over them again
   if (position_ > newSize) position_ = newSize;
 }
 
 void TMemoryStream::Clear() {
-  std::vector<Byte>().swap(buffer_);
+  std::free(data_);
+  data_ = nullptr;
+  capacity_ = 0;
   size_ = 0;
   position_ = 0;
 }
@@ -257,8 +271,14 @@ void TMemoryStream::LoadFromStream(TStream* stream) {
   if (stream == this) return;
   stream->SetPosition(0);
   Int64 count = stream->GetSize();
-  SetSize(count);
-  if (count != 0) stream->ReadBuffer(buffer_.data(), static_cast<Integer>(count));
+  if (count > MaxSize) throw EStreamError("Out of memory while expanding memory stream");
+  // The old content is replaced whole: no need to keep or zero it. A read that
+  // fails leaves the stream empty.
+  size_ = 0;
+  Reserve(count);
+  if (count != 0) stream->ReadBuffer(data_, static_cast<Integer>(count));
+  size_ = count;
+  if (position_ > count) position_ = count;
 }
 
 void TMemoryStream::LoadFromFile(const AnsiString& fileName) {
@@ -267,7 +287,7 @@ void TMemoryStream::LoadFromFile(const AnsiString& fileName) {
 }
 
 void TMemoryStream::SaveToStream(TStream* stream) {
-  if (size_ != 0) stream->WriteBuffer(buffer_.data(), static_cast<Integer>(size_));
+  if (size_ != 0) stream->WriteBuffer(data_, static_cast<Integer>(size_));
 }
 
 void TMemoryStream::SaveToFile(const AnsiString& fileName) {

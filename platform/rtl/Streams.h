@@ -67,7 +67,7 @@ class TMemoryStream : public TStream {
   static constexpr Int64 MaxSize = 0x7FFFFFFF;
 
   TMemoryStream() = default;
-  ~TMemoryStream() override = default;
+  ~TMemoryStream() override;
 
   using TStream::Seek;
   Integer Read(void* buffer, Integer count) override;
@@ -79,8 +79,8 @@ class TMemoryStream : public TStream {
   void SetSize(Int64 newSize) override;
 
   // The bytes; valid until the stream grows or is cleared.
-  void* Memory() noexcept { return buffer_.data(); }
-  const void* Memory() const noexcept { return buffer_.data(); }
+  void* Memory() noexcept { return data_; }
+  const void* Memory() const noexcept { return data_; }
   // Frees the memory: size and position 0.
   void Clear();
   // Replaces the content with all of stream (read from its start).
@@ -92,8 +92,14 @@ class TMemoryStream : public TStream {
 
  private:
   void Reserve(Int64 newCapacity);
+  // Grows the size to newSize (not below), zeroing the new bytes.
+  void ZeroExtend(Int64 newSize);
 
-  std::vector<Byte> buffer_;  // its size is the capacity
+  // Grown with realloc, so a large block is remapped rather than copied, and never
+  // zero-filled ahead: bytes in [size_, capacity_) are undefined until the size
+  // covers them, and are zeroed then.
+  Byte* data_ = nullptr;
+  Int64 capacity_ = 0;
   Int64 size_ = 0;
   Int64 position_ = 0;
 };

@@ -85,6 +85,8 @@ struct SocketEntry {
   bool oobArmed = false;
   bool acceptArmed = false;
   bool closeReported = false;
+  // The peer's end was seen while data still waited: FD_CLOSE follows once they are read.
+  bool closeWithheld = false;
   // Every (window, message) this socket has posted to, for purging at close.
   std::vector<std::pair<HWND, UINT>> targets;
 };

@@ -141,6 +141,7 @@ void EvaluateLocked(SocketEntry& e) {
     PostEventLocked(e, FD_WRITE, 0);
   }
   // FD_CLOSE only once everything before the close has been read.
+  e.closeWithheld = ended && dataWaiting;
   if (ended && !dataWaiting && !e.closeReported && (e.mask & FD_CLOSE)) {
     e.closeReported = true;
     PostEventLocked(e, FD_CLOSE, e.pendingError);

@@ -146,14 +146,18 @@ bool CompleteConnect(SocketEntry& e) {
   return e.state == SocketState::Connected;
 }
 
-// After a receive: FD_READ (FD_OOB for urgent data) may be posted again.
-void AfterReceive(SocketEntry& e, int flags) {
+// After a receive: FD_READ (FD_OOB for urgent data) may be posted again. A stream
+// receive that got less than it asked for has emptied the socket: there is nothing
+// to announce now, and whatever arrives later wakes the watcher, which posts FD_READ
+// then. Only a close held back behind unread data needs looking at.
+void AfterReceive(SocketEntry& e, int flags, bool drained) {
   std::lock_guard<std::mutex> lock(SocketsMutex());
   if (flags & MSG_OOB) {
     e.oobArmed = true;
   } else {
     e.readArmed = true;
   }
+  if (drained && !e.closeWithheld && e.pendingError == 0) return;
   EvaluateLocked(e);
 }
 
@@ -208,7 +212,8 @@ int Receive(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromle
     } while (n < 0 && errno == EINTR && !e->nonBlocking);
   }
   const int err = errno;
-  if (!(flags & MSG_PEEK)) AfterReceive(*e, flags);
+  const bool drained = e->type == SOCK_STREAM && flags == 0 && n > 0 && n < len;
+  if (!(flags & MSG_PEEK)) AfterReceive(*e, flags, drained);
   if (n < 0) {
     errno = err;
     if (err == ENOTCONN || err == EPIPE) {

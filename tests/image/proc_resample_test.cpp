@@ -3,6 +3,7 @@
 // column, segment walks with explicit branches), plus the pinned edge cases.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -213,22 +214,33 @@ struct Pair {
   int index, weight;
 };
 
+// Weights scaled by 256; when shrinking, a window whose weights all round to 0 is
+// weighed again with 256 doubled until the kernel's peak weighs at least 16 (at most
+// 2^22).
 std::vector<Pair> Contributors(TResampleFilter f, int i, double scale, int srcLen) {
   std::vector<Pair> list;
   const double c = i / scale;
   const double w = scale >= 1 ? Radius(f) : Radius(f) / scale;
-  for (int j = static_cast<int>(std::floor(c - w)); j <= static_cast<int>(std::ceil(c + w)); ++j) {
-    double value;
-    if (scale >= 1) {
-      value = Kernel(f, c - j) * 256;
-    } else {
-      const double s = 1 / scale;
-      value = Kernel(f, (c - j) / s) * 256 / s;
+  const auto weigh = [&](double unit) {
+    for (int j = static_cast<int>(std::floor(c - w)); j <= static_cast<int>(std::ceil(c + w)); ++j) {
+      double value;
+      if (scale >= 1) {
+        value = Kernel(f, c - j) * unit;
+      } else {
+        const double s = 1 / scale;
+        value = Kernel(f, (c - j) / s) * unit / s;
+      }
+      const int weight = static_cast<int>(std::nearbyint(value));
+      if (weight == 0) continue;
+      const int index = j < 0 ? -j : (j >= srcLen ? 2 * srcLen - j - 1 : j);
+      list.push_back({index, weight});
     }
-    const int weight = static_cast<int>(std::nearbyint(value));
-    if (weight == 0) continue;
-    const int index = j < 0 ? -j : (j >= srcLen ? 2 * srcLen - j - 1 : j);
-    list.push_back({index, weight});
+  };
+  weigh(256);
+  if (list.empty() && scale < 1) {
+    double unit = 256;
+    while (unit * scale < 16 && unit < 4194304) unit *= 2;
+    weigh(unit);
   }
   return list;
 }
@@ -553,6 +565,51 @@ TEST(ProcResample, WideWindowsAndLongListsMatchReference) {
       EXPECT_EQ(Read24(*d), RefKernel(src, c.dw, c.dh, f));
     }
   }
+}
+
+TEST(ProcResample, KernelShrinksBeyond512KeepTheBrightness) {
+  // Past a shrink of 512 every weight k x 256 / s rounds to 0. A flat picture must
+  // stay the same colour, on either axis, in colour, grey from bits and alpha.
+  const SizeCase cases[] = {{1300, 3, 2, 3}, {3, 1300, 3, 1}, {2100, 2, 1, 1}};
+  for (const TResampleFilter f : kKernels)
+    for (const SizeCase& c : cases) {
+      SCOPED_TRACE(std::string("filter ") + std::to_string(static_cast<int>(f)) + " " + Name(c));
+      Plane flat(c.sw, c.sh, 3);
+      for (size_t k = 0; k < flat.v.size(); ++k) flat.v[k] = k % 3 == 0 ? 200 : (k % 3 == 1 ? 120 : 40);
+      auto s = Store24(flat);
+      auto d = NewStore(c.dw, c.dh, ie24RGB);
+      _ResampleEx(s.get(), d.get(), f);
+      const Plane out = Read24(*d);
+      for (size_t k = 0; k < out.v.size(); ++k) ASSERT_EQ(out.v[k], flat.v[k % 3]) << "byte " << k;
+
+      Plane bits(c.sw, c.sh, 1);
+      std::fill(bits.v.begin(), bits.v.end(), 1);
+      auto s1 = Store1(bits);
+      auto d1 = NewStore(c.dw, c.dh, ie24RGB);
+      _Resample1bitEx(s1.get(), d1.get(), f);
+      const Plane grey = ReadGrey(*d1);
+      EXPECT_TRUE(std::all_of(grey.v.begin(), grey.v.end(), [](int v) { return v == 255; }));
+
+      Plane alpha(c.sw, c.sh, 1);
+      std::fill(alpha.v.begin(), alpha.v.end(), 77);
+      TIEMask from, to;
+      FillMask8(from, alpha);
+      to.AllocateBits(c.dw, c.dh, 8);
+      _ResampleAlpha(&from, &to, f);
+      const Plane a = ReadMask8(to);
+      EXPECT_TRUE(std::all_of(a.v.begin(), a.v.end(), [](int v) { return v == 77; }));
+    }
+  // A ramp keeps its mean and its direction: the left half of 0..255 over 3000
+  // columns averages about 64, the right half about 191.
+  Plane ramp(3000, 1, 3);
+  for (int x = 0; x < 3000; ++x)
+    for (int ch = 0; ch < 3; ++ch) ramp.at(x, 0, ch) = x * 256 / 3000;
+  auto s = Store24(ramp);
+  auto d = NewStore(2, 1, ie24RGB);
+  _ResampleEx(s.get(), d.get(), rfTriangle);
+  const Plane out = Read24(*d);
+  EXPECT_LT(out.at(0, 0, 0), 100);
+  EXPECT_GT(out.at(1, 0, 0), 155);
 }
 
 TEST(ProcResample, FastDivisionsAreExact) {

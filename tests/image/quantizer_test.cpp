@@ -166,6 +166,34 @@ TEST(Quantizer, NetworkMapsEveryPixelToItsNearestEntry) {
   }
 }
 
+TEST(Quantizer, CacheAnswersWhatTheQuantizerAnswers) {
+  // Every strategy, asked twice over a photograph's pixels and over a sweep of colours
+  // that collide in the cache's slots, so hits, misses and replaced slots all occur.
+  const Image photo = LoadPhoto(Photos[0]);
+  for (const Integer ncol : {256, 16, 2}) {
+    SCOPED_TRACE(std::to_string(ncol) + " colours");
+    std::vector<TRGB> palette = NewPalette(static_cast<size_t>(ncol));
+    TIEQuantizer q(photo.Source(), palette, ncol);
+    TIEQuantizerCache cache(q);
+    for (int pass = 0; pass < 2; ++pass) {
+      for (const TRGB& c : photo.Pixels) ASSERT_EQ(cache.GetRGBIndex(c), q.GetRGBIndex(c));
+      for (uint32_t k = 0; k < (1u << 24); k += 4099) {
+        const TRGB c = Rgb(static_cast<int>(k >> 16), static_cast<int>((k >> 8) & 0xFF), static_cast<int>(k & 0xFF));
+        ASSERT_EQ(cache.GetRGBIndex(c), q.GetRGBIndex(c));
+      }
+    }
+  }
+  // The exact list's -1 for a colour the image lacks comes through too.
+  Image two(2, 1);
+  two.At(0, 0) = Rgb(1, 2, 3);
+  two.At(1, 0) = Rgb(4, 5, 6);
+  std::vector<TRGB> palette = NewPalette(16);
+  TIEQuantizer exact(two.Source(), palette, 16);
+  TIEQuantizerCache cache(exact);
+  EXPECT_EQ(cache.GetRGBIndex(Rgb(4, 5, 6)), 1);
+  EXPECT_EQ(cache.GetRGBIndex(Rgb(9, 9, 9)), -1);
+}
+
 TEST(Quantizer, NetworkOnAnImageSmallerThanItsSamplingStep) {
   // 210 pixels of 210 colours: the sampling step (499 pixels) is larger than the
   // image, so the sample position wraps several times over.

@@ -68,6 +68,9 @@ TEST_F(Stream, MemorySetSizeKeepsContentAndClampsThePosition) {
   stream.SetSize(3);
   EXPECT_EQ(stream.GetPosition(), 3);
   EXPECT_EQ(Content(stream), "xxx");
+  // Growing again over the dropped bytes gives zeros, not the old content.
+  stream.SetSize(5);
+  EXPECT_EQ(Content(stream), std::string("xxx\0\0", 5));
   stream.Clear();
   EXPECT_EQ(stream.GetSize(), 0);
   EXPECT_EQ(stream.GetPosition(), 0);

@@ -45,7 +45,9 @@ inline const ws::sockaddr* Sa(const ws::sockaddr_in& a) {
 }
 
 inline std::string PeerScript() {
-  return (std::filesystem::path(__FILE__).parent_path() / "tcp_peer.py").string();
+  // Found from the test data folder: __FILE__ may be relative to the build folder,
+  // which is not where the tests run.
+  return (std::filesystem::path(LARK_TEST_DATA).parent_path() / "winsock" / "tcp_peer.py").string();
 }
 
 class WinsockTest : public ::testing::Test {
