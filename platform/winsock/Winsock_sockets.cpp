@@ -180,7 +180,7 @@ int EndOfStream(SocketEntry& e) {
 
 // A receive that the simulated world fails: the connection was reset.
 int ResetOnCue(SocketEntry& e, int flags) {
-  if (!(flags & MSG_PEEK)) AfterReceive(e, flags);
+  if (!(flags & MSG_PEEK)) AfterReceive(e, flags, false);
   return Fail(WSAECONNRESET);
 }
 
