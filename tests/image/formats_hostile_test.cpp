@@ -75,7 +75,9 @@ class HostileImages : public ::testing::Test {
   static void ExpectWithinLimit(const TIEBitmap& bitmap, const std::unique_ptr<TIEMask>& mask,
                                 const std::string& what) {
     EXPECT_LE(Int64{bitmap.GetWidth()} * bitmap.GetHeight(), IEMaxPixels) << what;
-    if (mask) EXPECT_LE(Int64{mask->GetWidth()} * mask->GetHeight(), IEMaxPixels) << what;
+    if (mask) {
+      EXPECT_LE(Int64{mask->GetWidth()} * mask->GetHeight(), IEMaxPixels) << what;
+    }
   }
 
   // Reads GIF frame `index`; answers whether it loaded. Bitmap and mask stay for inspection.
