@@ -284,7 +284,9 @@ struct Snapshot {
 
 std::shared_ptr<const Snapshot> ParseSnapshot(const AnsiString& content) {
   auto snapshot = std::make_shared<Snapshot>();
-  ParsedSection* current = nullptr;  // null before the first section and in repeats
+  // The section keys go to: the last one added (taken again after each addition),
+  // null before the first section and in a repeated one.
+  ParsedSection* current = nullptr;
   for (const Line& line : SplitLines(content)) {
     ParsedLine parsed = Parse(line.text);
     if (parsed.kind == LineKind::Section) {
@@ -298,7 +300,6 @@ std::shared_ptr<const Snapshot> ParseSnapshot(const AnsiString& content) {
       if (added.second) current->keys.emplace_back(std::move(parsed.name), std::move(parsed.value));
     }
   }
-  // The pointers above stay valid only while sections does not grow; none are kept.
   return snapshot;
 }
 
@@ -365,8 +366,8 @@ std::shared_ptr<const Snapshot> TIniFile::Cache::Current(const AnsiString& fileN
   }
   stamp = now;
   // Only a stamp older than the step of the file system's times tells every later
-  // change apart.
-  // Any change, a write or a change of times, sets the status-change time.
+  // change apart. Any change, a write or a change of times, sets the status-change
+  // time.
   racy = Nanoseconds(clock) - Nanoseconds(now.ctime) < RacyNanoseconds;
   return snapshot;
 }
