@@ -44,8 +44,10 @@ inline const ws::sockaddr* Sa(const ws::sockaddr_in& a) {
   return reinterpret_cast<const ws::sockaddr*>(&a);
 }
 
+// Found from the test data folder, an absolute path: __FILE__ may be relative to the
+// folder the compiler ran in (a compiler cache rewrites paths so).
 inline std::string PeerScript() {
-  return (std::filesystem::path(__FILE__).parent_path() / "tcp_peer.py").string();
+  return (std::filesystem::path(LARK_TEST_DATA).parent_path() / "winsock" / "tcp_peer.py").string();
 }
 
 class WinsockTest : public ::testing::Test {
