@@ -187,11 +187,13 @@ void THttpCli::GetHeaderLineNext() {
     return;
   }
 
-  HeaderSize += static_cast<Integer>(line.size());
-  if (HeaderSize > MaxHeaderSize) {
+  // Checked before counting, so the count never passes its bound.
+  const Int64 lineSize = static_cast<Int64>(line.size());
+  if (lineSize > static_cast<Int64>(MaxHeaderSize) - HeaderSize) {
     DropConnection(winsock::WSAECONNABORTED);
     return;
   }
+  HeaderSize += static_cast<Integer>(lineSize);
   ResponseHeaderLines->Add(line);
   if (HeaderLineCount == 1) {
     if (line.compare(0, 8, "HTTP/1.0") != 0 && line.compare(0, 8, "HTTP/1.1") != 0) {

@@ -87,17 +87,24 @@ void ParseURL(const AnsiString& URL, AnsiString& Proto, AnsiString& User, AnsiSt
     return;
   }
   if (StartsWith(url, "../")) {
-    AnsiString dir = CurrentDirectory(currentPath);
-    AnsiString rest = Copy(url, 4, ToEnd);
-    for (;;) {
-      // One directory up: drop the trailing "/" and cut after the "/" before it.
-      dir = Copy(dir, 1, Length(dir) - 1);
-      const Integer slash = LastPos('/', dir);
-      dir = slash > 0 ? Copy(dir, 1, slash) : AnsiString("/");
-      if (!StartsWith(rest, "../")) break;
-      rest = Copy(rest, 4, ToEnd);
+    // One pass: count the leading "../" levels, then walk up the directory as many
+    // times, each time cutting after the "/" before its trailing one. Above the
+    // root the directory stays "/".
+    size_t restStart = 3;
+    size_t levels = 1;
+    while (url.compare(restStart, 3, "../") == 0) {
+      restStart += 3;
+      ++levels;
     }
-    Path = dir + rest;
+    const AnsiString dir = CurrentDirectory(currentPath);
+    size_t dirEnd = dir.size();  // dir[0, dirEnd) ends with "/"
+    bool root = false;
+    for (; levels > 0 && !root; --levels) {
+      const size_t slash = dirEnd >= 2 ? dir.rfind('/', dirEnd - 2) : AnsiString::npos;
+      if (slash == AnsiString::npos) root = true;
+      else dirEnd = slash + 1;
+    }
+    Path = (root ? AnsiString("/") : dir.substr(0, dirEnd)) + url.substr(restStart);
     return;
   }
 

@@ -11,11 +11,6 @@
 
 namespace {
 
-// The resolution given to files that state none (the screen's).
-constexpr Integer kScreenDpi = 96;
-// Largest image the reader allocates, in pixels, and largest width or height.
-constexpr Int64 kMaxPixels = Int64{1} << 26;
-constexpr Int64 kMaxSide = 1 << 20;
 // Largest info header taken (the longest defined is 124 bytes).
 constexpr Integer kMaxHeaderSize = 4096;
 
@@ -27,9 +22,9 @@ Word Le16(const Byte* p) { return static_cast<Word>(p[0] | (p[1] << 8)); }
 
 bool ReadAll(TStream* s, void* buf, Integer count) { return s->Read(buf, count) == count; }
 
-Integer DpiFromPpm(Integer ppm) {
+Integer DpiFromPpm(Integer ppm, Integer screenDpi) {
   const Int64 dpi = Round(ppm / 100.0 * 2.54);
-  return dpi <= 0 || dpi > 1000000 ? kScreenDpi : static_cast<Integer>(dpi);
+  return dpi <= 0 || dpi > 1000000 ? screenDpi : static_cast<Integer>(dpi);
 }
 
 // Extracts one channel through a bit-field mask, scaled to 8 bits (short channels
@@ -207,8 +202,8 @@ void ReadBMP(TStream* Stream, TIEBitmap* Bitmap, Int64 BlockLen, TIOParamsVals& 
     width = Le16(h + 4);
     height = Le16(h + 6);
     bits = Le16(h + 10);
-    Params.DpiX = kScreenDpi;
-    Params.DpiY = kScreenDpi;
+    Params.DpiX = IEScreenDpiX();
+    Params.DpiY = IEScreenDpiY();
     if (bits <= 8) {
       palCount = 1 << bits;
       Byte pal[256 * 3];
@@ -232,8 +227,8 @@ void ReadBMP(TStream* Stream, TIEBitmap* Bitmap, Int64 BlockLen, TIOParamsVals& 
     bits = Le16(h + 14);
     compression = Le32(h + 16);
     imageSize = Le32(h + 20);
-    Params.DpiX = DpiFromPpm(static_cast<Integer>(Le32(h + 24)));
-    Params.DpiY = DpiFromPpm(static_cast<Integer>(Le32(h + 28)));
+    Params.DpiX = DpiFromPpm(static_cast<Integer>(Le32(h + 24)), IEScreenDpiX());
+    Params.DpiY = DpiFromPpm(static_cast<Integer>(Le32(h + 28)), IEScreenDpiY());
     DWORD used = Le32(h + 32);
     if (used > 256) used = 0;
     if (used == 0 && bits <= 8) used = 1u << std::min(bits, 8);
@@ -271,9 +266,7 @@ void ReadBMP(TStream* Stream, TIEBitmap* Bitmap, Int64 BlockLen, TIOParamsVals& 
     height = -height;
     r.topDown = true;
   }
-  if (width <= 0 || height <= 0 || width > kMaxSide || height > kMaxSide ||
-      width * height > kMaxPixels)
-    return Progress.Abort();
+  if (!IESizeWithinLimits(width, height)) return Progress.Abort();
   if (compression == 0 && bits == 16) {
     masks[0] = 0x7C00;
     masks[1] = 0x03E0;

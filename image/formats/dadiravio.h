@@ -25,6 +25,29 @@ class TDadirAvIO;  // the input/output component (image/io)
 class TIOParamsVals;
 
 // ===========================================================================
+// Limits every reader keeps, and the resolution of files that state none.
+
+// Largest image a reader allocates, in pixels: the framework bitmap's own bound, so
+// whatever a reader gives can also be shown. A file that declares more is refused
+// with the abort flag before its picture or mask is allocated.
+inline constexpr Int64 IEMaxPixels = TBitmap::MaxPixels;
+// Largest width or height a reader takes.
+inline constexpr Int64 IEMaxSide = Int64{1} << 20;
+
+// Whether a reader may allocate a width x height picture: both sides positive and
+// within IEMaxSide, and at most IEMaxPixels pixels in all.
+constexpr bool IESizeWithinLimits(Int64 width, Int64 height) noexcept {
+  return width > 0 && height > 0 && width <= IEMaxSide && height <= IEMaxSide &&
+         width * height <= IEMaxPixels;
+}
+
+// The resolution given to a file, or to parameters, that state none: the screen's
+// (its LOGPIXELSX or LOGPIXELSY), or 96 when the screen gives none.
+inline constexpr Integer IEFallbackDpi = 96;
+Integer IEScreenDpiX();
+Integer IEScreenDpiY();
+
+// ===========================================================================
 // Per-format option types. Every one is stored as its ordinal in one byte.
 
 enum class TIOTIFFCompression : Byte {

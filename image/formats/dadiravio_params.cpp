@@ -5,6 +5,7 @@
 #include "image/formats/dadiravio.h"
 #include "platform/rtl/DateTime.h"
 #include "platform/rtl/Exceptions.h"
+#include "platform/win/Gdi.h"
 
 TGIFLZWDecompFunc DefGIF_LZWDECOMPFUNC = nullptr;
 TGIFLZWCompFunc DefGIF_LZWCOMPFUNC = nullptr;
@@ -12,6 +13,13 @@ TTIFFLZWDecompFunc DefTIFF_LZWDECOMPFUNC = nullptr;
 TTIFFLZWCompFunc DefTIFF_LZWCOMPFUNC = nullptr;
 
 namespace {
+
+Integer ScreenDpi(Integer index) {
+  HDC dc = GetDC(HWND{});
+  const Integer dpi = GetDeviceCaps(dc, index);
+  ReleaseDC(HWND{}, dc);
+  return dpi > 0 ? dpi : IEFallbackDpi;
+}
 
 template <typename T, size_t N>
 T& Element(T (&array)[N], Integer index, const char* name) {
@@ -28,6 +36,9 @@ const T& Element(const T (&array)[N], Integer index, const char* name) {
 }
 
 }  // namespace
+
+Integer IEScreenDpiX() { return ScreenDpi(LOGPIXELSX); }
+Integer IEScreenDpiY() { return ScreenDpi(LOGPIXELSY); }
 
 TIOParamsVals::TIOParamsVals(TDadirAvIO* dadirAvIO)
     : DadirAvIO(dadirAvIO),

@@ -17,9 +17,6 @@
 
 namespace {
 
-// Screen resolution reported for GIF images, which carry none.
-constexpr Integer kScreenDpi = 96;
-
 constexpr Byte kExtensionIntroducer = 0x21;
 constexpr Byte kImageSeparator = 0x2C;
 constexpr Byte kTrailer = 0x3B;
@@ -161,8 +158,8 @@ void ReadGifStream(TStream* Stream, TIEBitmap* Bitmap, Integer& ImageCount, TIOP
   Params.GIF_WinWidth = reader.Word16(&header[6]);
   Params.GIF_WinHeight = reader.Word16(&header[8]);
   Params.GIF_Ratio = header[12];
-  Params.DpiX = kScreenDpi;
-  Params.DpiY = kScreenDpi;
+  Params.DpiX = IEScreenDpiX();
+  Params.DpiY = IEScreenDpiY();
   Params.SamplesPerPixel = 1;
 
   ColourTable global;

@@ -15,8 +15,9 @@
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Types.h"
 
-// The largest frame the reader decodes, in pixels; larger frames fail.
-inline constexpr Int64 GIF_MaxFramePixels = Int64{1} << 26;
+// The largest frame the reader decodes, in pixels (every reader's limit); larger
+// frames fail.
+inline constexpr Int64 GIF_MaxFramePixels = IEMaxPixels;
 
 // Reads frame Params.GIF_ImageIndex (0 = first) and counts the frames into
 // ImageCount and Params.GIF_ImageCount. Comments of every frame are added to

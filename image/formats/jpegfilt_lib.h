@@ -25,9 +25,6 @@ namespace jpegfilt {
 // Bytes moved between a stream and the library per call.
 inline constexpr Integer kStreamBufferSize = 65536;
 
-// Resolution taken when a file or the parameters give none.
-inline constexpr Integer kScreenDpi = 96;
-
 // The library's error record followed by our state. `pub` must stay first: the
 // library sees only it.
 struct ErrorManager {

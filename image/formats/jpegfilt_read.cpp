@@ -4,6 +4,7 @@
 // that the error manager jumps back to; everything with a destructor lives in
 // ReadJPegStream or in the job, outside that frame.
 #include <algorithm>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -13,7 +14,6 @@
 
 namespace {
 
-using jpegfilt::kScreenDpi;
 using jpegfilt::StreamSource;
 
 // A tiny file can declare a huge image that the library would then decode from
@@ -24,8 +24,23 @@ using jpegfilt::StreamSource;
 constexpr Int64 kMaxPixelsPerByte = 1024;
 constexpr Int64 kMinPixelCap = Int64{1} << 22;
 
+// COM and APPn markers kept for the parameters. Real files carry a handful (an ICC
+// profile takes at most 255 APP2 markers of 64 KB); what lies past these bounds is
+// read over and dropped, so a file of many markers costs time in proportion to its
+// size only.
+constexpr size_t kMaxKeptMarkers = 1024;
+constexpr size_t kMaxKeptMarkerBytes = 32 * 1024 * 1024;
+
+struct KeptMarker {
+  Byte marker;
+  std::vector<Byte> data;  // at most 65,533 bytes
+};
+
 struct ReadJob : jpegfilt::JobState {
   jpeg_decompress_struct cinfo{};
+  std::vector<KeptMarker> markers;  // file order; bounded by kMaxKeptMarkers
+  size_t markerBytes = 0;           // their data in all; bounded by kMaxKeptMarkerBytes
+  bool sawMarker = false;           // a COM or APPn marker came already
   StreamSource source;
   std::vector<Byte> rowBuffer;  // one CMYK row: 4 x output width (at most 65500) bytes
 
@@ -71,6 +86,85 @@ void CmykRowToBgr(const Byte* cmyk, Byte* bgr, JDIMENSION width) {
   }
 }
 
+// Reads count bytes of the current marker into out (null skips them). False when the
+// source would suspend, which ours never does: at the end of its data it hands the
+// library an end-of-image marker instead.
+bool ReadMarkerBytes(j_decompress_ptr cinfo, Byte* out, size_t count) {
+  jpeg_source_mgr* src = cinfo->src;
+  while (count > 0) {
+    if (src->bytes_in_buffer == 0 && !src->fill_input_buffer(cinfo)) return false;
+    const size_t n = std::min(count, src->bytes_in_buffer);
+    if (out != nullptr) {
+      std::memcpy(out, src->next_input_byte, n);
+      out += n;
+    }
+    src->next_input_byte += n;
+    src->bytes_in_buffer -= n;
+    count -= n;
+  }
+  return true;
+}
+
+// What the library reads from APP0 (JFIF: version and density) and APP14 (Adobe:
+// the colour transform) when it examines them itself.
+void ExamineMarker(j_decompress_ptr cinfo, int marker, const std::vector<Byte>& d) {
+  if (marker == JPEG_APP0 && d.size() >= 14 && std::memcmp(d.data(), "JFIF", 5) == 0) {
+    cinfo->saw_JFIF_marker = TRUE;
+    if (d[5] != 1) WARNMS2(cinfo, JWRN_JFIF_MAJOR, d[5], d[6]);
+    cinfo->JFIF_major_version = d[5];
+    cinfo->JFIF_minor_version = d[6];
+    cinfo->density_unit = d[7];
+    cinfo->X_density = static_cast<UINT16>((d[8] << 8) | d[9]);
+    cinfo->Y_density = static_cast<UINT16>((d[10] << 8) | d[11]);
+  } else if (marker == JPEG_APP0 + 14 && d.size() >= 12 && std::memcmp(d.data(), "Adobe", 5) == 0) {
+    cinfo->saw_Adobe_marker = TRUE;
+    cinfo->Adobe_transform = d[11];
+  }
+}
+
+// The work of KeepMarker. It never leaves by the error manager's jump (the objects in
+// its frame must be destroyed): a library error code goes back in `error`.
+boolean KeepMarkerWork(j_decompress_ptr cinfo, int& error) {
+  ReadJob& job = *static_cast<ReadJob*>(cinfo->client_data);
+  Byte lengthBytes[2];
+  if (!ReadMarkerBytes(cinfo, lengthBytes, 2)) return FALSE;
+  const size_t length = (static_cast<size_t>(lengthBytes[0]) << 8) | lengthBytes[1];
+  if (length < 2) {
+    error = JERR_BAD_LENGTH;
+    return FALSE;
+  }
+  const size_t dataLength = length - 2;
+  const int marker = cinfo->unread_marker;
+  const bool examined = marker == JPEG_APP0 || marker == JPEG_APP0 + 14;
+  // A leading APP0 is the JFIF header, which a writer makes anew: it is not kept.
+  const bool leadingApp0 = !job.sawMarker && marker == JPEG_APP0;
+  job.sawMarker = true;
+  const bool keep = !leadingApp0 && job.markers.size() < kMaxKeptMarkers &&
+                    dataLength <= kMaxKeptMarkerBytes - job.markerBytes;
+  if (!keep && !examined) return ReadMarkerBytes(cinfo, nullptr, dataLength) ? TRUE : FALSE;
+  try {
+    std::vector<Byte> data(dataLength);
+    if (!ReadMarkerBytes(cinfo, data.data(), dataLength)) return FALSE;
+    if (examined) ExamineMarker(cinfo, marker, data);
+    if (!keep) return TRUE;
+    job.markers.push_back(KeptMarker{static_cast<Byte>(marker), std::move(data)});
+  } catch (...) {
+    error = JERR_OUT_OF_MEMORY;
+    return FALSE;
+  }
+  job.markerBytes += dataLength;
+  return TRUE;
+}
+
+// The processor of COM and APPn markers: keeps each in the job's own list, up to
+// its bounds, and reads APP0 and APP14 as the library would.
+boolean KeepMarker(j_decompress_ptr cinfo) {
+  int error = 0;
+  const boolean result = KeepMarkerWork(cinfo, error);
+  if (error != 0) ERREXIT(cinfo, error);
+  return result;
+}
+
 // The library's part of the read: headers, parameters and rows. Only plain values
 // live in this frame. A library error lands back at the setjmp with job.failed set.
 void DecodeImage(ReadJob& job) {
@@ -92,8 +186,9 @@ void DecodeImage(ReadJob& job) {
   jpegfilt::AttachSource(&cinfo, job.source);
   if (job.Stopped()) return;
 
-  jpeg_save_markers(&cinfo, JPEG_COM, 0xFFFF);
-  for (int m = 0; m < 16; ++m) jpeg_save_markers(&cinfo, JPEG_APP0 + m, 0xFFFF);
+  cinfo.client_data = &job;
+  jpeg_set_marker_processor(&cinfo, JPEG_COM, KeepMarker);
+  for (int m = 0; m < 16; ++m) jpeg_set_marker_processor(&cinfo, JPEG_APP0 + m, KeepMarker);
   jpeg_read_header(&cinfo, TRUE);
   if (job.Stopped()) return;
 
@@ -146,11 +241,11 @@ void DecodeImage(ReadJob& job) {
     params.DpiX = static_cast<Integer>(Trunc(cinfo.X_density * 2.54));
     params.DpiY = static_cast<Integer>(Trunc(cinfo.Y_density * 2.54));
   } else if (!cinfo.saw_JFIF_marker || cinfo.density_unit == 0) {
-    params.DpiX = kScreenDpi;
-    params.DpiY = kScreenDpi;
+    params.DpiX = IEScreenDpiX();
+    params.DpiY = IEScreenDpiY();
   }
-  if (params.DpiX <= 0) params.DpiX = kScreenDpi;
-  if (params.DpiY <= 0) params.DpiY = kScreenDpi;
+  if (params.DpiX <= 0) params.DpiX = IEScreenDpiX();
+  if (params.DpiY <= 0) params.DpiY = IEScreenDpiY();
   params.ColorMap.reset();
   params.ColorMapCount = 0;
   params.JPEG_Progressive = cinfo.progressive_mode != 0;
@@ -158,7 +253,8 @@ void DecodeImage(ReadJob& job) {
   params.JPEG_OriginalHeight = static_cast<Integer>(cinfo.image_height);
 
   const Int64 pixels = static_cast<Int64>(cinfo.image_width) * cinfo.image_height;
-  if (pixels > std::max(job.bytesPresent * kMaxPixelsPerByte, kMinPixelCap)) {
+  if (!IESizeWithinLimits(cinfo.image_width, cinfo.image_height) ||
+      pixels > std::max(job.bytesPresent * kMaxPixelsPerByte, kMinPixelCap)) {
     job.Fail();
     return;
   }
@@ -250,17 +346,11 @@ void ReadJPegStream(TStream* Stream, TStream* TablesStream, TIEBitmap* Bitmap,
     }
     if (job->failed) Progress.Abort();
 
-    // The markers found, in file order; a leading APP0 is the JFIF header, which a
-    // writer makes anew.
+    // The markers kept, in file order.
     TIEMarkerList& markers = *Params.JPEG_MarkerList;
     markers.Clear();
-    bool first = true;
-    for (jpeg_saved_marker_ptr m = job->cinfo.marker_list; m != nullptr; m = m->next) {
-      const bool skip = first && m->marker == JPEG_APP0;
-      first = false;
-      if (skip) continue;
-      markers.AddMarker(static_cast<Byte>(m->marker), m->data, static_cast<Word>(m->data_length));
-    }
+    for (const KeptMarker& m : job->markers)
+      markers.AddMarker(m.marker, m.data.data(), static_cast<Word>(m.data.size()));
 
     if (!job->Stopped() && !Preview && job->decompressing) FinishQuietly(*job);
   }

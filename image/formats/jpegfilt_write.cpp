@@ -14,7 +14,6 @@
 
 namespace {
 
-using jpegfilt::kScreenDpi;
 using jpegfilt::StreamDestination;
 
 struct WriteJob : jpegfilt::JobState {
@@ -28,8 +27,9 @@ struct WriteJob : jpegfilt::JobState {
   bool libraryError = false;  // the library ended the work
 };
 
-UINT16 Density(Integer dpi) {
-  if (dpi <= 0) return kScreenDpi;
+// The parameters' resolution, or the screen's when they give none.
+UINT16 Density(Integer dpi, Integer (*screenDpi)()) {
+  if (dpi <= 0) dpi = screenDpi();
   return static_cast<UINT16>(std::min<Integer>(dpi, 65535));
 }
 
@@ -96,8 +96,8 @@ void EncodeImage(WriteJob& job) {
   jpeg_set_colorspace(&cinfo, fileSpace);
 
   cinfo.density_unit = 1;
-  cinfo.X_density = Density(params.DpiX);
-  cinfo.Y_density = Density(params.DpiY);
+  cinfo.X_density = Density(params.DpiX, IEScreenDpiX);
+  cinfo.Y_density = Density(params.DpiY, IEScreenDpiY);
   cinfo.dct_method = jpegfilt::DctMethod(params.JPEG_DCTMethod);
   cinfo.optimize_coding = params.JPEG_OptimalHuffman ? TRUE : FALSE;
   cinfo.smoothing_factor = std::clamp<Integer>(params.JPEG_Smooth, 0, 100);

@@ -74,16 +74,9 @@ void ReadData(png_structp png, png_bytep data, png_size_t length) {
   if (failed || done < length) png_error(png, "Read error");
 }
 
-Integer SystemDpi(Integer index) {
-  HDC dc = GetDC(HWND{});
-  const Integer dpi = GetDeviceCaps(dc, index);
-  ReleaseDC(HWND{}, dc);
-  return dpi > 0 ? dpi : 96;
-}
-
-Integer DpiFromPpm(png_uint_32 ppm, Integer index) {
+Integer DpiFromPpm(png_uint_32 ppm, Integer (*screenDpi)()) {
   const Integer dpi = static_cast<Integer>(Round(static_cast<double>(ppm) / 100.0 * 2.54));
-  return dpi != 0 ? dpi : SystemDpi(index);
+  return dpi != 0 ? dpi : screenDpi();
 }
 
 struct PngGuard {
@@ -117,7 +110,9 @@ bool ReadRows(png_structp png, png_infop info, ReadJob& job) {
   png_get_IHDR(png, info, &width, &height, &bitDepth, &colorType, &interlaceType, nullptr,
                nullptr);
 
-  // Header bounded by the bytes present (libpng itself caps each side at 1,000,000).
+  // Within every reader's limits, and bounded by the bytes present (libpng itself
+  // caps each side at 1,000,000).
+  if (!IESizeWithinLimits(width, height)) png_error(png, "Image too large");
   const Int64 fileRowBytes = static_cast<Int64>(png_get_rowbytes(png, info)) + 1;
   if (fileRowBytes * static_cast<Int64>(height) >
       job.bytesPresent * kMaxInflateRatio + kInflateSlack)
@@ -195,8 +190,8 @@ bool ReadRows(png_structp png, png_infop info, ReadJob& job) {
     case PNG_COLOR_TYPE_RGB_ALPHA: params.SamplesPerPixel = 4; break;
     default: params.SamplesPerPixel = 1; break;
   }
-  params.DpiX = DpiFromPpm(png_get_x_pixels_per_meter(png, info), LOGPIXELSX);
-  params.DpiY = DpiFromPpm(png_get_y_pixels_per_meter(png, info), LOGPIXELSY);
+  params.DpiX = DpiFromPpm(png_get_x_pixels_per_meter(png, info), IEScreenDpiX);
+  params.DpiY = DpiFromPpm(png_get_y_pixels_per_meter(png, info), IEScreenDpiY);
   params.ColorMap.reset();
   params.ColorMapCount = 0;
   if (isPalette && plte != nullptr && plteCount > 0) {

@@ -25,13 +25,6 @@ Integer TruncClamped(double v) {
   return static_cast<Integer>(Trunc(v));
 }
 
-Integer SystemDpi(Integer index) {
-  HDC dc = GetDC(HWND{});
-  const Integer dpi = GetDeviceCaps(dc, index);
-  ReleaseDC(HWND{}, dc);
-  return dpi > 0 ? dpi : 96;
-}
-
 // ---------------------------------------------------------------------------
 // Tags into the reader's state and the parameters
 
@@ -219,8 +212,8 @@ void FillParams(const TTIFFEnv& env, const TTIFFEnv& exif, const TTIFFVars& v, I
   const double f = v.ResolutionUnit == 3 ? 2.54 : 1.0;
   p.DpiX = TruncClamped(v.XResolution * f);
   p.DpiY = TruncClamped(v.YResolution * f);
-  if (p.DpiX == 0) p.DpiX = SystemDpi(LOGPIXELSX);
-  if (p.DpiY == 0) p.DpiY = SystemDpi(LOGPIXELSY);
+  if (p.DpiX == 0) p.DpiX = IEScreenDpiX();
+  if (p.DpiY == 0) p.DpiY = IEScreenDpiY();
   p.TIFF_XPos = TruncClamped(v.XPosition * f);
   p.TIFF_YPos = TruncClamped(v.YPosition * f);
 }

@@ -20,9 +20,10 @@
 
 namespace {
 
-// Largest page the reader allocates, in pixels, and largest width or height.
-constexpr Int64 kMaxPixels = Int64{1} << 26;
-constexpr Int64 kMaxSide = 1 << 20;
+// Largest page the reader allocates, in pixels, and largest width or height: the
+// limits of every reader.
+constexpr Int64 kMaxPixels = IEMaxPixels;
+constexpr Int64 kMaxSide = IEMaxSide;
 // Largest decoded row, in bytes.
 constexpr Int64 kMaxRowBytes = Int64{1} << 26;
 
@@ -628,7 +629,7 @@ void PageReader::Orient() {
 
 void PageReader::Decode() {
   const Integer w = v_.ImageWidth, h = v_.ImageLength;
-  const bool sizeOk = w > 0 && h > 0 && w <= kMaxSide && h <= kMaxSide && Int64{w} * h <= kMaxPixels;
+  const bool sizeOk = IESizeWithinLimits(w, h);
   if (sizeOk) SetupMask();
   const Integer comp = v_.Compression;
   if (comp == kCompOldJPEG && (v_.JPEGProc == 0 || v_.JPEGProc == 1)) {

@@ -42,6 +42,8 @@ class TIEBaseBitmap : public TObject {
   LARK_CLASS_NAME(TIEBaseBitmap)
   // The address of the first byte of a row (row 0 at the top).
   virtual void* GetScanLine(Integer row) = 0;
+  // The same for reading, on a store held as const.
+  virtual const void* GetScanLine(Integer row) const = 0;
   virtual Integer GetBitCount() const = 0;
   virtual Integer GetHeight() const = 0;
   virtual Integer GetWidth() const = 0;
@@ -71,6 +73,14 @@ class TIEBitmap : public TIEBaseBitmap {
 
   // --- TIEBaseBitmap
   void* GetScanLine(Integer row) final {
+    if (location_ == ieMemory)
+      return memory_.get() + static_cast<size_t>(height_ - row - 1) * static_cast<size_t>(rowLen_);
+    if (location_ == ieTBitmap) return scanLines_[static_cast<size_t>(row)];
+    return FileScanLine(row);
+  }
+  // In file storage this moves the mapped window too (as the other does), so the
+  // address stays valid only until the next GetScanLine on the store.
+  const void* GetScanLine(Integer row) const final {
     if (location_ == ieMemory)
       return memory_.get() + static_cast<size_t>(height_ - row - 1) * static_cast<size_t>(rowLen_);
     if (location_ == ieTBitmap) return scanLines_[static_cast<size_t>(row)];
@@ -183,7 +193,7 @@ class TIEBitmap : public TIEBaseBitmap {
 
   // Typed pixel access; no range checks (the caller stays inside the image). Writing
   // a value below the format's maximum clears Full.
-  bool GetPixels_ie1g(Integer x, Integer y) {
+  bool GetPixels_ie1g(Integer x, Integer y) const {
     return (static_cast<const Byte*>(GetScanLine(y))[x >> 3] & iebitmask1[x & 7]) != 0;
   }
   void SetPixels_ie1g(Integer x, Integer y, bool value) {
@@ -195,12 +205,12 @@ class TIEBitmap : public TIEBaseBitmap {
       full_ = false;
     }
   }
-  Byte GetPixels_ie8(Integer x, Integer y) { return static_cast<const Byte*>(GetScanLine(y))[x]; }
+  Byte GetPixels_ie8(Integer x, Integer y) const { return static_cast<const Byte*>(GetScanLine(y))[x]; }
   void SetPixels_ie8(Integer x, Integer y, Byte value) {
     static_cast<Byte*>(GetScanLine(y))[x] = value;
     if (value != 255) full_ = false;
   }
-  Word GetPixels_ie16g(Integer x, Integer y) {
+  Word GetPixels_ie16g(Integer x, Integer y) const {
     const Byte* p = static_cast<const Byte*>(GetScanLine(y)) + 2 * static_cast<size_t>(x);
     return static_cast<Word>(p[0] | (p[1] << 8));
   }
@@ -210,7 +220,7 @@ class TIEBitmap : public TIEBaseBitmap {
     p[1] = static_cast<Byte>(value >> 8);
     if (value != 65535) full_ = false;
   }
-  TRGB GetPixels_ie24RGB(Integer x, Integer y) {
+  TRGB GetPixels_ie24RGB(Integer x, Integer y) const {
     return static_cast<const TRGB*>(GetScanLine(y))[x];
   }
   void SetPixels_ie24RGB(Integer x, Integer y, TRGB value) {
@@ -219,7 +229,7 @@ class TIEBitmap : public TIEBaseBitmap {
   }
   // Any format as a colour: ie1g white or black, ie8p its palette entry, grey
   // formats in all three channels (ie16g by its high byte), ienull black.
-  TRGB GetPixels(Integer x, Integer y);
+  TRGB GetPixels(Integer x, Integer y) const;
 
   // Every pixel: ie1g any value other than 0 sets every bit (whole rows); ie8p and
   // ie8g the low byte in every byte of every row; ie16g the low 16 bits; ie24RGB a
@@ -303,11 +313,13 @@ class TIEBitmap : public TIEBaseBitmap {
   void RefreshFromFramework();
   // Assign and AssignImage.
   void AssignFrom(TIEBitmap* source, bool withAlpha);
-  void* FileScanLine(Integer row);
+  // Serves a row of file storage from the mapped window, moving the window when
+  // the row lies outside it (the window is a cache: a const store moves it too).
+  void* FileScanLine(Integer row) const;
   // Maps a view of its own for one row of file storage.
   void* MapRowView(Integer row, void*& view);
   // Unmaps the window of file storage that GetScanLine serves rows from.
-  void ReleaseWindow();
+  void ReleaseWindow() const;
   // The memory path of ConvertToPixelFormat.
   void ConvertStored(TIEPixelFormat format);
   void ConvertFramework(TIEPixelFormat format);
@@ -338,9 +350,9 @@ class TIEBitmap : public TIEBaseBitmap {
   bool adopted_ = false;
   // File storage: GetScanLine maps a window of whole rows and serves every row that
   // lies inside it without another map call.
-  Byte* window_ = nullptr;
-  UInt64 windowStart_ = 0;
-  UInt64 windowEnd_ = 0;
+  mutable Byte* window_ = nullptr;
+  mutable UInt64 windowStart_ = 0;
+  mutable UInt64 windowEnd_ = 0;
   std::vector<KeptRow> keptRows_;
   DWORD memoryLimit_ = 0;
   TIEDitherMethod defaultDitherMethod_ = ieThreshold;
@@ -360,6 +372,10 @@ class TIEDibbitmap : public TIEBaseBitmap {
 
   void* GetScanLine(Integer row) final {
     return static_cast<Byte*>(bits_) +
+           static_cast<size_t>(height_ - row - 1) * static_cast<size_t>(rowLen_);
+  }
+  const void* GetScanLine(Integer row) const final {
+    return static_cast<const Byte*>(bits_) +
            static_cast<size_t>(height_ - row - 1) * static_cast<size_t>(rowLen_);
   }
   void* GetScanline(Integer row) { return GetScanLine(row); }

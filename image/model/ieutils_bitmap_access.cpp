@@ -165,7 +165,7 @@ void TIEBitmap::SetPalette(Integer index, TRGB value) {
   UpdateTBitmapPalette();
 }
 
-TRGB TIEBitmap::GetPixels(Integer x, Integer y) {
+TRGB TIEBitmap::GetPixels(Integer x, Integer y) const {
   switch (pixelFormat_) {
     case ie1g:
       return GetPixels_ie1g(x, y) ? TRGB{255, 255, 255} : TRGB{};

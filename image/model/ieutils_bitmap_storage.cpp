@@ -290,14 +290,14 @@ void TIEBitmap::UpdateTBitmapPalette() {
 // ---------------------------------------------------------------------------
 // Rows of file storage
 
-void TIEBitmap::ReleaseWindow() {
+void TIEBitmap::ReleaseWindow() const {
   if (window_ == nullptr) return;
   mappedFile_->UnMap(window_);
   window_ = nullptr;
   windowStart_ = windowEnd_ = 0;
 }
 
-void* TIEBitmap::FileScanLine(Integer row) {
+void* TIEBitmap::FileScanLine(Integer row) const {
   const UInt64 offset = static_cast<UInt64>(row) * static_cast<UInt64>(rowLen_);
   const UInt64 end = offset + static_cast<UInt64>(rowLen_);
   if (window_ != nullptr && offset >= windowStart_ && end <= windowEnd_)

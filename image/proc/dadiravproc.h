@@ -183,7 +183,7 @@ void _CopyBits(Byte* dest, const Byte* src, Integer destBitOffset, Integer srcBi
 // table black, white; other formats give only a header with biBitCount 0. 0 when the
 // memory cannot be had.
 HGLOBAL _CopyBitmaptoDIB(TBitmap* source, Integer x1, Integer y1, Integer x2, Integer y2);
-HGLOBAL _CopyBitmaptoDIBEx(TIEBaseBitmap* source, Integer x1, Integer y1, Integer x2,
+HGLOBAL _CopyBitmaptoDIBEx(const TIEBaseBitmap* source, Integer x1, Integer y1, Integer x2,
                            Integer y2);
 
 // Reading packed DIBs. dib is a global memory handle (locked for the call), or with
@@ -230,10 +230,10 @@ inline void _SetPixelbw(Byte* row, Integer x, Integer value) {
 // source (y', h - 1 - x'). Counter-clockwise: dest (x', y') = source (w - 1 - y', x').
 // _Rot90oEx and _Rot90Ex take every pixel format (ie1g bit-exactly); the Ex8 variants
 // take one byte per pixel (ie8p, ie8g) and leave other formats alone.
-void _Rot90oEx(TIEBitmap* source, TIEBitmap* dest);
-void _Rot90oEx8(TIEBitmap* source, TIEBitmap* dest);
-void _Rot90Ex(TIEBitmap* source, TIEBitmap* dest);
-void _Rot90Ex8(TIEBitmap* source, TIEBitmap* dest);
+void _Rot90oEx(const TIEBitmap* source, TIEBitmap* dest);
+void _Rot90oEx8(const TIEBitmap* source, TIEBitmap* dest);
+void _Rot90Ex(const TIEBitmap* source, TIEBitmap* dest);
+void _Rot90Ex8(const TIEBitmap* source, TIEBitmap* dest);
 // The same on pf24bit framework bitmaps; other formats leave dest alone.
 void _Rot90o(TBitmap* source, TBitmap* dest);
 void _Rot90(TBitmap* source, TBitmap* dest);

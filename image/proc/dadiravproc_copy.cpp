@@ -470,7 +470,7 @@ HGLOBAL _CopyBitmaptoDIB(TBitmap* source, Integer x1, Integer y1, Integer x2, In
   return mem;
 }
 
-HGLOBAL _CopyBitmaptoDIBEx(TIEBaseBitmap* source, Integer x1, Integer y1, Integer x2,
+HGLOBAL _CopyBitmaptoDIBEx(const TIEBaseBitmap* source, Integer x1, Integer y1, Integer x2,
                            Integer y2) {
   if (source == nullptr) return 0;
   DibRect(source->GetWidth(), source->GetHeight(), x1, y1, x2, y2);

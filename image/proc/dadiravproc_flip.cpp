@@ -1,6 +1,7 @@
 // Lossless geometry: quarter turns and mirrors of pixel stores and framework bitmaps.
 #include <algorithm>
 #include <cstring>
+#include <type_traits>
 #include <vector>
 
 #include "image/model/iebitmap.h"
@@ -15,21 +16,24 @@ namespace {
 // Row addresses of a store: a table where the addresses stay valid (memory and
 // framework storage), else one GetScanLine per use (file storage keeps only the
 // latest row of a store mapped).
+template <class Bitmap>
 class StoreRows {
+  using Row = std::conditional_t<std::is_const_v<Bitmap>, const Byte*, Byte*>;
+
  public:
-  explicit StoreRows(TIEBitmap* bitmap) : bitmap_(bitmap) {
+  explicit StoreRows(Bitmap* bitmap) : bitmap_(bitmap) {
     if (bitmap->GetLocation() == ieFile) return;
     table_.resize(static_cast<size_t>(bitmap->GetHeight()));
     for (Integer y = 0; y < bitmap->GetHeight(); ++y)
-      table_[static_cast<size_t>(y)] = static_cast<Byte*>(bitmap->GetScanLine(y));
+      table_[static_cast<size_t>(y)] = static_cast<Row>(bitmap->GetScanLine(y));
   }
-  Byte* operator()(Integer y) {
-    return table_.empty() ? static_cast<Byte*>(bitmap_->GetScanLine(y)) : table_[static_cast<size_t>(y)];
+  Row operator()(Integer y) {
+    return table_.empty() ? static_cast<Row>(bitmap_->GetScanLine(y)) : table_[static_cast<size_t>(y)];
   }
 
  private:
-  TIEBitmap* bitmap_;
-  std::vector<Byte*> table_;
+  Bitmap* bitmap_;
+  std::vector<Row> table_;
 };
 
 // Copies pixel (sx of a source row) to pixel dx of a dest row, bytesPerPixel 0 for
@@ -44,12 +48,12 @@ inline void CopyPixel(const Byte* src, Integer sx, Byte* dest, Integer dx, Integ
 }
 
 // dest := source turned a quarter, clockwise or counter-clockwise.
-void Rotate(TIEBitmap* source, TIEBitmap* dest, bool clockwise) {
+void Rotate(const TIEBitmap* source, TIEBitmap* dest, bool clockwise) {
   if (!HasPixels(source) || dest == nullptr) return;
   std::unique_ptr<TIEBitmap> copy;
   if (source == dest) {
     copy = std::make_unique<TIEBitmap>();
-    copy->AssignImage(source);
+    copy->AssignImage(dest);
     source = copy.get();
   }
   const Integer w = source->GetWidth();
@@ -74,7 +78,7 @@ void Rotate(TIEBitmap* source, TIEBitmap* dest, bool clockwise) {
   }
 }
 
-bool OneBytePerPixel(TIEBitmap* bitmap) {
+bool OneBytePerPixel(const TIEBitmap* bitmap) {
   return bitmap != nullptr && (bitmap->GetPixelFormat() == ie8p || bitmap->GetPixelFormat() == ie8g);
 }
 
@@ -151,15 +155,15 @@ void RotateFramework(TBitmap* source, TBitmap* dest, bool clockwise) {
 
 }  // namespace
 
-void _Rot90oEx(TIEBitmap* source, TIEBitmap* dest) { Rotate(source, dest, true); }
+void _Rot90oEx(const TIEBitmap* source, TIEBitmap* dest) { Rotate(source, dest, true); }
 
-void _Rot90Ex(TIEBitmap* source, TIEBitmap* dest) { Rotate(source, dest, false); }
+void _Rot90Ex(const TIEBitmap* source, TIEBitmap* dest) { Rotate(source, dest, false); }
 
-void _Rot90oEx8(TIEBitmap* source, TIEBitmap* dest) {
+void _Rot90oEx8(const TIEBitmap* source, TIEBitmap* dest) {
   if (OneBytePerPixel(source)) Rotate(source, dest, true);
 }
 
-void _Rot90Ex8(TIEBitmap* source, TIEBitmap* dest) {
+void _Rot90Ex8(const TIEBitmap* source, TIEBitmap* dest) {
   if (OneBytePerPixel(source)) Rotate(source, dest, false);
 }
 

@@ -21,7 +21,7 @@ inline bool ClipRect(Integer width, Integer height, Integer& x1, Integer& y1, In
 }
 
 // A store that holds pixels.
-inline bool HasPixels(TIEBitmap* bitmap) {
+inline bool HasPixels(const TIEBitmap* bitmap) {
   return bitmap != nullptr && bitmap->GetWidth() > 0 && bitmap->GetHeight() > 0 &&
          bitmap->GetPixelFormat() != ienull;
 }

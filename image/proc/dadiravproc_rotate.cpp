@@ -83,8 +83,8 @@ bool IsOneByte(TIEPixelFormat f) { return f == ie8g || f == ie8p; }
 template <int N>
 void ShearRotate(TIEBitmap* bitmap, double angle, bool antialias, const Byte* bg,
                  const TIEProgressEvent& onProgress, TObject* sender) {
-  void (*turnCcw)(TIEBitmap*, TIEBitmap*) = N == 3 ? _Rot90Ex : _Rot90Ex8;
-  void (*turnCw)(TIEBitmap*, TIEBitmap*) = N == 3 ? _Rot90oEx : _Rot90oEx8;
+  void (*turnCcw)(const TIEBitmap*, TIEBitmap*) = N == 3 ? _Rot90Ex : _Rot90Ex8;
+  void (*turnCw)(const TIEBitmap*, TIEBitmap*) = N == 3 ? _Rot90oEx : _Rot90oEx8;
 
   const double a = std::fmod(std::trunc(angle * 1000), 360000.0);
   double c = a / 1000;

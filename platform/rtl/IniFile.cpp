@@ -6,8 +6,12 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
+#include <mutex>
 #include <random>
 #include <string>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "platform/rtl/Exceptions.h"
@@ -169,10 +173,6 @@ AnsiString ReadContent(const AnsiString& fileName, bool forWrite) {
   return AnsiString();
 }
 
-Lines Load(const AnsiString& fileName, bool forWrite) {
-  return SplitLines(ReadContent(fileName, forWrite));
-}
-
 AnsiString TempSuffix() {
   static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
   thread_local std::mt19937 rng{std::random_device{}()};
@@ -259,21 +259,126 @@ void EndLineBefore(Lines& lines, size_t at) {
   if (at > 0 && lines[at - 1].eol.empty()) lines[at - 1].eol = NewLine;
 }
 
+// ---- The parsed file that reads use ------------------------------------------------
+
+// Names are matched without regard to case: two names are the same when their upper
+// case is (as AnsiSameText and the string lists compare them).
+using NameIndex = std::unordered_map<AnsiString, size_t>;
+
+struct ParsedSection {
+  AnsiString name;                                    // as the file first spells it
+  std::vector<std::pair<AnsiString, AnsiString>> keys;  // first of each name, in file order
+  NameIndex keyIndex;                                 // upper-case name -> index in keys
+};
+
+// What reads need of the file: for each section name the first section of that name
+// (later ones are never read), with the first key of each name in it.
+struct Snapshot {
+  std::vector<ParsedSection> sections;  // in file order
+  NameIndex sectionIndex;               // upper-case name -> index in sections
+  const ParsedSection* Find(const AnsiString& name) const {
+    const auto it = sectionIndex.find(AnsiUpperCase(CleanName(name)));
+    return it == sectionIndex.end() ? nullptr : &sections[it->second];
+  }
+};
+
+std::shared_ptr<const Snapshot> ParseSnapshot(const AnsiString& content) {
+  auto snapshot = std::make_shared<Snapshot>();
+  // The section keys go to: the last one added (taken again after each addition),
+  // null before the first section and in a repeated one.
+  ParsedSection* current = nullptr;
+  for (const Line& line : SplitLines(content)) {
+    ParsedLine parsed = Parse(line.text);
+    if (parsed.kind == LineKind::Section) {
+      current = nullptr;
+      const auto added = snapshot->sectionIndex.emplace(AnsiUpperCase(parsed.name), snapshot->sections.size());
+      if (!added.second) continue;
+      snapshot->sections.push_back(ParsedSection{std::move(parsed.name), {}, {}});
+      current = &snapshot->sections.back();
+    } else if (parsed.kind == LineKind::Key && current != nullptr) {
+      const auto added = current->keyIndex.emplace(AnsiUpperCase(parsed.name), current->keys.size());
+      if (added.second) current->keys.emplace_back(std::move(parsed.name), std::move(parsed.value));
+    }
+  }
+  return snapshot;
+}
+
+// A file's identity and the stamps that change with its content.
+struct FileStamp {
+  dev_t dev = 0;
+  ino_t ino = 0;
+  off_t size = -1;
+  timespec mtime{};
+  timespec ctime{};
+  bool operator==(const FileStamp& o) const {
+    return dev == o.dev && ino == o.ino && size == o.size && mtime.tv_sec == o.mtime.tv_sec &&
+           mtime.tv_nsec == o.mtime.tv_nsec && ctime.tv_sec == o.ctime.tv_sec &&
+           ctime.tv_nsec == o.ctime.tv_nsec;
+  }
+};
+
+// A change made this close after another may leave the file's times as they were
+// (file systems keep times in steps of up to 2 s): within it, bytes are compared.
+constexpr Int64 RacyNanoseconds = Int64{2} * 1000 * 1000 * 1000;
+
+Int64 Nanoseconds(const timespec& t) { return Int64{t.tv_sec} * 1000 * 1000 * 1000 + t.tv_nsec; }
+
 }  // namespace
+
+// The last snapshot with the stamp and the bytes it was made from.
+struct TIniFile::Cache {
+  std::mutex mutex;
+  std::shared_ptr<const Snapshot> snapshot;
+  AnsiString content;
+  FileStamp stamp;
+  bool racy = true;  // changed so recently that its stamp may hide another change
+
+  // The file as it is now, parsed: the kept snapshot while the file is unchanged.
+  std::shared_ptr<const Snapshot> Current(const AnsiString& fileName);
+};
+
+namespace {
+
+std::shared_ptr<const Snapshot> EmptySnapshot() {
+  static const std::shared_ptr<const Snapshot> empty = std::make_shared<Snapshot>();
+  return empty;
+}
+
+}  // namespace
+
+TIniFile::TIniFile(const AnsiString& fileName) : fileName_(fileName), cache_(std::make_unique<Cache>()) {}
+
+TIniFile::~TIniFile() = default;
+
+std::shared_ptr<const Snapshot> TIniFile::Cache::Current(const AnsiString& fileName) {
+  struct stat st {};
+  if (::stat(fileName.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return EmptySnapshot();
+  const FileStamp now{st.st_dev, st.st_ino, st.st_size, st.st_mtim, st.st_ctim};
+  std::lock_guard<std::mutex> lock(mutex);
+  if (snapshot && !racy && now == stamp) return snapshot;
+
+  timespec clock{};
+  ::clock_gettime(CLOCK_REALTIME, &clock);
+  AnsiString bytes = ReadContent(fileName, false);
+  if (!snapshot || bytes != content) {
+    snapshot = ParseSnapshot(bytes);
+    content = std::move(bytes);
+  }
+  stamp = now;
+  // Only a stamp older than the step of the file system's times tells every later
+  // change apart. Any change, a write or a change of times, sets the status-change
+  // time.
+  racy = Nanoseconds(clock) - Nanoseconds(now.ctime) < RacyNanoseconds;
+  return snapshot;
+}
 
 AnsiString TIniFile::ReadString(const AnsiString& section, const AnsiString& ident,
                                 const AnsiString& defaultValue) const {
-  const AnsiString sectionName = CleanName(section);
-  const AnsiString key = CleanName(ident);
-  Lines lines = Load(fileName_, false);
-  long header = FindSection(lines, sectionName);
-  if (header < 0) return defaultValue;
-  const size_t end = SectionEnd(lines, static_cast<size_t>(header));
-  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
-    ParsedLine parsed = Parse(lines[i].text);
-    if (parsed.kind == LineKind::Key && AnsiSameText(parsed.name, key)) return parsed.value;
-  }
-  return defaultValue;
+  const std::shared_ptr<const Snapshot> snapshot = cache_->Current(fileName_);
+  const ParsedSection* found = snapshot->Find(section);
+  if (found == nullptr) return defaultValue;
+  const auto key = found->keyIndex.find(AnsiUpperCase(CleanName(ident)));
+  return key == found->keyIndex.end() ? defaultValue : found->keys[key->second].second;
 }
 
 void TIniFile::WriteString(const AnsiString& section, const AnsiString& ident,
@@ -338,14 +443,9 @@ void TIniFile::WriteBool(const AnsiString& section, const AnsiString& ident, boo
 void TIniFile::ReadSection(const AnsiString& section, TStrings* strings) const {
   if (strings == nullptr) return;
   TStringList keys;
-  Lines lines = Load(fileName_, false);
-  long header = FindSection(lines, CleanName(section));
-  if (header >= 0) {
-    const size_t end = SectionEnd(lines, static_cast<size_t>(header));
-    for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
-      ParsedLine parsed = Parse(lines[i].text);
-      if (parsed.kind == LineKind::Key && keys.IndexOf(parsed.name) < 0) keys.Add(parsed.name);
-    }
+  const std::shared_ptr<const Snapshot> snapshot = cache_->Current(fileName_);
+  if (const ParsedSection* found = snapshot->Find(section)) {
+    for (const auto& key : found->keys) keys.Add(key.first);
   }
   ReplaceStrings(strings, keys);
 }
@@ -353,46 +453,28 @@ void TIniFile::ReadSection(const AnsiString& section, TStrings* strings) const {
 void TIniFile::ReadSections(TStrings* strings) const {
   if (strings == nullptr) return;
   TStringList names;
-  for (const Line& line : Load(fileName_, false)) {
-    ParsedLine parsed = Parse(line.text);
-    if (parsed.kind == LineKind::Section && names.IndexOf(parsed.name) < 0) names.Add(parsed.name);
-  }
+  for (const ParsedSection& section : cache_->Current(fileName_)->sections) names.Add(section.name);
   ReplaceStrings(strings, names);
 }
 
 void TIniFile::ReadSectionValues(const AnsiString& section, TStrings* strings) const {
   if (strings == nullptr) return;
-  TStringList keys;
   TStringList values;
-  Lines lines = Load(fileName_, false);
-  long header = FindSection(lines, CleanName(section));
-  if (header >= 0) {
-    const size_t end = SectionEnd(lines, static_cast<size_t>(header));
-    for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
-      ParsedLine parsed = Parse(lines[i].text);
-      if (parsed.kind != LineKind::Key || keys.IndexOf(parsed.name) >= 0) continue;
-      keys.Add(parsed.name);
-      values.Add(parsed.name + "=" + parsed.value);
-    }
+  const std::shared_ptr<const Snapshot> snapshot = cache_->Current(fileName_);
+  if (const ParsedSection* found = snapshot->Find(section)) {
+    for (const auto& key : found->keys) values.Add(key.first + "=" + key.second);
   }
   ReplaceStrings(strings, values);
 }
 
 bool TIniFile::SectionExists(const AnsiString& section) const {
-  return FindSection(Load(fileName_, false), CleanName(section)) >= 0;
+  return cache_->Current(fileName_)->Find(section) != nullptr;
 }
 
 bool TIniFile::ValueExists(const AnsiString& section, const AnsiString& ident) const {
-  const AnsiString key = CleanName(ident);
-  Lines lines = Load(fileName_, false);
-  long header = FindSection(lines, CleanName(section));
-  if (header < 0) return false;
-  const size_t end = SectionEnd(lines, static_cast<size_t>(header));
-  for (size_t i = static_cast<size_t>(header) + 1; i < end; ++i) {
-    ParsedLine parsed = Parse(lines[i].text);
-    if (parsed.kind == LineKind::Key && AnsiSameText(parsed.name, key)) return true;
-  }
-  return false;
+  const std::shared_ptr<const Snapshot> snapshot = cache_->Current(fileName_);
+  const ParsedSection* found = snapshot->Find(section);
+  return found != nullptr && found->keyIndex.count(AnsiUpperCase(CleanName(ident))) != 0;
 }
 
 void TIniFile::EraseSection(const AnsiString& section) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Types.h"
@@ -19,14 +20,20 @@ class TStrings;
 // about; new lines end in CR LF. A failed write leaves the file as it was and
 // raises EIniFileException. Reading a missing or unreadable file gives the defaults.
 // The bytes are kept as they are (the content is Windows-1252).
+//
+// Every read sees the file as it is at that moment, also after another program
+// changed it. Reads cost no more than a stat while the file stays as it was: the
+// parsed file is kept, with hashed sections and keys, and used again while the
+// file's identity, size and times are unchanged (and, for a file changed so
+// recently that a second change could keep its times, while its bytes are).
 class TIniFile : public TObject {
  public:
   LARK_CLASS_NAME(TIniFile)
   // The largest file read or rewritten; a write to a larger one raises.
   static constexpr size_t MaxFileSize = 16 * 1024 * 1024;
 
-  explicit TIniFile(const AnsiString& fileName) : fileName_(fileName) {}
-  ~TIniFile() override = default;
+  explicit TIniFile(const AnsiString& fileName);
+  ~TIniFile() override;
   TIniFile(const TIniFile&) = delete;
   TIniFile& operator=(const TIniFile&) = delete;
 
@@ -63,5 +70,7 @@ class TIniFile : public TObject {
   void UpdateFile() {}
 
  private:
+  struct Cache;
   AnsiString fileName_;
+  std::unique_ptr<Cache> cache_;  // the last parsed content, for reads
 };

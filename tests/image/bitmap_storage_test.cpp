@@ -9,6 +9,7 @@
 #include "bitmap_test_util.h"
 #include "image/model/iebitmap.h"
 #include "image/model/ieutils.h"
+#include "image/proc/dadiravproc.h"
 #include "platform/rtl/Exceptions.h"
 
 using namespace bitmap_test;
@@ -195,6 +196,33 @@ TEST(IEBitmapStorage, FileRowsBeyondOneMappedWindowStayDistinct) {
   EXPECT_EQ(top[0], mark(1));  // kept views survive GetScanLine
   b.FreeRow(1);
   b.FreeRow(3998);
+}
+
+// A store held as const gives its rows for reading in every storage, file storage
+// across windows included, and a worker reads from a const source.
+TEST(IEBitmapStorage, ConstStoreGivesItsRowsInEveryStorage) {
+  for (const TIELocation location : {ieMemory, ieFile, ieTBitmap}) {
+    SCOPED_TRACE(static_cast<int>(location));
+    TIEBitmap b;
+    b.SetLocation(location);
+    if (location == ieFile) b.SetMemoryLimit(1 << 16);
+    b.Allocate(300, 400, ie24RGB);
+    ASSERT_EQ(b.GetLocation(), location);
+    for (Integer y = 0; y < b.GetHeight(); ++y)
+      static_cast<TRGB*>(b.GetScanLine(y))[y % 300] = TRGB{static_cast<Byte>(y), 1, 2};
+    const TIEBitmap& view = b;
+    for (Integer y = b.GetHeight() - 1; y >= 0; --y) {
+      const auto* row = static_cast<const TRGB*>(view.GetScanLine(y));
+      ASSERT_EQ(row[y % 300], (TRGB{static_cast<Byte>(y), 1, 2})) << y;
+      ASSERT_EQ(view.GetPixels_ie24RGB(y % 300, y), (TRGB{static_cast<Byte>(y), 1, 2})) << y;
+    }
+    TIEBitmap turned;
+    _Rot90oEx(&view, &turned);
+    ASSERT_EQ(turned.GetWidth(), 400);
+    ASSERT_EQ(turned.GetHeight(), 300);
+    // Clockwise: dest (x', y') = source (y', h - 1 - x').
+    EXPECT_EQ(turned.GetPixels_ie24RGB(399 - 7, 7), (TRGB{7, 1, 2}));
+  }
 }
 
 TEST(IEBitmapStorage, GetRowKeepsViewsUntilFreeRowOfTheSameRow) {

@@ -463,6 +463,41 @@ TEST_F(JpegCodec, WritingRecreatesJfifThenTheMarkerList) {
   }
 }
 
+// A file of 60,000 markers (only a hostile one looks like this) reads in time linear
+// in its size: the first 1,024 are kept, in file order, and the picture and the
+// JFIF resolution are read as without them.
+TEST_F(JpegCodec, MarkersBeyondTheBoundAreReadOverAndDropped) {
+  const std::string file = File("cjpeg_420");
+  Decoded plain = Decode(file);
+  ASSERT_FALSE(plain.aborted);
+  ASSERT_EQ(static_cast<Byte>(file[2]), 0xFF);
+  ASSERT_EQ(static_cast<Byte>(file[3]), 0xE0);  // the JFIF header follows SOI
+  const size_t jfifEnd = 4 + ((static_cast<Byte>(file[4]) << 8) | static_cast<Byte>(file[5]));
+  std::string many = file.substr(0, jfifEnd);
+  many.reserve(file.size() + 60000 * 6);
+  for (int i = 0; i < 60000; ++i) {
+    // Comments "0" .. "9" by turns, so order shows.
+    many += std::string("\xFF\xFE\x00\x03", 4);
+    many += static_cast<char>('0' + i % 10);
+  }
+  many += file.substr(jfifEnd);
+  Decoded d = Decode(many);
+  ASSERT_FALSE(d.aborted);
+  TIEMarkerList& list = *d.params->JPEG_MarkerList;
+  ASSERT_EQ(list.GetCount(), 1024);
+  for (Integer i = 0; i < list.GetCount(); i += 97) {
+    EXPECT_EQ(list.GetMarkerType(i), 0xFE);
+    ASSERT_EQ(list.GetMarkerLength(i), 1);
+    EXPECT_EQ(static_cast<const char*>(list.GetMarkerData(i))[0], static_cast<char>('0' + i % 10));
+  }
+  EXPECT_EQ(d.params->DpiX, plain.params->DpiX);
+  EXPECT_EQ(d.params->DpiY, plain.params->DpiY);
+  ASSERT_EQ(d.bitmap->GetWidth(), plain.bitmap->GetWidth());
+  ASSERT_EQ(d.bitmap->GetHeight(), plain.bitmap->GetHeight());
+  for (Integer y = 0; y < d.bitmap->GetHeight(); ++y)
+    ASSERT_EQ(std::memcmp(d.bitmap->GetScanLine(y), plain.bitmap->GetScanLine(y), static_cast<size_t>(d.bitmap->GetWidth()) * 3), 0);
+}
+
 // ---------------------------------------------------------------------------
 // Reader edge cases
 

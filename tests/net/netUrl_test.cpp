@@ -56,6 +56,10 @@ const UrlCase UrlCases[] = {
     {"./x", "nodir", "", "", "", "", "", "/x"},
     {"../x", "/", "", "", "", "", "", "/x"},
     {"./", "/a/b", "", "", "", "", "", "/a/"},
+    {"../x", "a/b/c", "", "", "", "", "", "a/x"},
+    {"../../x", "a/b/c", "", "", "", "", "", "/x"},
+    {"../.././x", "/a/b/c/d", "", "", "", "", "", "/a/./x"},
+    {"..//x", "/a/b/c", "", "", "", "", "", "/a//x"},
     // Paths on the current server.
     {"/feed.xml", "/old", "http", "", "", "", "", "/feed.xml"},
     {"/", "/old", "http", "", "", "", "", ""},
@@ -101,6 +105,29 @@ TEST(NetUrl, ParseURLTakesTheSameStringAsURLAndPath) {
   EXPECT_EQ(host, "h");
   EXPECT_EQ(port, "82");
   EXPECT_EQ(path, "/a/b");
+}
+
+// Each "../" level costs no more than its own three characters: a path of 60,000
+// levels (far more than any directory has) resolves at once, to the root.
+TEST(NetUrl, ParseURLResolvesManyParentLevelsInOnePass) {
+  const size_t levels = 60000;
+  AnsiString url;
+  url.reserve(levels * 3 + 8);
+  for (size_t i = 0; i < levels; ++i) url += "../";
+  url += "show.xml";
+  AnsiString proto, user, pass, host, port;
+  AnsiString path = "/a/b/c/index.html";
+  ParseURL(url, proto, user, pass, host, port, path);
+  EXPECT_EQ(path, "/show.xml");
+
+  // Exactly as many levels as the directory has stop at the root; one fewer keeps
+  // the first folder.
+  path = "/a/b/c/index.html";
+  ParseURL("../../../x", proto, user, pass, host, port, path);
+  EXPECT_EQ(path, "/x");
+  path = "/a/b/c/index.html";
+  ParseURL("../../x", proto, user, pass, host, port, path);
+  EXPECT_EQ(path, "/a/x");
 }
 
 struct PosnCase {

@@ -1,10 +1,12 @@
 #include "platform/rtl/IniFile.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -359,6 +361,73 @@ TEST_F(IniFile, SeesChangesMadeByOthersBetweenCalls) {
   EXPECT_EQ(ini.ReadString("S", "K", ""), "2");
   ini.WriteString("S", "M", "4");  // written over the other writer's version
   EXPECT_EQ(ReadFile(path), "[S]\nK=2\nL=3\nM=4\r\n");
+}
+
+// A change that keeps the file's size, made within the step of its times, or with
+// its modification time put back, is seen all the same.
+TEST_F(IniFile, SeesChangesThatKeepTheSizeAndTheModificationTime) {
+  const std::string path = Path("same-size.ini");
+  WriteFile(path, "[S]\r\nK=1\r\n");
+  struct stat first {};
+  ASSERT_EQ(stat(path.c_str(), &first), 0);
+  TIniFile ini(path);
+  EXPECT_EQ(ini.ReadString("S", "K", ""), "1");
+  EXPECT_EQ(ini.ReadString("S", "K", ""), "1");
+  WriteFile(path, "[S]\r\nK=2\r\n");
+  EXPECT_EQ(ini.ReadString("S", "K", ""), "2");
+
+  // Put the times back to those of the first version, then change it again in place.
+  const timespec times[2] = {first.st_atim, first.st_mtim};
+  WriteFile(path, "[S]\r\nK=3\r\n");
+  ASSERT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+  EXPECT_EQ(ini.ReadString("S", "K", ""), "3");
+  EXPECT_TRUE(ini.ValueExists("s", "k"));
+
+  // Gone, then back.
+  ASSERT_EQ(std::remove(path.c_str()), 0);
+  EXPECT_EQ(ini.ReadString("S", "K", "none"), "none");
+  EXPECT_FALSE(ini.SectionExists("S"));
+  WriteFile(path, "[S]\r\nK=4\r\n");
+  EXPECT_EQ(ini.ReadString("S", "K", ""), "4");
+}
+
+// Thousands of sections and of keys in one section (the subscriptions are numbered
+// keys): names repeated in another case count once, in their first spelling, and
+// only the first section of a name is read.
+TEST_F(IniFile, ManySectionsAndKeysReadWithTheirFirstSpelling) {
+  const int count = 20000;
+  std::string text = "[Subscriptions]\r\n";
+  for (int i = 0; i < count; ++i) text += "Feed" + std::to_string(i) + "=http://example.org/" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < count; i += 2) text += "FEED" + std::to_string(i) + "=later\r\n";
+  for (int i = 0; i < count; ++i) text += "[Section " + std::to_string(i) + "]\r\nk=" + std::to_string(i) + "\r\n";
+  for (int i = 0; i < count; i += 3) text += "[SECTION " + std::to_string(i) + "]\r\nk=again\r\nextra=1\r\n";
+  text += "[subscriptions]\r\nFeed0=second section\r\nOther=1\r\n";
+  const std::string path = Path("many.ini");
+  WriteFile(path, text);
+  TIniFile ini(path);
+
+  TStringList sections;
+  ini.ReadSections(&sections);
+  ASSERT_EQ(sections.GetCount(), count + 1);
+  EXPECT_EQ(sections.Strings(0), "Subscriptions");
+  EXPECT_EQ(sections.Strings(1), "Section 0");
+  EXPECT_EQ(sections.Strings(count), "Section " + std::to_string(count - 1));
+
+  TStringList keys;
+  ini.ReadSection("SUBSCRIPTIONS", &keys);
+  ASSERT_EQ(keys.GetCount(), count);
+  EXPECT_EQ(keys.Strings(0), "Feed0");
+  EXPECT_EQ(keys.Strings(count - 1), "Feed" + std::to_string(count - 1));
+  for (int i = 0; i < count; ++i)
+    ASSERT_EQ(ini.ReadString("Subscriptions", "feed" + std::to_string(i), ""), "http://example.org/" + std::to_string(i));
+  EXPECT_FALSE(ini.ValueExists("Subscriptions", "Other"));
+  EXPECT_EQ(ini.ReadString("section 3", "K", ""), "3");
+  EXPECT_FALSE(ini.ValueExists("Section 3", "extra"));
+
+  TStringList values;
+  ini.ReadSectionValues("Subscriptions", &values);
+  ASSERT_EQ(values.GetCount(), count);
+  EXPECT_EQ(values.Strings(2), "Feed2=http://example.org/2");
 }
 
 TEST_F(IniFile, FileWeWriteReadsTheSameInPythonConfigparser) {

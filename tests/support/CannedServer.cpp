@@ -110,6 +110,18 @@ bool IsDirective(const std::string& line) {
   return false;
 }
 
+}  // namespace
+
+bool IsClientLine(const std::string& line) {
+  return line.compare(0, 3, ":::") == 0 && (line.size() == 3 || line[3] == ' ');
+}
+
+bool UnescapeCaseText(const std::string& in, std::string* out, std::string* error) {
+  return Unescape(in, out, error);
+}
+
+namespace {
+
 // The script of a connection that was not expected: close it at once.
 const CannedScript UnexpectedScript = {CannedStep{CannedStep::Close, {}, 0, 0, 0}};
 
@@ -151,7 +163,8 @@ std::string CannedServer::LoadCaseText(const std::string& text, const std::strin
   for (std::string line; std::getline(lines, line);) {
     ++lineNumber;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (line.empty() || line[0] == '#') continue;
+    // Comments, and the client's part of the case, which the test reads.
+    if (line.empty() || line[0] == '#' || IsClientLine(line)) continue;
     ReplaceAll(line, "${PORT}", std::to_string(port_));
     std::string error;
 

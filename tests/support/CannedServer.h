@@ -32,6 +32,14 @@ struct CannedStep {
   int line = 0;  // in the case file, for messages
 };
 
+// Whether a line of a case file belongs to the client's part (it starts with the
+// mark ":::"): what the test makes the client do and what it must observe. The
+// server skips these lines.
+bool IsClientLine(const std::string& line);
+// Decodes the escapes of case files (\r \n \t \0 \\ \xHH) and appends the text to
+// *out; false with *error set for an unknown escape.
+bool UnescapeCaseText(const std::string& in, std::string* out, std::string* error);
+
 // The steps for one accepted connection. A script that runs out without Close or
 // Reset keeps the connection open, recording what arrives, until the client closes
 // it (a keep-alive client may hold it until the server stops).

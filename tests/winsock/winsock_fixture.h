@@ -44,9 +44,9 @@ inline const ws::sockaddr* Sa(const ws::sockaddr_in& a) {
   return reinterpret_cast<const ws::sockaddr*>(&a);
 }
 
+// Found from the test data folder, an absolute path: __FILE__ may be relative to the
+// folder the compiler ran in (a compiler cache rewrites paths so).
 inline std::string PeerScript() {
-  // Found from the test data folder: __FILE__ may be relative to the build folder,
-  // which is not where the tests run.
   return (std::filesystem::path(LARK_TEST_DATA).parent_path() / "winsock" / "tcp_peer.py").string();
 }
 
