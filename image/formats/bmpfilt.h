@@ -30,7 +30,7 @@ Integer BMPEncodeRLERow(const Byte* indexes, Integer count, Integer bits, Byte* 
 // PBM, PGM and PPM: "P1" to "P3" (plain text) and "P4" to "P6" (binary).
 
 // The largest image the PBM/PGM/PPM reader allocates, in pixels.
-inline constexpr Int64 PXM_MaxPixels = Int64{1} << 28;
+inline constexpr Int64 PXM_MaxPixels = IEMaxPixels;
 
 // True when the header at the position parses ("P1".."P6", width and height above
 // 0, and for all but P1 and P4 a maximum). The position is left where it was.

@@ -12,10 +12,9 @@
 
 namespace {
 
-constexpr Integer kScreenDpi = 96;
 constexpr Integer kEntrySize = 16;
 // Largest image the readers allocate, in pixels.
-constexpr Int64 kMaxPixels = Int64{1} << 28;
+constexpr Int64 kMaxPixels = IEMaxPixels;
 
 Word Le16(const Byte* p) { return static_cast<Word>(p[0] | (p[1] << 8)); }
 DWORD Le32(const Byte* p) {
@@ -44,9 +43,9 @@ bool TryDirectory(TStream* Stream, Word type) {
 }
 
 Integer DpiFromPpm(Integer ppm) {
-  if (ppm < 1) return kScreenDpi;
+  if (ppm < 1) return IEScreenDpiX();
   const Int64 dpi = Round(ppm / 100.0 * 2.54);
-  return dpi <= 0 || dpi > 1000000 ? kScreenDpi : static_cast<Integer>(dpi);
+  return dpi <= 0 || dpi > 1000000 ? IEScreenDpiX() : static_cast<Integer>(dpi);
 }
 
 void ReadIcon(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, bool Preview,

@@ -14,7 +14,6 @@
 namespace {
 
 // The resolution given to these files, which carry none (the screen's).
-constexpr Integer kScreenDpi = 96;
 // Tokens the detector reads at most before it gives up.
 constexpr Integer kMaxDetectTokens = 501;
 // Longest header token or comment kept; longer ones are cut (the bytes are still
@@ -140,8 +139,8 @@ void ReadPXM(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgres
   Params.ColorMapCount = 0;
   Params.Width = h.width;
   Params.Height = h.height;
-  Params.DpiX = kScreenDpi;
-  Params.DpiY = kScreenDpi;
+  Params.DpiX = IEScreenDpiX();
+  Params.DpiY = IEScreenDpiY();
   const bool bilevel = h.kind == 1 || h.kind == 4;
   const bool colour = h.kind == 3 || h.kind == 6;
   Params.BitsPerSample = bilevel ? 1 : 8;

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr Integer kScreenDpi = 96;
 constexpr OPJ_SIZE_T kChunk = 65536;
 
 // YCbCr to RGB offsets by 8-bit chroma value, with the coefficients and every
@@ -163,8 +162,8 @@ void ReadJ2K(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgres
     return true;
   };
   if (!takeSpace()) return Progress.Abort();
-  Params.DpiX = kScreenDpi;
-  Params.DpiY = kScreenDpi;
+  Params.DpiX = IEScreenDpiX();
+  Params.DpiY = IEScreenDpiY();
   Params.ColorMap.reset();
   Params.ColorMapCount = 0;
   Params.Width = static_cast<Integer>(width);

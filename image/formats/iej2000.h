@@ -10,7 +10,7 @@
 // at most J2K_MaxPixelsPerByte pixels for each of its bytes (flat images compress
 // this well, real ones far less), so that a few bytes never make the decoder ask
 // for gigabytes.
-inline constexpr Int64 J2K_MaxPixels = Int64{1} << 28;
+inline constexpr Int64 J2K_MaxPixels = IEMaxPixels;
 inline constexpr Int64 J2K_MaxPixelsPerByte = 4096;
 
 // True when the next 12 bytes are the JP2 signature box (big-endian 12, "jP  ",

@@ -17,7 +17,6 @@
 
 namespace {
 
-constexpr Integer kScreenDpi = 96;
 constexpr Integer kHeaderSize = 18;
 constexpr Integer kFooterSize = 26;
 constexpr Integer kExtensionSize = 495;
@@ -181,8 +180,8 @@ void ReadTGA(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgres
   const bool greyAlpha = depth == 16 && (type == 3 || type == 11);
   Params.Width = width;
   Params.Height = height;
-  Params.DpiX = kScreenDpi;
-  Params.DpiY = kScreenDpi;
+  Params.DpiX = IEScreenDpiX();
+  Params.DpiY = IEScreenDpiY();
   switch (depth) {
     case 1: Params.BitsPerSample = 1; Params.SamplesPerPixel = 1; break;
     case 4: Params.BitsPerSample = 4; Params.SamplesPerPixel = 1; break;

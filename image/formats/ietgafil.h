@@ -12,7 +12,7 @@
 #include "platform/rtl/Streams.h"
 
 // The largest image the reader allocates, in pixels.
-inline constexpr Int64 TGA_MaxPixels = Int64{1} << 28;
+inline constexpr Int64 TGA_MaxPixels = IEMaxPixels;
 
 // True when the 18-byte header at the position has image type 1-3 or 9-11, pixel
 // depth 1, 4, 8, 16, 24 or 32 and colour-map type 0 or 1. The position is left

@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr Integer kScreenDpi = 96;
 constexpr Integer kHeaderSize = 128;
 constexpr Integer kVgaPaletteSize = 768;
 
@@ -97,8 +96,8 @@ void ReadPCX(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, Int64 Bl
   Params.DpiX = Le16(h + 12);
   Params.DpiY = Le16(h + 14);
   if (Params.DpiX == 0 || Params.DpiY == 0) {
-    Params.DpiX = kScreenDpi;
-    Params.DpiY = kScreenDpi;
+    Params.DpiX = IEScreenDpiX();
+    Params.DpiY = IEScreenDpiY();
   }
 
   std::array<TRGB, 256> pal{};

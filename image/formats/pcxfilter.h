@@ -8,7 +8,7 @@
 #include "platform/rtl/Streams.h"
 
 // The largest image the reader allocates, in pixels.
-inline constexpr Int64 PCX_MaxPixels = Int64{1} << 28;
+inline constexpr Int64 PCX_MaxPixels = IEMaxPixels;
 
 // Reads one PCX image; BlockLen is the number of bytes of the PCX data counted from
 // the stream's position (cut to what the stream holds). A bad header, a layout
