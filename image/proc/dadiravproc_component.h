@@ -171,6 +171,48 @@ class TDadirAvProc : public TComponent {
   void Rotate(double angle, bool antialias = true, TIEAntialiasMode mode = ierBilinear,
               TColor background = -1);
 
+  // --- Colour ranges, thresholds, transparency and merge (selection-limited)
+  void CastColorRange(TRGB rangeLow, TRGB rangeHigh, TRGB newColor);
+  void Threshold(TRGB lowLimit, TRGB highLimit, TRGB lowColor, TRGB highColor);
+  // ie24RGB and ie1g; with a selection only the selected pixels' alpha changes.
+  void SetTransparentColors(TRGB rangeLow, TRGB rangeHigh, Integer alpha);
+  // percent is the weight of this image; source is stretched to the image or box.
+  void MergeIEBitmap(TIEBitmap* source, Integer percent);
+  void Merge(TBitmap* source, Integer percent);
+
+  // --- Filters (selection-limited)
+  void ApplyFilter(const TGraphFilter& filter);
+  void ApplyFilterPreset(TIEFilterPresets preset);
+  // ie24RGB and ie8g.
+  void Blur(double radius);
+  // Grey-keyed dilation, erosion, opening and closing over (2 winSize + 1)^2.
+  void Maximum(Integer winSize);
+  void Minimum(Integer winSize);
+  void Opening(Integer winSize);
+  void Closing(Integer winSize);
+  // ie1g only; other formats, maxCount 0 or iterations 0 do nothing (no undo entry).
+  void RemoveIsolatedPixels(Integer color, Integer maxCount);
+  void RemoveNoise(Integer iterations, bool invert);
+
+  // --- Hidden data in the lowest bits of an ie24RGB image
+  // Bytes of data the image can hide (0 for other formats).
+  Integer GetHiddenDataSpace();
+  // Hides length bytes; 0 and no change for other formats, a negative length or
+  // more than GetHiddenDataSpace. Answers length.
+  Integer WriteHiddenData(const Byte* data, Integer length);
+  Integer WriteHiddenText(const AnsiString& text);
+  // The stored length, copying at most maxLen bytes into buffer (which may be null).
+  // 0 when the image holds no hidden block (a header that is not ours, or a length
+  // beyond the space).
+  Integer ReadHiddenData(Byte* buffer, Integer maxLen);
+  AnsiString ReadHiddenText();
+
+  // --- Comparison with another ie24RGB store of the same size; false (the values
+  // untouched) otherwise. True when both are identical.
+  bool ComputeImageEquality(TIEBitmap* other, double& minPSNR, double& maxPSNR, double& minMSE,
+                            double& maxMSE, double& minRMSE, double& maxRMSE, double& minMaxDiff,
+                            double& maxMaxDiff, double& minMAE, double& maxMAE);
+
  protected:
   // The operation frame: false when the operation did nothing (no store, or a
   // format other than ie24RGB when only24). The worker sees the whole store, or a

@@ -1,0 +1,143 @@
+// Unit dadiravproc, continued: see dadiravproc.h. Colour ranges and merging,
+// convolution, Gaussian blur, morphology, noise removal, image comparison and the
+// magic wand.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "image/model/iedefs.h"
+#include "platform/rtl/Exceptions.h"
+#include "platform/vcl/Graphics.h"
+#include "platform/win/WinTypes.h"
+
+class TIEBitmap;
+class TIEMask;
+class TObject;
+
+// ===========================================================================
+// Colour ranges, thresholds, transparency and merge (ie24RGB unless said)
+
+// Pixels whose three channels each lie within rangeLow..rangeHigh become newColor.
+void _CastColorRange(TIEBitmap* bitmap, TRGB rangeLow, TRGB rangeHigh, TRGB newColor, Integer x1,
+                     Integer y1, Integer x2, Integer y2, const TIEProgressEvent& onProgress,
+                     TObject* sender);
+// Per channel: at or below lowLimit's channel takes lowColor's, then above
+// highLimit's takes highColor's. lowLimit black with highLimit white changes nothing.
+void _Threshold(TIEBitmap* bitmap, TRGB lowLimit, TRGB highLimit, TRGB lowColor, TRGB highColor,
+                Integer x1, Integer y1, Integer x2, Integer y2, const TIEProgressEvent& onProgress,
+                TObject* sender);
+// The alpha of pixels within rangeLow..rangeHigh becomes alpha (ie24RGB); for ie1g
+// rangeLow's red byte chooses the white (not 0) or the black (0) pixels. The alpha
+// plane is made when missing; its Full flag is recomputed for every format.
+void _SetTransparentColors(TIEBitmap* bitmap, Integer x1, Integer y1, Integer x2, Integer y2,
+                           TRGB rangeLow, TRGB rangeHigh, Integer alpha,
+                           const TIEProgressEvent& onProgress, TObject* sender);
+// Blends source, stretched by nearest pixel to the rectangle's size, into the
+// rectangle: percent is the weight of the image (100 keeps it, 0 replaces it). Any
+// source format is read as colours.
+void _Merge(TIEBitmap* bitmap, TIEBitmap* source, Integer percent, Integer x1, Integer y1,
+            Integer x2, Integer y2, const TIEProgressEvent& onProgress, TObject* sender);
+
+// ===========================================================================
+// Convolution filters
+
+// A 3 x 3 kernel in row order and its divisor (0 counts as 1).
+struct TGraphFilter {
+  int32_t Values[3][3] = {};
+  int32_t Divisor = 0;
+};
+static_assert(sizeof(TGraphFilter) == 40, "ten 32-bit integers");
+
+enum class TIEFilterPresets : Byte {
+  fpNone, fpBlur, fpEdge, fpEmboss, fpHighPass1, fpHighPass2, fpHighPass3, fpLowPass1, fpLowPass2
+};
+inline constexpr TIEFilterPresets fpNone = TIEFilterPresets::fpNone;
+inline constexpr TIEFilterPresets fpBlur = TIEFilterPresets::fpBlur;
+inline constexpr TIEFilterPresets fpEdge = TIEFilterPresets::fpEdge;
+inline constexpr TIEFilterPresets fpEmboss = TIEFilterPresets::fpEmboss;
+inline constexpr TIEFilterPresets fpHighPass1 = TIEFilterPresets::fpHighPass1;
+inline constexpr TIEFilterPresets fpHighPass2 = TIEFilterPresets::fpHighPass2;
+inline constexpr TIEFilterPresets fpHighPass3 = TIEFilterPresets::fpHighPass3;
+inline constexpr TIEFilterPresets fpLowPass1 = TIEFilterPresets::fpLowPass1;
+inline constexpr TIEFilterPresets fpLowPass2 = TIEFilterPresets::fpLowPass2;
+
+// The built-in kernel of a preset.
+TGraphFilter IEGetFilterPreset(TIEFilterPresets preset);
+
+LARK_DECLARE_EXCEPTION(EFilterInvalid, Exception);
+
+// ie24RGB: each channel of the rectangle becomes blimit((sum of weight x neighbour)
+// div divisor), neighbours clamped to the image. Weights, divisor and sums may be
+// any 32-bit values (sums are kept in 64 bits).
+void _ApplyFilter(TIEBitmap* bitmap, const TGraphFilter& filter, Integer x1, Integer y1,
+                  Integer x2, Integer y2, TProgressRec& progress);
+// The filter file: bytes 01 03 03, then the ten integers little-endian (43 bytes).
+// Loading a file with another header, or one too short, answers `current`
+// unchanged; a file that cannot be opened raises EFOpenError.
+TGraphFilter LoadFilterFromFile(const AnsiString& fileName, const TGraphFilter& current = {});
+void SaveFilterToFile(const AnsiString& fileName, const TGraphFilter& filter);
+
+// ===========================================================================
+// Gaussian blur
+
+// ie24RGB and ie8g: a separable Gaussian of standard deviation radius in 16.16 fixed
+// point with replicated edges, on the whole store. radius <= 0 (or not a number)
+// changes nothing.
+void _IEGBlur(TIEBitmap* bitmap, double radius, const TIEProgressEvent& onProgress,
+              TObject* sender);
+
+// ===========================================================================
+// Morphological filters
+
+// ie24RGB: each pixel of the rectangle takes the whole colour of the brightest
+// (operation 0), darkest (1) pixel of the (2 winSize + 1)^2 window, brightness being
+// the library's grey; 2 is 1 then 0 (opening), 3 is 0 then 1 (closing). The window
+// is clamped to the rectangle. winSize < 0 and other operations change nothing.
+void _MorphFilter(TIEBitmap* bitmap, Integer winSize, Integer operation, Integer x1, Integer y1,
+                  Integer x2, Integer y2, const TIEProgressEvent& onProgress, TObject* sender);
+
+// ===========================================================================
+// Noise removal (ie1g only; other formats are left unchanged)
+
+// Foreground = set bits when color is not 0, else clear bits. Every pixel of the
+// rectangle whose 3 x 3 block (inside the rectangle) holds 1..maxCount foreground
+// pixels becomes background.
+void _IERemoveIsolatedPixels1Bit(TIEBitmap* bitmap, Integer x1, Integer y1, Integer x2,
+                                 Integer y2, Integer color, Integer maxCount);
+// The kFill filter: fills small holes and removes small specks of the set bits (of
+// the clear bits with invert), iterations passes at most, windows up to maxK. The
+// outermost rows and columns keep their values.
+void _kf_kfill(TIEBitmap* bitmap, bool connectivityTest, bool fullBorderForOff,
+               Integer iterations, Integer maxK, bool invert);
+
+// ===========================================================================
+// Image comparison
+
+// Per-channel measures of b against a (both ie24RGB of one size): MSE, RMSE, PSNR
+// (0 when identical), the largest absolute difference and the mean absolute
+// difference, each as its minimum and maximum over the three channels; equal
+// tells whether every byte matches. Other pairs leave every argument alone.
+void _IEComputeDiff(TIEBitmap* a, TIEBitmap* b, double& minPSNR, double& maxPSNR,
+                    double& minMSE, double& maxMSE, double& minRMSE, double& maxRMSE,
+                    double& minMaxDiff, double& maxMaxDiff, double& minMAE, double& maxMAE,
+                    bool& equal);
+
+// ===========================================================================
+// Magic wand (ie24RGB; a pixel matches when each channel differs from the seed's by
+// at most tolerance)
+
+// The outline of the pixels 4-connected to (x, y) through matching pixels (with
+// maxFilter grown by one pixel within the region's box), as vertices on pixel
+// edges; null with count 0 for a seed outside the image or a region whose outline
+// grid (16 bytes per pixel of its box) would pass 2 GiB.
+std::unique_ptr<POINT[]> _MakeMagicWandPoints(TIEBitmap* bitmap, Integer x, Integer y,
+                                              bool maxFilter, Integer tolerance, Integer& count);
+// Marks in mask the pixels 4-connected to (x, y) through matching pixels (with
+// maxFilter also their 3 x 3 neighbourhood). Nothing for a seed outside the image.
+void _MakeMagicWandPointsEx(TIEBitmap* bitmap, Integer x, Integer y, bool maxFilter,
+                            Integer tolerance, TIEMask* mask);
+// Marks every matching pixel of the image, connected or not. Nothing for a seed
+// outside the image.
+void _MakeMagicWandPointsEx2(TIEBitmap* bitmap, Integer x, Integer y, Integer tolerance,
+                             TIEMask* mask);
