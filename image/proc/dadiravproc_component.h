@@ -171,6 +171,26 @@ class TDadirAvProc : public TComponent {
   void Rotate(double angle, bool antialias = true, TIEAntialiasMode mode = ierBilinear,
               TColor background = -1);
 
+  // --- Clipboard (CF_DIB) and selection editing
+  // The image, or the selection, as a 24-bit or 1-bit DIB; other formats put
+  // nothing on the clipboard.
+  void CopyToClipboard();
+  void SelCopyToClip();
+  // The selection to the clipboard, then its pixels take Background; nothing without
+  // a selection.
+  void SelCutToClip();
+  // The clipboard's DIB replaces the image, is copied to (x, y), or is stretched into
+  // the selection box. Without a readable DIB nothing changes and no undo entry is
+  // made.
+  void PasteFromClipboard();
+  void PointPasteFromClip(Integer x, Integer y);
+  void SelPasteFromClipStretch();
+  // The whole image, or the selected pixels, take Background.
+  void Clear();
+  void ClearSel();
+  // The image becomes the selection box, unselected pixels Background.
+  void CropSel();
+
   // --- Colour ranges, thresholds, transparency and merge (selection-limited)
   void CastColorRange(TRGB rangeLow, TRGB rangeHigh, TRGB newColor);
   void Threshold(TRGB lowLimit, TRGB highLimit, TRGB lowColor, TRGB highColor);

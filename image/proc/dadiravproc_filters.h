@@ -16,6 +16,26 @@ class TIEMask;
 class TObject;
 
 // ===========================================================================
+// Selection editing
+
+// The pixels the mask selects take color (blended by the mask value for 8-bit masks).
+void _ClearSelMaskEx(TIEBitmap* bitmap, TIEMask* mask, TColor color);
+// Polygon-shaped copies between framework bitmaps through clip regions (even-odd
+// fill). A point whose x is 0xFFFFF separates sub-polygons; fewer than 3 points do
+// nothing. _CopyPolygonToPoint copies the polygon's area of source to point in dest
+// (which grows to hold it); _CopyPointToPolygon copies source's area at point into
+// the polygon of dest; _CopyPolygonBitmap draws source at (x, y) on dest inside the
+// polygon.
+void _CopyPolygonToPoint(TBitmap* source, const POINT* polygon, Integer count, TBitmap* dest,
+                         POINT point);
+void _CopyPointToPolygon(TBitmap* source, const POINT* polygon, Integer count, TBitmap* dest,
+                         POINT point);
+void _CopyPolygonBitmap(TBitmap* dest, TBitmap* source, Integer x, Integer y,
+                        const POINT* polygon, Integer count);
+// Same size, same pixel format and the same pixels (row padding not compared).
+bool _BitmapCompareX(TBitmap* a, TBitmap* b);
+
+// ===========================================================================
 // Colour ranges, thresholds, transparency and merge (ie24RGB unless said)
 
 // Pixels whose three channels each lie within rangeLow..rangeHigh become newColor.
