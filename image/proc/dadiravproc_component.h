@@ -13,8 +13,10 @@
 #include "platform/win/WinTypes.h"
 
 class TIEBitmap;
+class TIEFtImage;
 class TIEMask;
 class TTimer;
+enum class TIEFtImageType : Byte;
 
 // ===========================================================================
 // Processing component
@@ -170,6 +172,17 @@ class TDadirAvProc : public TComponent {
   // with the image, its uncovered corners transparent.
   void Rotate(double angle, bool antialias = true, TIEAntialiasMode mode = ierBilinear,
               TColor background = -1);
+
+  // --- Fourier transform (whole image, no undo entry)
+  // A transform of the ie24RGB image, or of a copy stretched to newWidth x
+  // newHeight (one side negative keeps the aspect ratio; both negative: the image
+  // itself). Null for other formats, sizes that come out below 1 and images whose
+  // square would pass TIEFtImage::MaxSize.
+  std::unique_ptr<TIEFtImage> FTCreateImage(TIEFtImageType imageType, Integer newWidth,
+                                            Integer newHeight);
+  // The inverse transform, or the spectrum, becomes the image.
+  void FTConvertFrom(TIEFtImage* ft);
+  void FTDisplayFrom(TIEFtImage* ft);
 
   // --- Clipboard (CF_DIB) and selection editing
   // The image, or the selection, as a 24-bit or 1-bit DIB; other formats put
