@@ -173,6 +173,12 @@ class TDadirAvProc : public TComponent {
   void Rotate(double angle, bool antialias = true, TIEAntialiasMode mode = ierBilinear,
               TColor background = -1);
 
+  // --- Distortion effects (selection-limited; coordinates relative to the box)
+  void Lens(Integer x, Integer y, Integer width, Integer height, double refraction);
+  void Wave(Integer amplitude, Integer wavelength, Integer phase, bool reflective);
+  void BumpMapping(Integer lightX, Integer lightY, Integer extentX, Integer extentY,
+                   Integer level, TRGB colour);
+
   // --- Fourier transform (whole image, no undo entry)
   // A transform of the ie24RGB image, or of a copy stretched to newWidth x
   // newHeight (one side negative keeps the aspect ratio; both negative: the image

@@ -177,6 +177,30 @@ void TDadirAvProc::RemoveNoise(Integer iterations, bool invert) {
   });
 }
 
+// --- Distortion effects
+
+void TDadirAvProc::Lens(Integer x, Integer y, Integer width, Integer height, double refraction) {
+  RunFrame("Lens", true, [&](TIEBitmap* b, Integer, Integer, Integer, Integer) {
+    TProgressRec progress = MakeProgressRec();
+    _lens(b, x, y, width, height, refraction, progress);
+  });
+}
+
+void TDadirAvProc::Wave(Integer amplitude, Integer wavelength, Integer phase, bool reflective) {
+  RunFrame("Wave", true, [&](TIEBitmap* b, Integer, Integer, Integer, Integer) {
+    TProgressRec progress = MakeProgressRec();
+    _wave(b, amplitude, wavelength, phase, reflective, progress);
+  });
+}
+
+void TDadirAvProc::BumpMapping(Integer lightX, Integer lightY, Integer extentX, Integer extentY,
+                               Integer level, TRGB colour) {
+  RunFrame("BumpMapping", true, [&](TIEBitmap* b, Integer x1, Integer y1, Integer x2, Integer y2) {
+    TProgressRec progress = MakeProgressRec();
+    _BumpMapping(b, lightX, lightY, extentX, extentY, level, colour, x1, y1, x2, y2, progress);
+  });
+}
+
 // --- Hidden data
 
 Integer TDadirAvProc::GetHiddenDataSpace() {

@@ -16,6 +16,24 @@ class TIEMask;
 class TObject;
 
 // ===========================================================================
+// Distortion effects (ie24RGB; other formats unchanged)
+
+// Refracts the ellipse inscribed in the box of width x height centred at (x, y)
+// (clipped to the image) as if seen through a glass dome; refraction below 1 is 1.
+void _lens(TIEBitmap* bitmap, Integer x, Integer y, Integer width, Integer height,
+           double refraction, TProgressRec& progress);
+// A radial wave around the centre, sampled bilinearly; amplitude or wavelength 0
+// change nothing. phase is in degrees.
+void _wave(TIEBitmap* bitmap, Integer amplitude, Integer wavelength, Integer phase,
+           bool reflective, TProgressRec& progress);
+// Lights the rectangle from (lightX, lightY) as if its grey levels were a relief:
+// level is the percentage of the picture kept, the rest is the light tinted by
+// colour. extentX or extentY 0 change nothing. Only the rectangle's pixels are read.
+void _BumpMapping(TIEBitmap* bitmap, Integer lightX, Integer lightY, Integer extentX,
+                  Integer extentY, Integer level, TRGB colour, Integer x1, Integer y1, Integer x2,
+                  Integer y2, TProgressRec& progress);
+
+// ===========================================================================
 // Selection editing
 
 // The pixels the mask selects take color (blended by the mask value for 8-bit masks).
