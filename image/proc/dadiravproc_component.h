@@ -179,6 +179,16 @@ class TDadirAvProc : public TComponent {
   void BumpMapping(Integer lightX, Integer lightY, Integer extentX, Integer extentY,
                    Integer level, TRGB colour);
 
+  // --- Edges and skew (whole image)
+  // ie24RGB: the image becomes its 1-bit edge map.
+  void EdgeDetect_ShenCastan(double ratio, double smoothing, Integer windowSize,
+                             Integer thinFactor, bool hysteresis);
+  // The skew of the page in degrees, on a copy shrunk to resampleWidth columns (below
+  // 1 or equal to the width: the full size), edge-detected first when edgeDetect.
+  // The image does not change; no undo entry.
+  double SkewDetection(Integer resampleWidth, Integer angleRange, double precision,
+                       bool edgeDetect);
+
   // --- Fourier transform (whole image, no undo entry)
   // A transform of the ie24RGB image, or of a copy stretched to newWidth x
   // newHeight (one side negative keeps the aspect ratio; both negative: the image

@@ -34,6 +34,21 @@ void _BumpMapping(TIEBitmap* bitmap, Integer lightX, Integer lightY, Integer ext
                   Integer y2, TProgressRec& progress);
 
 // ===========================================================================
+// Edge detection and skew
+
+// Shen-Castan edges of an ie24RGB source into dest, which becomes an ie1g image of
+// the source's size with black edges on white (dest may be the source). smoothing is
+// the filter factor in 0..1; ratio the share of pixels below the high threshold.
+void _IEEdgeDetect_ShenCastan(TIEBitmap* source, TIEBitmap* dest, double ratio, double smoothing,
+                              Integer windowSize, Integer thinFactor, bool hysteresis,
+                              TProgressRec& progress);
+// The Hough transform of the black pixels of an ie1g image over line angles within
+// angleRange degrees of the horizontal, in steps of precision (0.1 to 1 degree):
+// the angle of the strongest line minus 90. 0 for other formats and arguments out
+// of range; -90 when no pixel is black.
+double _iehough(TIEBitmap* bitmap, TProgressRec& progress, Integer angleRange, double precision);
+
+// ===========================================================================
 // Selection editing
 
 // The pixels the mask selects take color (blended by the mask value for 8-bit masks).
