@@ -189,6 +189,18 @@ class TDadirAvProc : public TComponent {
   double SkewDetection(Integer resampleWidth, Integer angleRange, double precision,
                        bool edgeDetect);
 
+  // --- Shadow and marks
+  // Every pixel format; the whole image.
+  void AddSoftShadow(double radius, Integer offsetX, Integer offsetY);
+  // One-pixel dots every spacing + 1 pixels from the box's top-left corner (ie24RGB;
+  // the undo entry is made for any format). A negative spacing counts as 0.
+  void PaintMark(Integer spacing, TRGB colour);
+  // Repaints with paintColour the pixels near referenceColour (largest channel
+  // difference at most tolerance) on rings around (x, y) up to width div 2; ie24RGB
+  // only, no undo entry.
+  void PaintPenMarker(Integer x, Integer y, Integer width, TColor paintColour,
+                      TColor referenceColour, Integer tolerance);
+
   // --- Fourier transform (whole image, no undo entry)
   // A transform of the ie24RGB image, or of a copy stretched to newWidth x
   // newHeight (one side negative keeps the aspect ratio; both negative: the image

@@ -1,12 +1,15 @@
 // TDadirAvProc: colour ranges and merging, filters, noise removal, hidden data and
 // comparison.
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <vector>
 
 #include "image/model/iebitmap.h"
 #include "image/model/iemask.h"
 #include "image/proc/dadiravproc.h"
 #include "image/proc/dadiravproc_internal.h"
+#include "platform/rtl/Math.h"
 #include "platform/rtl/Strings.h"
 
 namespace {
@@ -199,6 +202,61 @@ void TDadirAvProc::BumpMapping(Integer lightX, Integer lightY, Integer extentX, 
     TProgressRec progress = MakeProgressRec();
     _BumpMapping(b, lightX, lightY, extentX, extentY, level, colour, x1, y1, x2, y2, progress);
   });
+}
+
+// --- Shadow and marks
+
+void TDadirAvProc::AddSoftShadow(double radius, Integer offsetX, Integer offsetY) {
+  if (!PrepareStore()) return;
+  if (GetAutoUndo()) SaveUndoCaptioned("AddSoftShadow", ieuImage);
+  _IEAddSoftShadow(GetIEBitmap(), radius, offsetX, offsetY, OnProgress, this);
+  Update();
+}
+
+void TDadirAvProc::PaintMark(Integer spacing, TRGB colour) {
+  spacing = std::max(spacing, 0);
+  RunFrame("PaintMark", false, [&](TIEBitmap* b, Integer x1, Integer y1, Integer x2, Integer y2) {
+    if (b->GetPixelFormat() != ie24RGB) return;
+    if (!dadiravproc_detail::ClipRect(b->GetWidth(), b->GetHeight(), x1, y1, x2, y2)) return;
+    const Int64 period = static_cast<Int64>(spacing) + 1;
+    for (Integer y = y1; y < y2; ++y) {
+      if ((y - y1) % period == 0) {
+        TRGB* row = static_cast<TRGB*>(b->GetScanLine(y));
+        for (Int64 x = x1; x < x2; x += period) row[x] = colour;
+      }
+      if (OnProgress)
+        OnProgress(this, std::min(100, static_cast<Integer>((y - y1 + 1) * 100 / (y2 - y1 - 1 + 0.5))));
+    }
+  });
+}
+
+void TDadirAvProc::PaintPenMarker(Integer x, Integer y, Integer width, TColor paintColour,
+                                  TColor referenceColour, Integer tolerance) {
+  if (!PrepareStore()) return;
+  TIEBitmap* b = GetIEBitmap();
+  if (b->GetPixelFormat() != ie24RGB) return;
+  const Integer w = b->GetWidth(), h = b->GetHeight();
+  if (x < 0 || y < 0 || x >= w || y >= h) return;
+  const TRGB paint = TColor2TRGB(paintColour), reference = TColor2TRGB(referenceColour);
+  auto test = [&](Integer px, Integer py) {
+    const TRGB p = b->GetPixels_ie24RGB(px, py);
+    const Integer d = std::max({std::abs(p.r - reference.r), std::abs(p.g - reference.g),
+                                std::abs(p.b - reference.b)});
+    if (d <= tolerance) b->SetPixels_ie24RGB(px, py, paint);
+  };
+  test(x, y);
+  // Rings beyond twice the image's size only meet its border again.
+  const Integer rings = std::min(width / 2, 2 * (w + h));
+  for (Integer ring = 1; ring <= rings; ++ring) {
+    const Int64 n = 2 * static_cast<Int64>(Round(2 * M_PI * ring));
+    for (Int64 k = 0; k < n; ++k) {
+      const double angle = k * 2 * M_PI / n;
+      const Int64 px = Round(std::cos(angle) * ring + x);
+      const Int64 py = Round(std::sin(angle) * ring + y);
+      test(static_cast<Integer>(std::clamp<Int64>(px, 0, w - 1)),
+           static_cast<Integer>(std::clamp<Int64>(py, 0, h - 1)));
+    }
+  }
 }
 
 // --- Hidden data

@@ -49,6 +49,16 @@ void _IEEdgeDetect_ShenCastan(TIEBitmap* source, TIEBitmap* dest, double ratio, 
 double _iehough(TIEBitmap* bitmap, TProgressRec& progress, Integer angleRange, double precision);
 
 // ===========================================================================
+// Soft shadow
+
+// Grows the image by max(2 max(|offsetX|, |offsetY|) + trunc(5 radius), 1) on both
+// axes (old picture centred, new pixels black and transparent) and casts the alpha
+// channel, blurred by radius and moved by the offsets, as a black shadow around the
+// object. Sizes beyond 65535 are refused.
+void _IEAddSoftShadow(TIEBitmap* bitmap, double radius, Integer offsetX, Integer offsetY,
+                      const TIEProgressEvent& onProgress, TObject* sender);
+
+// ===========================================================================
 // Selection editing
 
 // The pixels the mask selects take color (blended by the mask value for 8-bit masks).
