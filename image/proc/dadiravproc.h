@@ -249,4 +249,5 @@ void _FlipEx(TIEBitmap* bitmap, TFlipDir dir);
 #include "image/proc/dadiravproc_colour.h"
 #include "image/proc/dadiravproc_resample.h"
 #include "image/proc/dadiravproc_rotate.h"
+#include "image/proc/dadiravproc_filters.h"
 #include "image/proc/dadiravproc_component.h"

@@ -13,8 +13,10 @@
 #include "platform/win/WinTypes.h"
 
 class TIEBitmap;
+class TIEFtImage;
 class TIEMask;
 class TTimer;
+enum class TIEFtImageType : Byte;
 
 // ===========================================================================
 // Processing component
@@ -170,6 +172,107 @@ class TDadirAvProc : public TComponent {
   // with the image, its uncovered corners transparent.
   void Rotate(double angle, bool antialias = true, TIEAntialiasMode mode = ierBilinear,
               TColor background = -1);
+
+  // --- Distortion effects (selection-limited; coordinates relative to the box)
+  void Lens(Integer x, Integer y, Integer width, Integer height, double refraction);
+  void Wave(Integer amplitude, Integer wavelength, Integer phase, bool reflective);
+  void BumpMapping(Integer lightX, Integer lightY, Integer extentX, Integer extentY,
+                   Integer level, TRGB colour);
+
+  // --- Edges and skew (whole image)
+  // ie24RGB: the image becomes its 1-bit edge map.
+  void EdgeDetect_ShenCastan(double ratio, double smoothing, Integer windowSize,
+                             Integer thinFactor, bool hysteresis);
+  // The skew of the page in degrees, on a copy shrunk to resampleWidth columns (below
+  // 1 or equal to the width: the full size), edge-detected first when edgeDetect.
+  // The image does not change; no undo entry.
+  double SkewDetection(Integer resampleWidth, Integer angleRange, double precision,
+                       bool edgeDetect);
+
+  // --- Shadow and marks
+  // Every pixel format; the whole image.
+  void AddSoftShadow(double radius, Integer offsetX, Integer offsetY);
+  // One-pixel dots every spacing + 1 pixels from the box's top-left corner (ie24RGB;
+  // the undo entry is made for any format). A negative spacing counts as 0.
+  void PaintMark(Integer spacing, TRGB colour);
+  // Repaints with paintColour the pixels near referenceColour (largest channel
+  // difference at most tolerance) on rings around (x, y) up to width div 2; ie24RGB
+  // only, no undo entry.
+  void PaintPenMarker(Integer x, Integer y, Integer width, TColor paintColour,
+                      TColor referenceColour, Integer tolerance);
+
+  // --- Fourier transform (whole image, no undo entry)
+  // A transform of the ie24RGB image, or of a copy stretched to newWidth x
+  // newHeight (one side negative keeps the aspect ratio; both negative: the image
+  // itself). Null for other formats, sizes that come out below 1 and images whose
+  // square would pass TIEFtImage::MaxSize.
+  std::unique_ptr<TIEFtImage> FTCreateImage(TIEFtImageType imageType, Integer newWidth,
+                                            Integer newHeight);
+  // The inverse transform, or the spectrum, becomes the image.
+  void FTConvertFrom(TIEFtImage* ft);
+  void FTDisplayFrom(TIEFtImage* ft);
+
+  // --- Clipboard (CF_DIB) and selection editing
+  // The image, or the selection, as a 24-bit or 1-bit DIB; other formats put
+  // nothing on the clipboard.
+  void CopyToClipboard();
+  void SelCopyToClip();
+  // The selection to the clipboard, then its pixels take Background; nothing without
+  // a selection.
+  void SelCutToClip();
+  // The clipboard's DIB replaces the image, is copied to (x, y), or is stretched into
+  // the selection box. Without a readable DIB nothing changes and no undo entry is
+  // made.
+  void PasteFromClipboard();
+  void PointPasteFromClip(Integer x, Integer y);
+  void SelPasteFromClipStretch();
+  // The whole image, or the selected pixels, take Background.
+  void Clear();
+  void ClearSel();
+  // The image becomes the selection box, unselected pixels Background.
+  void CropSel();
+
+  // --- Colour ranges, thresholds, transparency and merge (selection-limited)
+  void CastColorRange(TRGB rangeLow, TRGB rangeHigh, TRGB newColor);
+  void Threshold(TRGB lowLimit, TRGB highLimit, TRGB lowColor, TRGB highColor);
+  // ie24RGB and ie1g; with a selection only the selected pixels' alpha changes.
+  void SetTransparentColors(TRGB rangeLow, TRGB rangeHigh, Integer alpha);
+  // percent is the weight of this image; source is stretched to the image or box.
+  void MergeIEBitmap(TIEBitmap* source, Integer percent);
+  void Merge(TBitmap* source, Integer percent);
+
+  // --- Filters (selection-limited)
+  void ApplyFilter(const TGraphFilter& filter);
+  void ApplyFilterPreset(TIEFilterPresets preset);
+  // ie24RGB and ie8g.
+  void Blur(double radius);
+  // Grey-keyed dilation, erosion, opening and closing over (2 winSize + 1)^2.
+  void Maximum(Integer winSize);
+  void Minimum(Integer winSize);
+  void Opening(Integer winSize);
+  void Closing(Integer winSize);
+  // ie1g only; other formats, maxCount 0 or iterations 0 do nothing (no undo entry).
+  void RemoveIsolatedPixels(Integer color, Integer maxCount);
+  void RemoveNoise(Integer iterations, bool invert);
+
+  // --- Hidden data in the lowest bits of an ie24RGB image
+  // Bytes of data the image can hide (0 for other formats).
+  Integer GetHiddenDataSpace();
+  // Hides length bytes; 0 and no change for other formats, a negative length or
+  // more than GetHiddenDataSpace. Answers length.
+  Integer WriteHiddenData(const Byte* data, Integer length);
+  Integer WriteHiddenText(const AnsiString& text);
+  // The stored length, copying at most maxLen bytes into buffer (which may be null).
+  // 0 when the image holds no hidden block (a header that is not ours, or a length
+  // beyond the space).
+  Integer ReadHiddenData(Byte* buffer, Integer maxLen);
+  AnsiString ReadHiddenText();
+
+  // --- Comparison with another ie24RGB store of the same size; false (the values
+  // untouched) otherwise. True when both are identical.
+  bool ComputeImageEquality(TIEBitmap* other, double& minPSNR, double& maxPSNR, double& minMSE,
+                            double& maxMSE, double& minRMSE, double& maxRMSE, double& minMaxDiff,
+                            double& maxMaxDiff, double& minMAE, double& maxMAE);
 
  protected:
   // The operation frame: false when the operation did nothing (no store, or a
