@@ -1,7 +1,8 @@
 // Abort and re-entrancy: Abort while idle, while looking up, while waiting for the
 // header and inside OnDocData, each followed at once by a new request that
-// succeeds; a new request started inside an event of the previous one; stale
-// messages of an aborted request; Abort while a relocation is pending.
+// succeeds; a new request started inside an event of the previous one (also when
+// the previous document ends with the server's close); stale messages of an aborted
+// request; Abort while a relocation is pending.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -197,6 +198,67 @@ TEST_F(HttpCliAbort, NewRequestStartedInsideOnDocEndKeepsItsConnection) {
               larktest::PatternBytes(1 << 20));
 }
 
+// A feed without a length, whose end comes with the server's close: OnDocEnd fires
+// from that close, and the next request it starts (after Abort, as the feed download
+// does) keeps its connection, whether it connects at once (an address) or the
+// handler pumps messages until its host name is looked up and connected.
+struct DocEndRestart {
+  const char* name;
+  bool byHostName;
+};
+
+void PrintTo(const DocEndRestart& c, std::ostream* os) { *os << c.name; }
+
+class HttpCliDocEndRestart : public HttpCliAbort, public ::testing::WithParamInterface<DocEndRestart> {
+ protected:
+  void TearDown() override { sim::SetNameResolver(nullptr); }
+};
+
+TEST_P(HttpCliDocEndRestart, NewRequestFromOnDocEndOfADocumentEndedByTheClose) {
+  const DocEndRestart& c = GetParam();
+  sim::SetNameResolver([](const std::string&) {
+    sim::ResolverAnswer answer;
+    answer.addresses.push_back(winsock::htonl(winsock::INADDR_LOOPBACK));
+    return answer;
+  });
+  CannedServer server;
+  ASSERT_TRUE(ServeCase(server, "httpcli-feed-until-close.case"));
+  THttpCli cli(nullptr);
+  CliLog log(cli);
+  cli.SetURL(server.Url("/first"));
+  size_t from = 0;
+  bool restarted = false;
+  std::string first;
+  log.Hook = [&](const std::string& event) {
+    if (event != "doc-end" || restarted) return;
+    restarted = true;
+    first = log.Body;
+    cli.Abort();
+    from = log.Events.size();
+    log.Body.clear();
+    cli.SetURL(c.byHostName ? "http://feed.example.test:" + std::to_string(server.Port()) + "/second"
+                            : server.Url("/second"));
+    cli.GetASync();
+    if (c.byHostName) {
+      EXPECT_TRUE(larktest::PumpUntil([&] { return cli.GetState() == httpWaitingHeader; }))
+          << ::testing::PrintToString(From(log, from));
+    }
+  };
+  cli.GetASync();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return restarted; }));
+  EXPECT_EQ(first, "<rss>first</rss>");
+  ExpectNewRequestSucceeds(cli, log, from);
+  EXPECT_EQ(log.Body, "<rss>second</rss>");
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].substr(0, 12), "GET /second ");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Restarts, HttpCliDocEndRestart,
+    ::testing::Values(DocEndRestart{"ByAddress", false}, DocEndRestart{"ByHostNamePumpingMessages", true}),
+    [](const ::testing::TestParamInfo<DocEndRestart>& info) { return std::string(info.param.name); });
+
 // Abort alone lets a pending relocation go on; GetASync after Abort supersedes it.
 TEST_F(HttpCliAbort, PendingRelocationSurvivesAbortButNotANewRequest) {
   {
@@ -240,3 +302,4 @@ TEST_F(HttpCliAbort, PendingRelocationSurvivesAbortButNotANewRequest) {
 }
 
 }  // namespace
+
