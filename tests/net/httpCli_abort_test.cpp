@@ -2,7 +2,8 @@
 // header and inside OnDocData, each followed at once by a new request that
 // succeeds; a new request started inside an event of the previous one (also when
 // the previous document ends with the server's close); stale messages of an aborted
-// request; Abort while a relocation is pending.
+// request; Abort while a relocation is pending, before and after its connection
+// closed.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -12,6 +13,8 @@
 #include "platform/rtl/Streams.h"
 #include "platform/sim/Resolver.h"
 #include "platform/sim/Winsock.h"
+#include "platform/win/Messages.h"
+#include "platform/win/Window.h"
 #include "tests/net/httpCli_test_support.h"
 #include "tests/support/CannedServer.h"
 #include "tests/support/Gate.h"
@@ -303,3 +306,80 @@ TEST_F(HttpCliAbort, PendingRelocationSurvivesAbortButNotANewRequest) {
 
 }  // namespace
 
+namespace {
+
+// Abort after the relocating connection has closed, before the relocated request
+// went out: from OnLocationChange, or from a message handled between the close and
+// the relocated request's login. Abort alone lets the relocation go on there too;
+// GetASync after Abort supersedes it.
+struct RelocationAbort {
+  const char* name;
+  bool posted;
+  bool thenNewRequest;
+};
+
+void PrintTo(const RelocationAbort& c, std::ostream* os) { *os << c.name; }
+
+class HttpCliRelocationAbort : public HttpCliAbort, public ::testing::WithParamInterface<RelocationAbort> {};
+
+TEST_P(HttpCliRelocationAbort, AbortAfterTheRelocatingConnectionClosed) {
+  const RelocationAbort& c = GetParam();
+  CannedServer server;
+  ASSERT_TRUE(httpclitest::ServeCase(server, "http", "httpcli-relocate.case", {{"@LOCATION@", "/next"}}));
+  THttpCli cli(nullptr);
+  CliLog log(cli);
+  cli.SetURL(server.Url("/first"));
+  bool aborted = false;
+  size_t from = 0;
+  auto abort = [&] {
+    aborted = true;
+    cli.Abort();
+    from = log.Events.size();
+    if (!c.thenNewRequest) return;
+    log.Body.clear();
+    cli.SetURL(nginx.Url("/small.txt"));
+    cli.GetASync();
+  };
+  HWND window = AllocateHWnd([&](TMessage& msg) {
+    if (msg.Msg == WM_USER + 50) abort();
+  });
+  log.Hook = [&](const std::string& event) {
+    if (event != "location" || aborted) return;
+    if (c.posted)
+      PostMessage(window, WM_USER + 50, 0, 0);
+    else
+      abort();
+  };
+  cli.GetASync();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return aborted; }));
+  EXPECT_TRUE(log.Has("state aborting"));
+  if (c.thenNewRequest) {
+    ExpectNewRequestSucceeds(cli, log, from);
+    EXPECT_EQ(log.Body, "small document\n");
+    // The relocation's request never went out.
+    EXPECT_EQ(server.Requests().size(), 1u);
+  } else {
+    ASSERT_TRUE(WaitDone(log));
+    httpclitest::Settle();
+    EXPECT_EQ(log.Done, 1) << ::testing::PrintToString(log.Events);
+    EXPECT_EQ(log.Events.back(), "done GET 0");
+    EXPECT_EQ(cli.GetStatusCode(), 200);
+    EXPECT_EQ(cli.GetState(), httpReady);
+    EXPECT_EQ(log.Body, "target");
+    EXPECT_EQ(cli.GetLocation(), server.Url("/next"));
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].substr(0, 10), "GET /next ");
+  }
+  DeallocateHWnd(window);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, HttpCliRelocationAbort,
+    ::testing::Values(RelocationAbort{"InsideOnLocationChange", false, false},
+                      RelocationAbort{"BeforeTheRelocatedLogin", true, false},
+                      RelocationAbort{"InsideOnLocationChangeThenANewRequest", false, true},
+                      RelocationAbort{"BeforeTheRelocatedLoginThenANewRequest", true, true}),
+    [](const ::testing::TestParamInfo<RelocationAbort>& info) { return std::string(info.param.name); });
+
+}  // namespace
