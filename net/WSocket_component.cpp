@@ -482,6 +482,11 @@ void TCustomWSocket::Dup(SOCKET newHSocket) {
     const int result = WSocket_closesocket(SocketHandle);
     SocketHandle = INVALID_SOCKET;
     if (result != 0) {
+      // The new socket was handed over to this component: it is not left open
+      // without an owner.
+      const int closeError = WSocket_WSAGetLastError();
+      WSocket_closesocket(newHSocket);
+      WSocket_WSASetLastError(closeError);
       SocketError("Dup (closesocket)");
       return;
     }
