@@ -371,7 +371,7 @@ TEST_F(GifCodec, PreviewFillsParamsOnly) {
 }
 
 // Indexes past the table, a transparent or background index past it, and no table
-// at all (F28).
+// at all.
 TEST_F(GifCodec, IndexesPastTheColourTableReadAsBlackWithoutTransparency) {
   GifBuilder g;
   g.Header(3, 1, 0x80, 9).Table({kRed, kBlue}).Control(true, 0, 7).Image(0, 0, 3, 1, 0, {0, 1, 200}).End();
@@ -419,7 +419,7 @@ TEST_F(GifCodec, LocalTableTransparencyAndFrameOutsideTheScreen) {
   EXPECT_EQ(mask_->GetScanLine(0)[0], 255);
 }
 
-// An index past the last frame fails (F29), leaves the bitmap alone and still
+// An index past the last frame fails, leaves the bitmap alone and still
 // counts the frames.
 TEST_F(GifCodec, IndexPastTheLastFrameFailsAndCountsTheFrames) {
   GifBuilder g;
