@@ -82,7 +82,7 @@ class UnitDecoder {
       case kCompPackBits:
         return PackBits(out, rowBytes);
       default:
-        // Uncompressed, and compressions the reader does not know: the row as stored.
+        // Uncompressed (the page decoder refuses every compression it does not know).
         if (pos_ + rowBytes > len_) return false;
         std::memcpy(out, data_.data() + pos_, static_cast<size_t>(rowBytes));
         pos_ += rowBytes;
@@ -646,6 +646,11 @@ void PageReader::Decode() {
     if (Aborted()) return;
   } else {
     if (!sizeOk) return void(Fail());
+    // A compression the reader does not decode never gives pixels: the page fails
+    // rather than show its stored bytes.
+    const bool known = comp == kCompNone || (comp >= kCompHuffman && comp <= kCompLZW) || comp == kCompJPEG ||
+                       comp == kCompPackBits;
+    if (!known) return void(Fail());
     const bool bilevel = v_.BitsPerSample == 1 && v_.SamplesPerPixel == 1 && v_.Photometric != 3;
     bmp_->Allocate(w, h, bilevel ? ie1g : ie24RGB);
     if (bmp_->GetWidth() != w || bmp_->GetHeight() != h) return void(Fail());
