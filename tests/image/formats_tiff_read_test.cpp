@@ -732,6 +732,46 @@ MagickPage MakeWithMagick(larktest::TempDir& dir, std::vector<std::string> make,
   return page;
 }
 
+// A pattern that takes every grey level a few bits can hold.
+std::vector<std::string> GreyPattern(Integer w, Integer h, Integer bits) {
+  return {"-size", std::to_string(w) + "x" + std::to_string(h), "xc:", "-fx", "((i*7+j*3)%17)/16", "-depth",
+          std::to_string(bits), "-compress", "none"};
+}
+
+// Grey pages of 2, 3, 5, 6 and 7 bits come back with every level in place, and a
+// 16-bit CMYK page in either byte order with its colours.
+TEST(TiffReaderPeerLayouts, OddGreyDepthsAndSixteenBitCmykDecodeExactly) {
+  larktest::TempDir dir;
+  struct Case {
+    std::string name;
+    std::vector<std::string> make, recode;
+    Integer tolerance;
+  };
+  std::vector<Case> cases;
+  for (Integer bits : {2, 3, 5, 6, 7}) {
+    cases.push_back({"grey of " + std::to_string(bits) + " bits", GreyPattern(17, 9, bits), {}, 1});
+    cases.push_back({"grey of " + std::to_string(bits) + " bits in strips of 2 rows, big-endian",
+                     GreyPattern(17, 9, bits), {"-r", "2", "-B"}, 1});
+  }
+  const std::vector<std::string> cmyk = {"-seed", "5", "-size", "17x9", "plasma:", "-colorspace", "CMYK",
+                                         "-depth", "16", "-compress", "none"};
+  cases.push_back({"CMYK of 16 bits", cmyk, {}, 3});
+  cases.push_back({"CMYK of 16 bits, big-endian", cmyk, {"-B"}, 3});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MagickPage page = MakeWithMagick(dir, c.make, 17, 9, c.recode);
+    ASSERT_FALSE(page.bytes.empty());
+    TIOParamsVals params(nullptr);
+    ReadResult r;
+    ReadTiff(page.bytes, params, r, ReadOptions{});
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.bitmap.GetWidth(), 17);
+    ASSERT_EQ(r.bitmap.GetHeight(), 9);
+    const Difference worst = WorstDifference(r.bitmap, page.rgb, 17, 9);
+    EXPECT_LE(worst.most, c.tolerance) << "at " << worst.x << "," << worst.y;
+  }
+}
+
 // Deflate (its registered code 8 and the older 32946) is not among the compressions
 // the reader decodes: such a page ends with the abort flag instead of showing its
 // compressed bytes. Its parameters are still there for a preview.
@@ -775,6 +815,32 @@ TEST(TiffReaderPeerLayouts, DeflatePagesAreRefused) {
     EXPECT_TRUE(preview.ok);
     EXPECT_EQ(previewParams.Width, 17);
     EXPECT_EQ(previewParams.TIFF_Compression, ioTIFF_UNKNOWN);
+  }
+}
+
+// Sample layouts with nowhere to go in the bitmap end with the abort flag rather than
+// a blank page reported as read.
+TEST(TiffReader, LayoutsWithoutPixelsAbort) {
+  struct Case {
+    const char* name;
+    Integer spp, bps, photometric;
+    std::function<void(TiffBuilder&)> extra;
+  };
+  const Case cases[] = {
+      {"YCbCr without JPEG", 3, 8, 6, {}},
+      {"grey with 16-bit alpha", 2, 16, 1, {}},
+      {"CMYK with a fifth ink", 5, 8, 5, {}},
+      {"RGB of 4 bits", 3, 4, 2, {}},
+      {"transparency mask", 1, 1, 4, {}},
+      {"separate grey planes of 4 bits", 2, 4, 1, [](TiffBuilder& b) { b.Short(284, {2}); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TIOParamsVals params(nullptr);
+    ReadResult r;
+    ReadTiff(Page(true, 4, 2, c.spp, c.bps, c.photometric, std::string(64, '\x55'), c.extra), params, r,
+             ReadOptions{});
+    EXPECT_FALSE(r.ok);
   }
 }
 
