@@ -111,15 +111,18 @@ bool WriteRows(png_structp png, png_infop info, WriteJob& job) {
   if (params.PNG_Filter == ioPNG_FILTER_PAETH) filter = PNG_FILTER_PAETH;
   png_set_filter(png, PNG_FILTER_TYPE_BASE, filter);
 
-  // The background as the other parts of the program store it: channels x 256.
-  // libpng drops that chunk for 8-bit images with a warning.
+  // The background in the image's own sample range (libpng drops a chunk whose
+  // values do not fit the bit depth): 8 bits a channel, or for a 1-bit grey image
+  // the level nearest to its green.
   png_color_16 background{};
   if (job.kind == Kind::Palette) {
     background.index = static_cast<png_byte>(job.backgroundIndex);
+  } else if (job.kind == Kind::Grey1) {
+    background.gray = params.PNG_Background.g >= 128 ? 1 : 0;
   } else {
-    background.red = static_cast<png_uint_16>(params.PNG_Background.r * 256);
-    background.green = static_cast<png_uint_16>(params.PNG_Background.g * 256);
-    background.blue = static_cast<png_uint_16>(params.PNG_Background.b * 256);
+    background.red = params.PNG_Background.r;
+    background.green = params.PNG_Background.g;
+    background.blue = params.PNG_Background.b;
     background.gray = background.green;
   }
   png_set_bKGD(png, info, &background);

@@ -179,22 +179,51 @@ TEST_F(PngCodec, PreviewFillsParamsOnly) {
   EXPECT_EQ(r.bitmap->GetWidth(), 0);
 }
 
-TEST_F(PngCodec, IgnoreAlphaCompositesWithoutMask) {
-  // Alpha 0 over a white background: the pixel becomes the background; opaque pixels
-  // keep their colour. The 16-bit-style background value lands on the 8-bit image as
-  // its low byte, black.
-  ReadResult r = ReadPng(ReadFile(dir_->Path() + "rgba8.png"), true, false, TRGB{255, 255, 255});
-  ASSERT_FALSE(r.aborted);
-  EXPECT_FALSE(r.mask);
-  EXPECT_EQ(r.bitmap->GetPixelFormat(), ie24RGB);
-  const std::string expected = ReadFile(dir_->Path() + "rgba8.rgba");
-  // Pixel (0, 0) has alpha 0: composited onto black.
-  Byte got[3];
-  PixelAt(r.bitmap.get(), 0, 0, got);
-  ASSERT_EQ(static_cast<Byte>(expected[3]), 0);
-  EXPECT_EQ(got[0], 0);
-  EXPECT_EQ(got[1], 0);
-  EXPECT_EQ(got[2], 0);
+// A transparent file without a background chunk, read without alpha, is composited
+// onto PNG_Background: fully transparent pixels take that colour, partly transparent
+// ones are blended with it, opaque ones keep theirs. The same for a 16-bit file
+// (ImageMagick's 16-bit copy of the 8-bit one).
+TEST_F(PngCodec, IgnoreAlphaCompositesOntoTheAskedBackground) {
+  const std::string convert = larktest::RequireProgram("convert-im6.q16");
+  ASSERT_FALSE(convert.empty());
+  int rc = -1;
+  larktest::RunCommand({convert, dir_->Path() + "rgba8.png", "-depth", "16", "-define", "png:exclude-chunk=bKGD,gAMA,cHRM,sRGB", "PNG64:" + dir_->Path() + "rgba16.png"},
+                       &rc);
+  ASSERT_EQ(rc, 0);
+  const TRGB background{50, 100, 200};  // blue, green, red
+  const struct {
+    const char* file;
+    const char* expected;
+  } cases[] = {{"rgba8", "rgba8"},         {"rgba16", "rgba8"},         {"la8", "la8"},
+               {"pal4_trns", "pal4_trns"}, {"rgb8_trns", "rgb8_trns"}, {"grey8_trns", "grey8_trns"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ReadResult r = ReadPng(ReadFile(dir_->Path() + c.file + ".png"), true, false, background);
+    ASSERT_FALSE(r.aborted);
+    EXPECT_FALSE(r.mask);
+    ASSERT_EQ(r.bitmap->GetPixelFormat(), ie24RGB);
+    EXPECT_EQ(r.params->PNG_Background, background);
+    const std::string expected = ReadFile(dir_->Path() + c.expected + ".rgba");
+    const Integer w = r.bitmap->GetWidth(), h = r.bitmap->GetHeight();
+    ASSERT_EQ(expected.size(), static_cast<size_t>(w * h * 4));
+    const Byte bg[3] = {background.r, background.g, background.b};
+    int wrong = 0, transparent = 0;
+    for (Integer y = 0; y < h; ++y)
+      for (Integer x = 0; x < w; ++x) {
+        const auto* e = reinterpret_cast<const Byte*>(expected.data()) + (y * w + x) * 4;
+        transparent += e[3] == 0;
+        Byte got[3];
+        PixelAt(r.bitmap.get(), x, y, got);
+        for (int k = 0; k < 3; ++k) {
+          const int want = (e[k] * e[3] + bg[k] * (255 - e[3]) + 127) / 255;
+          if (std::abs(got[k] - want) > 1 && ++wrong <= 3)
+            ADD_FAILURE() << "(" << x << "," << y << ") channel " << k << " got " << int(got[k]) << " want "
+                          << want;
+        }
+      }
+    EXPECT_GT(transparent, 0);
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -382,6 +411,51 @@ TEST_F(PngCodec, IgnoreAlphaCompositesPaletteOntoFileBackground) {
   const TRGB original = static_cast<const TRGB*>(bmp->GetScanLine(3))[3];
   EXPECT_EQ(px[0], original.r);
   EXPECT_EQ(px[2], original.b);
+}
+
+// The background chunk of RGB and grey files holds PNG_Background in the image's own
+// sample range, whatever the colour; pngcheck shows its values.
+TEST_F(PngCodec, WriterKeepsTheBackgroundChunk) {
+  const std::string pngcheck = larktest::RequireProgram("pngcheck");
+  larktest::TempDir dir;
+  const struct {
+    const char* name;
+    Integer spp, bps;
+    TRGB background;
+    const char* shown;  // pngcheck's line for the chunk
+  } cases[] = {
+      {"rgb", 3, 8, TRGB{30, 20, 10}, "red = 0x000a, green = 0x0014, blue = 0x001e"},
+      {"rgb white", 3, 8, TRGB{255, 255, 255}, "red = 0x00ff, green = 0x00ff, blue = 0x00ff"},
+      {"grey of one bit, light", 1, 1, TRGB{200, 200, 200}, "gray = 0x0001"},
+      {"grey of one bit, dark", 1, 1, TRGB{20, 20, 20}, "gray = 0x0000"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto bmp = MakePicture(6, 5);
+    if (c.bps == 1) bmp->ConvertToPixelFormat(ie1g);
+    TIOParamsVals params(nullptr);
+    params.SamplesPerPixel = c.spp;
+    params.BitsPerSample = c.bps;
+    params.PNG_Background = c.background;
+    TMemoryStream stream;
+    TProgressRec progress;
+    WritePNGStream(&stream, bmp.get(), params, progress, nullptr);
+    std::string file(static_cast<size_t>(stream.GetSize()), '\0');
+    stream.SetPosition(0);
+    stream.Read(file.data(), static_cast<Integer>(file.size()));
+    const std::string path = dir.Path() + "bkgd.png";
+    WriteFile(path, file);
+    int rc = -1;
+    const std::string check = larktest::RunCommand({pngcheck, "-v", path}, &rc);
+    EXPECT_EQ(rc, 0) << check;
+    EXPECT_NE(check.find("bKGD"), std::string::npos) << check;
+    EXPECT_NE(check.find(c.shown), std::string::npos) << check;
+    if (c.bps == 8) {
+      ReadResult back = ReadPng(file, true, false, TRGB{1, 1, 1});
+      ASSERT_FALSE(back.aborted);
+      EXPECT_EQ(back.params->PNG_Background, c.background);
+    }
+  }
 }
 
 // ---------------------------------------------------------------------------
