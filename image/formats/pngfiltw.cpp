@@ -61,6 +61,17 @@ Byte MaskValue(const TIEMask* mask, Integer x, Integer y) {
   return static_cast<Byte>(v);
 }
 
+// Whether some mask value lies between fully transparent and opaque.
+bool HasPartialAlpha(const TIEMask* mask) {
+  if (mask->GetBitsPerPixel() == 1) return false;
+  for (Integer y = 0; y < mask->GetHeight(); ++y)
+    for (Integer x = 0; x < mask->GetWidth(); ++x) {
+      const Byte v = MaskValue(mask, x, y);
+      if (v != 0 && v != 255) return true;
+    }
+  return false;
+}
+
 enum class Kind { Grey1, Palette, Rgb, Rgba };
 
 struct WriteJob {
@@ -207,6 +218,10 @@ void WritePNGStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params,
     kind = source->GetPixelFormat() == ie1g ? Kind::Grey1 : Kind::Palette;
   else if (transparent)
     kind = Kind::Rgba;
+  // A palette has one transparent entry only: an image whose mask holds partial
+  // transparency (a palette file with partly transparent entries, read back) is
+  // written with an alpha channel instead, so that nothing of its alpha is lost.
+  if (kind == Kind::Palette && transparent && HasPartialAlpha(Mask)) kind = Kind::Rgba;
   // RGB rows are 3 bytes a pixel whatever BitsPerSample asked for.
   if ((kind == Kind::Rgb || kind == Kind::Rgba) && source->GetPixelFormat() != ie24RGB) {
     auto rgb = std::make_unique<TIEBitmap>();

@@ -632,6 +632,75 @@ TEST_F(GifCodec, WrittenTransparencyDelayAndLongCommentsReachPillow) {
   EXPECT_EQ(params_->GIF_Comments->Strings(1).size(), 255u);
 }
 
+// A file read and written back with the parameters and mask the read gave keeps
+// every pixel, as Pillow sees both files: two colours other than black and white
+// stay themselves, and opaque pixels that share the transparent entry's colour
+// stay opaque.
+TEST_F(GifCodec, ReadThenWriteKeepsEveryPixel) {
+  struct Case {
+    const char* name;
+    const char* code;  // makes `out` after the prelude
+    bool magick;       // code holds ImageMagick arguments before the output instead
+  };
+  const Case cases[] = {
+      {"two colours, Pillow", "frame(13, 7, 2, 0, [200,30,10, 20,40,160]).save(out)\n", false},
+      {"two colours, ImageMagick", "-size 16x6 pattern:checkerboard -threshold 50% +level-colors #C81E0A,#1428A0", true},
+      {"two colours, one of them transparent",
+       "frame(13, 7, 2, 0, [200,30,10, 20,40,160]).save(out, transparency=1)\n", false},
+      {"transparent entry black like an opaque one",
+       "im = frame(15, 9, 4, 0, [0,0,0, 0,0,0, 250,20,20, 20,250,20])\n"
+       "im.save(out, transparency=0, optimize=False)\n",
+       false},
+      {"16 colours with transparency", "frame(20, 18, 16, 3).save(out, transparency=5, interlace=False)\n", false},
+  };
+  larktest::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string in = dir.Path() + "/in.gif", ours = dir.Path() + "/ours.gif";
+    int code = -1;
+    std::string out;
+    if (c.magick) {
+      std::vector<std::string> argv{larktest::RequireProgram(kConvert)};
+      std::istringstream words(c.code);
+      for (std::string word; words >> word;) argv.push_back(word);
+      argv.push_back(in);
+      out = larktest::RunCommand(argv, &code);
+    } else {
+      out = larktest::RunCommand({kPython, "-c", std::string(kPillowPrelude) + c.code, in}, &code);
+    }
+    ASSERT_EQ(code, 0) << out;
+    const PillowFrame original = PillowDecode(dir, in, 0);
+
+    mask_.reset();
+    params_ = std::make_unique<TIOParamsVals>(nullptr);
+    ASSERT_TRUE(Read(ReadFile(in)));
+    TMemoryStream written;
+    aborting_ = false;
+    WriteGifStream(&written, &bitmap_, *params_, progress_, mask_.get());
+    ASSERT_FALSE(aborting_);
+    std::ofstream(ours, std::ios::binary) << Contents(written);
+    const PillowFrame back = PillowDecode(dir, ours, 0);
+    ASSERT_EQ(back.Width, original.Width);
+    ASSERT_EQ(back.Rgba.size(), original.Rgba.size());
+    int wrong = 0, transparent = 0;
+    for (size_t i = 0; i < original.Rgba.size(); i += 4) {
+      const bool clear = original.Rgba[i + 3] == 0;
+      transparent += clear;
+      const bool same = back.Rgba[i + 3] == original.Rgba[i + 3] &&
+                        (clear || back.Rgba.compare(i, 3, original.Rgba, i, 3) == 0);
+      if (!same && ++wrong <= 3)
+        ADD_FAILURE() << "pixel " << i / 4 << ": " << int(Byte(back.Rgba[i])) << "," << int(Byte(back.Rgba[i + 1]))
+                      << "," << int(Byte(back.Rgba[i + 2])) << "/" << int(Byte(back.Rgba[i + 3])) << " was "
+                      << int(Byte(original.Rgba[i])) << "," << int(Byte(original.Rgba[i + 1])) << ","
+                      << int(Byte(original.Rgba[i + 2])) << "/" << int(Byte(original.Rgba[i + 3]));
+    }
+    EXPECT_EQ(wrong, 0);
+    if (params_->GIF_FlagTranspColor) {
+      EXPECT_GT(transparent, 0);
+    }
+  }
+}
+
 TEST_F(GifCodec, WriterRefusesSizesAGifCannotHold) {
   TIEBitmap wide;
   wide.Allocate(70000, 1, ie24RGB);

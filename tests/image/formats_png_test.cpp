@@ -248,6 +248,7 @@ struct WriteCase {
   bool masked, interlaced;
   TIOPNGFilter filter;
   const char* pillowMode;  // mode Pillow reports for our file
+  Byte edge = 100;         // the alpha of the masked corner's last column
 };
 
 const WriteCase kWriteCases[] = {
@@ -256,7 +257,9 @@ const WriteCase kWriteCases[] = {
     {"rgba_paeth", 3, 8, true, false, ioPNG_FILTER_PAETH, "RGBA"},
     {"rgba_adam7", 3, 8, true, true, ioPNG_FILTER_NONE, "RGBA"},
     {"palette8", 1, 8, false, false, ioPNG_FILTER_NONE, "P"},
-    {"palette8_masked_adam7", 1, 8, true, true, ioPNG_FILTER_SUB, "P"},
+    {"palette8_masked_adam7", 1, 8, true, true, ioPNG_FILTER_SUB, "P", 0},
+    // Partial transparency has no place in a palette: the file gets an alpha channel.
+    {"palette8_partly_transparent", 1, 8, true, false, ioPNG_FILTER_NONE, "RGBA"},
     {"grey1", 1, 1, false, false, ioPNG_FILTER_NONE, "1"},
     {"grey1_as_rgb", 3, 1, false, false, ioPNG_FILTER_NONE, "RGB"},
 };
@@ -274,7 +277,7 @@ TEST_F(PngCodec, WrittenFilesReadByPillowWithSamePixelsAndPassPngcheck) {
     mask.Fill(255);
     if (c.masked) {
       for (Integer y = 0; y < 3; ++y)
-        for (Integer x = 0; x < 4; ++x) mask.SetPixel(x, y, x == 3 ? 100 : 0);
+        for (Integer x = 0; x < 4; ++x) mask.SetPixel(x, y, x == 3 ? c.edge : 0);
     }
     TIOParamsVals params(nullptr);
     params.SamplesPerPixel = c.spp;
@@ -327,7 +330,7 @@ TEST_F(PngCodec, WrittenFilesReadByPillowWithSamePixelsAndPassPngcheck) {
         Byte want[3];
         PixelAt(bmp.get(), x, y, want);
         Integer wantAlpha = c.masked ? mask.GetPixel(x, y) : 255;
-        if (c.spp == 1 && c.masked && wantAlpha < 255) wantAlpha = 0;  // palette: one transparent entry
+        if (std::string(c.pillowMode) == "P" && c.masked && wantAlpha < 255) wantAlpha = 0;  // one transparent entry
         const bool colourMatters = wantAlpha != 0;
         if ((colourMatters && (p[0] != want[0] || p[1] != want[1] || p[2] != want[2])) ||
             p[3] != wantAlpha) {
@@ -373,6 +376,46 @@ TEST_F(PngCodec, PaletteWriteKeepsEntryZeroForBackgroundAndTransparency) {
       PixelAt(&back, x, y, px);
       EXPECT_FALSE(px[0] == 7 && px[1] == 8 && px[2] == 9);
     }
+}
+
+// Pillow's palette file with partly transparent entries, read and written back with
+// the parameters and mask the read gave, keeps every pixel and its alpha.
+TEST_F(PngCodec, PaletteWithPartialTransparencyReadAndWrittenBackKeepsItsPixels) {
+  const std::string expected = ReadFile(dir_->Path() + "pal4_trns.rgba");
+  ReadResult r = ReadPng(ReadFile(dir_->Path() + "pal4_trns.png"));
+  ASSERT_FALSE(r.aborted);
+  ASSERT_TRUE(r.mask);
+  TMemoryStream stream;
+  TProgressRec progress;
+  bool aborting = false;
+  progress.Aborting = &aborting;
+  WritePNGStream(&stream, r.bitmap.get(), *r.params, progress, r.mask.get());
+  ASSERT_FALSE(aborting);
+  std::string file(static_cast<size_t>(stream.GetSize()), '\0');
+  stream.SetPosition(0);
+  stream.Read(file.data(), static_cast<Integer>(file.size()));
+  larktest::TempDir dir;
+  const std::string path = dir.Path() + "back.png";
+  WriteFile(path, file);
+  int rc = -1;
+  larktest::RunCommand({kPython, "-c",
+                        "import sys\nfrom PIL import Image\n"
+                        "open(sys.argv[1] + '.rgba', 'wb').write(Image.open(sys.argv[1]).convert('RGBA').tobytes())\n",
+                        path},
+                       &rc);
+  ASSERT_EQ(rc, 0);
+  const std::string back = ReadFile(path + ".rgba");
+  ASSERT_EQ(back.size(), expected.size());
+  int wrong = 0, partial = 0;
+  for (size_t i = 0; i < expected.size(); i += 4) {
+    const Byte a = static_cast<Byte>(expected[i + 3]);
+    partial += a != 0 && a != 255;
+    const bool same = back[i + 3] == expected[i + 3] && (a == 0 || back.compare(i, 3, expected, i, 3) == 0);
+    if (!same && ++wrong <= 3)
+      ADD_FAILURE() << "pixel " << i / 4 << " alpha " << int(Byte(back[i + 3])) << " want " << int(a);
+  }
+  EXPECT_GT(partial, 0);
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(PngCodec, IgnoreAlphaCompositesPaletteOntoFileBackground) {
