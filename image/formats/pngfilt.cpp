@@ -270,7 +270,8 @@ bool IsPNGStream(TStream* Stream) {
   Byte header[8] = {};
   const Integer got = Stream->Read(header, 8);
   Stream->SetPosition(start);
-  return got >= 4 && std::memcmp(header, kSignature, 4) == 0;
+  // A stream shorter than the 8-byte signature holds no PNG, whatever it starts with.
+  return got == 8 && std::memcmp(header, kSignature, 4) == 0;
 }
 
 void ReadPNGStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params,

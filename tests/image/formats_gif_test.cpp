@@ -701,6 +701,75 @@ TEST_F(GifCodec, ReadThenWriteKeepsEveryPixel) {
   }
 }
 
+// The graphic control extension asks the viewer to restore the background after the
+// frame (disposal 2), with and without transparency, and the screen's background
+// index names the entry of GIF_Background; Pillow reads both.
+TEST_F(GifCodec, WrittenDisposalAndBackgroundIndex) {
+  larktest::TempDir dir;
+  for (const bool transparent : {false, true}) {
+    SCOPED_TRACE(transparent ? "transparent" : "opaque");
+    TIEBitmap source;
+    PaintColours(source, 9, 7, 6);
+    params_ = std::make_unique<TIOParamsVals>(nullptr);
+    params_->BitsPerSample = 4;
+    params_->GIF_FlagTranspColor = transparent;
+    params_->GIF_TranspColor = TRGB{255 - 5, 5 * 13, 5};
+    params_->GIF_Background = TRGB{255 - 2, 2 * 13, 2};
+    const std::string path = dir.Path() + "/d.gif";
+    aborting_ = false;
+    WriteGif(path, &source, *params_, progress_);
+    ASSERT_FALSE(aborting_);
+    const std::string bytes = ReadFile(path);
+    const size_t control = 13 + 3 * 16;
+    ASSERT_EQ(bytes.substr(control, 3), std::string("\x21\xF9\x04", 3));
+    EXPECT_EQ(static_cast<Byte>(bytes[control + 3]), transparent ? 0x09 : 0x08);
+    const std::string script =
+        "import sys\n"
+        "from PIL import Image\n"
+        "im = Image.open(sys.argv[1])\n"
+        "im.load()\n"
+        "b = im.info['background']\n"
+        "pal = im.getpalette()\n"
+        "print(im.disposal_method, pal[3*b], pal[3*b+1], pal[3*b+2])\n";
+    int code = -1;
+    const std::string out = larktest::RunCommand({kPython, "-c", script, path}, &code);
+    ASSERT_EQ(code, 0) << out;
+    EXPECT_EQ(out, "2 2 26 253\n");
+  }
+}
+
+// The pixel aspect byte of the screen descriptor reaches GIF_Ratio.
+TEST_F(GifCodec, ReadsThePixelAspectRatio) {
+  GifBuilder g;
+  g.Header(2, 1, 0x80).Table({kRed, kBlue}).Image(0, 0, 2, 1, 0, {0, 1}).End();
+  g.bytes[12] = 49;
+  ASSERT_TRUE(Read(g.bytes));
+  EXPECT_EQ(params_->GIF_Ratio, 49);
+}
+
+// With the abort flag already set the reader reads nothing and changes nothing.
+TEST_F(GifCodec, ReaderDoesNothingWhenTheAbortFlagIsAlreadySet) {
+  GifBuilder g;
+  g.Header(2, 1, 0x80).Table({kRed, kBlue}).Comment("note").Image(0, 0, 2, 1, 0, {0, 1}).End();
+  g.bytes[12] = 49;
+  TMemoryStream stream;
+  Fill(stream, g.bytes);
+  bitmap_.Allocate(5, 4, ie24RGB);
+  params_->GIF_Ratio = 7;
+  params_->Width = 123;
+  Integer count = 77;
+  aborting_ = true;
+  ReadGifStream(&stream, &bitmap_, count, *params_, progress_, false, mask_, false);
+  EXPECT_TRUE(aborting_);
+  EXPECT_EQ(count, 77);
+  EXPECT_EQ(params_->GIF_Ratio, 7);
+  EXPECT_EQ(params_->Width, 123);
+  EXPECT_EQ(params_->GIF_Comments->GetCount(), 0);
+  EXPECT_EQ(bitmap_.GetWidth(), 5);
+  EXPECT_FALSE(mask_);
+  EXPECT_EQ(stream.GetPosition(), 0);
+}
+
 TEST_F(GifCodec, WriterRefusesSizesAGifCannotHold) {
   TIEBitmap wide;
   wide.Allocate(70000, 1, ie24RGB);

@@ -164,10 +164,61 @@ TEST_F(PngCodec, ReadsPaletteIntoColorMapAndProgressToHundred) {
   ASSERT_FALSE(r.progress.empty());
   EXPECT_EQ(r.progress.back(), 100);
 
+  // Every pass reports every row, as a share of passes x rows.
   ReadResult lace = ReadPng(ReadFile(dir_->Path() + "rgb8_i.png"));
   ASSERT_FALSE(lace.aborted);
-  EXPECT_EQ(lace.progress.size(), 7u * 7u);  // every pass reports every row
-  EXPECT_EQ(lace.progress.back(), 100);
+  ASSERT_EQ(lace.progress.size(), 7u * 7u);
+  for (size_t n = 1; n <= lace.progress.size(); ++n)
+    EXPECT_EQ(lace.progress[n - 1], static_cast<Integer>(100.0 / (7 * 7) * static_cast<double>(n))) << n;
+}
+
+// An interlaced 1-bit palette file whose palette is white, then black (written by a
+// small Python encoder of its own): its rows come out inverted once, after the last
+// pass, as Pillow decodes them.
+TEST_F(PngCodec, InterlacedBilevelWithWhiteFirstReadsAsPillowDecodesIt) {
+  const char script[] = R"PY(
+import sys, struct, zlib
+from PIL import Image
+W, H = 13, 7
+def index(x, y): return 1 if (x * 3 + y + x * y) % 5 < 2 else 0
+raw = b''
+for xs, ys, dx, dy in ((0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)):
+    cols, rows = range(xs, W, dx), range(ys, H, dy)
+    if not cols or not rows: continue
+    for y in rows:
+        line = bytearray((len(cols) + 7) // 8)
+        for i, x in enumerate(cols):
+            if index(x, y): line[i >> 3] |= 0x80 >> (i & 7)
+        raw += b'\0' + bytes(line)
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF)
+png = (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', W, H, 1, 3, 0, 0, 1)) +
+       chunk(b'PLTE', bytes([255, 255, 255, 0, 0, 0])) + chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
+open(sys.argv[1], 'wb').write(png)
+open(sys.argv[1] + '.rgb', 'wb').write(Image.open(sys.argv[1]).convert('RGB').tobytes())
+)PY";
+  larktest::TempDir dir;
+  const std::string path = dir.Path() + "wb_i.png";
+  int rc = -1;
+  const std::string out = larktest::RunCommand({kPython, "-c", script, path}, &rc);
+  ASSERT_EQ(rc, 0) << out;
+  const std::string expected = ReadFile(path + ".rgb");
+  ReadResult r = ReadPng(ReadFile(path));
+  ASSERT_FALSE(r.aborted);
+  EXPECT_TRUE(r.params->PNG_Interlaced);
+  ASSERT_EQ(r.bitmap->GetPixelFormat(), ie1g);
+  ASSERT_EQ(expected.size(), 13u * 7u * 3u);
+  int wrong = 0, white = 0;
+  for (Integer y = 0; y < 7; ++y)
+    for (Integer x = 0; x < 13; ++x) {
+      Byte got[3];
+      PixelAt(r.bitmap.get(), x, y, got);
+      const Byte want = static_cast<Byte>(expected[(static_cast<size_t>(y) * 13 + x) * 3]);
+      white += want == 255;
+      if (got[0] != want && ++wrong <= 3) ADD_FAILURE() << "(" << x << "," << y << ") " << int(got[0]);
+    }
+  EXPECT_GT(white, 0);
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(PngCodec, PreviewFillsParamsOnly) {
@@ -511,12 +562,14 @@ TEST_F(PngCodec, DetectorLeavesPositionAndRejectsShortStreams) {
   stream.SetPosition(1);
   EXPECT_FALSE(IsPNGStream(&stream));
   EXPECT_EQ(stream.GetPosition(), 1);
+  // Five bytes, the first four of them the signature's: too short for a PNG.
   stream.SetPosition(0);
-  EXPECT_TRUE(IsPNGStream(&stream));  // the first four bytes decide
+  EXPECT_FALSE(IsPNGStream(&stream));
   EXPECT_EQ(stream.GetPosition(), 0);
   const Byte more[4] = {0x0A, 0x1A, 0x0A, 0};
   stream.SetPosition(5);
   stream.Write(more, 4);
+  // With eight bytes the first four decide.
   stream.SetPosition(0);
   EXPECT_TRUE(IsPNGStream(&stream));
   EXPECT_EQ(stream.GetPosition(), 0);
