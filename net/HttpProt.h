@@ -440,6 +440,9 @@ class THttpCli : public TComponent {
   // Control flags and steps.
   bool CloseAfterResponse = false;
   bool RelocationPending = false;
+  // The connection of a relocating response has closed and the login of the
+  // relocated request is still to come.
+  bool RelocationLoginPending = false;
   bool HeaderInProgress = false;
   bool BodySending = false;
   TNextLineHandler NextLineHandler = TNextLineHandler::None;

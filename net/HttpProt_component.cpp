@@ -94,6 +94,7 @@ void THttpCli::WndProc(TMessage& msg) {
     case WM_HTTP_LOGIN:
       if (!Current(msg.WParam)) return;
       AuthLoginPending = false;
+      RelocationLoginPending = false;
       Login();
       return;
     default:
@@ -241,6 +242,8 @@ void THttpCli::DoRequestAsync(THttpRequest rq) {
     throw EHttpException("HTTP component cannot post or put more than 2 GB", 2);
 
   const WPARAM serial = ++RequestSerial;
+  // A relocation still waiting for its login is superseded.
+  RelocationLoginPending = false;
   if (rq == httpCLOSE) {
     StatusCode = 200;
     ReasonPhrase = "OK";
@@ -470,6 +473,7 @@ void THttpCli::DropConnection(Word errorCode) {
   ReceiveBuffer[0] = '\0';
   NextLineHandler = TNextLineHandler::None;
   RelocationPending = false;
+  RelocationLoginPending = false;
   WSocket->OnSessionClosed = [this](TObject* s, Word e) { SocketSessionClosed(s, e); };
   if (WSocket->GetState() == wsClosed)
     SocketSessionClosed(WSocket, 0);
@@ -478,6 +482,18 @@ void THttpCli::DropConnection(Word errorCode) {
 }
 
 void THttpCli::Abort() {
+  if (RelocationLoginPending) {
+    // The relocating connection has already closed and the relocated request waits
+    // for its login: Abort alone lets it go on, as it does when it comes before that
+    // close (then the close it makes hands over to the relocation). The caller sees
+    // the abort; the relocated request reports its own outcome later.
+    const WPARAM serial = RequestSerial;
+    StateChange(httpAborting);
+    if (!Current(serial)) return;
+    State = httpReady;
+    TriggerStateChange();
+    return;
+  }
   const WPARAM serial = ++RequestSerial;
   // Between a challenge and the login of its repeat the client is ready but busy.
   const bool repeating = State == httpReady && AuthLoginPending;

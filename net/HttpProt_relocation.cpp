@@ -141,6 +141,7 @@ void THttpCli::StartRelocation() {
 
 void THttpCli::LocationSessionClosed(TObject*, Word) {
   const WPARAM serial = RequestSerial;
+  RelocationLoginPending = true;
   ++RelocationCount;
   AuthRepeatCount = 0;
   AnsiString proto, user, pass, host, port, path;

@@ -202,16 +202,22 @@ void TCustomWSocket::WMASyncSelect(TMessage& msg) {
 void TCustomWSocket::Do_FD_CONNECT(TMessage& msg) {
   if (State == wsConnected) return;
   const Word error = WSAGETSELECTERROR(msg.LParam);
+  const WPARAM generation = ConnectionGeneration;
   ChangeState(wsConnected);
   TriggerSessionConnectedSpecial(error);
+  // A handler that connected again (after a refusal, say) keeps its new connection.
+  if (ConnectionGeneration != generation) return;
   if (error != 0 && State != wsClosed) Close();
 }
 
 void TCustomWSocket::Do_FD_READ(TMessage& msg) {
   const Word error = WSAGETSELECTERROR(msg.LParam);
   if (State != wsConnected) {
+    const WPARAM generation = ConnectionGeneration;
     ChangeState(wsConnected);
     TriggerSessionConnectedSpecial(error);
+    // What arrived belongs to the connection a handler replaced.
+    if (ConnectionGeneration != generation) return;
   }
   ASyncReceive(error, ComponentOptions);
 }
@@ -231,10 +237,14 @@ void TCustomWSocket::Do_FD_CLOSE(TMessage& msg) {
   // Whatever arrived before the close is delivered first.
   ASyncReceive(error, ComponentOptions - wsoNoReceiveLoop);
   if (msg.WParam != SocketHandle) return;  // closed while delivering
+  const WPARAM generation = ConnectionGeneration;
   if (!ClosedReported) {
     ClosedReported = true;
     TriggerSessionClosed(error);
   }
+  // A handler that opened the next connection (directly, or by pumping messages
+  // until a lookup ended) keeps it.
+  if (ConnectionGeneration != generation) return;
   if (State != wsClosed) Close();
 }
 
@@ -472,6 +482,11 @@ void TCustomWSocket::Dup(SOCKET newHSocket) {
     const int result = WSocket_closesocket(SocketHandle);
     SocketHandle = INVALID_SOCKET;
     if (result != 0) {
+      // The new socket was handed over to this component: it is not left open
+      // without an owner.
+      const int closeError = WSocket_WSAGetLastError();
+      WSocket_closesocket(newHSocket);
+      WSocket_WSASetLastError(closeError);
       SocketError("Dup (closesocket)");
       return;
     }

@@ -103,8 +103,10 @@ void TCustomWSocket::SocketError(const AnsiString& functionName) {
   if (error == WSAECONNRESET || error == WSAENOTCONN) {
     WSocket_closesocket(SocketHandle);
     SocketHandle = INVALID_SOCKET;
+    const WPARAM generation = ConnectionGeneration;
     if (State != wsClosed) TriggerSessionClosed(static_cast<Word>(error));
-    ChangeState(wsClosed);
+    // A handler that connected again keeps the state of its new connection.
+    if (ConnectionGeneration == generation) ChangeState(wsClosed);
   }
   LastError = error;
   RaiseException(line);

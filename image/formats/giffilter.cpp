@@ -289,7 +289,8 @@ void Put16(std::vector<Byte>& out, Integer v) {
 
 }  // namespace
 
-void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
+void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+                    TIEMask* Mask) {
   Progress.Report(0);
   if (Progress.Aborted()) return;
   bool localAbort = false;
@@ -301,8 +302,8 @@ void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, T
     aborting = true;
     return;
   }
-  const Integer d = std::clamp<Integer>(Params.BitsPerSample, 1, 8);
-  const Integer colours = 1 << d;
+  Integer d = std::clamp<Integer>(Params.BitsPerSample, 1, 8);
+  Integer colours = 1 << d;
   std::array<TRGB, 256> palette{};
   std::vector<Byte> indexes(static_cast<size_t>(width) * static_cast<size_t>(height));
   const size_t w = static_cast<size_t>(width);
@@ -311,29 +312,18 @@ void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, T
   Integer backIndex = 0;
   Integer transpIndex = 0;
 
-  if (d == 1) {
-    TIEBitmap* bilevel = Bitmap;
-    if (Bitmap->GetPixelFormat() != ie1g) {
-      TRGB c0;
-      TRGB c1;
-      copy = _ConvertTo1bitEx(Bitmap, c0, c1);
-      if (!copy) {
-        copy = std::make_unique<TIEBitmap>();
-        copy->Assign(Bitmap);
-        copy->SetPixelFormat(ie1g);
-      }
-      bilevel = copy.get();
-    }
-    palette[0] = TRGB{0, 0, 0};
-    palette[1] = TRGB{255, 255, 255};
-    for (Integer y = 0; y < height; ++y) {
-      const Byte* row = static_cast<const Byte*>(bilevel->GetScanLine(y));
-      Byte* dst = indexes.data() + static_cast<size_t>(y) * w;
-      for (size_t x = 0; x < w; ++x) dst[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
-    }
-    backIndex = _GetSimilColor(palette.data(), 2, Params.GIF_Background);
-    transpIndex = _GetSimilColor(palette.data(), 2, Params.GIF_TranspColor);
-  } else {
+  // The transparent pixels: those of the mask below half (with a mask), else those
+  // of the transparent colour. They get an index of their own that no opaque pixel
+  // uses, and take no place in the palette of the others.
+  const bool transparency = Params.GIF_FlagTranspColor;
+  std::vector<bool> clear;
+  TIEBitmap* source = Bitmap;
+  if (transparency) {
+    const bool byMask = Mask != nullptr && Mask->GetBitsPerPixel() != 0 && !Mask->GetFull();
+    const auto maskClear = [Mask](Integer x, Integer y) {
+      const Integer v = Mask->GetPixel(x, y);
+      return Mask->GetBitsPerPixel() == 1 ? v == 0 : v < 128;
+    };
     TIEBitmap* rgb = Bitmap;
     if (Bitmap->GetPixelFormat() != ie24RGB) {
       copy = std::make_unique<TIEBitmap>();
@@ -341,13 +331,115 @@ void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, T
       copy->SetPixelFormat(ie24RGB);
       rgb = copy.get();
     }
-    quantizer = std::make_unique<TIEQuantizer>(rgb, std::span<TRGB>(palette.data(), static_cast<size_t>(colours)),
-                                               colours);
+    clear.assign(indexes.size(), false);
+    bool any = false;
+    const TRGB* opaque = nullptr;
+    for (Integer y = 0; y < height; ++y) {
+      const TRGB* row = static_cast<const TRGB*>(rgb->GetScanLine(y));
+      for (Integer x = 0; x < width; ++x) {
+        const bool c = byMask ? maskClear(x, y) : row[x] == Params.GIF_TranspColor;
+        clear[static_cast<size_t>(y) * w + static_cast<size_t>(x)] = c;
+        any = any || c;
+        if (!c && opaque == nullptr) opaque = &row[x];
+      }
+    }
+    if (any) {
+      // The transparent pixels take an opaque pixel's colour for the palette choice.
+      const TRGB fill = opaque != nullptr ? *opaque : TRGB{};
+      if (rgb == Bitmap) {
+        copy = std::make_unique<TIEBitmap>();
+        copy->Assign(Bitmap);
+        rgb = copy.get();
+      }
+      for (Integer y = 0; y < height; ++y) {
+        TRGB* row = static_cast<TRGB*>(rgb->GetScanLine(y));
+        for (Integer x = 0; x < width; ++x)
+          if (clear[static_cast<size_t>(y) * w + static_cast<size_t>(x)]) row[x] = fill;
+      }
+    }
+    source = rgb;
+  }
+
+  if (d == 1) {
+    std::unique_ptr<TIEBitmap> bilevelCopy;
+    TIEBitmap* bilevel = source;
+    palette[0] = TRGB{0, 0, 0};
+    palette[1] = TRGB{255, 255, 255};
+    if (source->GetPixelFormat() != ie1g) {
+      // Two colours are written as themselves (the darker first); one colour too.
+      TRGB c0;
+      TRGB c1;
+      bilevelCopy = _ConvertTo1bitEx(source, c0, c1);
+      if (bilevelCopy) {
+        palette[0] = c0;
+        palette[1] = c1;
+      } else {
+        TIEBitmap rgbOnly;
+        TIEBitmap* rgb = source;
+        if (source->GetPixelFormat() != ie24RGB) {
+          rgbOnly.Assign(source);
+          rgbOnly.SetPixelFormat(ie24RGB);
+          rgb = &rgbOnly;
+        }
+        const TRGB first = static_cast<const TRGB*>(rgb->GetScanLine(0))[0];
+        bool single = true;
+        for (Integer y = 0; y < height && single; ++y) {
+          const TRGB* row = static_cast<const TRGB*>(rgb->GetScanLine(y));
+          for (Integer x = 0; x < width && single; ++x) single = row[x] == first;
+        }
+        bilevelCopy = std::make_unique<TIEBitmap>();
+        if (single) {
+          bilevelCopy->Allocate(width, height, ie1g);
+          for (Integer y = 0; y < height; ++y)
+            std::memset(bilevelCopy->GetScanLine(y), 0, (w + 7) / 8);
+          palette[0] = first;
+          palette[1] = first == TRGB{0, 0, 0} ? TRGB{255, 255, 255} : TRGB{0, 0, 0};
+        } else {
+          bilevelCopy->Assign(source);
+          bilevelCopy->SetPixelFormat(ie1g);
+        }
+      }
+      bilevel = bilevelCopy.get();
+    }
+    for (Integer y = 0; y < height; ++y) {
+      const Byte* row = static_cast<const Byte*>(bilevel->GetScanLine(y));
+      Byte* dst = indexes.data() + static_cast<size_t>(y) * w;
+      for (size_t x = 0; x < w; ++x) dst[x] = (row[x >> 3] >> (7 - (x & 7))) & 1;
+    }
+    backIndex = _GetSimilColor(palette.data(), 2, Params.GIF_Background);
+    transpIndex = _GetSimilColor(palette.data(), 2, Params.GIF_TranspColor);
+    if (transparency) {
+      // The index no opaque pixel uses; with both in use the table grows to four.
+      bool used[2] = {false, false};
+      for (size_t i = 0; i < indexes.size(); ++i)
+        if (!clear[i]) used[indexes[i]] = true;
+      if (used[0] && used[1]) {
+        d = 2;
+        colours = 4;
+        palette[3] = TRGB{0, 0, 0};
+        transpIndex = 2;
+      } else {
+        transpIndex = used[0] ? 1 : 0;
+      }
+      palette[static_cast<size_t>(transpIndex)] = Params.GIF_TranspColor;
+    }
+  } else {
+    TIEBitmap* rgb = source;
+    if (source->GetPixelFormat() != ie24RGB) {
+      copy = std::make_unique<TIEBitmap>();
+      copy->Assign(source);
+      copy->SetPixelFormat(ie24RGB);
+      rgb = copy.get();
+    }
+    // With transparency the last entry is kept for it.
+    const Integer opaqueColours = transparency ? colours - 1 : colours;
+    quantizer = std::make_unique<TIEQuantizer>(
+        rgb, std::span<TRGB>(palette.data(), static_cast<size_t>(opaqueColours)), opaqueColours);
     TIEQuantizerCache searched(*quantizer);
     // The exact list answers -1 for colours the image lacks: take the nearest.
     const auto indexOf = [&](TRGB c) {
       const Integer i = searched.GetRGBIndex(c);
-      return i >= 0 && i < colours ? i : _GetSimilColor(palette.data(), colours, c);
+      return i >= 0 && i < opaqueColours ? i : _GetSimilColor(palette.data(), opaqueColours, c);
     };
     for (Integer y = 0; y < height; ++y) {
       const TRGB* row = static_cast<const TRGB*>(rgb->GetScanLine(y));
@@ -356,6 +448,14 @@ void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, T
     }
     backIndex = indexOf(Params.GIF_Background);
     transpIndex = indexOf(Params.GIF_TranspColor);
+    if (transparency) {
+      transpIndex = colours - 1;
+      palette[static_cast<size_t>(transpIndex)] = Params.GIF_TranspColor;
+    }
+  }
+  if (transparency) {
+    for (size_t i = 0; i < indexes.size(); ++i)
+      if (clear[i]) indexes[i] = static_cast<Byte>(transpIndex);
   }
   Progress.Report(30);
   if (aborting) return;
@@ -437,7 +537,8 @@ void ReadGif(const AnsiString& FileName, TIEBitmap* Bitmap, Integer& ImageCount,
   ReadGifStream(stream.get(), Bitmap, ImageCount, Params, Progress, false, Mask, IgnoreAlpha);
 }
 
-void WriteGif(const AnsiString& FileName, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress) {
+void WriteGif(const AnsiString& FileName, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+              TIEMask* Mask) {
   std::unique_ptr<TFileStream> stream;
   try {
     stream = std::make_unique<TFileStream>(FileName, fmCreate);
@@ -445,5 +546,5 @@ void WriteGif(const AnsiString& FileName, TIEBitmap* Bitmap, TIOParamsVals& Para
     Progress.Abort();
     return;
   }
-  WriteGifStream(stream.get(), Bitmap, Params, Progress);
+  WriteGifStream(stream.get(), Bitmap, Params, Progress, Mask);
 }

@@ -34,10 +34,17 @@ void ReadGifStream(TStream* Stream, TIEBitmap* Bitmap, Integer& ImageCount, TIOP
 // entries (BitsPerSample limited to 1..8), a graphic control extension, the
 // comments of Params.GIF_Comments (longer ones split into 255-byte sub-blocks) and
 // the trailer. An image wider or taller than 65535 pixels, a missing encoder or a
-// short write sets the abort flag.
-void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress);
+// short write sets the abort flag. A 1-bit image keeps its two colours (one colour
+// is kept too). With GIF_FlagTranspColor the transparent pixels (those of Mask
+// below half when a Mask with transparent pixels is given, else those of
+// GIF_TranspColor) get an index of their own, holding GIF_TranspColor, that no
+// opaque pixel uses: the last entry of the table, or for a 1-bit image the entry the
+// opaque pixels leave free (the table grows to 4 entries when they use both).
+void WriteGifStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+                    TIEMask* Mask = nullptr);
 
 // The same on a file; a file that cannot be opened or created sets the abort flag.
 void ReadGif(const AnsiString& FileName, TIEBitmap* Bitmap, Integer& ImageCount, TIOParamsVals& Params,
              TProgressRec& Progress, std::unique_ptr<TIEMask>& Mask, bool IgnoreAlpha);
-void WriteGif(const AnsiString& FileName, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress);
+void WriteGif(const AnsiString& FileName, TIEBitmap* Bitmap, TIOParamsVals& Params, TProgressRec& Progress,
+              TIEMask* Mask = nullptr);

@@ -161,10 +161,12 @@ bool ReadRows(png_structp png, png_infop info, ReadJob& job) {
                   static_cast<Byte>(fileBackground->red >> shift)};
       }
     } else {
+      // Given in the rows' final form, 8 bits a channel (libpng widens it itself
+      // where it composes 16-bit samples before stripping them).
       png_color_16 screen{};
-      screen.red = static_cast<png_uint_16>(params.PNG_Background.r * 256);
-      screen.green = static_cast<png_uint_16>(params.PNG_Background.g * 256);
-      screen.blue = static_cast<png_uint_16>(params.PNG_Background.b * 256);
+      screen.red = params.PNG_Background.r;
+      screen.green = params.PNG_Background.g;
+      screen.blue = params.PNG_Background.b;
       screen.gray = screen.green;
       png_set_background(png, &screen, PNG_BACKGROUND_GAMMA_SCREEN, 0, 1.0);
     }
@@ -268,7 +270,8 @@ bool IsPNGStream(TStream* Stream) {
   Byte header[8] = {};
   const Integer got = Stream->Read(header, 8);
   Stream->SetPosition(start);
-  return got >= 4 && std::memcmp(header, kSignature, 4) == 0;
+  // A stream shorter than the 8-byte signature holds no PNG, whatever it starts with.
+  return got == 8 && std::memcmp(header, kSignature, 4) == 0;
 }
 
 void ReadPNGStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params,

@@ -61,6 +61,17 @@ Byte MaskValue(const TIEMask* mask, Integer x, Integer y) {
   return static_cast<Byte>(v);
 }
 
+// Whether some mask value lies between fully transparent and opaque.
+bool HasPartialAlpha(const TIEMask* mask) {
+  if (mask->GetBitsPerPixel() == 1) return false;
+  for (Integer y = 0; y < mask->GetHeight(); ++y)
+    for (Integer x = 0; x < mask->GetWidth(); ++x) {
+      const Byte v = MaskValue(mask, x, y);
+      if (v != 0 && v != 255) return true;
+    }
+  return false;
+}
+
 enum class Kind { Grey1, Palette, Rgb, Rgba };
 
 struct WriteJob {
@@ -111,15 +122,18 @@ bool WriteRows(png_structp png, png_infop info, WriteJob& job) {
   if (params.PNG_Filter == ioPNG_FILTER_PAETH) filter = PNG_FILTER_PAETH;
   png_set_filter(png, PNG_FILTER_TYPE_BASE, filter);
 
-  // The background as the other parts of the program store it: channels x 256.
-  // libpng drops that chunk for 8-bit images with a warning.
+  // The background in the image's own sample range (libpng drops a chunk whose
+  // values do not fit the bit depth): 8 bits a channel, or for a 1-bit grey image
+  // the level nearest to its green.
   png_color_16 background{};
   if (job.kind == Kind::Palette) {
     background.index = static_cast<png_byte>(job.backgroundIndex);
+  } else if (job.kind == Kind::Grey1) {
+    background.gray = params.PNG_Background.g >= 128 ? 1 : 0;
   } else {
-    background.red = static_cast<png_uint_16>(params.PNG_Background.r * 256);
-    background.green = static_cast<png_uint_16>(params.PNG_Background.g * 256);
-    background.blue = static_cast<png_uint_16>(params.PNG_Background.b * 256);
+    background.red = params.PNG_Background.r;
+    background.green = params.PNG_Background.g;
+    background.blue = params.PNG_Background.b;
     background.gray = background.green;
   }
   png_set_bKGD(png, info, &background);
@@ -204,6 +218,10 @@ void WritePNGStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params,
     kind = source->GetPixelFormat() == ie1g ? Kind::Grey1 : Kind::Palette;
   else if (transparent)
     kind = Kind::Rgba;
+  // A palette has one transparent entry only: an image whose mask holds partial
+  // transparency (a palette file with partly transparent entries, read back) is
+  // written with an alpha channel instead, so that nothing of its alpha is lost.
+  if (kind == Kind::Palette && transparent && HasPartialAlpha(Mask)) kind = Kind::Rgba;
   // RGB rows are 3 bytes a pixel whatever BitsPerSample asked for.
   if ((kind == Kind::Rgb || kind == Kind::Rgba) && source->GetPixelFormat() != ie24RGB) {
     auto rgb = std::make_unique<TIEBitmap>();

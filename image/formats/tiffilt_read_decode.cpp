@@ -82,7 +82,7 @@ class UnitDecoder {
       case kCompPackBits:
         return PackBits(out, rowBytes);
       default:
-        // Uncompressed, and compressions the reader does not know: the row as stored.
+        // Uncompressed (the page decoder refuses every compression it does not know).
         if (pos_ + rowBytes > len_) return false;
         std::memcpy(out, data_.data() + pos_, static_cast<size_t>(rowBytes));
         pos_ += rowBytes;
@@ -148,6 +148,8 @@ class PageReader {
     return false;
   }
   bool Aborted() const { return prog_.Aborted(); }
+  // Whether the rows of the page's sample layout can be placed in the bitmap.
+  bool Placeable() const;
   void SetupMask();
   bool ReadUnitData(Integer index, const Integer* offsets, Integer offsetCount, const Integer* counts,
                     Integer countCount, std::vector<Byte>& out);
@@ -262,6 +264,30 @@ void PageReader::PutRow(const Byte* row, Integer rowBytes, Integer x, Integer y,
   Place(s, x, y, width);
 }
 
+bool PageReader::Placeable() const {
+  const Integer spp = v_.SamplesPerPixel, bps = v_.BitsPerSample, ph = v_.Photometric;
+  const bool fax = v_.Compression >= kCompHuffman && v_.Compression <= kCompG4;
+  const bool grey = ph == 0 || ph == 1;
+  if (bps == 1 && spp == 1 && ph != 3) return grey;  // the one-bit bitmap
+  switch (ph) {
+    case 0:
+    case 1:
+      // 2 to 7 bits are unpacked to a byte a sample, except behind the fax coders.
+      return (spp == 1 && bps == 16) || ((spp == 1 || spp == 2) && (bps == 4 || bps == 8)) ||
+             ((spp == 1 || spp == 2) && bps >= 2 && bps <= 7 && !fax);
+    case 2:
+      return ((spp == 3 || spp == 4) && (bps == 8 || bps == 16)) || (spp == 1 && bps == 16);
+    case 3:
+      return (spp == 1 && (bps <= 8 || bps == 16)) || (spp == 2 && bps == 8);
+    case 5:
+      return spp == 4 && (bps == 8 || bps == 16);
+    case 8:
+      return spp == 3 && bps == 8;
+    default:
+      return false;
+  }
+}
+
 // Writes one row of samples into the bitmap (and mask) at (x, y), clipped to the page.
 void PageReader::Place(const Byte* s, Integer x, Integer y, Integer width) {
   if (y < 0 || y >= v_.ImageLength || x >= v_.ImageWidth) return;
@@ -330,6 +356,19 @@ void PageReader::Place(const Byte* s, Integer x, Integer y, Integer width) {
       const Byte g = static_cast<Byte>(((ph == 1 ? val : 65535 - val) >> shift) & 255);
       out[i] = TRGB{g, g, g};
     }
+  } else if ((ph == 0 || ph == 1) && (spp == 1 || spp == 2) && bps >= 2 && bps <= 7 && bps != 4) {
+    // Grey (and its alpha) of 2, 3, 5, 6 or 7 bits, unpacked to their values and
+    // scaled to the full range.
+    const Integer top = (1 << bps) - 1;
+    const auto scale = [top](Byte v) { return static_cast<Byte>((Integer{v} * 255 + top / 2) / top); };
+    const bool alpha = spp == 2 && m != nullptr;
+    if (alpha) mask_->SetFull(false);
+    for (Integer i = 0; i < n; ++i, s += spp) {
+      const Byte v = scale(s[0]);
+      const Byte g = ph == 1 ? v : static_cast<Byte>(255 - v);
+      out[i] = TRGB{g, g, g};
+      if (alpha) m[i] = scale(s[1]);
+    }
   } else if ((ph == 0 || ph == 1) && (spp == 1 || spp == 2) && (bps == 8 || bps == 4)) {
     // Grey, and grey with alpha.
     const bool alpha = spp == 2 && m != nullptr;
@@ -355,6 +394,14 @@ void PageReader::Place(const Byte* s, Integer x, Integer y, Integer width) {
       const Integer k = 255 - s[3];
       out[i] = TRGB{static_cast<Byte>((255 - s[2]) * k / 255), static_cast<Byte>((255 - s[1]) * k / 255),
                     static_cast<Byte>((255 - s[0]) * k / 255)};
+    }
+  } else if (ph == 5 && spp == 4 && bps == 16) {
+    // The high byte of each ink, by the file's byte order.
+    const Integer hi = intel ? 1 : 0;
+    for (Integer i = 0; i < n; ++i, s += 8) {
+      const Integer k = 255 - s[6 + hi];
+      out[i] = TRGB{static_cast<Byte>((255 - s[4 + hi]) * k / 255), static_cast<Byte>((255 - s[2 + hi]) * k / 255),
+                    static_cast<Byte>((255 - s[hi]) * k / 255)};
     }
   } else if (ph == 8 && spp == 3 && bps == 8) {
     for (Integer i = 0; i < n; ++i, s += 3) out[i] = TIFFCIELabToRGB(s);
@@ -470,7 +517,7 @@ bool PageReader::DecodeJpegUnit(std::vector<Byte> data, Integer x, Integer y, bo
                                 Integer units) {
   // RGB data are decoded raw (and come out red first) unless the library knows them
   // for RGB anyway.
-  if (bmp_->GetPixelFormat() != ie24RGB) return true;  // no JPEG of one bit
+  if (bmp_->GetPixelFormat() != ie24RGB) return Fail();  // no JPEG of one bit
   const bool raw = v_.Photometric == 2 && !JpegHoldsRgb(data);
   TMemoryStream strip;
   if (!data.empty()) strip.WriteBuffer(data.data(), static_cast<Integer>(data.size()));
@@ -518,8 +565,8 @@ bool PageReader::DecodeStrips() {
   const bool planar = v_.PlanarConfiguration == 2 && spp > 1;
   if (planar) {
     // Separate planes are interleaved whole samples: 8 or 16 bits each.
-    if (v_.BitsPerSample != 8 && v_.BitsPerSample != 16) return true;
-    if (v_.Compression == kCompJPEG) return true;
+    if (v_.BitsPerSample != 8 && v_.BitsPerSample != 16) return Fail();
+    if (v_.Compression == kCompJPEG) return Fail();
     const Integer a = nOffs / spp;
     for (Integer i = 0; i < bands; ++i) {
       if (i >= a) return Fail();
@@ -646,6 +693,11 @@ void PageReader::Decode() {
     if (Aborted()) return;
   } else {
     if (!sizeOk) return void(Fail());
+    // A compression the reader does not decode, or samples it cannot place, never
+    // give pixels: the page fails rather than come back blank or as stored bytes.
+    const bool known = comp == kCompNone || (comp >= kCompHuffman && comp <= kCompLZW) || comp == kCompJPEG ||
+                       comp == kCompPackBits;
+    if (!known || (comp != kCompJPEG && !Placeable())) return void(Fail());
     const bool bilevel = v_.BitsPerSample == 1 && v_.SamplesPerPixel == 1 && v_.Photometric != 3;
     bmp_->Allocate(w, h, bilevel ? ie1g : ie24RGB);
     if (bmp_->GetWidth() != w || bmp_->GetHeight() != h) return void(Fail());

@@ -259,6 +259,10 @@ struct TLayout {
   Word code = ccNone;
   bool twoD = false;       // Group 3 two-dimensional coding
   bool invert = false;     // 1-bit rows inverted so that 1 is black
+  // The two colours of a 1-bit page written as a palette (bit 0, bit 1): an image
+  // of two colours other than black and white keeps them.
+  bool twoColourPalette = false;
+  TRGB colours[2] = {};
   bool predictor = false;  // horizontal differencing with LZW
   TTIFFLZWCompFunc lzw = nullptr;
   std::unique_ptr<TIEQuantizer> quantizer;
@@ -284,6 +288,11 @@ void ChooseLayout(TIEBitmap* Bitmap, TIOParamsVals& Params, TLayout& L) {
     } else {
       TRGB color0{}, color1{};
       L.ownWork = _ConvertTo1bitEx(Bitmap, color0, color1);
+      if (L.ownWork && !(color0 == TRGB{0, 0, 0} && color1 == TRGB{255, 255, 255})) {
+        L.twoColourPalette = true;
+        L.colours[0] = color0;
+        L.colours[1] = color1;
+      }
       if (!L.ownWork) {
         L.ownWork = std::make_unique<TIEBitmap>();
         L.ownWork->Assign(Bitmap);
@@ -382,6 +391,8 @@ void ChooseLayout(TIEBitmap* Bitmap, TIOParamsVals& Params, TLayout& L) {
     // white-is-zero is written as black-is-zero.
     if (L.code == ccJPEG) L.code = ccNone;
     if (L.kind != TPageKind::WhiteIsZero) L.kind = TPageKind::Grey;
+    // Fax coding and white-is-zero pages are black and white by nature.
+    if (L.kind == TPageKind::WhiteIsZero) L.twoColourPalette = false;
   }
   if (L.predictor && !(bps == 8 && (spp == 1 || spp == 3) && !GreyOrPalette(L.kind)))
     L.predictor = false;
@@ -630,7 +641,7 @@ Integer WriteTIFF(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOParamsVals
     W.AddShorts(258, std::vector<Word>(static_cast<size_t>(samples), 8));
   W.AddShort(259, L.code);
   if (L.oneBit) {
-    W.AddShort(262, L.kind == TPageKind::WhiteIsZero ? 0 : 1);
+    W.AddShort(262, L.twoColourPalette ? 3 : L.kind == TPageKind::WhiteIsZero ? 0 : 1);
   } else {
     Word photometric = 2;
     switch (L.kind) {
@@ -700,6 +711,14 @@ Integer WriteTIFF(TStream* Stream, bool Append, TIEBitmap* Bitmap, TIOParamsVals
       map[i] = static_cast<Word>(palette[i].r * 257);
       map[ncol + i] = static_cast<Word>(palette[i].g * 257);
       map[2 * ncol + i] = static_cast<Word>(palette[i].b * 257);
+    }
+    W.AddShorts(320, map);
+  } else if (L.oneBit && L.twoColourPalette) {
+    std::vector<Word> map(6, 0);
+    for (size_t i = 0; i < 2; ++i) {
+      map[i] = static_cast<Word>(L.colours[i].r * 257);
+      map[2 + i] = static_cast<Word>(L.colours[i].g * 257);
+      map[4 + i] = static_cast<Word>(L.colours[i].b * 257);
     }
     W.AddShorts(320, map);
   }

@@ -371,7 +371,7 @@ TEST_F(GifCodec, PreviewFillsParamsOnly) {
 }
 
 // Indexes past the table, a transparent or background index past it, and no table
-// at all (F28).
+// at all.
 TEST_F(GifCodec, IndexesPastTheColourTableReadAsBlackWithoutTransparency) {
   GifBuilder g;
   g.Header(3, 1, 0x80, 9).Table({kRed, kBlue}).Control(true, 0, 7).Image(0, 0, 3, 1, 0, {0, 1, 200}).End();
@@ -419,7 +419,7 @@ TEST_F(GifCodec, LocalTableTransparencyAndFrameOutsideTheScreen) {
   EXPECT_EQ(mask_->GetScanLine(0)[0], 255);
 }
 
-// An index past the last frame fails (F29), leaves the bitmap alone and still
+// An index past the last frame fails, leaves the bitmap alone and still
 // counts the frames.
 TEST_F(GifCodec, IndexPastTheLastFrameFailsAndCountsTheFrames) {
   GifBuilder g;
@@ -630,6 +630,144 @@ TEST_F(GifCodec, WrittenTransparencyDelayAndLongCommentsReachPillow) {
   EXPECT_EQ(params_->GIF_DelayTime, 42);
   ASSERT_EQ(params_->GIF_Comments->GetCount(), 4);  // "short" and the three pieces
   EXPECT_EQ(params_->GIF_Comments->Strings(1).size(), 255u);
+}
+
+// A file read and written back with the parameters and mask the read gave keeps
+// every pixel, as Pillow sees both files: two colours other than black and white
+// stay themselves, and opaque pixels that share the transparent entry's colour
+// stay opaque.
+TEST_F(GifCodec, ReadThenWriteKeepsEveryPixel) {
+  struct Case {
+    const char* name;
+    const char* code;  // makes `out` after the prelude
+    bool magick;       // code holds ImageMagick arguments before the output instead
+  };
+  const Case cases[] = {
+      {"two colours, Pillow", "frame(13, 7, 2, 0, [200,30,10, 20,40,160]).save(out)\n", false},
+      {"two colours, ImageMagick", "-size 16x6 pattern:checkerboard -threshold 50% +level-colors #C81E0A,#1428A0", true},
+      {"two colours, one of them transparent",
+       "frame(13, 7, 2, 0, [200,30,10, 20,40,160]).save(out, transparency=1)\n", false},
+      {"transparent entry black like an opaque one",
+       "im = frame(15, 9, 4, 0, [0,0,0, 0,0,0, 250,20,20, 20,250,20])\n"
+       "im.save(out, transparency=0, optimize=False)\n",
+       false},
+      {"16 colours with transparency", "frame(20, 18, 16, 3).save(out, transparency=5, interlace=False)\n", false},
+  };
+  larktest::TempDir dir;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string in = dir.Path() + "/in.gif", ours = dir.Path() + "/ours.gif";
+    int code = -1;
+    std::string out;
+    if (c.magick) {
+      std::vector<std::string> argv{larktest::RequireProgram(kConvert)};
+      std::istringstream words(c.code);
+      for (std::string word; words >> word;) argv.push_back(word);
+      argv.push_back(in);
+      out = larktest::RunCommand(argv, &code);
+    } else {
+      out = larktest::RunCommand({kPython, "-c", std::string(kPillowPrelude) + c.code, in}, &code);
+    }
+    ASSERT_EQ(code, 0) << out;
+    const PillowFrame original = PillowDecode(dir, in, 0);
+
+    mask_.reset();
+    params_ = std::make_unique<TIOParamsVals>(nullptr);
+    ASSERT_TRUE(Read(ReadFile(in)));
+    TMemoryStream written;
+    aborting_ = false;
+    WriteGifStream(&written, &bitmap_, *params_, progress_, mask_.get());
+    ASSERT_FALSE(aborting_);
+    std::ofstream(ours, std::ios::binary) << Contents(written);
+    const PillowFrame back = PillowDecode(dir, ours, 0);
+    ASSERT_EQ(back.Width, original.Width);
+    ASSERT_EQ(back.Rgba.size(), original.Rgba.size());
+    int wrong = 0, transparent = 0;
+    for (size_t i = 0; i < original.Rgba.size(); i += 4) {
+      const bool clear = original.Rgba[i + 3] == 0;
+      transparent += clear;
+      const bool same = back.Rgba[i + 3] == original.Rgba[i + 3] &&
+                        (clear || back.Rgba.compare(i, 3, original.Rgba, i, 3) == 0);
+      if (!same && ++wrong <= 3)
+        ADD_FAILURE() << "pixel " << i / 4 << ": " << int(Byte(back.Rgba[i])) << "," << int(Byte(back.Rgba[i + 1]))
+                      << "," << int(Byte(back.Rgba[i + 2])) << "/" << int(Byte(back.Rgba[i + 3])) << " was "
+                      << int(Byte(original.Rgba[i])) << "," << int(Byte(original.Rgba[i + 1])) << ","
+                      << int(Byte(original.Rgba[i + 2])) << "/" << int(Byte(original.Rgba[i + 3]));
+    }
+    EXPECT_EQ(wrong, 0);
+    if (params_->GIF_FlagTranspColor) {
+      EXPECT_GT(transparent, 0);
+    }
+  }
+}
+
+// The graphic control extension asks the viewer to restore the background after the
+// frame (disposal 2), with and without transparency, and the screen's background
+// index names the entry of GIF_Background; Pillow reads both.
+TEST_F(GifCodec, WrittenDisposalAndBackgroundIndex) {
+  larktest::TempDir dir;
+  for (const bool transparent : {false, true}) {
+    SCOPED_TRACE(transparent ? "transparent" : "opaque");
+    TIEBitmap source;
+    PaintColours(source, 9, 7, 6);
+    params_ = std::make_unique<TIOParamsVals>(nullptr);
+    params_->BitsPerSample = 4;
+    params_->GIF_FlagTranspColor = transparent;
+    params_->GIF_TranspColor = TRGB{255 - 5, 5 * 13, 5};
+    params_->GIF_Background = TRGB{255 - 2, 2 * 13, 2};
+    const std::string path = dir.Path() + "/d.gif";
+    aborting_ = false;
+    WriteGif(path, &source, *params_, progress_);
+    ASSERT_FALSE(aborting_);
+    const std::string bytes = ReadFile(path);
+    const size_t control = 13 + 3 * 16;
+    ASSERT_EQ(bytes.substr(control, 3), std::string("\x21\xF9\x04", 3));
+    EXPECT_EQ(static_cast<Byte>(bytes[control + 3]), transparent ? 0x09 : 0x08);
+    const std::string script =
+        "import sys\n"
+        "from PIL import Image\n"
+        "im = Image.open(sys.argv[1])\n"
+        "im.load()\n"
+        "b = im.info['background']\n"
+        "pal = im.getpalette()\n"
+        "print(im.disposal_method, pal[3*b], pal[3*b+1], pal[3*b+2])\n";
+    int code = -1;
+    const std::string out = larktest::RunCommand({kPython, "-c", script, path}, &code);
+    ASSERT_EQ(code, 0) << out;
+    EXPECT_EQ(out, "2 2 26 253\n");
+  }
+}
+
+// The pixel aspect byte of the screen descriptor reaches GIF_Ratio.
+TEST_F(GifCodec, ReadsThePixelAspectRatio) {
+  GifBuilder g;
+  g.Header(2, 1, 0x80).Table({kRed, kBlue}).Image(0, 0, 2, 1, 0, {0, 1}).End();
+  g.bytes[12] = 49;
+  ASSERT_TRUE(Read(g.bytes));
+  EXPECT_EQ(params_->GIF_Ratio, 49);
+}
+
+// With the abort flag already set the reader reads nothing and changes nothing.
+TEST_F(GifCodec, ReaderDoesNothingWhenTheAbortFlagIsAlreadySet) {
+  GifBuilder g;
+  g.Header(2, 1, 0x80).Table({kRed, kBlue}).Comment("note").Image(0, 0, 2, 1, 0, {0, 1}).End();
+  g.bytes[12] = 49;
+  TMemoryStream stream;
+  Fill(stream, g.bytes);
+  bitmap_.Allocate(5, 4, ie24RGB);
+  params_->GIF_Ratio = 7;
+  params_->Width = 123;
+  Integer count = 77;
+  aborting_ = true;
+  ReadGifStream(&stream, &bitmap_, count, *params_, progress_, false, mask_, false);
+  EXPECT_TRUE(aborting_);
+  EXPECT_EQ(count, 77);
+  EXPECT_EQ(params_->GIF_Ratio, 7);
+  EXPECT_EQ(params_->Width, 123);
+  EXPECT_EQ(params_->GIF_Comments->GetCount(), 0);
+  EXPECT_EQ(bitmap_.GetWidth(), 5);
+  EXPECT_FALSE(mask_);
+  EXPECT_EQ(stream.GetPosition(), 0);
 }
 
 TEST_F(GifCodec, WriterRefusesSizesAGifCannotHold) {

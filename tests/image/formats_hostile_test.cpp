@@ -244,8 +244,8 @@ GifCase ParseConf(const fs::path& conf) {
 // Cases our reader does not match, each with why. A case listed here that starts
 // matching fails the test so the list stays honest.
 const std::map<std::string, std::string> kKnownGifMismatches = {
-    {"4095-codes", "deferred clear (code after a full table) is refused, kept by decision F52"},
-    {"max-codes", "deferred clear (code after a full table) is refused, kept by decision F52"},
+    {"4095-codes", "a code after a full table without a clear code is refused as damage (no deferred clear)"},
+    {"max-codes", "a code after a full table without a clear code is refused as damage (no deferred clear)"},
     {"animation-multi-image", "frames are read at their own size, not composited onto the screen"},
     {"animation-multi-image-explicit-zero-delay", "frames are read at their own size, not composited"},
     {"dispose-keep", "frames are read at their own size, not composited (no disposal applied)"},

@@ -164,10 +164,61 @@ TEST_F(PngCodec, ReadsPaletteIntoColorMapAndProgressToHundred) {
   ASSERT_FALSE(r.progress.empty());
   EXPECT_EQ(r.progress.back(), 100);
 
+  // Every pass reports every row, as a share of passes x rows.
   ReadResult lace = ReadPng(ReadFile(dir_->Path() + "rgb8_i.png"));
   ASSERT_FALSE(lace.aborted);
-  EXPECT_EQ(lace.progress.size(), 7u * 7u);  // every pass reports every row
-  EXPECT_EQ(lace.progress.back(), 100);
+  ASSERT_EQ(lace.progress.size(), 7u * 7u);
+  for (size_t n = 1; n <= lace.progress.size(); ++n)
+    EXPECT_EQ(lace.progress[n - 1], static_cast<Integer>(100.0 / (7 * 7) * static_cast<double>(n))) << n;
+}
+
+// An interlaced 1-bit palette file whose palette is white, then black (written by a
+// small Python encoder of its own): its rows come out inverted once, after the last
+// pass, as Pillow decodes them.
+TEST_F(PngCodec, InterlacedBilevelWithWhiteFirstReadsAsPillowDecodesIt) {
+  const char script[] = R"PY(
+import sys, struct, zlib
+from PIL import Image
+W, H = 13, 7
+def index(x, y): return 1 if (x * 3 + y + x * y) % 5 < 2 else 0
+raw = b''
+for xs, ys, dx, dy in ((0, 0, 8, 8), (4, 0, 8, 8), (0, 4, 4, 8), (2, 0, 4, 4), (0, 2, 2, 4), (1, 0, 2, 2), (0, 1, 1, 2)):
+    cols, rows = range(xs, W, dx), range(ys, H, dy)
+    if not cols or not rows: continue
+    for y in rows:
+        line = bytearray((len(cols) + 7) // 8)
+        for i, x in enumerate(cols):
+            if index(x, y): line[i >> 3] |= 0x80 >> (i & 7)
+        raw += b'\0' + bytes(line)
+def chunk(kind, data):
+    return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data) & 0xFFFFFFFF)
+png = (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', W, H, 1, 3, 0, 0, 1)) +
+       chunk(b'PLTE', bytes([255, 255, 255, 0, 0, 0])) + chunk(b'IDAT', zlib.compress(raw)) + chunk(b'IEND', b''))
+open(sys.argv[1], 'wb').write(png)
+open(sys.argv[1] + '.rgb', 'wb').write(Image.open(sys.argv[1]).convert('RGB').tobytes())
+)PY";
+  larktest::TempDir dir;
+  const std::string path = dir.Path() + "wb_i.png";
+  int rc = -1;
+  const std::string out = larktest::RunCommand({kPython, "-c", script, path}, &rc);
+  ASSERT_EQ(rc, 0) << out;
+  const std::string expected = ReadFile(path + ".rgb");
+  ReadResult r = ReadPng(ReadFile(path));
+  ASSERT_FALSE(r.aborted);
+  EXPECT_TRUE(r.params->PNG_Interlaced);
+  ASSERT_EQ(r.bitmap->GetPixelFormat(), ie1g);
+  ASSERT_EQ(expected.size(), 13u * 7u * 3u);
+  int wrong = 0, white = 0;
+  for (Integer y = 0; y < 7; ++y)
+    for (Integer x = 0; x < 13; ++x) {
+      Byte got[3];
+      PixelAt(r.bitmap.get(), x, y, got);
+      const Byte want = static_cast<Byte>(expected[(static_cast<size_t>(y) * 13 + x) * 3]);
+      white += want == 255;
+      if (got[0] != want && ++wrong <= 3) ADD_FAILURE() << "(" << x << "," << y << ") " << int(got[0]);
+    }
+  EXPECT_GT(white, 0);
+  EXPECT_EQ(wrong, 0);
 }
 
 TEST_F(PngCodec, PreviewFillsParamsOnly) {
@@ -179,22 +230,51 @@ TEST_F(PngCodec, PreviewFillsParamsOnly) {
   EXPECT_EQ(r.bitmap->GetWidth(), 0);
 }
 
-TEST_F(PngCodec, IgnoreAlphaCompositesWithoutMask) {
-  // Alpha 0 over a white background: the pixel becomes the background; opaque pixels
-  // keep their colour. The 16-bit-style background value lands on the 8-bit image as
-  // its low byte, black.
-  ReadResult r = ReadPng(ReadFile(dir_->Path() + "rgba8.png"), true, false, TRGB{255, 255, 255});
-  ASSERT_FALSE(r.aborted);
-  EXPECT_FALSE(r.mask);
-  EXPECT_EQ(r.bitmap->GetPixelFormat(), ie24RGB);
-  const std::string expected = ReadFile(dir_->Path() + "rgba8.rgba");
-  // Pixel (0, 0) has alpha 0: composited onto black.
-  Byte got[3];
-  PixelAt(r.bitmap.get(), 0, 0, got);
-  ASSERT_EQ(static_cast<Byte>(expected[3]), 0);
-  EXPECT_EQ(got[0], 0);
-  EXPECT_EQ(got[1], 0);
-  EXPECT_EQ(got[2], 0);
+// A transparent file without a background chunk, read without alpha, is composited
+// onto PNG_Background: fully transparent pixels take that colour, partly transparent
+// ones are blended with it, opaque ones keep theirs. The same for a 16-bit file
+// (ImageMagick's 16-bit copy of the 8-bit one).
+TEST_F(PngCodec, IgnoreAlphaCompositesOntoTheAskedBackground) {
+  const std::string convert = larktest::RequireProgram("convert-im6.q16");
+  ASSERT_FALSE(convert.empty());
+  int rc = -1;
+  larktest::RunCommand({convert, dir_->Path() + "rgba8.png", "-depth", "16", "-define", "png:exclude-chunk=bKGD,gAMA,cHRM,sRGB", "PNG64:" + dir_->Path() + "rgba16.png"},
+                       &rc);
+  ASSERT_EQ(rc, 0);
+  const TRGB background{50, 100, 200};  // blue, green, red
+  const struct {
+    const char* file;
+    const char* expected;
+  } cases[] = {{"rgba8", "rgba8"},         {"rgba16", "rgba8"},         {"la8", "la8"},
+               {"pal4_trns", "pal4_trns"}, {"rgb8_trns", "rgb8_trns"}, {"grey8_trns", "grey8_trns"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.file);
+    ReadResult r = ReadPng(ReadFile(dir_->Path() + c.file + ".png"), true, false, background);
+    ASSERT_FALSE(r.aborted);
+    EXPECT_FALSE(r.mask);
+    ASSERT_EQ(r.bitmap->GetPixelFormat(), ie24RGB);
+    EXPECT_EQ(r.params->PNG_Background, background);
+    const std::string expected = ReadFile(dir_->Path() + c.expected + ".rgba");
+    const Integer w = r.bitmap->GetWidth(), h = r.bitmap->GetHeight();
+    ASSERT_EQ(expected.size(), static_cast<size_t>(w * h * 4));
+    const Byte bg[3] = {background.r, background.g, background.b};
+    int wrong = 0, transparent = 0;
+    for (Integer y = 0; y < h; ++y)
+      for (Integer x = 0; x < w; ++x) {
+        const auto* e = reinterpret_cast<const Byte*>(expected.data()) + (y * w + x) * 4;
+        transparent += e[3] == 0;
+        Byte got[3];
+        PixelAt(r.bitmap.get(), x, y, got);
+        for (int k = 0; k < 3; ++k) {
+          const int want = (e[k] * e[3] + bg[k] * (255 - e[3]) + 127) / 255;
+          if (std::abs(got[k] - want) > 1 && ++wrong <= 3)
+            ADD_FAILURE() << "(" << x << "," << y << ") channel " << k << " got " << int(got[k]) << " want "
+                          << want;
+        }
+      }
+    EXPECT_GT(transparent, 0);
+    EXPECT_EQ(wrong, 0);
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -219,6 +299,7 @@ struct WriteCase {
   bool masked, interlaced;
   TIOPNGFilter filter;
   const char* pillowMode;  // mode Pillow reports for our file
+  Byte edge = 100;         // the alpha of the masked corner's last column
 };
 
 const WriteCase kWriteCases[] = {
@@ -227,7 +308,9 @@ const WriteCase kWriteCases[] = {
     {"rgba_paeth", 3, 8, true, false, ioPNG_FILTER_PAETH, "RGBA"},
     {"rgba_adam7", 3, 8, true, true, ioPNG_FILTER_NONE, "RGBA"},
     {"palette8", 1, 8, false, false, ioPNG_FILTER_NONE, "P"},
-    {"palette8_masked_adam7", 1, 8, true, true, ioPNG_FILTER_SUB, "P"},
+    {"palette8_masked_adam7", 1, 8, true, true, ioPNG_FILTER_SUB, "P", 0},
+    // Partial transparency has no place in a palette: the file gets an alpha channel.
+    {"palette8_partly_transparent", 1, 8, true, false, ioPNG_FILTER_NONE, "RGBA"},
     {"grey1", 1, 1, false, false, ioPNG_FILTER_NONE, "1"},
     {"grey1_as_rgb", 3, 1, false, false, ioPNG_FILTER_NONE, "RGB"},
 };
@@ -245,7 +328,7 @@ TEST_F(PngCodec, WrittenFilesReadByPillowWithSamePixelsAndPassPngcheck) {
     mask.Fill(255);
     if (c.masked) {
       for (Integer y = 0; y < 3; ++y)
-        for (Integer x = 0; x < 4; ++x) mask.SetPixel(x, y, x == 3 ? 100 : 0);
+        for (Integer x = 0; x < 4; ++x) mask.SetPixel(x, y, x == 3 ? c.edge : 0);
     }
     TIOParamsVals params(nullptr);
     params.SamplesPerPixel = c.spp;
@@ -298,7 +381,7 @@ TEST_F(PngCodec, WrittenFilesReadByPillowWithSamePixelsAndPassPngcheck) {
         Byte want[3];
         PixelAt(bmp.get(), x, y, want);
         Integer wantAlpha = c.masked ? mask.GetPixel(x, y) : 255;
-        if (c.spp == 1 && c.masked && wantAlpha < 255) wantAlpha = 0;  // palette: one transparent entry
+        if (std::string(c.pillowMode) == "P" && c.masked && wantAlpha < 255) wantAlpha = 0;  // one transparent entry
         const bool colourMatters = wantAlpha != 0;
         if ((colourMatters && (p[0] != want[0] || p[1] != want[1] || p[2] != want[2])) ||
             p[3] != wantAlpha) {
@@ -346,6 +429,46 @@ TEST_F(PngCodec, PaletteWriteKeepsEntryZeroForBackgroundAndTransparency) {
     }
 }
 
+// Pillow's palette file with partly transparent entries, read and written back with
+// the parameters and mask the read gave, keeps every pixel and its alpha.
+TEST_F(PngCodec, PaletteWithPartialTransparencyReadAndWrittenBackKeepsItsPixels) {
+  const std::string expected = ReadFile(dir_->Path() + "pal4_trns.rgba");
+  ReadResult r = ReadPng(ReadFile(dir_->Path() + "pal4_trns.png"));
+  ASSERT_FALSE(r.aborted);
+  ASSERT_TRUE(r.mask);
+  TMemoryStream stream;
+  TProgressRec progress;
+  bool aborting = false;
+  progress.Aborting = &aborting;
+  WritePNGStream(&stream, r.bitmap.get(), *r.params, progress, r.mask.get());
+  ASSERT_FALSE(aborting);
+  std::string file(static_cast<size_t>(stream.GetSize()), '\0');
+  stream.SetPosition(0);
+  stream.Read(file.data(), static_cast<Integer>(file.size()));
+  larktest::TempDir dir;
+  const std::string path = dir.Path() + "back.png";
+  WriteFile(path, file);
+  int rc = -1;
+  larktest::RunCommand({kPython, "-c",
+                        "import sys\nfrom PIL import Image\n"
+                        "open(sys.argv[1] + '.rgba', 'wb').write(Image.open(sys.argv[1]).convert('RGBA').tobytes())\n",
+                        path},
+                       &rc);
+  ASSERT_EQ(rc, 0);
+  const std::string back = ReadFile(path + ".rgba");
+  ASSERT_EQ(back.size(), expected.size());
+  int wrong = 0, partial = 0;
+  for (size_t i = 0; i < expected.size(); i += 4) {
+    const Byte a = static_cast<Byte>(expected[i + 3]);
+    partial += a != 0 && a != 255;
+    const bool same = back[i + 3] == expected[i + 3] && (a == 0 || back.compare(i, 3, expected, i, 3) == 0);
+    if (!same && ++wrong <= 3)
+      ADD_FAILURE() << "pixel " << i / 4 << " alpha " << int(Byte(back[i + 3])) << " want " << int(a);
+  }
+  EXPECT_GT(partial, 0);
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST_F(PngCodec, IgnoreAlphaCompositesPaletteOntoFileBackground) {
   auto bmp = MakePicture(8, 8);
   TIEMask mask;
@@ -384,6 +507,51 @@ TEST_F(PngCodec, IgnoreAlphaCompositesPaletteOntoFileBackground) {
   EXPECT_EQ(px[2], original.b);
 }
 
+// The background chunk of RGB and grey files holds PNG_Background in the image's own
+// sample range, whatever the colour; pngcheck shows its values.
+TEST_F(PngCodec, WriterKeepsTheBackgroundChunk) {
+  const std::string pngcheck = larktest::RequireProgram("pngcheck");
+  larktest::TempDir dir;
+  const struct {
+    const char* name;
+    Integer spp, bps;
+    TRGB background;
+    const char* shown;  // pngcheck's line for the chunk
+  } cases[] = {
+      {"rgb", 3, 8, TRGB{30, 20, 10}, "red = 0x000a, green = 0x0014, blue = 0x001e"},
+      {"rgb white", 3, 8, TRGB{255, 255, 255}, "red = 0x00ff, green = 0x00ff, blue = 0x00ff"},
+      {"grey of one bit, light", 1, 1, TRGB{200, 200, 200}, "gray = 0x0001"},
+      {"grey of one bit, dark", 1, 1, TRGB{20, 20, 20}, "gray = 0x0000"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto bmp = MakePicture(6, 5);
+    if (c.bps == 1) bmp->ConvertToPixelFormat(ie1g);
+    TIOParamsVals params(nullptr);
+    params.SamplesPerPixel = c.spp;
+    params.BitsPerSample = c.bps;
+    params.PNG_Background = c.background;
+    TMemoryStream stream;
+    TProgressRec progress;
+    WritePNGStream(&stream, bmp.get(), params, progress, nullptr);
+    std::string file(static_cast<size_t>(stream.GetSize()), '\0');
+    stream.SetPosition(0);
+    stream.Read(file.data(), static_cast<Integer>(file.size()));
+    const std::string path = dir.Path() + "bkgd.png";
+    WriteFile(path, file);
+    int rc = -1;
+    const std::string check = larktest::RunCommand({pngcheck, "-v", path}, &rc);
+    EXPECT_EQ(rc, 0) << check;
+    EXPECT_NE(check.find("bKGD"), std::string::npos) << check;
+    EXPECT_NE(check.find(c.shown), std::string::npos) << check;
+    if (c.bps == 8) {
+      ReadResult back = ReadPng(file, true, false, TRGB{1, 1, 1});
+      ASSERT_FALSE(back.aborted);
+      EXPECT_EQ(back.params->PNG_Background, c.background);
+    }
+  }
+}
+
 // ---------------------------------------------------------------------------
 // Detector and hostile files
 
@@ -394,12 +562,14 @@ TEST_F(PngCodec, DetectorLeavesPositionAndRejectsShortStreams) {
   stream.SetPosition(1);
   EXPECT_FALSE(IsPNGStream(&stream));
   EXPECT_EQ(stream.GetPosition(), 1);
+  // Five bytes, the first four of them the signature's: too short for a PNG.
   stream.SetPosition(0);
-  EXPECT_TRUE(IsPNGStream(&stream));  // the first four bytes decide
+  EXPECT_FALSE(IsPNGStream(&stream));
   EXPECT_EQ(stream.GetPosition(), 0);
   const Byte more[4] = {0x0A, 0x1A, 0x0A, 0};
   stream.SetPosition(5);
   stream.Write(more, 4);
+  // With eight bytes the first four decide.
   stream.SetPosition(0);
   EXPECT_TRUE(IsPNGStream(&stream));
   EXPECT_EQ(stream.GetPosition(), 0);

@@ -687,6 +687,163 @@ TEST(TiffReader, EmbeddedTiffWithRelativeOffsets) {
   EXPECT_EQ(PixelAt(r.bitmap, 0, 0), (TRGB{9, 8, 7}));
 }
 
+// ---------------------------------------------------------------------------
+// Files of ImageMagick (and tiffcp) in layouts the reader either decodes exactly or
+// refuses; ImageMagick's own reading of each file is the reference.
+
+struct MagickPage {
+  std::string bytes;  // the TIFF file
+  std::string rgb;    // what ImageMagick reads from it, 8 bits a channel
+  Integer width = 0, height = 0;
+};
+
+// Runs ImageMagick with `make` (which names the output last) and then tiffcp with
+// `recode` when it is not empty; the reference is ImageMagick's reading of the result.
+MagickPage MakeWithMagick(larktest::TempDir& dir, std::vector<std::string> make, Integer w, Integer h,
+                          const std::vector<std::string>& recode = {}) {
+  MagickPage page;
+  const std::string convert = larktest::RequireProgram("convert-im6.q16");
+  if (convert.empty()) return page;
+  const std::string made = dir.Path() + "made.tif", out = dir.Path() + "page.tif", raw = dir.Path() + "page.rgb";
+  int rc = -1;
+  make.insert(make.begin(), convert);
+  make.push_back(made);
+  larktest::RunCommand(make, &rc);
+  EXPECT_EQ(rc, 0) << "ImageMagick could not write the file";
+  std::string file = made;
+  if (!recode.empty()) {
+    const std::string tiffcp = larktest::RequireProgram("tiffcp");
+    if (tiffcp.empty()) return page;
+    std::vector<std::string> argv{tiffcp};
+    argv.insert(argv.end(), recode.begin(), recode.end());
+    argv.push_back(made);
+    argv.push_back(out);
+    larktest::RunCommand(argv, &rc);
+    EXPECT_EQ(rc, 0) << "tiffcp failed";
+    file = out;
+  }
+  larktest::RunCommand({convert, file, "-depth", "8", "rgb:" + raw}, &rc);
+  EXPECT_EQ(rc, 0) << "ImageMagick could not read the file back";
+  page.bytes = ReadFile(file);
+  page.rgb = ReadFile(raw);
+  page.width = w;
+  page.height = h;
+  if (page.rgb.size() != static_cast<size_t>(w) * h * 3) page.bytes.clear();
+  return page;
+}
+
+// A pattern that takes every grey level a few bits can hold.
+std::vector<std::string> GreyPattern(Integer w, Integer h, Integer bits) {
+  return {"-size", std::to_string(w) + "x" + std::to_string(h), "xc:", "-fx", "((i*7+j*3)%17)/16", "-depth",
+          std::to_string(bits), "-compress", "none"};
+}
+
+// Grey pages of 2, 3, 5, 6 and 7 bits come back with every level in place, and a
+// 16-bit CMYK page in either byte order with its colours.
+TEST(TiffReaderPeerLayouts, OddGreyDepthsAndSixteenBitCmykDecodeExactly) {
+  larktest::TempDir dir;
+  struct Case {
+    std::string name;
+    std::vector<std::string> make, recode;
+    Integer tolerance;
+  };
+  std::vector<Case> cases;
+  for (Integer bits : {2, 3, 5, 6, 7}) {
+    cases.push_back({"grey of " + std::to_string(bits) + " bits", GreyPattern(17, 9, bits), {}, 1});
+    cases.push_back({"grey of " + std::to_string(bits) + " bits in strips of 2 rows, big-endian",
+                     GreyPattern(17, 9, bits), {"-r", "2", "-B"}, 1});
+  }
+  const std::vector<std::string> cmyk = {"-seed", "5", "-size", "17x9", "plasma:", "-colorspace", "CMYK",
+                                         "-depth", "16", "-compress", "none"};
+  cases.push_back({"CMYK of 16 bits", cmyk, {}, 3});
+  cases.push_back({"CMYK of 16 bits, big-endian", cmyk, {"-B"}, 3});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const MagickPage page = MakeWithMagick(dir, c.make, 17, 9, c.recode);
+    ASSERT_FALSE(page.bytes.empty());
+    TIOParamsVals params(nullptr);
+    ReadResult r;
+    ReadTiff(page.bytes, params, r, ReadOptions{});
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.bitmap.GetWidth(), 17);
+    ASSERT_EQ(r.bitmap.GetHeight(), 9);
+    const Difference worst = WorstDifference(r.bitmap, page.rgb, 17, 9);
+    EXPECT_LE(worst.most, c.tolerance) << "at " << worst.x << "," << worst.y;
+  }
+}
+
+// Deflate (its registered code 8 and the older 32946) is not among the compressions
+// the reader decodes: such a page ends with the abort flag instead of showing its
+// compressed bytes. Its parameters are still there for a preview.
+TEST(TiffReaderPeerLayouts, DeflatePagesAreRefused) {
+  larktest::TempDir dir;
+  const std::vector<std::string> rgb = {"-seed", "5", "-size", "17x9", "plasma:", "-depth", "8"};
+  std::vector<std::string> magickZip = rgb;
+  magickZip.insert(magickZip.end(), {"-compress", "zip"});
+  std::vector<std::string> plain = rgb;
+  plain.insert(plain.end(), {"-compress", "none"});
+  const MagickPage byMagick = MakeWithMagick(dir, magickZip, 17, 9);
+  const MagickPage byTiffcp = MakeWithMagick(dir, plain, 17, 9, {"-c", "zip"});
+  ASSERT_FALSE(byMagick.bytes.empty());
+  ASSERT_FALSE(byTiffcp.bytes.empty());
+  // The same file with the old code of Deflate in its Compression entry.
+  std::string old = byTiffcp.bytes;
+  bool patched = false;
+  const uint32_t ifd = Byte(old[4]) | (Byte(old[5]) << 8) | (Byte(old[6]) << 16) | (uint32_t{Byte(old[7])} << 24);
+  const size_t entries = Byte(old[ifd]) | (Byte(old[ifd + 1]) << 8);
+  for (size_t i = 0; i < entries; ++i) {
+    const size_t at = ifd + 2 + i * 12;
+    if (Byte(old[at]) == 3 && Byte(old[at + 1]) == 1) {  // tag 259
+      ASSERT_EQ(Byte(old[at + 8]), 8);
+      old[at + 8] = static_cast<char>(32946 & 0xFF);
+      old[at + 9] = static_cast<char>(32946 >> 8);
+      patched = true;
+    }
+  }
+  ASSERT_TRUE(patched);
+  const std::pair<const char*, const std::string*> files[] = {
+      {"ImageMagick's Deflate", &byMagick.bytes}, {"tiffcp's Deflate", &byTiffcp.bytes}, {"old Deflate code", &old}};
+  for (const auto& [name, bytes] : files) {
+    SCOPED_TRACE(name);
+    TIOParamsVals params(nullptr);
+    ReadResult r;
+    ReadTiff(*bytes, params, r, ReadOptions{});
+    EXPECT_FALSE(r.ok);
+    TIOParamsVals previewParams(nullptr);
+    ReadResult preview;
+    ReadTiff(*bytes, previewParams, preview, ReadOptions{.preview = true});
+    EXPECT_TRUE(preview.ok);
+    EXPECT_EQ(previewParams.Width, 17);
+    EXPECT_EQ(previewParams.TIFF_Compression, ioTIFF_UNKNOWN);
+  }
+}
+
+// Sample layouts with nowhere to go in the bitmap end with the abort flag rather than
+// a blank page reported as read.
+TEST(TiffReader, LayoutsWithoutPixelsAbort) {
+  struct Case {
+    const char* name;
+    Integer spp, bps, photometric;
+    std::function<void(TiffBuilder&)> extra;
+  };
+  const Case cases[] = {
+      {"YCbCr without JPEG", 3, 8, 6, {}},
+      {"grey with 16-bit alpha", 2, 16, 1, {}},
+      {"CMYK with a fifth ink", 5, 8, 5, {}},
+      {"RGB of 4 bits", 3, 4, 2, {}},
+      {"transparency mask", 1, 1, 4, {}},
+      {"separate grey planes of 4 bits", 2, 4, 1, [](TiffBuilder& b) { b.Short(284, {2}); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TIOParamsVals params(nullptr);
+    ReadResult r;
+    ReadTiff(Page(true, 4, 2, c.spp, c.bps, c.photometric, std::string(64, '\x55'), c.extra), params, r,
+             ReadOptions{});
+    EXPECT_FALSE(r.ok);
+  }
+}
+
 TEST(TiffReader, LzwWithoutADecoderAborts) {
   const std::string bytes = Page(true, 1, 1, 3, 8, 2, "\x80\x00\x00\x00", [](TiffBuilder& b) { b.Short(259, {5}); });
   const TTIFFLZWDecompFunc saved = DefTIFF_LZWDECOMPFUNC;

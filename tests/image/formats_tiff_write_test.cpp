@@ -641,6 +641,60 @@ INSTANTIATE_TEST_SUITE_P(Pages, TiffWriteCodecs, testing::ValuesIn(kCodecCases),
                            return std::string(i.param.name);
                          });
 
+// A 1-bit page of two colours other than black and white (ImageMagick's palette
+// page), read and written back with the parameters the read gave, keeps its colours:
+// it is written as a palette of the two. So is a two-colour image given 1 bit.
+TEST(TiffWriteBilevel, TwoColoursOtherThanBlackAndWhiteKeepThem) {
+  Peers peers;
+  const std::string original = peers.dir.Path() + "magick.tif";
+  int code = -1;
+  larktest::RunCommand({larktest::RequireProgram("convert-im6.q16"), "-size", "16x6", "pattern:checkerboard",
+                        "-threshold", "50%", "+level-colors", "#C81E0A,#1428A0", "-colors", "2", "-type",
+                        "palette", original},
+                       &code);
+  ASSERT_EQ(code, 0);
+  ASSERT_EQ(TiffDump(original)[258], "SHORT 1<1>");
+  std::ifstream in(original, std::ios::binary);
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  TMemoryStream source;
+  source.Write(bytes.data(), static_cast<Integer>(bytes.size()));
+  source.SetPosition(0);
+  TIEBitmap read;
+  TIOParamsVals params(nullptr);
+  Integer count = 0;
+  std::unique_ptr<TIEMask> mask;
+  bool aborted = false;
+  TProgressRec progress;
+  progress.Aborting = &aborted;
+  TIFFReadStream(&read, &source, count, &params, progress, false, mask, false, false);
+  ASSERT_FALSE(aborted);
+
+  const Written back = Write(read, params);
+  ASSERT_FALSE(back.aborted);
+  const std::string path = peers.Save(back.file);
+  auto tags = TiffDump(path);
+  EXPECT_EQ(tags[258], "SHORT 1<1>");
+  EXPECT_EQ(tags[262], "SHORT 1<3>");
+  EXPECT_EQ(tags[320].rfind("SHORT 6<", 0), 0u) << tags[320];
+  const std::string info = TiffInfo(path);
+  EXPECT_EQ(info.find("rror"), std::string::npos) << info;
+  const Bytes expected = Magick(original);
+  EXPECT_EQ(Compare(Magick(path), expected).max, 0);
+
+  // The same colours painted by hand, 1 bit asked for.
+  auto painted = Painted(19, 7, [](Integer x, Integer y) {
+    return ((x + y) % 3 == 0) ? TRGB{10, 30, 200} : TRGB{160, 40, 20};
+  });
+  TIOParamsVals oneBit(nullptr);
+  oneBit.BitsPerSample = 1;
+  oneBit.SamplesPerPixel = 1;
+  const Written w = Write(*painted, oneBit);
+  ASSERT_FALSE(w.aborted);
+  const std::string paintedPath = peers.Save(w.file);
+  EXPECT_EQ(TiffDump(paintedPath)[262], "SHORT 1<3>");
+  EXPECT_EQ(Compare(Magick(paintedPath), ToRgb(*painted)).max, 0);
+}
+
 TEST(TiffWriteCodecsDetail, LzwHookGetsEveryRowThenOneFinalCall) {
   auto image = Colour();
   TIOParamsVals params(nullptr);

@@ -2,12 +2,14 @@
 // and attachment to framework bitmaps and to borrowed pixel stores.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <vector>
 
 #include "bitmap_test_util.h"
 #include "image/model/iebitmap.h"
 #include "image/model/iemask.h"
 #include "image/proc/dadiravproc.h"
+#include "image/proc/dadiravproc_resample.h"
 #include "platform/rtl/Exceptions.h"
 
 using bitmap_test::FillPattern;
@@ -552,6 +554,33 @@ TEST(DadirAvProc, ResampleCarriesTheAlphaChannel) {
   EXPECT_EQ(store->GetAlpha(2, 5), 0);
 }
 
+// Without a filter the colours are stretched, and the alpha plane still goes through
+// the fast linear filter: an enlarged hard edge of alpha gets the steps between.
+TEST(DadirAvProc, ResampleWithoutAFilterResamplesTheAlphaLinearly) {
+  auto store = Pattern24(8, 4);
+  for (Integer y = 0; y < 4; ++y)
+    for (Integer x = 0; x < 8; ++x) store->SetAlpha(x, y, x < 4 ? 0 : 255);
+  TIEMask before;
+  store->GetAlphaChannel()->CopyToTIEMask(&before);
+  TIEMask expected;
+  expected.AllocateBits(24, 12, 8);
+  _ResampleAlpha(&before, &expected, rfFastLinear);
+  TDadirAvProc proc(nullptr);
+  proc.SetAttachedIEBitmap(store.get());
+  proc.Resample(24, 12, rfNone);
+  ASSERT_EQ(store->GetWidth(), 24);
+  ASSERT_TRUE(store->GetHasAlphaChannel());
+  Integer between = 0, wrong = 0;
+  for (Integer y = 0; y < 12; ++y)
+    for (Integer x = 0; x < 24; ++x) {
+      const Integer a = store->GetAlpha(x, y);
+      between += a != 0 && a != 255;
+      wrong += a != expected.GetPixel(x, y);
+    }
+  EXPECT_GT(between, 0);
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST(DadirAvProc, ResampleOfAnEmptyImageRecordsNothing) {
   TDadirAvProc proc(nullptr);
   proc.Resample(10, 10, rfFastLinear);
@@ -709,4 +738,49 @@ TEST(DadirAvProc, ConvertToColourCounts) {
   EXPECT_EQ(palette[0], (TRGB{0, 0, 0}));
   EXPECT_EQ(palette[1], kWhite);
   EXPECT_EQ(proc.GetUndoCaptions(0), "ConvertToPalette");
+}
+
+namespace {
+
+// Counts the Update calls that end the operations.
+class CountingProc : public TDadirAvProc {
+ public:
+  CountingProc() : TDadirAvProc(nullptr) {}
+  void Update() override {
+    ++Updates;
+    TDadirAvProc::Update();
+  }
+  Integer Updates = 0;
+};
+
+}  // namespace
+
+// Every operation that changes the image ends with one Update, whether it runs
+// through the operation frame or on its own.
+TEST(DadirAvProc, EveryOperationEndsWithOneUpdate) {
+  struct Case {
+    const char* name;
+    std::function<void(TDadirAvProc&)> run;
+  };
+  const Case cases[] = {
+      {"Negative", [](TDadirAvProc& p) { p.Negative(); }},
+      {"Contrast", [](TDadirAvProc& p) { p.Contrast(20); }},
+      {"HistAutoEqualize", [](TDadirAvProc& p) { p.HistAutoEqualize(); }},
+      {"ConvertToGray", [](TDadirAvProc& p) { p.ConvertToGray(); }},
+      {"Fill", [](TDadirAvProc& p) { p.Fill(TRGB{1, 2, 3}); }},
+      {"IntensityRGBall", [](TDadirAvProc& p) { p.IntensityRGBall(10, 0, -10); }},
+      {"Flip", [](TDadirAvProc& p) { p.Flip(fdVertical); }},
+      {"ImageResize", [](TDadirAvProc& p) { p.ImageResize(9, 7); }},
+      {"Resample", [](TDadirAvProc& p) { p.Resample(3, 2, rfTriangle); }},
+      {"Rotate", [](TDadirAvProc& p) { p.Rotate(30); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto store = Pattern24(6, 4);
+    CountingProc proc;
+    proc.SetAttachedIEBitmap(store.get());
+    const Integer before = proc.Updates;
+    c.run(proc);
+    EXPECT_EQ(proc.Updates - before, 1);
+  }
 }

@@ -1,7 +1,9 @@
 // Abort and re-entrancy: Abort while idle, while looking up, while waiting for the
 // header and inside OnDocData, each followed at once by a new request that
-// succeeds; a new request started inside an event of the previous one; stale
-// messages of an aborted request; Abort while a relocation is pending.
+// succeeds; a new request started inside an event of the previous one (also when
+// the previous document ends with the server's close); stale messages of an aborted
+// request; Abort while a relocation is pending, before and after its connection
+// closed.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -11,6 +13,8 @@
 #include "platform/rtl/Streams.h"
 #include "platform/sim/Resolver.h"
 #include "platform/sim/Winsock.h"
+#include "platform/win/Messages.h"
+#include "platform/win/Window.h"
 #include "tests/net/httpCli_test_support.h"
 #include "tests/support/CannedServer.h"
 #include "tests/support/Gate.h"
@@ -197,6 +201,67 @@ TEST_F(HttpCliAbort, NewRequestStartedInsideOnDocEndKeepsItsConnection) {
               larktest::PatternBytes(1 << 20));
 }
 
+// A feed without a length, whose end comes with the server's close: OnDocEnd fires
+// from that close, and the next request it starts (after Abort, as the feed download
+// does) keeps its connection, whether it connects at once (an address) or the
+// handler pumps messages until its host name is looked up and connected.
+struct DocEndRestart {
+  const char* name;
+  bool byHostName;
+};
+
+void PrintTo(const DocEndRestart& c, std::ostream* os) { *os << c.name; }
+
+class HttpCliDocEndRestart : public HttpCliAbort, public ::testing::WithParamInterface<DocEndRestart> {
+ protected:
+  void TearDown() override { sim::SetNameResolver(nullptr); }
+};
+
+TEST_P(HttpCliDocEndRestart, NewRequestFromOnDocEndOfADocumentEndedByTheClose) {
+  const DocEndRestart& c = GetParam();
+  sim::SetNameResolver([](const std::string&) {
+    sim::ResolverAnswer answer;
+    answer.addresses.push_back(winsock::htonl(winsock::INADDR_LOOPBACK));
+    return answer;
+  });
+  CannedServer server;
+  ASSERT_TRUE(ServeCase(server, "httpcli-feed-until-close.case"));
+  THttpCli cli(nullptr);
+  CliLog log(cli);
+  cli.SetURL(server.Url("/first"));
+  size_t from = 0;
+  bool restarted = false;
+  std::string first;
+  log.Hook = [&](const std::string& event) {
+    if (event != "doc-end" || restarted) return;
+    restarted = true;
+    first = log.Body;
+    cli.Abort();
+    from = log.Events.size();
+    log.Body.clear();
+    cli.SetURL(c.byHostName ? "http://feed.example.test:" + std::to_string(server.Port()) + "/second"
+                            : server.Url("/second"));
+    cli.GetASync();
+    if (c.byHostName) {
+      EXPECT_TRUE(larktest::PumpUntil([&] { return cli.GetState() == httpWaitingHeader; }))
+          << ::testing::PrintToString(From(log, from));
+    }
+  };
+  cli.GetASync();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return restarted; }));
+  EXPECT_EQ(first, "<rss>first</rss>");
+  ExpectNewRequestSucceeds(cli, log, from);
+  EXPECT_EQ(log.Body, "<rss>second</rss>");
+  const std::vector<std::string> requests = server.Requests();
+  ASSERT_EQ(requests.size(), 2u);
+  EXPECT_EQ(requests[1].substr(0, 12), "GET /second ");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Restarts, HttpCliDocEndRestart,
+    ::testing::Values(DocEndRestart{"ByAddress", false}, DocEndRestart{"ByHostNamePumpingMessages", true}),
+    [](const ::testing::TestParamInfo<DocEndRestart>& info) { return std::string(info.param.name); });
+
 // Abort alone lets a pending relocation go on; GetASync after Abort supersedes it.
 TEST_F(HttpCliAbort, PendingRelocationSurvivesAbortButNotANewRequest) {
   {
@@ -238,5 +303,83 @@ TEST_F(HttpCliAbort, PendingRelocationSurvivesAbortButNotANewRequest) {
     EXPECT_EQ(server.Requests().size(), 1u);
   }
 }
+
+}  // namespace
+
+namespace {
+
+// Abort after the relocating connection has closed, before the relocated request
+// went out: from OnLocationChange, or from a message handled between the close and
+// the relocated request's login. Abort alone lets the relocation go on there too;
+// GetASync after Abort supersedes it.
+struct RelocationAbort {
+  const char* name;
+  bool posted;
+  bool thenNewRequest;
+};
+
+void PrintTo(const RelocationAbort& c, std::ostream* os) { *os << c.name; }
+
+class HttpCliRelocationAbort : public HttpCliAbort, public ::testing::WithParamInterface<RelocationAbort> {};
+
+TEST_P(HttpCliRelocationAbort, AbortAfterTheRelocatingConnectionClosed) {
+  const RelocationAbort& c = GetParam();
+  CannedServer server;
+  ASSERT_TRUE(httpclitest::ServeCase(server, "http", "httpcli-relocate.case", {{"@LOCATION@", "/next"}}));
+  THttpCli cli(nullptr);
+  CliLog log(cli);
+  cli.SetURL(server.Url("/first"));
+  bool aborted = false;
+  size_t from = 0;
+  auto abort = [&] {
+    aborted = true;
+    cli.Abort();
+    from = log.Events.size();
+    if (!c.thenNewRequest) return;
+    log.Body.clear();
+    cli.SetURL(nginx.Url("/small.txt"));
+    cli.GetASync();
+  };
+  HWND window = AllocateHWnd([&](TMessage& msg) {
+    if (msg.Msg == WM_USER + 50) abort();
+  });
+  log.Hook = [&](const std::string& event) {
+    if (event != "location" || aborted) return;
+    if (c.posted)
+      PostMessage(window, WM_USER + 50, 0, 0);
+    else
+      abort();
+  };
+  cli.GetASync();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return aborted; }));
+  EXPECT_TRUE(log.Has("state aborting"));
+  if (c.thenNewRequest) {
+    ExpectNewRequestSucceeds(cli, log, from);
+    EXPECT_EQ(log.Body, "small document\n");
+    // The relocation's request never went out.
+    EXPECT_EQ(server.Requests().size(), 1u);
+  } else {
+    ASSERT_TRUE(WaitDone(log));
+    httpclitest::Settle();
+    EXPECT_EQ(log.Done, 1) << ::testing::PrintToString(log.Events);
+    EXPECT_EQ(log.Events.back(), "done GET 0");
+    EXPECT_EQ(cli.GetStatusCode(), 200);
+    EXPECT_EQ(cli.GetState(), httpReady);
+    EXPECT_EQ(log.Body, "target");
+    EXPECT_EQ(cli.GetLocation(), server.Url("/next"));
+    const std::vector<std::string> requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[1].substr(0, 10), "GET /next ");
+  }
+  DeallocateHWnd(window);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Windows, HttpCliRelocationAbort,
+    ::testing::Values(RelocationAbort{"InsideOnLocationChange", false, false},
+                      RelocationAbort{"BeforeTheRelocatedLogin", true, false},
+                      RelocationAbort{"InsideOnLocationChangeThenANewRequest", false, true},
+                      RelocationAbort{"BeforeTheRelocatedLoginThenANewRequest", true, true}),
+    [](const ::testing::TestParamInfo<RelocationAbort>& info) { return std::string(info.param.name); });
 
 }  // namespace

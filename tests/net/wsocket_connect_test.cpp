@@ -281,34 +281,123 @@ TEST(WSocketConnect, CloseDelayedTwiceClosesOnce) {
   EXPECT_EQ(log.Count("closed 0"), 1);
 }
 
-// A handler of OnSessionClosed that connects again keeps that connection.
-TEST(WSocketConnect, ReconnectFromOnSessionClosedKeepsTheNewConnection) {
+// A handler of OnSessionClosed that connects again keeps that connection, however
+// the first one ended: closed here, closed by the peer (the close notification), or
+// failed by a send before it was connected (Winsock's "not connected").
+enum class FirstEnd { LocalClose, PeerClose, SendBeforeConnected };
+
+struct ReconnectCase {
+  const char* name;
+  FirstEnd end;
+  const char* closedEvent;
+};
+
+void PrintTo(const ReconnectCase& c, std::ostream* os) { *os << c.name; }
+
+class WSocketReconnect : public ::testing::TestWithParam<ReconnectCase> {};
+
+TEST_P(WSocketReconnect, FromOnSessionClosedKeepsTheNewConnection) {
+  const ReconnectCase& c = GetParam();
   PythonServer peer;
-  ASSERT_TRUE(peer.Start(
-      "c.recv(10)\n"
-      "c2, _ = srv.accept()\n"
-      "print('second', flush=True)\n"
-      "c2.recv(10)\n"));
+  // The first connection the peer accepts may be either of the two when the first
+  // was dropped before it was established; it waits for the client on both.
+  ASSERT_TRUE(peer.Start(std::string(c.end == FirstEnd::PeerClose ? "c.close()\n"
+                                                                   : "try:\n"
+                                                                     "  c.recv(10)\n"
+                                                                     "except OSError:\n"
+                                                                     "  pass\n") +
+                         "c2, _ = srv.accept()\n"
+                         "print('second', flush=True)\n"
+                         "c2.recv(10)\n"));
   TWSocket socket(nullptr);
   EventLog log(socket);
+  int errors = 0;
+  socket.OnError = [&](TObject*) { ++errors; };
   auto closed = socket.OnSessionClosed;
   bool reconnected = false;
+  TSocketState stateAfterReconnect = wsInvalidState;
+  size_t eventsAtReconnect = 0;
   socket.OnSessionClosed = [&](TObject* sender, Word error) {
     closed(sender, error);
     if (reconnected) return;
     reconnected = true;
+    // The close notification reports before the socket is closed.
+    if (socket.GetState() != wsClosed) socket.Close();
     Aim(socket, peer.Port());
     socket.Connect();
+    stateAfterReconnect = socket.GetState();
+    eventsAtReconnect = log.Events.size();
   };
   Aim(socket, peer.Port());
   socket.Connect();
-  ASSERT_TRUE(PumpUntil([&] { return log.Has("connected 0"); }));
-  socket.Close();
-  EXPECT_EQ(socket.GetState(), wsConnecting);
-  ASSERT_TRUE(PumpUntil([&] { return log.Count("connected 0") == 2; }))
+  switch (c.end) {
+    case FirstEnd::LocalClose:
+      ASSERT_TRUE(PumpUntil([&] { return log.Has("connected 0"); }));
+      socket.Close();
+      break;
+    case FirstEnd::PeerClose:
+      ASSERT_TRUE(PumpUntil([&] { return reconnected; }));
+      break;
+    case FirstEnd::SendBeforeConnected:
+      ASSERT_EQ(socket.GetState(), wsConnecting);
+      EXPECT_EQ(socket.SendStr("early"), -1);
+      EXPECT_EQ(errors, 1);
+      EXPECT_EQ(socket.GetLastError(), 10057);
+      break;
+  }
+  ASSERT_TRUE(reconnected);
+  EXPECT_EQ(stateAfterReconnect, wsConnecting);
+  // Nothing after the handler touches the new connection.
+  if (c.end != FirstEnd::PeerClose) {
+    EXPECT_EQ(socket.GetState(), wsConnecting) << ::testing::PrintToString(log.Events);
+  }
+  ASSERT_TRUE(PumpUntil([&] { return socket.GetState() == wsConnected && log.Has("connected 0"); }))
       << ::testing::PrintToString(log.Events);
-  EXPECT_EQ(socket.GetState(), wsConnected);
-  EXPECT_TRUE(peer.WaitFor("second"));
+  EXPECT_TRUE(peer.WaitFor("second")) << peer.Log();
+  EXPECT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(socket.GetState(), wsConnected) << ::testing::PrintToString(log.Events);
+  EXPECT_EQ(log.Count(c.closedEvent), 1) << ::testing::PrintToString(log.Events);
+  // After the handler the new connection only ever moved on to connected.
+  for (size_t i = eventsAtReconnect; i < log.Events.size(); ++i)
+    EXPECT_EQ(log.Events[i].find("closed"), std::string::npos) << ::testing::PrintToString(log.Events);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FirstConnectionEnds, WSocketReconnect,
+    ::testing::Values(ReconnectCase{"LocalClose", FirstEnd::LocalClose, "closed 0"},
+                      ReconnectCase{"PeerClose", FirstEnd::PeerClose, "closed 0"},
+                      ReconnectCase{"SendBeforeConnected", FirstEnd::SendBeforeConnected, "closed 10057"}),
+    [](const ::testing::TestParamInfo<ReconnectCase>& info) { return std::string(info.param.name); });
+
+// A handler of OnSessionConnected told of a refusal that connects elsewhere keeps
+// the new connection.
+TEST(WSocketConnect, ReconnectFromOnSessionConnectedAfterARefusalKeepsTheNewConnection) {
+  const nettest::RefusingPort refusing;
+  PythonServer peer;
+  ASSERT_TRUE(peer.Start(
+      "print('accepted', flush=True)\n"
+      "c.recv(10)\n"));
+  TWSocket socket(nullptr);
+  EventLog log(socket);
+  auto connected = socket.OnSessionConnected;
+  bool reconnected = false;
+  socket.OnSessionConnected = [&](TObject* sender, Word error) {
+    connected(sender, error);
+    if (error == 0 || reconnected) return;
+    reconnected = true;
+    socket.Close();
+    Aim(socket, peer.Port());
+    socket.Connect();
+  };
+  Aim(socket, refusing.Port());
+  socket.Connect();
+  ASSERT_TRUE(PumpUntil([&] { return reconnected; }));
+  ASSERT_TRUE(PumpUntil([&] { return log.Has("connected 0"); })) << ::testing::PrintToString(log.Events);
+  EXPECT_TRUE(peer.WaitFor("accepted"));
+  EXPECT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(socket.GetState(), wsConnected) << ::testing::PrintToString(log.Events);
+  EXPECT_EQ(log.Count("connected 10061"), 1);
+  EXPECT_EQ(log.Count("closed 0"), 1) << ::testing::PrintToString(log.Events);
 }
 
 struct ConnectRefusal {

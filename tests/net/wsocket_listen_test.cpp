@@ -149,6 +149,40 @@ TEST(WSocketListen, DupOfNoSocketIsRefused) {
   EXPECT_EQ(socket.GetState(), wsClosed);
 }
 
+// The socket handed to Dup belongs to the component from then on: when the old
+// socket cannot be closed, the new one is closed rather than left open with no
+// owner (its peer sees the end of the connection).
+TEST(WSocketListen, DupThatCannotCloseTheOldSocketClosesTheNewOne) {
+  TWSocket listener(nullptr);
+  listener.SetAddr("127.0.0.1");
+  listener.SetPort("0");
+  winsock::SOCKET accepted = winsock::INVALID_SOCKET;
+  listener.OnSessionAvailable = [&](TObject*, Word) { accepted = listener.Accept(); };
+  listener.Listen();
+  ASSERT_EQ(listener.GetState(), wsListening);
+  larktest::PeerProcess client;
+  ASSERT_TRUE(nettest::StartPythonClient(client, static_cast<uint16_t>(std::stoi(listener.GetXPort())),
+                                         "data = c.recv(10)\n"
+                                         "print('eof' if data == b'' else 'data', flush=True)\n"));
+  ASSERT_TRUE(PumpUntil([&] { return accepted != winsock::INVALID_SOCKET; }));
+
+  // A socket whose handle was closed behind its back: closing it again fails.
+  TWSocket socket(nullptr);
+  socket.SetAddr("127.0.0.1");
+  socket.SetPort("0");
+  socket.Listen();
+  ASSERT_EQ(winsock::closesocket(socket.GetSocketHandle()), 0);
+  const int openSockets = sim::WinsockOpenSockets();
+  int errors = 0;
+  socket.OnError = [&](TObject*) { ++errors; };
+  socket.Dup(accepted);
+  EXPECT_EQ(errors, 1);
+  EXPECT_EQ(socket.GetLastError(), 10038);
+  EXPECT_EQ(socket.GetSocketHandle(), winsock::INVALID_SOCKET);
+  EXPECT_EQ(sim::WinsockOpenSockets(), openSockets - 1);
+  EXPECT_TRUE(client.WaitForOutput("eof", 10000)) << client.Log();
+}
+
 TEST(WSocketListen, UdpListenerReceivesDatagrams) {
   TWSocket receiver(nullptr);
   EventLog log(receiver);
