@@ -98,6 +98,10 @@ void TDadirAvIO::DoLoadFromURL(const AnsiString& URL) {
   };
   aborting_ = false;
   if (LowerCase(URL.substr(0, 7)) != "http://") return fail();
+  // An address with a blank or a control character is refused whole: no part of it
+  // may end up in a request line or be read as another port or host.
+  for (unsigned char ch : URL)
+    if (ch <= 0x20 || ch == 0x7F) return fail();
   AnsiString rest = URL.substr(7);
   size_t slash = rest.find('/');
   AnsiString hostPart = slash == AnsiString::npos ? rest : rest.substr(0, slash);
