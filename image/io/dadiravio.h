@@ -290,6 +290,9 @@ class TDadirAvIO : public TComponent {
                      bool relativeTiffOffsets);
   Integer LoadFileFormat(Integer fileType, const AnsiString& fileName);
   Integer LoadStreamFormat(Integer fileType, TStream* stream);
+  // The working store as the writers take it (ie24RGB or ie1g): converted in place
+  // when that loses nothing, else a converted copy kept in copy.
+  TIEBitmap* SaveSource(std::unique_ptr<TIEBitmap>& copy);
   // Writes the working store (converted as the writers need) at stream's position.
   void WriteFormat(Integer fileType, TStream* stream, bool withHeader);
   void SaveFileFormat(Integer fileType, const AnsiString& fileName);

@@ -78,13 +78,17 @@ Integer TDadirAvIO::InsertToFileGif(const AnsiString& FileName) {
   Finishing([&] {
     if (ieBitmap_ == nullptr) return;
     ReEncapsulate();
-    if (ieBitmap_->GetPixelFormat() != ie24RGB && ieBitmap_->GetPixelFormat() != ie1g)
-      ieBitmap_->ConvertToPixelFormat(ie24RGB);
+    if (ieBitmap_->GetWidth() <= 0 || ieBitmap_->GetHeight() <= 0) {
+      aborting_ = true;  // nothing to insert
+      return;
+    }
+    std::unique_ptr<TIEBitmap> copy;
+    TIEBitmap* source = SaveSource(copy);
     TIOParamsVals& p = *params_;
-    p.GIF_WinWidth = std::max(p.GIF_WinWidth, ieBitmap_->GetWidth() + p.GIF_XPos);
-    p.GIF_WinHeight = std::max(p.GIF_WinHeight, ieBitmap_->GetHeight() + p.GIF_YPos);
+    p.GIF_WinWidth = std::max(p.GIF_WinWidth, source->GetWidth() + p.GIF_XPos);
+    p.GIF_WinHeight = std::max(p.GIF_WinHeight, source->GetHeight() + p.GIF_YPos);
     TProgressRec progress = MakeProgress();
-    result = _InsertGifIm(FileName, ieBitmap_, p, progress);
+    result = _InsertGifIm(FileName, source, p, progress);
     if (!aborting_) _GifMakeAnimate(FileName, 0, p.GIF_WinWidth, p.GIF_WinHeight);
   });
   return result;
@@ -118,8 +122,12 @@ Integer TDadirAvIO::InsertToFileTIFF(const AnsiString& FileName) {
   Finishing([&] {
     if (ieBitmap_ == nullptr) return;
     ReEncapsulate();
-    if (ieBitmap_->GetPixelFormat() != ie24RGB && ieBitmap_->GetPixelFormat() != ie1g)
-      ieBitmap_->ConvertToPixelFormat(ie24RGB);
+    if (ieBitmap_->GetWidth() <= 0 || ieBitmap_->GetHeight() <= 0) {
+      aborting_ = true;  // nothing to insert
+      return;
+    }
+    std::unique_ptr<TIEBitmap> copy;
+    TIEBitmap* source = SaveSource(copy);
     // The file grows in memory and replaces the old one only when the page is in.
     TMemoryStream work;
     {
@@ -129,7 +137,7 @@ Integer TDadirAvIO::InsertToFileTIFF(const AnsiString& FileName) {
     aborting_ = false;
     TProgressRec progress = MakeProgress();
     work.SetPosition(0);
-    result = TIFFWriteStream(&work, true, ieBitmap_, *params_, progress);
+    result = TIFFWriteStream(&work, true, source, *params_, progress);
     if (aborting_ || result <= 0) {
       aborting_ = true;
       return;

@@ -52,6 +52,22 @@ bool PutIPTCMarker(TIOParamsVals& params) {
 
 }  // namespace
 
+TIEBitmap* TDadirAvIO::SaveSource(std::unique_ptr<TIEBitmap>& copy) {
+  // The writers take ie24RGB or ie1g. A conversion that loses nothing is made in
+  // the caller's image; a 16-bit grey image is encoded from a converted copy, so
+  // that saving it does not cost it its precision.
+  TIEPixelFormat format = ieBitmap_->GetPixelFormat();
+  if (format == ie24RGB || format == ie1g) return ieBitmap_;
+  if (format != ie16g) {
+    ieBitmap_->ConvertToPixelFormat(ie24RGB);
+    return ieBitmap_;
+  }
+  copy = std::make_unique<TIEBitmap>();
+  copy->Assign(ieBitmap_);
+  copy->ConvertToPixelFormat(ie24RGB);
+  return copy.get();
+}
+
 void TDadirAvIO::WriteFormat(Integer fileType, TStream* stream, bool withHeader) {
   ReEncapsulate();
   TIEBitmap* source = ieBitmap_;
@@ -59,21 +75,8 @@ void TDadirAvIO::WriteFormat(Integer fileType, TStream* stream, bool withHeader)
     aborting_ = true;  // nothing to write
     return;
   }
-  // The writers take ie24RGB or ie1g. A conversion that loses nothing is made in
-  // the caller's image; a 16-bit grey image is encoded from a converted copy, so
-  // that saving it does not cost it its precision.
   std::unique_ptr<TIEBitmap> converted;
-  TIEPixelFormat format = source->GetPixelFormat();
-  if (format != ie24RGB && format != ie1g) {
-    if (format == ie16g) {
-      converted = std::make_unique<TIEBitmap>();
-      converted->Assign(source);
-      converted->ConvertToPixelFormat(ie24RGB);
-      source = converted.get();
-    } else {
-      source->ConvertToPixelFormat(ie24RGB);
-    }
-  }
+  source = SaveSource(converted);
   TProgressRec progress = MakeProgress();
   TIOParamsVals& params = *params_;
   Int64 headerAt = stream->GetPosition();

@@ -62,6 +62,23 @@ TEST_F(IOAsyncTest, OwnStoreRunsOnTheCallersThread) {
   EXPECT_EQ(Pixels(*io.GetIEBitmap()), expected);
 }
 
+// A framework bitmap is worked on through a store of the component's own: also
+// synchronous.
+TEST_F(IOAsyncTest, FrameworkBitmapRunsOnTheCallersThread) {
+  TBitmap bitmap;
+  io.SetAttachedBitmap(&bitmap);
+  io.SetAsyncMode(true);
+  EXPECT_EQ(io.LoadFromFileGif(gif), 1);
+  EXPECT_EQ(io.GetAsyncRunning(), 0);
+  EXPECT_EQ(bitmap.GetWidth(), 40);
+  EXPECT_TRUE(bitmap.GetModified());
+  // Without any store the load fails, and says so.
+  io.SetIEBitmap(nullptr);
+  io.LoadFromFile(gif);
+  EXPECT_TRUE(io.GetAborting());
+  EXPECT_EQ(finishThreads.size(), 2u);
+}
+
 TEST_F(IOAsyncTest, OutsideStoreLoadsAndSavesOnThreads) {
   io.SetAttachedIEBitmap(&outside);
   io.SetAsyncMode(true);

@@ -111,6 +111,7 @@ TEST_F(IOTest, TiffPagesCountedByTiffinfo) {
   EXPECT_EQ(pages(second), 2);
 
   TDadirAvIO missing(nullptr);
+  codec_test::Pattern(*missing.GetIEBitmap(), 4, 4);
   EXPECT_THROW(missing.InsertToFileTIFF(Dir() + "none.tif"), EFOpenError);
   EXPECT_TRUE(missing.GetAborting());
 }

@@ -90,6 +90,16 @@ TEST_F(IOURLTest, LoadsFromNginxDirectlyThroughRedirectionsAndByFileName) {
   EXPECT_FALSE(c.io.GetAborting());
   EXPECT_EQ(c.io.GetIEBitmap()->GetWidth(), 7);
   EXPECT_NE(nginx.AccessLog().find("\"GET / HTTP/1.1\""), std::string::npos);
+
+  // The channel image's road: from its address, saved as a BMP, read back.
+  c.io.LoadFromURL(nginx.Url("/img/a.png"));
+  ASSERT_FALSE(c.io.GetAborting());
+  c.io.SaveToFile(Dir() + "feed1.bmp");
+  ASSERT_FALSE(c.io.GetAborting());
+  CountingIO back;
+  back.io.LoadFromFile(Dir() + "feed1.bmp");
+  EXPECT_FALSE(back.io.GetAborting());
+  EXPECT_EQ(Pixels(*back.io.GetIEBitmap()), Pixels(*c.io.GetIEBitmap()));
 }
 
 TEST_F(IOURLTest, BadAnswersAndBadAddressesFailAndLeaveTheImage) {
