@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "image/formats/dadiravio.h"
 #include "image/formats/jpegfilt_edit.h"

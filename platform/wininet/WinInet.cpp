@@ -5,6 +5,7 @@
 #include "platform/wininet/WinInet.h"
 
 #include <curl/curl.h>
+#include <strings.h>
 
 #include <algorithm>
 #include <cstring>
