@@ -21,7 +21,7 @@ std::string gJpeg;
 double gOursSeconds = 0;
 double gPeerSeconds = 0;
 
-// A 6000 x 4000 picture of noisy gradients at quality 97: about 20 MB of JPEG.
+// A 6000 x 4000 picture of noisy gradients at quality 95: about 20 MB of JPEG.
 std::string MakeJpeg() {
   TDadirAvIO io(nullptr);
   TIEBitmap& b = *io.GetIEBitmap();
@@ -35,7 +35,7 @@ std::string MakeJpeg() {
                     static_cast<Byte>(((x + y) / 40 + ((n >> 16) & 63)) & 255)};
     }
   }
-  io.GetParams()->JPEG_Quality = 97;
+  io.GetParams()->JPEG_Quality = 95;
   TMemoryStream s;
   io.SaveToStreamJpeg(&s);
   std::string bytes(static_cast<size_t>(s.GetSize()), '\0');
