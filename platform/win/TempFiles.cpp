@@ -86,3 +86,23 @@ UINT GetTempFileName(const char* pathName, const char* prefixString, UINT unique
   SetLastError(ERROR_FILE_EXISTS);
   return 0;
 }
+
+BOOL MoveFileEx(const char* existingFileName, const char* newFileName, DWORD flags) {
+  if (existingFileName == nullptr || newFileName == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (sim::ShouldFail(sim::Fault::FileRename)) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  if ((flags & MOVEFILE_REPLACE_EXISTING) == 0 && ::access(newFileName, F_OK) == 0) {
+    SetLastError(ERROR_ALREADY_EXISTS);
+    return FALSE;
+  }
+  if (std::rename(existingFileName, newFileName) != 0) {
+    SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ERROR_ACCESS_DENIED);
+    return FALSE;
+  }
+  return TRUE;
+}

@@ -17,3 +17,10 @@ AnsiString GetTempPathStr();
 // (GetLastError tells why).
 UINT GetTempFileName(const char* pathName, const char* prefixString, UINT unique,
                      char* tempFileName);
+
+// Renames a file. With MOVEFILE_REPLACE_EXISTING an existing newFileName is replaced
+// in one step (readers see the old file or the new one, never a mix); without it an
+// existing newFileName makes the call fail with ERROR_ALREADY_EXISTS. FALSE with the
+// error when the rename fails; the old file is then untouched.
+inline constexpr DWORD MOVEFILE_REPLACE_EXISTING = 0x1;
+BOOL MoveFileEx(const char* existingFileName, const char* newFileName, DWORD flags);

@@ -1,0 +1,347 @@
+// The input/output component TDadirAvIO and the format registry.
+//
+// TDadirAvIO reads images from files, streams and web addresses into one working
+// pixel store (its own, an outside TIEBitmap, or an outside framework TBitmap it
+// wraps) and writes that store to files and streams, one codec per format. A load or
+// save reports success as GetAborting() false afterwards, and every one ends in
+// DoFinishWork (OnProgress with 100, then OnFinishWork), also when it failed or
+// raised. A failed load leaves the previous image and parameters as they were; a
+// failed save leaves the previous file as it was (files are written under a
+// temporary name in the target's folder and renamed over it once complete).
+//
+// The format registry names each format, lists its extensions and tells whether it
+// can be read, written and detected; a program may add formats of its own.
+// Detection by content is FindStreamFormat / FindFileFormat.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "image/formats/dadiravio.h"
+#include "image/formats/jpegfilt_edit.h"
+#include "platform/rtl/Component.h"
+#include "platform/rtl/Lists.h"
+#include "platform/rtl/Streams.h"
+#include "platform/rtl/Thread.h"
+#include "platform/vcl/Graphics.h"
+#include "platform/win/CriticalSection.h"
+
+// ===========================================================================
+// Format registry
+
+struct TIEFileFormatInfo {
+  Integer FileType = iofnUnknown;
+  AnsiString FullName;    // at most 80 characters
+  AnsiString Extensions;  // upper case, without dots, ";"-separated; at most 80 characters
+  TIEReadImageStream ReadFunction = nullptr;
+  TIEWriteImageStream WriteFunction = nullptr;
+  TIETryImageStream TryFunction = nullptr;
+};
+using PIEFileFormatInfo = TIEFileFormatInfo*;
+
+// The records in order of registration (the fourteen built-in ones first).
+Integer IEFileFormatCount();
+PIEFileFormatInfo IEFileFormatGetByIndex(Integer index);
+// The first record with that number; null when none.
+PIEFileFormatInfo IEFileFormatGetInfo(Integer FileType);
+// The first record listing the extension (without the dot, any case); null when none.
+PIEFileFormatInfo IEFileFormatGetInfo2(const AnsiString& Extension);
+// The index-th (0-based) extension of the record; "" when there is none.
+AnsiString IEFileFormatGetExt(Integer FileType, Integer index);
+Integer IEFileFormatGetExtCount(Integer FileType);
+// Appends a copy of the record (names cut to 80 characters).
+void IEFileFormatAdd(const TIEFileFormatInfo& info);
+// Removes the first record with that number, when there is one.
+void IEFileFormatRemove(Integer FileType);
+// The GIF record reads while DefGIF_LZWDECOMPFUNC is set and writes while
+// DefGIF_LZWCOMPFUNC is set.
+void IEUpdateGIFStatus();
+// Whether the name's extension is in the registry.
+bool IsKnownFormat(const AnsiString& FileName);
+
+// The built-in records carry these to mark what the format can do; the component
+// reads and writes the built-in formats with their codecs, never through them, so
+// a call ends in the abort flag (read, write) or false (try).
+void DummyReadImageStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params,
+                          TProgressRec& Progress, bool Preview);
+void DummyWriteImageStream(TStream* Stream, TIEBitmap* Bitmap, TIOParamsVals& Params,
+                           TProgressRec& Progress);
+bool DummyTryImageStream(TStream* Stream);
+
+// The format of the bytes at the stream's position (a file-type number, 0 when no
+// test recognises them): the registered detectors first, then the built-in tests.
+// The position is left where it was; detection never raises.
+Integer FindStreamFormat(TStream* Stream);
+// The same on a file (0 when it cannot be opened). With VerifyExtension the
+// extension's record must agree: none gives 0; an icon or cursor takes the
+// extension's type; another type than the content's gives 0.
+Integer FindFileFormat(const AnsiString& FileName, bool VerifyExtension);
+
+// The 12-byte header before JPEG, TIFF and PCX data inside a larger stream: a
+// 4-character tag, a zero byte, three zero bytes of padding and the little-endian
+// length of the data that follows.
+inline constexpr Integer IEStreamHeaderSize = 12;
+
+// The largest body a web load takes.
+inline constexpr Int64 IEMaxURLBytes = Int64{64} << 20;
+
+// ===========================================================================
+// Enumerations of the unit
+
+enum class TIEDialogsMeasureUnit : Byte { ieduInches, ieduCm, ieduSelectableDefInches, ieduSelectableDefCm };
+using enum TIEDialogsMeasureUnit;
+
+// The kind of work of a background thread.
+enum class TIEIOMethodTypes : Byte {
+  ieLoadSaveFile,
+  ieLoadSaveStream,
+  ieLoadSaveFileRetInt,
+  ieRetBool,
+  ieLoadSaveStreamRetInt,
+  ieLoadSaveFileFormat,
+  ieLoadSaveStreamFormat,
+  ieCaptureFromScreen,
+  ieLoadSaveIndex,
+  ieImportMetaFile,
+  ieLoadFromURL
+};
+using enum TIEIOMethodTypes;
+
+class TDadirAvIO;
+
+// One load or save of a component on a thread of its own. It is listed in its
+// owner's thread list from construction until its work has ended, and frees itself.
+class TIEIOThread : public TThread {
+ public:
+  LARK_CLASS_NAME(TIEIOThread)
+  // Lists itself in the owner's list and starts.
+  TIEIOThread(TDadirAvIO* Owner, TIEIOMethodTypes Kind, std::function<void()> Work);
+
+  TIEIOMethodTypes GetKind() const noexcept { return kind_; }
+
+ protected:
+  // Runs the work; an exception is written to the debugger output and sets the
+  // owner's Aborting. Then the thread leaves the list.
+  void Execute() override;
+
+ private:
+  TDadirAvIO* const owner_;
+  const TIEIOMethodTypes kind_;
+  std::function<void()> work_;
+};
+
+// ===========================================================================
+// The component
+
+class TDadirAvIO : public TComponent {
+ public:
+  LARK_CLASS_NAME(TDadirAvIO)
+  explicit TDadirAvIO(TComponent* Owner);
+  // Waits for its threads first.
+  ~TDadirAvIO() override;
+
+  // --- Working store
+  TIEBitmap* GetIEBitmap() const noexcept { return ieBitmap_; }
+  // Works on an outside store (not owned; null leaves the component without one).
+  void SetIEBitmap(TIEBitmap* store);
+  void SetAttachedIEBitmap(TIEBitmap* store);
+  TIEBitmap* GetAttachedIEBitmap() const noexcept { return ownsIEBitmap_ ? nullptr : ieBitmap_; }
+  // Works on an outside framework bitmap through an own store that wraps it.
+  TBitmap* GetBitmap() const noexcept { return bitmap_; }
+  void SetBitmap(TBitmap* bitmap);
+  void SetAttachedBitmap(TBitmap* bitmap);
+  TBitmap* GetAttachedBitmap() const noexcept { return bitmap_; }
+  bool GetOwnsIEBitmap() const noexcept { return ownsIEBitmap_; }
+
+  // --- State
+  TIOParamsVals* GetParams() const noexcept { return params_.get(); }
+  bool GetAborting() const noexcept { return aborting_; }
+  void SetAborting(bool value) noexcept { aborting_ = value; }
+  bool GetAsyncMode() const noexcept { return asyncMode_; }
+  void SetAsyncMode(bool value) noexcept { asyncMode_ = value; }
+  Integer GetAsyncRunning();
+  Integer GetThreadsCount() { return GetAsyncRunning(); }
+  TColor GetReBackground() const noexcept { return background_; }
+  void SetReBackground(TColor color) noexcept { background_ = color; }
+  TIEDitherMethod GetDefaultDitherMethod() const noexcept { return defaultDitherMethod_; }
+  void SetDefaultDitherMethod(TIEDitherMethod method);
+
+  bool StreamHeaders = false;
+  bool AutoAdjustDPI = false;
+  bool FilteredAdjustDPI = false;
+  TIEDialogsMeasureUnit DialogsMeasureUnit = ieduInches;
+  AnsiString ProxyAddress;
+  AnsiString ProxyUser;
+  AnsiString ProxyPassword;
+
+  TIEProgressEvent OnProgress;
+  TNotifyEvent OnFinishWork;
+
+  // OnProgress(100), then OnFinishWork, each when assigned.
+  virtual void DoFinishWork();
+  // After a load: an outside framework bitmap is marked modified exactly when the
+  // load succeeded (its Modified set, firing its change event), and cleared when
+  // it failed.
+  void Update();
+  // Makes DpiX and DpiY equal by stretching the image along its shorter side.
+  void AdjustDPI();
+  // Copies the parameters of another TDadirAvIO, or a TIOParamsVals.
+  void AssignParams(TObject* source);
+
+  // --- Threads
+  // Waits until no thread of the component runs; with setAborting each is asked to
+  // stop at its next progress step.
+  void WaitThreads(bool setAborting);
+  // Whether the caller is one of the component's threads.
+  bool IsInsideAsyncThreads();
+
+  // --- By name, by stream, by number (dynamic: a descendant may replace them)
+  virtual void LoadFromFile(const AnsiString& FileName);
+  virtual void SaveToFile(const AnsiString& FileName);
+  virtual void LoadFromFileFormat(const AnsiString& FileName, Integer FileType);
+  virtual void LoadFromStream(TStream* Stream);
+  virtual void LoadFromStreamFormat(TStream* Stream, Integer FileType);
+  virtual void SaveToStream(TStream* Stream, Integer FileType);
+  virtual void ParamsFromFile(const AnsiString& FileName);
+  virtual void ParamsFromFileFormat(const AnsiString& FileName, Integer FileType);
+  virtual void ParamsFromStream(TStream* Stream);
+  virtual void ParamsFromStreamFormat(TStream* Stream, Integer FileType);
+
+  // --- From a web address ("http://host[:port]/path")
+  void LoadFromURL(const AnsiString& URL);
+
+  // --- By format. The GIF and TIFF loads answer the frames or pages found (-1 when
+  // the work went to a thread).
+  Integer LoadFromFileTIFF(const AnsiString& FileName);
+  Integer LoadFromStreamTIFF(TStream* Stream);
+  Integer LoadFromFileGif(const AnsiString& FileName);
+  Integer LoadFromStreamGif(TStream* Stream);
+  void LoadFromFileJpeg(const AnsiString& FileName);
+  void LoadFromStreamJpeg(TStream* Stream);
+  void LoadFromFilePCX(const AnsiString& FileName);
+  void LoadFromStreamPCX(TStream* Stream);
+  void LoadFromFileBMP(const AnsiString& FileName);
+  void LoadFromStreamBMP(TStream* Stream);
+  void LoadFromFileICO(const AnsiString& FileName);
+  void LoadFromStreamICO(TStream* Stream);
+  void LoadFromFileCUR(const AnsiString& FileName);
+  void LoadFromStreamCUR(TStream* Stream);
+  void LoadFromFilePNG(const AnsiString& FileName);
+  void LoadFromStreamPNG(TStream* Stream);
+  void LoadFromFileTGA(const AnsiString& FileName);
+  void LoadFromStreamTGA(TStream* Stream);
+  void LoadFromFilePXM(const AnsiString& FileName);
+  void LoadFromStreamPXM(TStream* Stream);
+  void LoadFromFileJP2(const AnsiString& FileName);
+  void LoadFromStreamJP2(TStream* Stream);
+  void LoadFromFileJ2K(const AnsiString& FileName);
+  void LoadFromStreamJ2K(TStream* Stream);
+  // Metafiles have no reader yet: the load ends with Aborting set.
+  void ImportMetafile(const AnsiString& FileName, Integer Width, Integer Height);
+
+  void SaveToFileTIFF(const AnsiString& FileName);
+  void SaveToStreamTIFF(TStream* Stream);
+  void SaveToFileGif(const AnsiString& FileName);
+  void SaveToStreamGif(TStream* Stream);
+  void SaveToFileJpeg(const AnsiString& FileName);
+  void SaveToStreamJpeg(TStream* Stream);
+  void SaveToFilePCX(const AnsiString& FileName);
+  void SaveToStreamPCX(TStream* Stream);
+  void SaveToFileBMP(const AnsiString& FileName);
+  void SaveToStreamBMP(TStream* Stream);
+  void SaveToFilePNG(const AnsiString& FileName);
+  void SaveToStreamPNG(TStream* Stream);
+  void SaveToFileTGA(const AnsiString& FileName);
+  void SaveToStreamTGA(TStream* Stream);
+  void SaveToFilePXM(const AnsiString& FileName);
+  void SaveToStreamPXM(TStream* Stream);
+  void SaveToFileJP2(const AnsiString& FileName);
+  void SaveToStreamJP2(TStream* Stream);
+  void SaveToFileJ2K(const AnsiString& FileName);
+  void SaveToStreamJ2K(TStream* Stream);
+
+  // --- Editing files as a whole
+  // Replaces the JPEG's IPTC block by Params' IPTC_Info; the file is rewritten only
+  // when the new JPEG has been built whole.
+  bool InjectJpegIPTC(const AnsiString& FileName);
+  bool InjectJpegIPTCStream(TStream* InStream, TStream* OutStream);
+  // Inserts the working store as a frame at Params.GIF_ImageIndex and marks the
+  // file animated; answers the frame count (-1 when the work went to a thread).
+  Integer InsertToFileGif(const AnsiString& FileName);
+  // Appends the working store as a page; answers the writer's count.
+  Integer InsertToFileTIFF(const AnsiString& FileName);
+
+ private:
+  friend class TIEIOThread;
+
+  // Starts a thread doing work when the rule says so: the store is not the
+  // component's own, AsyncMode is on and the caller is not one of its threads.
+  bool ReIssue(TIEIOMethodTypes kind, std::function<void()> work);
+  TProgressRec MakeProgress();
+  void ReEncapsulate();
+  // Runs work and then DoFinishWork; an exception sets Aborting, runs DoFinishWork
+  // and goes on to the caller.
+  void Finishing(const std::function<void()>& work);
+
+  // The read of one built-in format from stream into a scratch store; on success
+  // the image and parameters replace the working ones. Answers the frame or page
+  // count of GIF and TIFF.
+  Integer ReadFormat(Integer fileType, TStream* stream, Int64 blockLen, const AnsiString& fileName,
+                     bool relativeTiffOffsets);
+  Integer LoadFileFormat(Integer fileType, const AnsiString& fileName);
+  Integer LoadStreamFormat(Integer fileType, TStream* stream);
+  // The working store as the writers take it (ie24RGB or ie1g): converted in place
+  // when that loses nothing, else a converted copy kept in copy.
+  TIEBitmap* SaveSource(std::unique_ptr<TIEBitmap>& copy);
+  // Writes the working store (converted as the writers need) at stream's position.
+  void WriteFormat(Integer fileType, TStream* stream, bool withHeader);
+  void SaveFileFormat(Integer fileType, const AnsiString& fileName);
+  void SaveStreamFormat(Integer fileType, TStream* stream);
+  // The registry's path for formats only a record knows.
+  void LoadFileByRecord(const AnsiString& fileName, PIEFileFormatInfo record);
+  void LoadStreamByRecord(TStream* stream, PIEFileFormatInfo record);
+  void SaveFileByRecord(const AnsiString& fileName, PIEFileFormatInfo record);
+  void SaveStreamByRecord(TStream* stream, PIEFileFormatInfo record);
+  void ReadParams(TStream* stream, Integer fileType, bool relativeTiffOffsets);
+  void DoLoadFromURL(const AnsiString& URL);
+
+  TIEBitmap* ieBitmap_ = nullptr;
+  std::unique_ptr<TIEBitmap> ownBitmap_;  // the store the component made, when it is working on it
+  bool ownsIEBitmap_ = true;
+  TBitmap* bitmap_ = nullptr;  // not owned
+  TColor background_ = 0;
+  TIEDitherMethod defaultDitherMethod_ = ieThreshold;
+  std::unique_ptr<TIOParamsVals> params_;
+  bool aborting_ = false;
+  bool asyncMode_ = false;
+  CRITICAL_SECTION threadsLock_;
+  std::vector<TIEIOThread*> threads_;  // guarded by threadsLock_
+};
+
+// ===========================================================================
+// Lossless JPEG transforms, and multi-page TIFF and GIF files
+
+// Transforms the JPEG of Source into Dest without decoding it; true on success.
+bool JpegLosslessTransformStream(TStream* Source, TStream* Dest, TIEJpegTransform Transform,
+                                 bool GrayScale, TIEJpegCopyMarkers CopyMarkers, TRect CutRect);
+// The same on files. The destination is written under a temporary name and renamed
+// into place once complete; false, and no destination written, when the source
+// cannot be opened, the transform fails, or both names are the same file.
+bool JpegLosslessTransform(const AnsiString& SourceFile, const AnsiString& DestFile,
+                           TIEJpegTransform Transform, bool GrayScale,
+                           TIEJpegCopyMarkers CopyMarkers, TRect CutRect);
+
+Integer DeleteGifIm(const AnsiString& FileName, Integer Index);
+// 0 when the file cannot be read.
+Integer EnumGifIm(const AnsiString& FileName);
+// False when the file cannot be read.
+bool CheckAniGif(const AnsiString& FileName);
+Integer DeleteTIFFIm(const AnsiString& FileName, Integer Index);
+Integer EnumTIFFIm(const AnsiString& FileName);
+Integer EnumTIFFStream(TStream* Stream);
+void ExtractTIFFImageStream(TStream* Source, TStream* Dest, Integer Index);
+void ExtractTIFFImageFile(const AnsiString& SourceFile, const AnsiString& DestFile, Integer Index);
+void InsertTIFFImageStream(TStream* Source, TStream* Inserted, TStream* Dest, Integer Index);
+void InsertTIFFImageFile(const AnsiString& SourceFile, const AnsiString& InsertedFile,
+                         const AnsiString& DestFile, Integer Index);
