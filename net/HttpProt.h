@@ -300,7 +300,7 @@ class THttpCli : public TComponent {
 
  protected:
   // The step that receives the next response line or body bytes.
-  enum class TNextLineHandler : Byte { None, Header, Body };
+  enum class TNextLineHandler : Byte { Idle, Header, Body };
 
   // Called by the constructor (so an override in a descendant is not used there).
   virtual void CreateSocket();
@@ -442,7 +442,7 @@ class THttpCli : public TComponent {
   bool RelocationPending = false;
   bool HeaderInProgress = false;
   bool BodySending = false;
-  TNextLineHandler NextLineHandler = TNextLineHandler::None;
+  TNextLineHandler NextLineHandler = TNextLineHandler::Idle;
   // Relocations followed for the current request, and whether one more was refused.
   Integer RelocationCount = 0;
   bool TooManyRelocations = false;

@@ -49,10 +49,10 @@ bool IEJpegInjectIPTC(TStream* InStream, TStream* OutStream, TIEIPTCInfoList* IP
 
 // Writes to OutStream the JPEG of InStream (found within the first 100 bytes from
 // the position) transformed by Transform without decoding: partial edge blocks
-// that cannot move are trimmed; GrayScale keeps only the luminance; CutRect
+// that cannot move are trimmed; grayScale keeps only the luminance; CutRect
 // (left, top, right, bottom, all inclusive) is the region jtCut keeps, its origin
 // moved to the block grid. Failure sets the abort flag of Progress; OutStream then
 // holds nothing of the result. No progress is reported.
 void IEJpegLosslessTransform(TStream* InStream, TStream* OutStream, TProgressRec& Progress,
-                             TIEJpegTransform Transform, bool GrayScale,
+                             TIEJpegTransform Transform, bool grayScale,
                              TIEJpegCopyMarkers CopyMarkers, TRect CutRect);

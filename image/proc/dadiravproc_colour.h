@@ -6,8 +6,11 @@
 #include <initializer_list>
 #include <span>
 
-#include "image/proc/dadiravproc.h"
+#include "image/model/iedefs.h"
+#include "platform/vcl/Graphics.h"
 
+class TIEBaseBitmap;
+class TIEBitmap;
 class TIEQuantizer;
 
 // ===========================================================================

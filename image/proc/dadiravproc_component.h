@@ -7,7 +7,11 @@
 #include <random>
 #include <vector>
 
-#include "image/proc/dadiravproc.h"
+#include "image/model/iedefs.h"
+#include "image/proc/dadiravproc_basic.h"
+#include "image/proc/dadiravproc_colour.h"
+#include "image/proc/dadiravproc_filters.h"
+#include "image/proc/dadiravproc_rotate.h"
 #include "platform/rtl/Component.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/win/WinTypes.h"

@@ -12,7 +12,11 @@
 //   _rotate8bit).
 #pragma once
 
-#include "image/proc/dadiravproc.h"
+#include "image/model/iedefs.h"
+#include "platform/vcl/Graphics.h"
+
+class TIEBaseBitmap;
+class TIEBitmap;
 
 enum class TIEAntialiasMode : Byte { ierFast, ierBilinear, ierBicubic };
 inline constexpr TIEAntialiasMode ierFast = TIEAntialiasMode::ierFast;

@@ -15,23 +15,12 @@
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Streams.h"
+#include "platform/vcl/Geometry.h"
 #include "platform/win/CriticalSection.h"
 #include "platform/win/Gdi.h"
 
 LARK_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 LARK_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception);
-
-using TRect = RECT;
-using TPoint = POINT;
-using TSize = SIZE;
-
-inline constexpr TRect Rect(Integer left, Integer top, Integer right, Integer bottom) {
-  return TRect{left, top, right, bottom};
-}
-inline constexpr TRect Bounds(Integer left, Integer top, Integer width, Integer height) {
-  return TRect{left, top, left + width, top + height};
-}
-inline constexpr TPoint Point(Integer x, Integer y) { return TPoint{x, y}; }
 
 // ---------------------------------------------------------------------------------
 // Colours: 0x00BBGGRR, or 0x80000000 | COLOR_* for a system colour.
