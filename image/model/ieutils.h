@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "image/model/iedefs.h"
+#include "platform/rtl/Descriptors.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
@@ -193,7 +194,7 @@ class TIEMemoryMapped : public TObject {
   };
   void CloseFile(bool deleteFile);
 
-  int fd_ = -1;
+  ScopedFd fd_;
   bool allocated_ = false;
   AnsiString fileName_;
   UInt64 size_ = 0;
