@@ -23,6 +23,7 @@
 #include "net/WSocket.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Lists.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Streams.h"
 #include "platform/win/WinTypes.h"
 
@@ -68,25 +69,7 @@ enum class THttpCliOption : Byte { httpoNoBasicAuth, httpoNoNTLMAuth };
 inline constexpr THttpCliOption httpoNoBasicAuth = THttpCliOption::httpoNoBasicAuth;
 inline constexpr THttpCliOption httpoNoNTLMAuth = THttpCliOption::httpoNoNTLMAuth;
 
-// A set of THttpCliOption.
-class THttpCliOptions {
- public:
-  constexpr THttpCliOptions() = default;
-  constexpr THttpCliOptions(std::initializer_list<THttpCliOption> items) {
-    for (THttpCliOption item : items) Include(item);
-  }
-  constexpr bool Contains(THttpCliOption item) const { return (bits_ & Bit(item)) != 0; }
-  constexpr void Include(THttpCliOption item) { bits_ |= Bit(item); }
-  constexpr void Exclude(THttpCliOption item) { bits_ &= static_cast<Byte>(~Bit(item)); }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr bool operator==(const THttpCliOptions&) const = default;
-
- private:
-  static constexpr Byte Bit(THttpCliOption item) {
-    return static_cast<Byte>(1u << static_cast<unsigned>(item));
-  }
-  Byte bits_ = 0;
-};
+using THttpCliOptions = TSet<THttpCliOption>;
 
 // Authentication steps of one target (server or proxy).
 enum class THttpNTLMState : Byte { ntlmNone, ntlmMsg1, ntlmMsg2, ntlmMsg3, ntlmDone };

@@ -17,6 +17,7 @@
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Lists.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Strings.h"
 #include "platform/win/Modules.h"
 #include "platform/win/WinTypes.h"
@@ -209,30 +210,7 @@ inline constexpr TWSocketOption wsoNoReceiveLoop = TWSocketOption::wsoNoReceiveL
 inline constexpr TWSocketOption wsoTcpNoDelay = TWSocketOption::wsoTcpNoDelay;
 inline constexpr TWSocketOption wsoSIO_RCVALL = TWSocketOption::wsoSIO_RCVALL;
 
-// A set of TWSocketOption.
-class TWSocketOptions {
- public:
-  constexpr TWSocketOptions() = default;
-  constexpr TWSocketOptions(std::initializer_list<TWSocketOption> items) {
-    for (TWSocketOption item : items) Include(item);
-  }
-  constexpr bool Contains(TWSocketOption item) const { return (bits_ & Bit(item)) != 0; }
-  constexpr void Include(TWSocketOption item) { bits_ |= Bit(item); }
-  constexpr void Exclude(TWSocketOption item) { bits_ &= static_cast<Byte>(~Bit(item)); }
-  constexpr TWSocketOptions operator-(TWSocketOption item) const {
-    TWSocketOptions result = *this;
-    result.Exclude(item);
-    return result;
-  }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr bool operator==(const TWSocketOptions&) const = default;
-
- private:
-  static constexpr Byte Bit(TWSocketOption item) {
-    return static_cast<Byte>(1u << static_cast<unsigned>(item));
-  }
-  Byte bits_ = 0;
-};
+using TWSocketOptions = TSet<TWSocketOption>;
 
 enum class TSocksState : Byte { socksData, socksNegociateMethods, socksAuthenticate, socksConnect };
 inline constexpr TSocksState socksData = TSocksState::socksData;

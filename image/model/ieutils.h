@@ -22,6 +22,7 @@
 #include "platform/rtl/Descriptors.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Lists.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Types.h"
 #include "platform/win/GdiDrawDib.h"
@@ -369,26 +370,8 @@ inline constexpr TIEListChange ielItems = TIEListChange::ielItems;
 inline constexpr TIEListChange ielRange = TIEListChange::ielRange;
 inline constexpr TIEListChange ielCurrentValue = TIEListChange::ielCurrentValue;
 
-// A set of TIEListChange in one byte (bits 1, 2 and 4).
-class TIEListChanges {
- public:
-  constexpr TIEListChanges() = default;
-  constexpr TIEListChanges(std::initializer_list<TIEListChange> items) {
-    for (TIEListChange item : items) Include(item);
-  }
-  constexpr bool Contains(TIEListChange item) const { return (bits_ & Bit(item)) != 0; }
-  constexpr void Include(TIEListChange item) { bits_ |= Bit(item); }
-  constexpr void Exclude(TIEListChange item) { bits_ &= static_cast<Byte>(~Bit(item)); }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr Byte Bits() const { return bits_; }
-  constexpr bool operator==(const TIEListChanges&) const = default;
-
- private:
-  static constexpr Byte Bit(TIEListChange item) {
-    return static_cast<Byte>(1u << static_cast<unsigned>(item));
-  }
-  Byte bits_ = 0;
-};
+// A set of TIEListChange; as bits (Bits()) ielItems is 1, ielRange 2, ielCurrentValue 4.
+using TIEListChanges = TSet<TIEListChange>;
 
 // Items of ItemSize bytes each in one block. Changed records what kind of change was
 // made since the last Clear; the program may also write it.

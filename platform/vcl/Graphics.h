@@ -14,6 +14,7 @@
 
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Streams.h"
 #include "platform/vcl/Geometry.h"
 #include "platform/win/CriticalSection.h"
@@ -226,25 +227,7 @@ inline constexpr TFontStyle fsItalic = TFontStyle::fsItalic;
 inline constexpr TFontStyle fsUnderline = TFontStyle::fsUnderline;
 inline constexpr TFontStyle fsStrikeOut = TFontStyle::fsStrikeOut;
 
-// A set of TFontStyle.
-class TFontStyles {
- public:
-  constexpr TFontStyles() = default;
-  constexpr TFontStyles(std::initializer_list<TFontStyle> items) {
-    for (TFontStyle item : items) Include(item);
-  }
-  constexpr bool Contains(TFontStyle item) const { return (bits_ & Bit(item)) != 0; }
-  constexpr void Include(TFontStyle item) { bits_ |= Bit(item); }
-  constexpr void Exclude(TFontStyle item) { bits_ &= static_cast<Byte>(~Bit(item)); }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr bool operator==(const TFontStyles&) const = default;
-
- private:
-  static constexpr Byte Bit(TFontStyle item) {
-    return static_cast<Byte>(1u << static_cast<unsigned>(item));
-  }
-  Byte bits_ = 0;
-};
+using TFontStyles = TSet<TFontStyle>;
 
 using TFontCharset = Byte;
 using TFontName = AnsiString;
