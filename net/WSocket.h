@@ -186,37 +186,21 @@ enum class TSocketState : Byte {
   wsListening,
   wsClosed
 };
-inline constexpr TSocketState wsInvalidState = TSocketState::wsInvalidState;
-inline constexpr TSocketState wsOpened = TSocketState::wsOpened;
-inline constexpr TSocketState wsBound = TSocketState::wsBound;
-inline constexpr TSocketState wsConnecting = TSocketState::wsConnecting;
-inline constexpr TSocketState wsSocksConnected = TSocketState::wsSocksConnected;
-inline constexpr TSocketState wsConnected = TSocketState::wsConnected;
-inline constexpr TSocketState wsAccepting = TSocketState::wsAccepting;
-inline constexpr TSocketState wsListening = TSocketState::wsListening;
-inline constexpr TSocketState wsClosed = TSocketState::wsClosed;
+using enum TSocketState;
 
 enum class TSocketSendFlags : Byte { wsSendNormal, wsSendUrgent };
-inline constexpr TSocketSendFlags wsSendNormal = TSocketSendFlags::wsSendNormal;
-inline constexpr TSocketSendFlags wsSendUrgent = TSocketSendFlags::wsSendUrgent;
+using enum TSocketSendFlags;
 
 enum class TSocketLingerOnOff : Byte { wsLingerOff, wsLingerOn, wsLingerNoSet };
-inline constexpr TSocketLingerOnOff wsLingerOff = TSocketLingerOnOff::wsLingerOff;
-inline constexpr TSocketLingerOnOff wsLingerOn = TSocketLingerOnOff::wsLingerOn;
-inline constexpr TSocketLingerOnOff wsLingerNoSet = TSocketLingerOnOff::wsLingerNoSet;
+using enum TSocketLingerOnOff;
 
 enum class TWSocketOption : Byte { wsoNoReceiveLoop, wsoTcpNoDelay, wsoSIO_RCVALL };
-inline constexpr TWSocketOption wsoNoReceiveLoop = TWSocketOption::wsoNoReceiveLoop;
-inline constexpr TWSocketOption wsoTcpNoDelay = TWSocketOption::wsoTcpNoDelay;
-inline constexpr TWSocketOption wsoSIO_RCVALL = TWSocketOption::wsoSIO_RCVALL;
+using enum TWSocketOption;
 
 using TWSocketOptions = TSet<TWSocketOption>;
 
 enum class TSocksState : Byte { socksData, socksNegociateMethods, socksAuthenticate, socksConnect };
-inline constexpr TSocksState socksData = TSocksState::socksData;
-inline constexpr TSocksState socksNegociateMethods = TSocksState::socksNegociateMethods;
-inline constexpr TSocksState socksAuthenticate = TSocksState::socksAuthenticate;
-inline constexpr TSocksState socksConnect = TSocksState::socksConnect;
+using enum TSocksState;
 
 enum class TSocksAuthentication : Byte { socksNoAuthentication, socksAuthenticateUsercode };
 inline constexpr TSocksAuthentication socksNoAuthentication =
@@ -230,10 +214,7 @@ enum class TSocksAuthState : Byte {
   socksAuthFailure,
   socksAuthNotRequired
 };
-inline constexpr TSocksAuthState socksAuthStart = TSocksAuthState::socksAuthStart;
-inline constexpr TSocksAuthState socksAuthSuccess = TSocksAuthState::socksAuthSuccess;
-inline constexpr TSocksAuthState socksAuthFailure = TSocksAuthState::socksAuthFailure;
-inline constexpr TSocksAuthState socksAuthNotRequired = TSocksAuthState::socksAuthNotRequired;
+using enum TSocksAuthState;
 
 // Event types. Socket events carry a Winsock error number, 0 for success.
 using TDataAvailable = std::function<void(TObject* sender, Word errCode)>;

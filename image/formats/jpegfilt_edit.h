@@ -22,21 +22,11 @@ enum class TIEJpegTransform : Byte {
   jtRotate180,
   jtRotate270
 };
-inline constexpr TIEJpegTransform jtNone = TIEJpegTransform::jtNone;
-inline constexpr TIEJpegTransform jtCut = TIEJpegTransform::jtCut;
-inline constexpr TIEJpegTransform jtHorizFlip = TIEJpegTransform::jtHorizFlip;
-inline constexpr TIEJpegTransform jtVertFlip = TIEJpegTransform::jtVertFlip;
-inline constexpr TIEJpegTransform jtTranspose = TIEJpegTransform::jtTranspose;
-inline constexpr TIEJpegTransform jtTransverse = TIEJpegTransform::jtTransverse;
-inline constexpr TIEJpegTransform jtRotate90 = TIEJpegTransform::jtRotate90;
-inline constexpr TIEJpegTransform jtRotate180 = TIEJpegTransform::jtRotate180;
-inline constexpr TIEJpegTransform jtRotate270 = TIEJpegTransform::jtRotate270;
+using enum TIEJpegTransform;
 
 // Which markers of the source a transform keeps.
 enum class TIEJpegCopyMarkers : Byte { jcCopyNone, jcCopyComments, jcCopyAll };
-inline constexpr TIEJpegCopyMarkers jcCopyNone = TIEJpegCopyMarkers::jcCopyNone;
-inline constexpr TIEJpegCopyMarkers jcCopyComments = TIEJpegCopyMarkers::jcCopyComments;
-inline constexpr TIEJpegCopyMarkers jcCopyAll = TIEJpegCopyMarkers::jcCopyAll;
+using enum TIEJpegCopyMarkers;
 
 // Copies the JPEG in InStream (from its position) to OutStream (at its position),
 // dropping every APP13 segment and writing one new APP13 built from IPTC: right

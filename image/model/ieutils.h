@@ -366,9 +366,7 @@ AnsiString iemsg(TMsgLanguageWords word, TMsgLanguage language);
 // Item lists
 
 enum class TIEListChange : Byte { ielItems, ielRange, ielCurrentValue };
-inline constexpr TIEListChange ielItems = TIEListChange::ielItems;
-inline constexpr TIEListChange ielRange = TIEListChange::ielRange;
-inline constexpr TIEListChange ielCurrentValue = TIEListChange::ielCurrentValue;
+using enum TIEListChange;
 
 // A set of TIEListChange; as bits (Bits()) ielItems is 1, ielRange 2, ielCurrentValue 4.
 using TIEListChanges = TSet<TIEListChange>;
@@ -649,9 +647,7 @@ class TIEScrollBarParams : public TObject {
 };
 
 enum class TIEMouseWheelParamsAction : Byte { iemwNone, iemwVScroll, iemwZoom };
-inline constexpr TIEMouseWheelParamsAction iemwNone = TIEMouseWheelParamsAction::iemwNone;
-inline constexpr TIEMouseWheelParamsAction iemwVScroll = TIEMouseWheelParamsAction::iemwVScroll;
-inline constexpr TIEMouseWheelParamsAction iemwZoom = TIEMouseWheelParamsAction::iemwZoom;
+using enum TIEMouseWheelParamsAction;
 
 enum class TIEMouseWheelParamsVariation : Byte { iemwAbsolute, iemwPercentage };
 inline constexpr TIEMouseWheelParamsVariation iemwAbsolute =

@@ -228,9 +228,11 @@ void _Rot90Ex8(const TIEBitmap* source, TIEBitmap* dest);
 void _Rot90o(TBitmap* source, TBitmap* dest);
 void _Rot90(TBitmap* source, TBitmap* dest);
 
-enum class TFlipDir : Byte { fdHorizontal, fdVertical };
-inline constexpr TFlipDir fdHorizontal = TFlipDir::fdHorizontal;  // mirror left-right
-inline constexpr TFlipDir fdVertical = TFlipDir::fdVertical;      // mirror top-bottom
+enum class TFlipDir : Byte {
+  fdHorizontal,  // mirror left-right
+  fdVertical,    // mirror top-bottom
+};
+using enum TFlipDir;
 
 // Mirrors an ie24RGB or ie1g store in place; other formats are left unchanged.
 void _FlipEx(TIEBitmap* bitmap, TFlipDir dir);

@@ -35,9 +35,7 @@ void HSV2RGB(TRGB& c, Integer H, Integer S, Integer V);
 // are left unchanged.
 
 enum class TIEChannel : Byte { iecRed, iecGreen, iecBlue };
-inline constexpr TIEChannel iecRed = TIEChannel::iecRed;
-inline constexpr TIEChannel iecGreen = TIEChannel::iecGreen;
-inline constexpr TIEChannel iecBlue = TIEChannel::iecBlue;
+using enum TIEChannel;
 
 using TIEChannels = TSet<TIEChannel>;
 

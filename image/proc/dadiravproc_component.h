@@ -27,9 +27,7 @@ enum class TIEFtImageType : Byte;
 
 // The kind of an undo or redo entry.
 enum class TIEUndoSource : Byte { ieuUnknown, ieuImage, ieuSelection };
-inline constexpr TIEUndoSource ieuUnknown = TIEUndoSource::ieuUnknown;
-inline constexpr TIEUndoSource ieuImage = TIEUndoSource::ieuImage;
-inline constexpr TIEUndoSource ieuSelection = TIEUndoSource::ieuSelection;
+using enum TIEUndoSource;
 
 // Works on the pixels of one holder: its own store (at creation), a caller's
 // framework bitmap (wrapped without copying) or a caller's pixel store (borrowed).

@@ -42,14 +42,10 @@ class TPersistent : public TObject {
 };
 
 enum class TOperation { opInsert, opRemove };
-inline constexpr TOperation opInsert = TOperation::opInsert;
-inline constexpr TOperation opRemove = TOperation::opRemove;
+using enum TOperation;
 
 enum class TComponentStateItem : Byte { csLoading, csReading, csDestroying, csDesigning };
-inline constexpr TComponentStateItem csLoading = TComponentStateItem::csLoading;
-inline constexpr TComponentStateItem csReading = TComponentStateItem::csReading;
-inline constexpr TComponentStateItem csDestroying = TComponentStateItem::csDestroying;
-inline constexpr TComponentStateItem csDesigning = TComponentStateItem::csDesigning;
+using enum TComponentStateItem;
 
 using TComponentState = TSet<TComponentStateItem>;
 

@@ -8,9 +8,7 @@
 #include "platform/rtl/Types.h"
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
-inline constexpr TSeekOrigin soBeginning = TSeekOrigin::soBeginning;
-inline constexpr TSeekOrigin soCurrent = TSeekOrigin::soCurrent;
-inline constexpr TSeekOrigin soEnd = TSeekOrigin::soEnd;
+using enum TSeekOrigin;
 // The older Word origins, for Seek(offset, Word).
 inline constexpr Word soFromBeginning = 0;
 inline constexpr Word soFromCurrent = 1;

@@ -105,35 +105,14 @@ class TGraphicsObject : public TPersistent {
 };
 
 enum class TPenStyle : Byte { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
-inline constexpr TPenStyle psSolid = TPenStyle::psSolid;
-inline constexpr TPenStyle psDash = TPenStyle::psDash;
-inline constexpr TPenStyle psDot = TPenStyle::psDot;
-inline constexpr TPenStyle psDashDot = TPenStyle::psDashDot;
-inline constexpr TPenStyle psDashDotDot = TPenStyle::psDashDotDot;
-inline constexpr TPenStyle psClear = TPenStyle::psClear;
-inline constexpr TPenStyle psInsideFrame = TPenStyle::psInsideFrame;
+using enum TPenStyle;
 
 // How the pen's colour mixes with the pixels under it (each maps to an R2_ code).
 enum class TPenMode : Byte {
   pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
   pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
 };
-inline constexpr TPenMode pmBlack = TPenMode::pmBlack;
-inline constexpr TPenMode pmWhite = TPenMode::pmWhite;
-inline constexpr TPenMode pmNop = TPenMode::pmNop;
-inline constexpr TPenMode pmNot = TPenMode::pmNot;
-inline constexpr TPenMode pmCopy = TPenMode::pmCopy;
-inline constexpr TPenMode pmNotCopy = TPenMode::pmNotCopy;
-inline constexpr TPenMode pmMergePenNot = TPenMode::pmMergePenNot;
-inline constexpr TPenMode pmMaskPenNot = TPenMode::pmMaskPenNot;
-inline constexpr TPenMode pmMergeNotPen = TPenMode::pmMergeNotPen;
-inline constexpr TPenMode pmMaskNotPen = TPenMode::pmMaskNotPen;
-inline constexpr TPenMode pmMerge = TPenMode::pmMerge;
-inline constexpr TPenMode pmNotMerge = TPenMode::pmNotMerge;
-inline constexpr TPenMode pmMask = TPenMode::pmMask;
-inline constexpr TPenMode pmNotMask = TPenMode::pmNotMask;
-inline constexpr TPenMode pmXor = TPenMode::pmXor;
-inline constexpr TPenMode pmNotXor = TPenMode::pmNotXor;
+using enum TPenMode;
 
 // The R2_ code SetROP2 takes for a pen mode.
 Integer PenModeToROP2(TPenMode mode);
@@ -176,14 +155,7 @@ class TPen : public TGraphicsObject {
 enum class TBrushStyle : Byte {
   bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross
 };
-inline constexpr TBrushStyle bsSolid = TBrushStyle::bsSolid;
-inline constexpr TBrushStyle bsClear = TBrushStyle::bsClear;
-inline constexpr TBrushStyle bsHorizontal = TBrushStyle::bsHorizontal;
-inline constexpr TBrushStyle bsVertical = TBrushStyle::bsVertical;
-inline constexpr TBrushStyle bsFDiagonal = TBrushStyle::bsFDiagonal;
-inline constexpr TBrushStyle bsBDiagonal = TBrushStyle::bsBDiagonal;
-inline constexpr TBrushStyle bsCross = TBrushStyle::bsCross;
-inline constexpr TBrushStyle bsDiagCross = TBrushStyle::bsDiagCross;
+using enum TBrushStyle;
 
 class TBitmap;
 
@@ -222,10 +194,7 @@ class TBrush : public TGraphicsObject {
 };
 
 enum class TFontStyle : Byte { fsBold, fsItalic, fsUnderline, fsStrikeOut };
-inline constexpr TFontStyle fsBold = TFontStyle::fsBold;
-inline constexpr TFontStyle fsItalic = TFontStyle::fsItalic;
-inline constexpr TFontStyle fsUnderline = TFontStyle::fsUnderline;
-inline constexpr TFontStyle fsStrikeOut = TFontStyle::fsStrikeOut;
+using enum TFontStyle;
 
 using TFontStyles = TSet<TFontStyle>;
 
@@ -455,23 +424,13 @@ class TGraphic : public TPersistent {
 };
 
 enum class TPixelFormat : Byte { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
-inline constexpr TPixelFormat pfDevice = TPixelFormat::pfDevice;
-inline constexpr TPixelFormat pf1bit = TPixelFormat::pf1bit;
-inline constexpr TPixelFormat pf4bit = TPixelFormat::pf4bit;
-inline constexpr TPixelFormat pf8bit = TPixelFormat::pf8bit;
-inline constexpr TPixelFormat pf15bit = TPixelFormat::pf15bit;
-inline constexpr TPixelFormat pf16bit = TPixelFormat::pf16bit;
-inline constexpr TPixelFormat pf24bit = TPixelFormat::pf24bit;
-inline constexpr TPixelFormat pf32bit = TPixelFormat::pf32bit;
-inline constexpr TPixelFormat pfCustom = TPixelFormat::pfCustom;
+using enum TPixelFormat;
 
 enum class TBitmapHandleType : Byte { bmDIB, bmDDB };
-inline constexpr TBitmapHandleType bmDIB = TBitmapHandleType::bmDIB;
-inline constexpr TBitmapHandleType bmDDB = TBitmapHandleType::bmDDB;
+using enum TBitmapHandleType;
 
 enum class TTransparentMode : Byte { tmAuto, tmFixed };
-inline constexpr TTransparentMode tmAuto = TTransparentMode::tmAuto;
-inline constexpr TTransparentMode tmFixed = TTransparentMode::tmFixed;
+using enum TTransparentMode;
 
 class TBitmapCanvas;
 
