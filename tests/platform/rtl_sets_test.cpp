@@ -18,7 +18,8 @@ TEST(TSet, MembersComeAndGoOneBitEach) {
   set.Exclude(TColourItem::Red);  // not a member: nothing changes
   EXPECT_EQ(set, (TColourSet{TColourItem::Green, TColourItem::Blue}));
 
-  EXPECT_EQ(set - TColourItem::Blue + TColourItem::Red, (TColourSet{TColourItem::Red, TColourItem::Green}));
+  EXPECT_EQ(set - TColourItem::Blue + TColourItem::Red,
+            (TColourSet{TColourItem::Red, TColourItem::Green}));
   EXPECT_EQ(set.Bits(), 0b110u);  // the operators leave their operand alone
   EXPECT_TRUE(TColourSet().Empty());
   EXPECT_FALSE(set.Empty());
