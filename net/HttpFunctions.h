@@ -21,9 +21,7 @@ class EHttpException : public Exception {
 };
 
 enum class THttpEncoding : Byte { encUUEncode, encBase64, encMime };
-inline constexpr THttpEncoding encUUEncode = THttpEncoding::encUUEncode;
-inline constexpr THttpEncoding encBase64 = THttpEncoding::encBase64;
-inline constexpr THttpEncoding encMime = THttpEncoding::encMime;
+using enum THttpEncoding;
 
 // "Mon, 02 Jan 2006 14:05:09": the date and time as given (no zone conversion and no
 // zone suffix; the caller passes GMT and appends " GMT"). Milliseconds are dropped.

@@ -23,6 +23,7 @@
 #include "net/WSocket.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Lists.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Streams.h"
 #include "platform/win/WinTypes.h"
 
@@ -44,71 +45,29 @@ enum class THttpState : Byte {
   httpClosing,
   httpAborting
 };
-inline constexpr THttpState httpReady = THttpState::httpReady;
-inline constexpr THttpState httpNotConnected = THttpState::httpNotConnected;
-inline constexpr THttpState httpConnected = THttpState::httpConnected;
-inline constexpr THttpState httpDnsLookup = THttpState::httpDnsLookup;
-inline constexpr THttpState httpDnsLookupDone = THttpState::httpDnsLookupDone;
-inline constexpr THttpState httpWaitingHeader = THttpState::httpWaitingHeader;
-inline constexpr THttpState httpWaitingBody = THttpState::httpWaitingBody;
-inline constexpr THttpState httpBodyReceived = THttpState::httpBodyReceived;
-inline constexpr THttpState httpWaitingProxyConnect = THttpState::httpWaitingProxyConnect;
-inline constexpr THttpState httpClosing = THttpState::httpClosing;
-inline constexpr THttpState httpAborting = THttpState::httpAborting;
+using enum THttpState;
 
 enum class THttpRequest : Byte { httpABORT, httpGET, httpPOST, httpPUT, httpHEAD, httpCLOSE };
-inline constexpr THttpRequest httpABORT = THttpRequest::httpABORT;
-inline constexpr THttpRequest httpGET = THttpRequest::httpGET;
-inline constexpr THttpRequest httpPOST = THttpRequest::httpPOST;
-inline constexpr THttpRequest httpPUT = THttpRequest::httpPUT;
-inline constexpr THttpRequest httpHEAD = THttpRequest::httpHEAD;
-inline constexpr THttpRequest httpCLOSE = THttpRequest::httpCLOSE;
+using enum THttpRequest;
 
 enum class THttpCliOption : Byte { httpoNoBasicAuth, httpoNoNTLMAuth };
-inline constexpr THttpCliOption httpoNoBasicAuth = THttpCliOption::httpoNoBasicAuth;
-inline constexpr THttpCliOption httpoNoNTLMAuth = THttpCliOption::httpoNoNTLMAuth;
+using enum THttpCliOption;
 
-// A set of THttpCliOption.
-class THttpCliOptions {
- public:
-  constexpr THttpCliOptions() = default;
-  constexpr THttpCliOptions(std::initializer_list<THttpCliOption> items) {
-    for (THttpCliOption item : items) Include(item);
-  }
-  constexpr bool Contains(THttpCliOption item) const { return (bits_ & Bit(item)) != 0; }
-  constexpr void Include(THttpCliOption item) { bits_ |= Bit(item); }
-  constexpr void Exclude(THttpCliOption item) { bits_ &= static_cast<Byte>(~Bit(item)); }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr bool operator==(const THttpCliOptions&) const = default;
-
- private:
-  static constexpr Byte Bit(THttpCliOption item) {
-    return static_cast<Byte>(1u << static_cast<unsigned>(item));
-  }
-  Byte bits_ = 0;
-};
+using THttpCliOptions = TSet<THttpCliOption>;
 
 // Authentication steps of one target (server or proxy).
 enum class THttpNTLMState : Byte { ntlmNone, ntlmMsg1, ntlmMsg2, ntlmMsg3, ntlmDone };
-inline constexpr THttpNTLMState ntlmNone = THttpNTLMState::ntlmNone;
-inline constexpr THttpNTLMState ntlmMsg1 = THttpNTLMState::ntlmMsg1;
-inline constexpr THttpNTLMState ntlmMsg2 = THttpNTLMState::ntlmMsg2;
-inline constexpr THttpNTLMState ntlmMsg3 = THttpNTLMState::ntlmMsg3;
-inline constexpr THttpNTLMState ntlmDone = THttpNTLMState::ntlmDone;
+using enum THttpNTLMState;
 
 enum class THttpBasicState : Byte { basicNone, basicMsg1, basicDone };
-inline constexpr THttpBasicState basicNone = THttpBasicState::basicNone;
-inline constexpr THttpBasicState basicMsg1 = THttpBasicState::basicMsg1;
-inline constexpr THttpBasicState basicDone = THttpBasicState::basicDone;
+using enum THttpBasicState;
 
 // Which exchange the next request serves.
 enum class TNTLMAuthType : Byte { ntlmAuthProxy, ntlmAuthNormal };
-inline constexpr TNTLMAuthType ntlmAuthProxy = TNTLMAuthType::ntlmAuthProxy;
-inline constexpr TNTLMAuthType ntlmAuthNormal = TNTLMAuthType::ntlmAuthNormal;
+using enum TNTLMAuthType;
 
 enum class TBasicAuthType : Byte { basicAuthProxy, basicAuthNormal };
-inline constexpr TBasicAuthType basicAuthProxy = TBasicAuthType::basicAuthProxy;
-inline constexpr TBasicAuthType basicAuthNormal = TBasicAuthType::basicAuthNormal;
+using enum TBasicAuthType;
 
 enum class THttpChunkState : Byte {
   httpChunkGetSize,
@@ -117,11 +76,7 @@ enum class THttpChunkState : Byte {
   httpChunkSkipDataEnd,
   httpChunkDone
 };
-inline constexpr THttpChunkState httpChunkGetSize = THttpChunkState::httpChunkGetSize;
-inline constexpr THttpChunkState httpChunkGetExt = THttpChunkState::httpChunkGetExt;
-inline constexpr THttpChunkState httpChunkGetData = THttpChunkState::httpChunkGetData;
-inline constexpr THttpChunkState httpChunkSkipDataEnd = THttpChunkState::httpChunkSkipDataEnd;
-inline constexpr THttpChunkState httpChunkDone = THttpChunkState::httpChunkDone;
+using enum THttpChunkState;
 
 // Event types.
 using TDocDataEvent = std::function<void(TObject* sender, const void* buffer, Integer len)>;
@@ -300,7 +255,7 @@ class THttpCli : public TComponent {
 
  protected:
   // The step that receives the next response line or body bytes.
-  enum class TNextLineHandler : Byte { None, Header, Body };
+  enum class TNextLineHandler : Byte { Idle, Header, Body };
 
   // Called by the constructor (so an override in a descendant is not used there).
   virtual void CreateSocket();
@@ -445,7 +400,7 @@ class THttpCli : public TComponent {
   bool RelocationLoginPending = false;
   bool HeaderInProgress = false;
   bool BodySending = false;
-  TNextLineHandler NextLineHandler = TNextLineHandler::None;
+  TNextLineHandler NextLineHandler = TNextLineHandler::Idle;
   // Relocations followed for the current request, and whether one more was refused.
   Integer RelocationCount = 0;
   bool TooManyRelocations = false;

@@ -29,7 +29,7 @@ bool THttpCli::DeliverBody(const char* data, Integer len, WPARAM serial) {
 
 void THttpCli::EndDocument(WPARAM serial) {
   BodyLineCount = 0;
-  NextLineHandler = TNextLineHandler::None;
+  NextLineHandler = TNextLineHandler::Idle;
   StateChange(httpBodyReceived);
   if (!Current(serial)) return;
   TriggerDocEnd();

@@ -451,7 +451,7 @@ void THttpCli::SocketSessionClosed(TObject* sender, Word errCode) {
   } else if (BodyLineCount > 0) {
     // A body that ends with the connection (or that the connection cut short).
     BodyLineCount = 0;
-    NextLineHandler = TNextLineHandler::None;
+    NextLineHandler = TNextLineHandler::Idle;
     TriggerDocEnd();
     if (!Current(serial)) return;
   }
@@ -471,7 +471,7 @@ void THttpCli::DropConnection(Word errorCode) {
   DoneErrorCode = errorCode;
   RcvdCnt = 0;
   ReceiveBuffer[0] = '\0';
-  NextLineHandler = TNextLineHandler::None;
+  NextLineHandler = TNextLineHandler::Idle;
   RelocationPending = false;
   RelocationLoginPending = false;
   WSocket->OnSessionClosed = [this](TObject* s, Word e) { SocketSessionClosed(s, e); };

@@ -120,7 +120,7 @@ bool THttpCli::ReceiveBodyBlock() {
     throw;
   }
   BodyDataLen = 0;
-  if (!Current(serial) || NextLineHandler != TNextLineHandler::None) return true;
+  if (!Current(serial) || NextLineHandler != TNextLineHandler::Idle) return true;
   if (RelocationPending)
     StartRelocation();
   else
@@ -147,7 +147,7 @@ bool THttpCli::DeliverBufferedBody(WPARAM serial) {
   BodyDataLen = 0;
   if (!Current(serial)) return false;
   RemoveFromBuffer(len);
-  if (NextLineHandler != TNextLineHandler::None) return true;
+  if (NextLineHandler != TNextLineHandler::Idle) return true;
   if (RelocationPending)
     StartRelocation();
   else
@@ -300,7 +300,7 @@ void THttpCli::HeaderEnded(WPARAM serial) {
     RemoveFromBuffer(RcvdCnt);
     StateChange(httpWaitingBody);
     if (!Current(serial)) return;
-    NextLineHandler = TNextLineHandler::None;
+    NextLineHandler = TNextLineHandler::Idle;
   }
   // The request ends when the close arrives.
   WSocket->CloseDelayed();

@@ -17,6 +17,7 @@
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Lists.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Strings.h"
 #include "platform/win/Modules.h"
 #include "platform/win/WinTypes.h"
@@ -185,60 +186,21 @@ enum class TSocketState : Byte {
   wsListening,
   wsClosed
 };
-inline constexpr TSocketState wsInvalidState = TSocketState::wsInvalidState;
-inline constexpr TSocketState wsOpened = TSocketState::wsOpened;
-inline constexpr TSocketState wsBound = TSocketState::wsBound;
-inline constexpr TSocketState wsConnecting = TSocketState::wsConnecting;
-inline constexpr TSocketState wsSocksConnected = TSocketState::wsSocksConnected;
-inline constexpr TSocketState wsConnected = TSocketState::wsConnected;
-inline constexpr TSocketState wsAccepting = TSocketState::wsAccepting;
-inline constexpr TSocketState wsListening = TSocketState::wsListening;
-inline constexpr TSocketState wsClosed = TSocketState::wsClosed;
+using enum TSocketState;
 
 enum class TSocketSendFlags : Byte { wsSendNormal, wsSendUrgent };
-inline constexpr TSocketSendFlags wsSendNormal = TSocketSendFlags::wsSendNormal;
-inline constexpr TSocketSendFlags wsSendUrgent = TSocketSendFlags::wsSendUrgent;
+using enum TSocketSendFlags;
 
 enum class TSocketLingerOnOff : Byte { wsLingerOff, wsLingerOn, wsLingerNoSet };
-inline constexpr TSocketLingerOnOff wsLingerOff = TSocketLingerOnOff::wsLingerOff;
-inline constexpr TSocketLingerOnOff wsLingerOn = TSocketLingerOnOff::wsLingerOn;
-inline constexpr TSocketLingerOnOff wsLingerNoSet = TSocketLingerOnOff::wsLingerNoSet;
+using enum TSocketLingerOnOff;
 
 enum class TWSocketOption : Byte { wsoNoReceiveLoop, wsoTcpNoDelay, wsoSIO_RCVALL };
-inline constexpr TWSocketOption wsoNoReceiveLoop = TWSocketOption::wsoNoReceiveLoop;
-inline constexpr TWSocketOption wsoTcpNoDelay = TWSocketOption::wsoTcpNoDelay;
-inline constexpr TWSocketOption wsoSIO_RCVALL = TWSocketOption::wsoSIO_RCVALL;
+using enum TWSocketOption;
 
-// A set of TWSocketOption.
-class TWSocketOptions {
- public:
-  constexpr TWSocketOptions() = default;
-  constexpr TWSocketOptions(std::initializer_list<TWSocketOption> items) {
-    for (TWSocketOption item : items) Include(item);
-  }
-  constexpr bool Contains(TWSocketOption item) const { return (bits_ & Bit(item)) != 0; }
-  constexpr void Include(TWSocketOption item) { bits_ |= Bit(item); }
-  constexpr void Exclude(TWSocketOption item) { bits_ &= static_cast<Byte>(~Bit(item)); }
-  constexpr TWSocketOptions operator-(TWSocketOption item) const {
-    TWSocketOptions result = *this;
-    result.Exclude(item);
-    return result;
-  }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr bool operator==(const TWSocketOptions&) const = default;
-
- private:
-  static constexpr Byte Bit(TWSocketOption item) {
-    return static_cast<Byte>(1u << static_cast<unsigned>(item));
-  }
-  Byte bits_ = 0;
-};
+using TWSocketOptions = TSet<TWSocketOption>;
 
 enum class TSocksState : Byte { socksData, socksNegociateMethods, socksAuthenticate, socksConnect };
-inline constexpr TSocksState socksData = TSocksState::socksData;
-inline constexpr TSocksState socksNegociateMethods = TSocksState::socksNegociateMethods;
-inline constexpr TSocksState socksAuthenticate = TSocksState::socksAuthenticate;
-inline constexpr TSocksState socksConnect = TSocksState::socksConnect;
+using enum TSocksState;
 
 enum class TSocksAuthentication : Byte { socksNoAuthentication, socksAuthenticateUsercode };
 inline constexpr TSocksAuthentication socksNoAuthentication =
@@ -252,10 +214,7 @@ enum class TSocksAuthState : Byte {
   socksAuthFailure,
   socksAuthNotRequired
 };
-inline constexpr TSocksAuthState socksAuthStart = TSocksAuthState::socksAuthStart;
-inline constexpr TSocksAuthState socksAuthSuccess = TSocksAuthState::socksAuthSuccess;
-inline constexpr TSocksAuthState socksAuthFailure = TSocksAuthState::socksAuthFailure;
-inline constexpr TSocksAuthState socksAuthNotRequired = TSocksAuthState::socksAuthNotRequired;
+using enum TSocksAuthState;
 
 // Event types. Socket events carry a Winsock error number, 0 for success.
 using TDataAvailable = std::function<void(TObject* sender, Word errCode)>;

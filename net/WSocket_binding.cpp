@@ -5,6 +5,7 @@
 
 #include "net/WSocket.h"
 #include "net/WSocket_internal.h"
+#include "platform/rtl/NoDestructor.h"
 
 Integer WSocketGCount = 0;
 bool WSocketGForced = false;
@@ -15,12 +16,12 @@ namespace wsocket_internal {
 
 CRITICAL_SECTION& WinsockLock() {
   // Never freed: sockets that outlive the unit's end still take it.
-  static CRITICAL_SECTION* section = new CRITICAL_SECTION;
+  static NoDestructor<CRITICAL_SECTION> section;
   return *section;
 }
 
 CRITICAL_SECTION& WindowClassLock() {
-  static CRITICAL_SECTION* section = new CRITICAL_SECTION;
+  static NoDestructor<CRITICAL_SECTION> section;
   return *section;
 }
 

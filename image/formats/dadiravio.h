@@ -62,16 +62,7 @@ enum class TIOTIFFCompression : Byte {
   ioTIFF_PACKBITS,
   ioTIFF_UNKNOWN
 };
-inline constexpr TIOTIFFCompression ioTIFF_UNCOMPRESSED = TIOTIFFCompression::ioTIFF_UNCOMPRESSED;
-inline constexpr TIOTIFFCompression ioTIFF_CCITT1D = TIOTIFFCompression::ioTIFF_CCITT1D;
-inline constexpr TIOTIFFCompression ioTIFF_G3FAX1D = TIOTIFFCompression::ioTIFF_G3FAX1D;
-inline constexpr TIOTIFFCompression ioTIFF_G3FAX2D = TIOTIFFCompression::ioTIFF_G3FAX2D;
-inline constexpr TIOTIFFCompression ioTIFF_G4FAX = TIOTIFFCompression::ioTIFF_G4FAX;
-inline constexpr TIOTIFFCompression ioTIFF_LZW = TIOTIFFCompression::ioTIFF_LZW;
-inline constexpr TIOTIFFCompression ioTIFF_OLDJPEG = TIOTIFFCompression::ioTIFF_OLDJPEG;
-inline constexpr TIOTIFFCompression ioTIFF_JPEG = TIOTIFFCompression::ioTIFF_JPEG;
-inline constexpr TIOTIFFCompression ioTIFF_PACKBITS = TIOTIFFCompression::ioTIFF_PACKBITS;
-inline constexpr TIOTIFFCompression ioTIFF_UNKNOWN = TIOTIFFCompression::ioTIFF_UNKNOWN;
+using enum TIOTIFFCompression;
 
 // TIFF Photometric 0..6 by ordinal; 8 (CIE L*a*b*) is ioTIFF_CIELAB.
 enum class TIOTIFFPhotometInterpret : Byte {
@@ -84,63 +75,36 @@ enum class TIOTIFFPhotometInterpret : Byte {
   ioTIFF_YCBCR,
   ioTIFF_CIELAB
 };
-inline constexpr TIOTIFFPhotometInterpret ioTIFF_WHITEISZERO = TIOTIFFPhotometInterpret::ioTIFF_WHITEISZERO;
-inline constexpr TIOTIFFPhotometInterpret ioTIFF_BLACKISZERO = TIOTIFFPhotometInterpret::ioTIFF_BLACKISZERO;
-inline constexpr TIOTIFFPhotometInterpret ioTIFF_RGB = TIOTIFFPhotometInterpret::ioTIFF_RGB;
-inline constexpr TIOTIFFPhotometInterpret ioTIFF_RGBPALETTE = TIOTIFFPhotometInterpret::ioTIFF_RGBPALETTE;
-inline constexpr TIOTIFFPhotometInterpret ioTIFF_TRANSPMASK = TIOTIFFPhotometInterpret::ioTIFF_TRANSPMASK;
-inline constexpr TIOTIFFPhotometInterpret ioTIFF_CMYK = TIOTIFFPhotometInterpret::ioTIFF_CMYK;
-inline constexpr TIOTIFFPhotometInterpret ioTIFF_YCBCR = TIOTIFFPhotometInterpret::ioTIFF_YCBCR;
-inline constexpr TIOTIFFPhotometInterpret ioTIFF_CIELAB = TIOTIFFPhotometInterpret::ioTIFF_CIELAB;
+using enum TIOTIFFPhotometInterpret;
 
 enum class TIOJPEGColorspace : Byte { ioJPEG_RGB, ioJPEG_GRAYLEV, ioJPEG_YCbCr, ioJPEG_CMYK, ioJPEG_YCbCrK };
-inline constexpr TIOJPEGColorspace ioJPEG_RGB = TIOJPEGColorspace::ioJPEG_RGB;
-inline constexpr TIOJPEGColorspace ioJPEG_GRAYLEV = TIOJPEGColorspace::ioJPEG_GRAYLEV;
-inline constexpr TIOJPEGColorspace ioJPEG_YCbCr = TIOJPEGColorspace::ioJPEG_YCbCr;
-inline constexpr TIOJPEGColorspace ioJPEG_CMYK = TIOJPEGColorspace::ioJPEG_CMYK;
-inline constexpr TIOJPEGColorspace ioJPEG_YCbCrK = TIOJPEGColorspace::ioJPEG_YCbCrK;
+using enum TIOJPEGColorspace;
 
 enum class TIOJPEGDctMethod : Byte { ioJPEG_ISLOW, ioJPEG_IFAST, ioJPEG_FLOAT };
-inline constexpr TIOJPEGDctMethod ioJPEG_ISLOW = TIOJPEGDctMethod::ioJPEG_ISLOW;
-inline constexpr TIOJPEGDctMethod ioJPEG_IFAST = TIOJPEGDctMethod::ioJPEG_IFAST;
-inline constexpr TIOJPEGDctMethod ioJPEG_FLOAT = TIOJPEGDctMethod::ioJPEG_FLOAT;
+using enum TIOJPEGDctMethod;
 
 // Reduction asked of the JPEG reader: 1, 1/2, 1/4, 1/8, or the largest that still
 // covers the Width x Height already in the parameters.
 enum class TIOJPEGScale : Byte { ioJPEG_FULLSIZE, ioJPEG_HALF, ioJPEG_QUARTER, ioJPEG_EIGHTH, ioJPEG_AUTOCALC };
-inline constexpr TIOJPEGScale ioJPEG_FULLSIZE = TIOJPEGScale::ioJPEG_FULLSIZE;
-inline constexpr TIOJPEGScale ioJPEG_HALF = TIOJPEGScale::ioJPEG_HALF;
-inline constexpr TIOJPEGScale ioJPEG_QUARTER = TIOJPEGScale::ioJPEG_QUARTER;
-inline constexpr TIOJPEGScale ioJPEG_EIGHTH = TIOJPEGScale::ioJPEG_EIGHTH;
-inline constexpr TIOJPEGScale ioJPEG_AUTOCALC = TIOJPEGScale::ioJPEG_AUTOCALC;
+using enum TIOJPEGScale;
 
 enum class TIOJ2000ColorSpace : Byte { ioJ2000_GRAYLEV, ioJ2000_RGB, ioJ2000_YCbCr };
-inline constexpr TIOJ2000ColorSpace ioJ2000_GRAYLEV = TIOJ2000ColorSpace::ioJ2000_GRAYLEV;
-inline constexpr TIOJ2000ColorSpace ioJ2000_RGB = TIOJ2000ColorSpace::ioJ2000_RGB;
-inline constexpr TIOJ2000ColorSpace ioJ2000_YCbCr = TIOJ2000ColorSpace::ioJ2000_YCbCr;
+using enum TIOJ2000ColorSpace;
 
 enum class TIOJ2000ScalableBy : Byte { ioJ2000_Rate, ioJ2000_Resolution };
-inline constexpr TIOJ2000ScalableBy ioJ2000_Rate = TIOJ2000ScalableBy::ioJ2000_Rate;
-inline constexpr TIOJ2000ScalableBy ioJ2000_Resolution = TIOJ2000ScalableBy::ioJ2000_Resolution;
+using enum TIOJ2000ScalableBy;
 
 enum class TIOPCXCompression : Byte { ioPCX_UNCOMPRESSED, ioPCX_RLE };
-inline constexpr TIOPCXCompression ioPCX_UNCOMPRESSED = TIOPCXCompression::ioPCX_UNCOMPRESSED;
-inline constexpr TIOPCXCompression ioPCX_RLE = TIOPCXCompression::ioPCX_RLE;
+using enum TIOPCXCompression;
 
 enum class TIOBMPVersion : Byte { ioBMP_BM, ioBMP_BM3, ioBMP_BMOS2V1, ioBMP_BMOS2V2 };
-inline constexpr TIOBMPVersion ioBMP_BM = TIOBMPVersion::ioBMP_BM;
-inline constexpr TIOBMPVersion ioBMP_BM3 = TIOBMPVersion::ioBMP_BM3;
-inline constexpr TIOBMPVersion ioBMP_BMOS2V1 = TIOBMPVersion::ioBMP_BMOS2V1;
-inline constexpr TIOBMPVersion ioBMP_BMOS2V2 = TIOBMPVersion::ioBMP_BMOS2V2;
+using enum TIOBMPVersion;
 
 enum class TIOBMPCompression : Byte { ioBMP_UNCOMPRESSED, ioBMP_RLE };
-inline constexpr TIOBMPCompression ioBMP_UNCOMPRESSED = TIOBMPCompression::ioBMP_UNCOMPRESSED;
-inline constexpr TIOBMPCompression ioBMP_RLE = TIOBMPCompression::ioBMP_RLE;
+using enum TIOBMPCompression;
 
 enum class TIOPNGFilter : Byte { ioPNG_FILTER_NONE, ioPNG_FILTER_SUB, ioPNG_FILTER_PAETH };
-inline constexpr TIOPNGFilter ioPNG_FILTER_NONE = TIOPNGFilter::ioPNG_FILTER_NONE;
-inline constexpr TIOPNGFilter ioPNG_FILTER_SUB = TIOPNGFilter::ioPNG_FILTER_SUB;
-inline constexpr TIOPNGFilter ioPNG_FILTER_PAETH = TIOPNGFilter::ioPNG_FILTER_PAETH;
+using enum TIOPNGFilter;
 
 // ===========================================================================
 // LZW hooks. GIF and TIFF code their LZW data through these; the parameters copy

@@ -196,11 +196,11 @@ bool IEJpegInjectIPTC(TStream* InStream, TStream* OutStream, TIEIPTCInfoList* IP
 }
 
 void IEJpegLosslessTransform(TStream* InStream, TStream* OutStream, TProgressRec& Progress,
-                             TIEJpegTransform Transform, bool GrayScale,
+                             TIEJpegTransform Transform, bool grayScale,
                              TIEJpegCopyMarkers CopyMarkers, TRect CutRect) {
   bool ok = false;
   try {
-    ok = ::Transform(InStream, OutStream, Transform, GrayScale, CopyMarkers, CutRect);
+    ok = ::Transform(InStream, OutStream, Transform, grayScale, CopyMarkers, CutRect);
   } catch (const std::exception&) {
     ok = false;
   }

@@ -22,21 +22,11 @@ enum class TIEJpegTransform : Byte {
   jtRotate180,
   jtRotate270
 };
-inline constexpr TIEJpegTransform jtNone = TIEJpegTransform::jtNone;
-inline constexpr TIEJpegTransform jtCut = TIEJpegTransform::jtCut;
-inline constexpr TIEJpegTransform jtHorizFlip = TIEJpegTransform::jtHorizFlip;
-inline constexpr TIEJpegTransform jtVertFlip = TIEJpegTransform::jtVertFlip;
-inline constexpr TIEJpegTransform jtTranspose = TIEJpegTransform::jtTranspose;
-inline constexpr TIEJpegTransform jtTransverse = TIEJpegTransform::jtTransverse;
-inline constexpr TIEJpegTransform jtRotate90 = TIEJpegTransform::jtRotate90;
-inline constexpr TIEJpegTransform jtRotate180 = TIEJpegTransform::jtRotate180;
-inline constexpr TIEJpegTransform jtRotate270 = TIEJpegTransform::jtRotate270;
+using enum TIEJpegTransform;
 
 // Which markers of the source a transform keeps.
 enum class TIEJpegCopyMarkers : Byte { jcCopyNone, jcCopyComments, jcCopyAll };
-inline constexpr TIEJpegCopyMarkers jcCopyNone = TIEJpegCopyMarkers::jcCopyNone;
-inline constexpr TIEJpegCopyMarkers jcCopyComments = TIEJpegCopyMarkers::jcCopyComments;
-inline constexpr TIEJpegCopyMarkers jcCopyAll = TIEJpegCopyMarkers::jcCopyAll;
+using enum TIEJpegCopyMarkers;
 
 // Copies the JPEG in InStream (from its position) to OutStream (at its position),
 // dropping every APP13 segment and writing one new APP13 built from IPTC: right
@@ -49,10 +39,10 @@ bool IEJpegInjectIPTC(TStream* InStream, TStream* OutStream, TIEIPTCInfoList* IP
 
 // Writes to OutStream the JPEG of InStream (found within the first 100 bytes from
 // the position) transformed by Transform without decoding: partial edge blocks
-// that cannot move are trimmed; GrayScale keeps only the luminance; CutRect
+// that cannot move are trimmed; grayScale keeps only the luminance; CutRect
 // (left, top, right, bottom, all inclusive) is the region jtCut keeps, its origin
 // moved to the block grid. Failure sets the abort flag of Progress; OutStream then
 // holds nothing of the result. No progress is reported.
 void IEJpegLosslessTransform(TStream* InStream, TStream* OutStream, TProgressRec& Progress,
-                             TIEJpegTransform Transform, bool GrayScale,
+                             TIEJpegTransform Transform, bool grayScale,
                              TIEJpegCopyMarkers CopyMarkers, TRect CutRect);

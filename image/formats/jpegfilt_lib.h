@@ -13,12 +13,15 @@
 #include <csetjmp>
 #include <vector>
 
-#include <jpeglib.h>
-#include <jerror.h>
-
+// Our types come before the library's headers: jmorecfg.h defines TRUE and FALSE as
+// macros when they are not macros yet, which would break the declarations of our
+// constants of those names.
 #include "image/formats/dadiravio.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Types.h"
+
+#include <jpeglib.h>
+#include <jerror.h>
 
 namespace jpegfilt {
 

@@ -19,8 +19,7 @@ class TIEBitmap;
 // takes the bias as an unsigned 32-bit value before shifting it; the arithmetic
 // shift keeps its sign. The second exists to compare palette quality.
 enum class TNeuQuantBiasShift : Byte { nqLogicalShift, nqArithmeticShift };
-inline constexpr TNeuQuantBiasShift nqLogicalShift = TNeuQuantBiasShift::nqLogicalShift;
-inline constexpr TNeuQuantBiasShift nqArithmeticShift = TNeuQuantBiasShift::nqArithmeticShift;
+using enum TNeuQuantBiasShift;
 
 // The NeuQuant network of NCol neurons, trained on the source when constructed.
 class TNeuQuant {

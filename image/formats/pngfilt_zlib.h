@@ -20,10 +20,7 @@
 
 // zcNone, zcFastest, zcDefault and zcMax are zlib's levels 0, 1, its default and 9.
 enum class TZCompressionLevel { zcNone, zcFastest, zcDefault, zcMax };
-inline constexpr TZCompressionLevel zcNone = TZCompressionLevel::zcNone;
-inline constexpr TZCompressionLevel zcFastest = TZCompressionLevel::zcFastest;
-inline constexpr TZCompressionLevel zcDefault = TZCompressionLevel::zcDefault;
-inline constexpr TZCompressionLevel zcMax = TZCompressionLevel::zcMax;
+using enum TZCompressionLevel;
 
 LARK_DECLARE_EXCEPTION(EZLibError, Exception);
 LARK_DECLARE_EXCEPTION(EZCompressionError, EZLibError);

@@ -27,9 +27,11 @@
 #include "image/model/iedefs.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Types.h"
-#include "platform/vcl/Graphics.h"
+#include "platform/vcl/Geometry.h"
 #include "platform/win/Gdi.h"
 
+class TBitmap;  // platform/vcl/Graphics.h
+class TCanvas;
 class TIEMask;
 class TIEDibbitmap;
 class TIEMemoryMapped;  // ieutils.h

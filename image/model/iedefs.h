@@ -13,13 +13,15 @@
 // ---------------------------------------------------------------------------
 // Pixel formats
 
-enum class TIEPixelFormat : Byte { ienull, ie1g, ie8p, ie8g, ie16g, ie24RGB };
-inline constexpr TIEPixelFormat ienull = TIEPixelFormat::ienull;
-inline constexpr TIEPixelFormat ie1g = TIEPixelFormat::ie1g;      // 1 = white, leftmost pixel in bit 7
-inline constexpr TIEPixelFormat ie8p = TIEPixelFormat::ie8p;      // index into a 256-entry palette
-inline constexpr TIEPixelFormat ie8g = TIEPixelFormat::ie8g;      // grey level
-inline constexpr TIEPixelFormat ie16g = TIEPixelFormat::ie16g;    // little-endian 16-bit grey level
-inline constexpr TIEPixelFormat ie24RGB = TIEPixelFormat::ie24RGB;  // one TRGB
+enum class TIEPixelFormat : Byte {
+  ienull,
+  ie1g,     // 1 = white, leftmost pixel in bit 7
+  ie8p,     // index into a 256-entry palette
+  ie8g,     // grey level
+  ie16g,    // little-endian 16-bit grey level
+  ie24RGB,  // one TRGB
+};
+using enum TIEPixelFormat;
 
 // Bits per pixel by the format's ordinal. Two formats share 8 bits, so the width of
 // a format is always read from here.
@@ -33,14 +35,15 @@ constexpr Integer IEPixelFormatBits(TIEPixelFormat format) {
 inline constexpr Byte iebitmask1[8] = {0x80, 0x40, 0x20, 0x10, 0x08, 0x04, 0x02, 0x01};
 
 // Where a pixel store keeps its rows.
-enum class TIELocation : Byte { ieMemory, ieFile, ieTBitmap };
-inline constexpr TIELocation ieMemory = TIELocation::ieMemory;    // heap block, rows bottom-up
-inline constexpr TIELocation ieFile = TIELocation::ieFile;        // mapped temporary file, rows top-down
-inline constexpr TIELocation ieTBitmap = TIELocation::ieTBitmap;  // inside a framework TBitmap
+enum class TIELocation : Byte {
+  ieMemory,   // heap block, rows bottom-up
+  ieFile,     // mapped temporary file, rows top-down
+  ieTBitmap,  // inside a framework TBitmap
+};
+using enum TIELocation;
 
 enum class TIEDitherMethod : Byte { ieOrdered, ieThreshold };
-inline constexpr TIEDitherMethod ieOrdered = TIEDitherMethod::ieOrdered;
-inline constexpr TIEDitherMethod ieThreshold = TIEDitherMethod::ieThreshold;
+using enum TIEDitherMethod;
 
 enum class TResampleFilter : Byte {
   rfNone,
@@ -56,29 +59,14 @@ enum class TResampleFilter : Byte {
   rfBilinear,
   rfBicubic
 };
-inline constexpr TResampleFilter rfNone = TResampleFilter::rfNone;
-inline constexpr TResampleFilter rfTriangle = TResampleFilter::rfTriangle;
-inline constexpr TResampleFilter rfHermite = TResampleFilter::rfHermite;
-inline constexpr TResampleFilter rfBell = TResampleFilter::rfBell;
-inline constexpr TResampleFilter rfBSpline = TResampleFilter::rfBSpline;
-inline constexpr TResampleFilter rfLanczos3 = TResampleFilter::rfLanczos3;
-inline constexpr TResampleFilter rfMitchell = TResampleFilter::rfMitchell;
-inline constexpr TResampleFilter rfNearest = TResampleFilter::rfNearest;
-inline constexpr TResampleFilter rfLinear = TResampleFilter::rfLinear;
-inline constexpr TResampleFilter rfFastLinear = TResampleFilter::rfFastLinear;
-inline constexpr TResampleFilter rfBilinear = TResampleFilter::rfBilinear;
-inline constexpr TResampleFilter rfBicubic = TResampleFilter::rfBicubic;
+using enum TResampleFilter;
 
 // Where the old picture lands when a store's canvas is resized.
 enum class TIEHAlign : Byte { iehLeft, iehCenter, iehRight };
-inline constexpr TIEHAlign iehLeft = TIEHAlign::iehLeft;
-inline constexpr TIEHAlign iehCenter = TIEHAlign::iehCenter;
-inline constexpr TIEHAlign iehRight = TIEHAlign::iehRight;
+using enum TIEHAlign;
 
 enum class TIEVAlign : Byte { ievTop, ievCenter, ievBottom };
-inline constexpr TIEVAlign ievTop = TIEVAlign::ievTop;
-inline constexpr TIEVAlign ievCenter = TIEVAlign::ievCenter;
-inline constexpr TIEVAlign ievBottom = TIEVAlign::ievBottom;
+using enum TIEVAlign;
 
 // ---------------------------------------------------------------------------
 // Colours
@@ -176,19 +164,7 @@ enum class TMsgLanguage : Byte {
   msPolish,
   msUser
 };
-inline constexpr TMsgLanguage msSystem = TMsgLanguage::msSystem;
-inline constexpr TMsgLanguage msEnglish = TMsgLanguage::msEnglish;
-inline constexpr TMsgLanguage msItalian = TMsgLanguage::msItalian;
-inline constexpr TMsgLanguage msGerman = TMsgLanguage::msGerman;
-inline constexpr TMsgLanguage msSpanish = TMsgLanguage::msSpanish;
-inline constexpr TMsgLanguage msFrench = TMsgLanguage::msFrench;
-inline constexpr TMsgLanguage msPortuguese = TMsgLanguage::msPortuguese;
-inline constexpr TMsgLanguage msGreek = TMsgLanguage::msGreek;
-inline constexpr TMsgLanguage msRussian = TMsgLanguage::msRussian;
-inline constexpr TMsgLanguage msDutch = TMsgLanguage::msDutch;
-inline constexpr TMsgLanguage msSwedish = TMsgLanguage::msSwedish;
-inline constexpr TMsgLanguage msPolish = TMsgLanguage::msPolish;
-inline constexpr TMsgLanguage msUser = TMsgLanguage::msUser;
+using enum TMsgLanguage;
 
 // The word keys: the column index of the word table.
 enum TMsgLanguageWords : Byte {

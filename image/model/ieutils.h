@@ -19,8 +19,10 @@
 #include <vector>
 
 #include "image/model/iedefs.h"
+#include "platform/rtl/Descriptors.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Lists.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Types.h"
 #include "platform/win/GdiDrawDib.h"
@@ -193,7 +195,7 @@ class TIEMemoryMapped : public TObject {
   };
   void CloseFile(bool deleteFile);
 
-  int fd_ = -1;
+  ScopedFd fd_;
   bool allocated_ = false;
   AnsiString fileName_;
   UInt64 size_ = 0;
@@ -364,30 +366,10 @@ AnsiString iemsg(TMsgLanguageWords word, TMsgLanguage language);
 // Item lists
 
 enum class TIEListChange : Byte { ielItems, ielRange, ielCurrentValue };
-inline constexpr TIEListChange ielItems = TIEListChange::ielItems;
-inline constexpr TIEListChange ielRange = TIEListChange::ielRange;
-inline constexpr TIEListChange ielCurrentValue = TIEListChange::ielCurrentValue;
+using enum TIEListChange;
 
-// A set of TIEListChange in one byte (bits 1, 2 and 4).
-class TIEListChanges {
- public:
-  constexpr TIEListChanges() = default;
-  constexpr TIEListChanges(std::initializer_list<TIEListChange> items) {
-    for (TIEListChange item : items) Include(item);
-  }
-  constexpr bool Contains(TIEListChange item) const { return (bits_ & Bit(item)) != 0; }
-  constexpr void Include(TIEListChange item) { bits_ |= Bit(item); }
-  constexpr void Exclude(TIEListChange item) { bits_ &= static_cast<Byte>(~Bit(item)); }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr Byte Bits() const { return bits_; }
-  constexpr bool operator==(const TIEListChanges&) const = default;
-
- private:
-  static constexpr Byte Bit(TIEListChange item) {
-    return static_cast<Byte>(1u << static_cast<unsigned>(item));
-  }
-  Byte bits_ = 0;
-};
+// A set of TIEListChange; as bits (Bits()) ielItems is 1, ielRange 2, ielCurrentValue 4.
+using TIEListChanges = TSet<TIEListChange>;
 
 // Items of ItemSize bytes each in one block. Changed records what kind of change was
 // made since the last Clear; the program may also write it.
@@ -665,9 +647,7 @@ class TIEScrollBarParams : public TObject {
 };
 
 enum class TIEMouseWheelParamsAction : Byte { iemwNone, iemwVScroll, iemwZoom };
-inline constexpr TIEMouseWheelParamsAction iemwNone = TIEMouseWheelParamsAction::iemwNone;
-inline constexpr TIEMouseWheelParamsAction iemwVScroll = TIEMouseWheelParamsAction::iemwVScroll;
-inline constexpr TIEMouseWheelParamsAction iemwZoom = TIEMouseWheelParamsAction::iemwZoom;
+using enum TIEMouseWheelParamsAction;
 
 enum class TIEMouseWheelParamsVariation : Byte { iemwAbsolute, iemwPercentage };
 inline constexpr TIEMouseWheelParamsVariation iemwAbsolute =

@@ -53,14 +53,15 @@ bool TIEMemoryMapped::AllocateFile(const AnsiString& name, DWORD sizeLow, DWORD 
   fileName_ = name.empty() ? NewTemporaryFile() : name;
   if (fileName_.empty()) return false;
 
-  fd_ = open(fileName_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  if (fd_ < 0) {
+  fd_.Reset(open(fileName_.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  if (!fd_) {
     if (name.empty()) unlink(fileName_.c_str());
     return false;
   }
   struct stat info {};
-  const bool sized = size <= kMaxFileSize && ftruncate(fd_, static_cast<off_t>(size)) == 0 &&
-                     Reserve(fd_, 0, size) && fstat(fd_, &info) == 0 &&
+  const int fd = fd_.Get();
+  const bool sized = size <= kMaxFileSize && ftruncate(fd, static_cast<off_t>(size)) == 0 &&
+                     Reserve(fd, 0, size) && fstat(fd, &info) == 0 &&
                      static_cast<UInt64>(info.st_size) == size;
   if (!sized) {
     CloseFile(true);
@@ -77,11 +78,11 @@ bool TIEMemoryMapped::ReAllocateFile(DWORD sizeLow, DWORD sizeHigh) {
   UnMapAll();
   const UInt64 size = Join(sizeLow, sizeHigh);
   if (size > kMaxFileSize) return false;
-  if (ftruncate(fd_, static_cast<off_t>(size)) != 0) return false;
-  if (!Reserve(fd_, size_, size)) {
+  if (ftruncate(fd_.Get(), static_cast<off_t>(size)) != 0) return false;
+  if (!Reserve(fd_.Get(), size_, size)) {
     // Back to the old size; should that fail too, the file stays longer than
     // recorded, which views (limited to size_) never see.
-    const int restored = ftruncate(fd_, static_cast<off_t>(size_));
+    const int restored = ftruncate(fd_.Get(), static_cast<off_t>(size_));
     (void)restored;
     return false;
   }
@@ -95,7 +96,7 @@ void* TIEMemoryMapped::Map(DWORD offsetHigh, DWORD offsetLow, DWORD size) {
   void* address = nullptr;
   if (offset % IEAllocationGranularity == 0 && size != 0 && offset <= size_ &&
       size <= size_ - offset) {
-    address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd_,
+    address = mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd_.Get(),
                    static_cast<off_t>(offset));
     if (address == MAP_FAILED) address = nullptr;
   }
@@ -129,8 +130,7 @@ void TIEMemoryMapped::DeAllocate() {
 }
 
 void TIEMemoryMapped::CloseFile(bool deleteFile) {
-  if (fd_ >= 0) close(fd_);
-  fd_ = -1;
+  fd_.Reset();
   if (deleteFile && !fileName_.empty()) unlink(fileName_.c_str());
 }
 

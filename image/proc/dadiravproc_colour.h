@@ -6,8 +6,12 @@
 #include <initializer_list>
 #include <span>
 
-#include "image/proc/dadiravproc.h"
+#include "image/model/iedefs.h"
+#include "platform/rtl/Sets.h"
+#include "platform/vcl/Graphics.h"
 
+class TIEBaseBitmap;
+class TIEBitmap;
 class TIEQuantizer;
 
 // ===========================================================================
@@ -31,20 +35,9 @@ void HSV2RGB(TRGB& c, Integer H, Integer S, Integer V);
 // are left unchanged.
 
 enum class TIEChannel : Byte { iecRed, iecGreen, iecBlue };
-inline constexpr TIEChannel iecRed = TIEChannel::iecRed;
-inline constexpr TIEChannel iecGreen = TIEChannel::iecGreen;
-inline constexpr TIEChannel iecBlue = TIEChannel::iecBlue;
+using enum TIEChannel;
 
-// A set of channels.
-struct TIEChannels {
-  Byte Bits = 0;
-  constexpr TIEChannels() = default;
-  constexpr TIEChannels(std::initializer_list<TIEChannel> channels) {
-    for (TIEChannel c : channels) Bits = static_cast<Byte>(Bits | (1u << static_cast<unsigned>(c)));
-  }
-  constexpr bool Contains(TIEChannel c) const { return (Bits >> static_cast<unsigned>(c)) & 1u; }
-  constexpr bool operator==(const TIEChannels&) const = default;
-};
+using TIEChannels = TSet<TIEChannel>;
 
 // Each pixel becomes HSL2RGB(H + hueOffset / 360, S + satOffset / 100, L + lumOffset / 100).
 void _HSLvar(TIEBitmap* bitmap, Integer hueOffset, Integer satOffset, Integer lumOffset, Integer x1,

@@ -7,7 +7,11 @@
 #include <random>
 #include <vector>
 
-#include "image/proc/dadiravproc.h"
+#include "image/model/iedefs.h"
+#include "image/proc/dadiravproc_basic.h"
+#include "image/proc/dadiravproc_colour.h"
+#include "image/proc/dadiravproc_filters.h"
+#include "image/proc/dadiravproc_rotate.h"
 #include "platform/rtl/Component.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/win/WinTypes.h"
@@ -23,9 +27,7 @@ enum class TIEFtImageType : Byte;
 
 // The kind of an undo or redo entry.
 enum class TIEUndoSource : Byte { ieuUnknown, ieuImage, ieuSelection };
-inline constexpr TIEUndoSource ieuUnknown = TIEUndoSource::ieuUnknown;
-inline constexpr TIEUndoSource ieuImage = TIEUndoSource::ieuImage;
-inline constexpr TIEUndoSource ieuSelection = TIEUndoSource::ieuSelection;
+using enum TIEUndoSource;
 
 // Works on the pixels of one holder: its own store (at creation), a caller's
 // framework bitmap (wrapped without copying) or a caller's pixel store (borrowed).

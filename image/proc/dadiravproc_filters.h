@@ -115,15 +115,7 @@ static_assert(sizeof(TGraphFilter) == 40, "ten 32-bit integers");
 enum class TIEFilterPresets : Byte {
   fpNone, fpBlur, fpEdge, fpEmboss, fpHighPass1, fpHighPass2, fpHighPass3, fpLowPass1, fpLowPass2
 };
-inline constexpr TIEFilterPresets fpNone = TIEFilterPresets::fpNone;
-inline constexpr TIEFilterPresets fpBlur = TIEFilterPresets::fpBlur;
-inline constexpr TIEFilterPresets fpEdge = TIEFilterPresets::fpEdge;
-inline constexpr TIEFilterPresets fpEmboss = TIEFilterPresets::fpEmboss;
-inline constexpr TIEFilterPresets fpHighPass1 = TIEFilterPresets::fpHighPass1;
-inline constexpr TIEFilterPresets fpHighPass2 = TIEFilterPresets::fpHighPass2;
-inline constexpr TIEFilterPresets fpHighPass3 = TIEFilterPresets::fpHighPass3;
-inline constexpr TIEFilterPresets fpLowPass1 = TIEFilterPresets::fpLowPass1;
-inline constexpr TIEFilterPresets fpLowPass2 = TIEFilterPresets::fpLowPass2;
+using enum TIEFilterPresets;
 
 // The built-in kernel of a preset.
 TGraphFilter IEGetFilterPreset(TIEFilterPresets preset);

@@ -17,8 +17,11 @@
 
 #include <memory>
 
-#include "image/proc/dadiravproc.h"
+#include "image/model/iedefs.h"
+#include "platform/vcl/Graphics.h"
 
+class TIEBaseBitmap;
+class TIEBitmap;
 class TIEMask;
 
 // ===========================================================================

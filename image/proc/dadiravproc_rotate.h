@@ -12,12 +12,14 @@
 //   _rotate8bit).
 #pragma once
 
-#include "image/proc/dadiravproc.h"
+#include "image/model/iedefs.h"
+#include "platform/vcl/Graphics.h"
+
+class TIEBaseBitmap;
+class TIEBitmap;
 
 enum class TIEAntialiasMode : Byte { ierFast, ierBilinear, ierBicubic };
-inline constexpr TIEAntialiasMode ierFast = TIEAntialiasMode::ierFast;
-inline constexpr TIEAntialiasMode ierBilinear = TIEAntialiasMode::ierBilinear;
-inline constexpr TIEAntialiasMode ierBicubic = TIEAntialiasMode::ierBicubic;
+using enum TIEAntialiasMode;
 
 // Rotates in place by the shear engine. ie24RGB is sheared; ie1g goes to
 // _rotate1bitEx (background bit 1 when all three channels of background are not 0);

@@ -11,9 +11,7 @@
 class TIEBitmap;
 
 enum class TIEFtImageType : Byte { ieitUnknown, ieitRGB, ieitGrayscale };
-inline constexpr TIEFtImageType ieitUnknown = TIEFtImageType::ieitUnknown;
-inline constexpr TIEFtImageType ieitRGB = TIEFtImageType::ieitRGB;
-inline constexpr TIEFtImageType ieitGrayscale = TIEFtImageType::ieitGrayscale;
+using enum TIEFtImageType;
 
 // Pointers to one element of each plane, nil where the plane is absent (the grey
 // pair comes imaginary first).

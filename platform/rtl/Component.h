@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <vector>
 
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Types.h"
 
 class TObject {
@@ -41,34 +42,12 @@ class TPersistent : public TObject {
 };
 
 enum class TOperation { opInsert, opRemove };
-inline constexpr TOperation opInsert = TOperation::opInsert;
-inline constexpr TOperation opRemove = TOperation::opRemove;
+using enum TOperation;
 
 enum class TComponentStateItem : Byte { csLoading, csReading, csDestroying, csDesigning };
-inline constexpr TComponentStateItem csLoading = TComponentStateItem::csLoading;
-inline constexpr TComponentStateItem csReading = TComponentStateItem::csReading;
-inline constexpr TComponentStateItem csDestroying = TComponentStateItem::csDestroying;
-inline constexpr TComponentStateItem csDesigning = TComponentStateItem::csDesigning;
+using enum TComponentStateItem;
 
-// A set of TComponentStateItem.
-class TComponentState {
- public:
-  constexpr TComponentState() = default;
-  constexpr TComponentState(std::initializer_list<TComponentStateItem> items) {
-    for (TComponentStateItem item : items) Include(item);
-  }
-  constexpr bool Contains(TComponentStateItem item) const { return (bits_ & Bit(item)) != 0; }
-  constexpr void Include(TComponentStateItem item) { bits_ |= Bit(item); }
-  constexpr void Exclude(TComponentStateItem item) { bits_ &= static_cast<Byte>(~Bit(item)); }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr bool operator==(const TComponentState&) const = default;
-
- private:
-  static constexpr Byte Bit(TComponentStateItem item) {
-    return static_cast<Byte>(1u << static_cast<unsigned>(item));
-  }
-  Byte bits_ = 0;
-};
+using TComponentState = TSet<TComponentStateItem>;
 
 // A named member of an ownership tree.
 //

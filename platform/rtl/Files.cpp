@@ -10,6 +10,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/rtl/Descriptors.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/win/WinTypes.h"
 
@@ -64,11 +65,8 @@ bool WriteAll(int fd, const char* data, size_t size) {
       errno = EIO;
       return false;
     }
-    const ssize_t n = write(fd, data, size);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
+    const ssize_t n = RetryOnEintr([&] { return write(fd, data, size); });
+    if (n < 0) return false;
     data += n;
     size -= static_cast<size_t>(n);
   }
@@ -124,50 +122,35 @@ BOOL CopyFile(const char* existingFileName, const char* newFileName, BOOL failIf
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
-  const int src = open(existingFileName, O_RDONLY | O_CLOEXEC);
-  if (src < 0) return CopyFailed(errno);
+  const ScopedFd src(open(existingFileName, O_RDONLY | O_CLOEXEC));
+  if (!src) return CopyFailed(errno);
   struct stat st;
-  const int statErr = fstat(src, &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EACCES : 0;
-  if (statErr != 0) {
-    close(src);
-    return CopyFailed(statErr);
-  }
+  const int statErr = fstat(src.Get(), &st) != 0 ? errno : S_ISDIR(st.st_mode) ? EACCES : 0;
+  if (statErr != 0) return CopyFailed(statErr);
   if (failIfExists) {
     struct stat existing;
-    if (lstat(newFileName, &existing) == 0) {
-      close(src);
-      return CopyFailed(EEXIST);
-    }
+    if (lstat(newFileName, &existing) == 0) return CopyFailed(EEXIST);
   }
 
   const AnsiString target = newFileName;
   AnsiString temp = ExtractFilePath(target) + "." + ExtractFileName(target) + ".XXXXXX";
-  if (sim::ShouldFail(sim::Fault::FileCreate)) {
-    close(src);
-    return CopyFailed(EACCES);
-  }
-  const int dst = mkostemp(temp.data(), O_CLOEXEC);
-  if (dst < 0) {
-    const int err = errno == ENOENT ? ENOTDIR : errno;  // the target's folder is missing
-    close(src);
-    return CopyFailed(err);
-  }
+  if (sim::ShouldFail(sim::Fault::FileCreate)) return CopyFailed(EACCES);
+  ScopedFd dst(mkostemp(temp.data(), O_CLOEXEC));
+  if (!dst) return CopyFailed(errno == ENOENT ? ENOTDIR : errno);  // the target's folder is missing
 
-  bool ok = fchmod(dst, st.st_mode & 07777) == 0;
+  bool ok = fchmod(dst.Get(), st.st_mode & 07777) == 0;
   std::vector<char> buffer(64 * 1024);
   while (ok) {
-    const ssize_t n = read(src, buffer.data(), buffer.size());
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = RetryOnEintr([&] { return read(src.Get(), buffer.data(), buffer.size()); });
     if (n <= 0) {
       ok = n == 0;
       break;
     }
-    ok = WriteAll(dst, buffer.data(), static_cast<size_t>(n));
+    ok = WriteAll(dst.Get(), buffer.data(), static_cast<size_t>(n));
   }
-  if (ok) ok = fdatasync(dst) == 0;
+  if (ok) ok = fdatasync(dst.Get()) == 0;
   int err = errno;
-  close(src);
-  if (close(dst) != 0 && ok) {
+  if (dst.Close() != 0 && ok) {
     ok = false;
     err = errno;
   }

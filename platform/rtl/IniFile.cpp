@@ -1,3 +1,4 @@
+#include "platform/rtl/Descriptors.h"
 #include "platform/rtl/IniFile.h"
 
 #include <fcntl.h>
@@ -135,26 +136,22 @@ size_t SectionEnd(const Lines& lines, size_t header) {
 // content for a read, and raise for a write, which must not replace what it could
 // not read.
 AnsiString ReadContent(const AnsiString& fileName, bool forWrite) {
-  int fd;
-  do {
-    fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) {
+  ScopedFd fd(RetryOnEintr([&] { return ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC); }));
+  if (!fd) {
     if (errno == ENOENT || !forWrite) return AnsiString();
     Fail(fileName, AnsiString("cannot read it (") + std::strerror(errno) + ")");
   }
   AnsiString content;
   AnsiString why;
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
+  if (::fstat(fd.Get(), &st) != 0) {
     why = std::strerror(errno);
   } else if (S_ISDIR(st.st_mode)) {
     why = std::strerror(EISDIR);
   } else {
     char buffer[65536];
     for (;;) {
-      ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n < 0 && errno == EINTR) continue;
+      const ssize_t n = RetryOnEintr([&] { return ::read(fd.Get(), buffer, sizeof buffer); });
       if (n < 0) {
         why = std::strerror(errno);
         break;
@@ -167,7 +164,7 @@ AnsiString ReadContent(const AnsiString& fileName, bool forWrite) {
       content.append(buffer, static_cast<size_t>(n));
     }
   }
-  ::close(fd);
+  fd.Reset();
   if (why.empty()) return content;
   if (forWrite) Fail(fileName, "cannot read it (" + why + ")");
   return AnsiString();
@@ -190,35 +187,34 @@ void Save(const AnsiString& fileName, const AnsiString& content) {
     Fail(fileName, AnsiString("cannot create a temporary file (") + std::strerror(EIO) + ")");
 
   AnsiString tempName;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+  ScopedFd fd;
+  for (int attempt = 0; attempt < 100 && !fd; ++attempt) {
     tempName = fileName + ".~" + TempSuffix();
-    fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0 && errno != EEXIST && errno != EINTR) break;
+    fd.Reset(RetryOnEintr(
+        [&] { return ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666); }));
+    if (!fd && errno != EEXIST) break;
   }
-  if (fd < 0)
+  if (!fd)
     Fail(fileName, AnsiString("cannot create a temporary file (") + std::strerror(errno) + ")");
 
   auto abandon = [&](const AnsiString& why) {
-    if (fd >= 0) ::close(fd);
+    fd.Reset();
     ::unlink(tempName.c_str());
     Fail(fileName, why);
   };
-  if (existed) ::fchmod(fd, old.st_mode & 07777);
+  if (existed) ::fchmod(fd.Get(), old.st_mode & 07777);
 
   size_t written = 0;
   while (written < content.size()) {
     if (sim::ShouldFail(sim::Fault::FileWrite))
       abandon(AnsiString("cannot write (") + std::strerror(EIO) + ")");
-    ssize_t n = ::write(fd, content.data() + written, content.size() - written);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = RetryOnEintr(
+        [&] { return ::write(fd.Get(), content.data() + written, content.size() - written); });
     if (n <= 0) abandon(AnsiString("cannot write (") + std::strerror(n < 0 ? errno : EIO) + ")");
     written += static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0) abandon(AnsiString("cannot flush (") + std::strerror(errno) + ")");
-  int rc = ::close(fd);
-  fd = -1;
-  if (rc != 0) abandon(AnsiString("cannot write (") + std::strerror(errno) + ")");
+  if (::fsync(fd.Get()) != 0) abandon(AnsiString("cannot flush (") + std::strerror(errno) + ")");
+  if (fd.Close() != 0) abandon(AnsiString("cannot write (") + std::strerror(errno) + ")");
   if (sim::ShouldFail(sim::Fault::FileRename))
     abandon(AnsiString("cannot replace it (") + std::strerror(EIO) + ")");
   if (::rename(tempName.c_str(), fileName.c_str()) != 0)
@@ -229,11 +225,8 @@ void Save(const AnsiString& fileName, const AnsiString& content) {
   AnsiString dir = slash == AnsiString::npos ? AnsiString(".")
                    : slash == 0              ? AnsiString("/")
                                              : fileName.substr(0, slash);
-  int dirFd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dirFd >= 0) {
-    ::fsync(dirFd);
-    ::close(dirFd);
-  }
+  const ScopedFd dirFd(::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dirFd) ::fsync(dirFd.Get());
 }
 
 void SaveIfChanged(const AnsiString& fileName, const AnsiString& before, const Lines& lines) {

@@ -65,9 +65,7 @@ class TList : public TObject {
 };
 
 enum class TDuplicates { dupIgnore, dupAccept, dupError };
-inline constexpr TDuplicates dupIgnore = TDuplicates::dupIgnore;
-inline constexpr TDuplicates dupAccept = TDuplicates::dupAccept;
-inline constexpr TDuplicates dupError = TDuplicates::dupError;
+using enum TDuplicates;
 
 // An ordered list of strings with an object per string (not owned). Descendants
 // store the strings; everything else is built on their primitives.

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/SimHooks.h"
@@ -80,11 +81,7 @@ int LockByte(int fd, int command, short type, ShareByte which) {
   lock.l_whence = SEEK_SET;
   lock.l_start = ShareLockBase + which;
   lock.l_len = 1;
-  int rc;
-  do {
-    rc = ::fcntl(fd, command, &lock);
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) return -1;
+  if (RetryOnEintr([&] { return ::fcntl(fd, command, &lock); }) != 0) return -1;
   return command == F_OFD_GETLK ? lock.l_type : 0;
 }
 
@@ -97,11 +94,7 @@ bool ByteHeld(int fd, ShareByte which) {
 // Takes the share locks for the access and denials on lockFd (open for reading);
 // false on a sharing conflict. A file system without locks shares everything.
 bool AcquireShare(int lockFd, bool readAccess, bool writeAccess, bool denyRead, bool denyWrite) {
-  int rc;
-  do {
-    rc = ::flock(lockFd, LOCK_EX);
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) return true;
+  if (RetryOnEintr([&] { return ::flock(lockFd, LOCK_EX); }) != 0) return true;
   bool conflict = (readAccess && ByteHeld(lockFd, DenyRead)) ||
                   (writeAccess && ByteHeld(lockFd, DenyWrite)) ||
                   (denyRead && ByteHeld(lockFd, AccessRead)) ||
@@ -120,11 +113,7 @@ bool AcquireShare(int lockFd, bool readAccess, bool writeAccess, bool denyRead, 
 // a write-only stream; -1 when the file cannot be read (it then shares everything).
 int ReopenForReading(int fd) {
   AnsiString self = "/proc/self/fd/" + std::to_string(fd);
-  int lockFd;
-  do {
-    lockFd = ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (lockFd < 0 && errno == EINTR);
-  return lockFd;
+  return RetryOnEintr([&] { return ::open(self.c_str(), O_RDONLY | O_CLOEXEC); });
 }
 
 [[noreturn]] void RaiseOSError(int error) {
@@ -313,15 +302,12 @@ TFileStream::TFileStream(const AnsiString& fileName, Word mode) : fileName_(file
                                                    : O_RDWR);
   // fmCreate truncates only once the sharing check has passed.
   if (create) flags |= O_CREAT;
-  int fd;
-  do {
-    fd = ::open(fileName.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) RaiseOpenError(create, fileName, errno);
+  ScopedFd fd(RetryOnEintr([&] { return ::open(fileName.c_str(), flags, 0666); }));
+  if (!fd) RaiseOpenError(create, fileName, errno);
 
   int error = 0;
   struct stat st {};
-  if (::fstat(fd, &st) != 0) {
+  if (::fstat(fd.Get(), &st) != 0) {
     error = errno;
   } else if (S_ISDIR(st.st_mode)) {
     error = EISDIR;
@@ -330,34 +316,30 @@ TFileStream::TFileStream(const AnsiString& fileName, Word mode) : fileName_(file
                           share == fmShareDenyRead;
     const bool denyWrite = share == fmShareCompat || share == fmShareExclusive ||
                            share == fmShareDenyWrite;
-    int lockFd = readAccess ? fd : ReopenForReading(fd);
-    if (lockFd != fd) lockFd_ = lockFd;
+    if (!readAccess) lockFd_.Reset(ReopenForReading(fd.Get()));
+    const int lockFd = readAccess ? fd.Get() : lockFd_.Get();
     if (lockFd >= 0 && !AcquireShare(lockFd, readAccess, writeAccess, denyRead, denyWrite))
       error = EWOULDBLOCK;
-    else if (create && ::ftruncate(fd, 0) != 0)
+    else if (create && ::ftruncate(fd.Get(), 0) != 0)
       error = errno;
   }
   if (error != 0) {
-    ::close(fd);
-    if (lockFd_ >= 0) ::close(lockFd_);
-    lockFd_ = -1;
+    fd.Reset();
+    lockFd_.Reset();
     RaiseOpenError(create, fileName, error);
   }
-  fd_ = fd;
+  fd_ = std::move(fd);
 }
 
-TFileStream::~TFileStream() {
-  // Closing releases the share locks too.
-  if (lockFd_ >= 0) ::close(lockFd_);
-  if (fd_ >= 0) ::close(fd_);
-}
+// Closing the descriptors (the lock descriptor first) releases the share locks too.
+TFileStream::~TFileStream() = default;
 
 Integer TFileStream::Read(void* buffer, Integer count) {
   Integer total = 0;
   auto* dst = static_cast<char*>(buffer);
   while (total < count) {
-    ssize_t n = ::read(fd_, dst + total, static_cast<size_t>(count - total));
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = RetryOnEintr(
+        [&] { return ::read(fd_.Get(), dst + total, static_cast<size_t>(count - total)); });
     if (n <= 0) break;
     total += static_cast<Integer>(n);
   }
@@ -370,8 +352,8 @@ Integer TFileStream::Write(const void* buffer, Integer count) {
   Integer total = 0;
   const auto* src = static_cast<const char*>(buffer);
   while (total < count) {
-    ssize_t n = ::write(fd_, src + total, static_cast<size_t>(count - total));
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = RetryOnEintr(
+        [&] { return ::write(fd_.Get(), src + total, static_cast<size_t>(count - total)); });
     if (n <= 0) break;
     total += static_cast<Integer>(n);
   }
@@ -380,23 +362,20 @@ Integer TFileStream::Write(const void* buffer, Integer count) {
 
 Int64 TFileStream::Seek(Int64 offset, TSeekOrigin origin) {
   int whence = origin == soBeginning ? SEEK_SET : origin == soCurrent ? SEEK_CUR : SEEK_END;
-  off_t result = ::lseek(fd_, static_cast<off_t>(offset), whence);
+  off_t result = ::lseek(fd_.Get(), static_cast<off_t>(offset), whence);
   return result < 0 ? -1 : static_cast<Int64>(result);
 }
 
 Int64 TFileStream::GetSize() {
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) return TStream::GetSize();
+  if (::fstat(fd_.Get(), &st) != 0) return TStream::GetSize();
   return static_cast<Int64>(st.st_size);
 }
 
 void TFileStream::SetSize(Int64 newSize) {
   if (newSize < 0) RaiseOSError(EINVAL);
-  int rc;
-  do {
-    rc = ::ftruncate(fd_, static_cast<off_t>(newSize));
-  } while (rc != 0 && errno == EINTR);
-  if (rc != 0) RaiseOSError(errno);
+  if (RetryOnEintr([&] { return ::ftruncate(fd_.Get(), static_cast<off_t>(newSize)); }) != 0)
+    RaiseOSError(errno);
   Seek(newSize, soBeginning);
 }
 

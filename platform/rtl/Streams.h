@@ -4,12 +4,11 @@
 #include <vector>
 
 #include "platform/rtl/Component.h"
+#include "platform/rtl/Descriptors.h"
 #include "platform/rtl/Types.h"
 
 enum class TSeekOrigin { soBeginning, soCurrent, soEnd };
-inline constexpr TSeekOrigin soBeginning = TSeekOrigin::soBeginning;
-inline constexpr TSeekOrigin soCurrent = TSeekOrigin::soCurrent;
-inline constexpr TSeekOrigin soEnd = TSeekOrigin::soEnd;
+using enum TSeekOrigin;
 // The older Word origins, for Seek(offset, Word).
 inline constexpr Word soFromBeginning = 0;
 inline constexpr Word soFromCurrent = 1;
@@ -129,12 +128,12 @@ class TFileStream : public TStream {
   void SetSize(Int64 newSize) override;
 
   const AnsiString& GetFileName() const noexcept { return fileName_; }
-  int GetHandle() const noexcept { return fd_; }
+  int GetHandle() const noexcept { return fd_.Get(); }
 
  private:
   AnsiString fileName_;
-  int fd_ = -1;
-  int lockFd_ = -1;  // holds the share locks when fd_ cannot be read
+  ScopedFd fd_;
+  ScopedFd lockFd_;  // holds the share locks when fd_ cannot be read
 };
 
 // A stream over an 8-bit string. A write ends the string after the bytes written

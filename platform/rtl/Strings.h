@@ -62,8 +62,7 @@ struct TReplaceFlags {
   TReplaceFlags() = default;
   TReplaceFlags(std::initializer_list<TReplaceFlag> flags);
 };
-inline constexpr TReplaceFlag rfReplaceAll = TReplaceFlag::rfReplaceAll;
-inline constexpr TReplaceFlag rfIgnoreCase = TReplaceFlag::rfIgnoreCase;
+using enum TReplaceFlag;
 // Replaces the first occurrence of oldPattern (every one with rfReplaceAll), without
 // regard to case (Windows-1252 aware) with rfIgnoreCase. Replaced text is not searched
 // again. An empty oldPattern changes nothing.

@@ -5,6 +5,7 @@
 #include <deque>
 #include <memory>
 
+#include "platform/rtl/NoDestructor.h"
 #include "platform/win/Messages.h"
 #include "platform/win/ThreadHooks.h"
 
@@ -27,7 +28,7 @@ struct SyncState {
 
 // Never destroyed: threads still running while the process exits reach it.
 SyncState& Sync() {
-  static SyncState* state = new SyncState;
+  static NoDestructor<SyncState> state;
   return *state;
 }
 

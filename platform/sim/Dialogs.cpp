@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/rtl/CodePage.h"
+#include "platform/rtl/NoDestructor.h"
 
 namespace sim {
 namespace {
@@ -25,7 +26,7 @@ struct Responder {
 
 // Lives for the whole process: dialogs may still be shown while it shuts down.
 Responder& TheResponder() {
-  static Responder* responder = new Responder;
+  static NoDestructor<Responder> responder;
   return *responder;
 }
 
@@ -122,7 +123,7 @@ struct HelpState {
 };
 
 HelpState& TheHelp() {
-  static HelpState* state = new HelpState;
+  static NoDestructor<HelpState> state;
   return *state;
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 
+#include "platform/rtl/Descriptors.h"
 #include "platform/rtl/Files.h"
 #include "platform/win/SimHooks.h"
 #include "platform/win/MessageBox.h"
@@ -25,9 +26,9 @@ class SessionEndWatch {
     sigaddset(&set_, SIGINT);
     sigaddset(&set_, SIGHUP);
     if (pthread_sigmask(SIG_BLOCK, &set_, &saved_) != 0) return;
-    fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (fd_ < 0) return;
-    LoopWatchFd(fd_, EPOLLIN, [fd = fd_, onEnd = std::move(onEnd)](uint32_t) {
+    fd_.Reset(signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC));
+    if (!fd_) return;
+    LoopWatchFd(fd_.Get(), EPOLLIN, [fd = fd_.Get(), onEnd = std::move(onEnd)](uint32_t) {
       signalfd_siginfo info;
       bool ended = false;
       while (read(fd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) ended = true;
@@ -35,10 +36,8 @@ class SessionEndWatch {
     });
   }
   ~SessionEndWatch() {
-    if (fd_ >= 0) {
-      LoopUnwatchFd(fd_);
-      close(fd_);
-    }
+    if (fd_) LoopUnwatchFd(fd_.Get());
+    fd_.Reset();
     pthread_sigmask(SIG_SETMASK, &saved_, nullptr);
   }
   SessionEndWatch(const SessionEndWatch&) = delete;
@@ -47,7 +46,7 @@ class SessionEndWatch {
  private:
   sigset_t set_;
   sigset_t saved_;
-  int fd_ = -1;
+  ScopedFd fd_;
 };
 
 }  // namespace

@@ -14,24 +14,14 @@
 
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Streams.h"
+#include "platform/vcl/Geometry.h"
 #include "platform/win/CriticalSection.h"
 #include "platform/win/Gdi.h"
 
 LARK_DECLARE_EXCEPTION(EInvalidGraphic, Exception);
 LARK_DECLARE_EXCEPTION(EInvalidGraphicOperation, Exception);
-
-using TRect = RECT;
-using TPoint = POINT;
-using TSize = SIZE;
-
-inline constexpr TRect Rect(Integer left, Integer top, Integer right, Integer bottom) {
-  return TRect{left, top, right, bottom};
-}
-inline constexpr TRect Bounds(Integer left, Integer top, Integer width, Integer height) {
-  return TRect{left, top, left + width, top + height};
-}
-inline constexpr TPoint Point(Integer x, Integer y) { return TPoint{x, y}; }
 
 // ---------------------------------------------------------------------------------
 // Colours: 0x00BBGGRR, or 0x80000000 | COLOR_* for a system colour.
@@ -115,35 +105,14 @@ class TGraphicsObject : public TPersistent {
 };
 
 enum class TPenStyle : Byte { psSolid, psDash, psDot, psDashDot, psDashDotDot, psClear, psInsideFrame };
-inline constexpr TPenStyle psSolid = TPenStyle::psSolid;
-inline constexpr TPenStyle psDash = TPenStyle::psDash;
-inline constexpr TPenStyle psDot = TPenStyle::psDot;
-inline constexpr TPenStyle psDashDot = TPenStyle::psDashDot;
-inline constexpr TPenStyle psDashDotDot = TPenStyle::psDashDotDot;
-inline constexpr TPenStyle psClear = TPenStyle::psClear;
-inline constexpr TPenStyle psInsideFrame = TPenStyle::psInsideFrame;
+using enum TPenStyle;
 
 // How the pen's colour mixes with the pixels under it (each maps to an R2_ code).
 enum class TPenMode : Byte {
   pmBlack, pmWhite, pmNop, pmNot, pmCopy, pmNotCopy, pmMergePenNot, pmMaskPenNot,
   pmMergeNotPen, pmMaskNotPen, pmMerge, pmNotMerge, pmMask, pmNotMask, pmXor, pmNotXor
 };
-inline constexpr TPenMode pmBlack = TPenMode::pmBlack;
-inline constexpr TPenMode pmWhite = TPenMode::pmWhite;
-inline constexpr TPenMode pmNop = TPenMode::pmNop;
-inline constexpr TPenMode pmNot = TPenMode::pmNot;
-inline constexpr TPenMode pmCopy = TPenMode::pmCopy;
-inline constexpr TPenMode pmNotCopy = TPenMode::pmNotCopy;
-inline constexpr TPenMode pmMergePenNot = TPenMode::pmMergePenNot;
-inline constexpr TPenMode pmMaskPenNot = TPenMode::pmMaskPenNot;
-inline constexpr TPenMode pmMergeNotPen = TPenMode::pmMergeNotPen;
-inline constexpr TPenMode pmMaskNotPen = TPenMode::pmMaskNotPen;
-inline constexpr TPenMode pmMerge = TPenMode::pmMerge;
-inline constexpr TPenMode pmNotMerge = TPenMode::pmNotMerge;
-inline constexpr TPenMode pmMask = TPenMode::pmMask;
-inline constexpr TPenMode pmNotMask = TPenMode::pmNotMask;
-inline constexpr TPenMode pmXor = TPenMode::pmXor;
-inline constexpr TPenMode pmNotXor = TPenMode::pmNotXor;
+using enum TPenMode;
 
 // The R2_ code SetROP2 takes for a pen mode.
 Integer PenModeToROP2(TPenMode mode);
@@ -186,14 +155,7 @@ class TPen : public TGraphicsObject {
 enum class TBrushStyle : Byte {
   bsSolid, bsClear, bsHorizontal, bsVertical, bsFDiagonal, bsBDiagonal, bsCross, bsDiagCross
 };
-inline constexpr TBrushStyle bsSolid = TBrushStyle::bsSolid;
-inline constexpr TBrushStyle bsClear = TBrushStyle::bsClear;
-inline constexpr TBrushStyle bsHorizontal = TBrushStyle::bsHorizontal;
-inline constexpr TBrushStyle bsVertical = TBrushStyle::bsVertical;
-inline constexpr TBrushStyle bsFDiagonal = TBrushStyle::bsFDiagonal;
-inline constexpr TBrushStyle bsBDiagonal = TBrushStyle::bsBDiagonal;
-inline constexpr TBrushStyle bsCross = TBrushStyle::bsCross;
-inline constexpr TBrushStyle bsDiagCross = TBrushStyle::bsDiagCross;
+using enum TBrushStyle;
 
 class TBitmap;
 
@@ -232,30 +194,9 @@ class TBrush : public TGraphicsObject {
 };
 
 enum class TFontStyle : Byte { fsBold, fsItalic, fsUnderline, fsStrikeOut };
-inline constexpr TFontStyle fsBold = TFontStyle::fsBold;
-inline constexpr TFontStyle fsItalic = TFontStyle::fsItalic;
-inline constexpr TFontStyle fsUnderline = TFontStyle::fsUnderline;
-inline constexpr TFontStyle fsStrikeOut = TFontStyle::fsStrikeOut;
+using enum TFontStyle;
 
-// A set of TFontStyle.
-class TFontStyles {
- public:
-  constexpr TFontStyles() = default;
-  constexpr TFontStyles(std::initializer_list<TFontStyle> items) {
-    for (TFontStyle item : items) Include(item);
-  }
-  constexpr bool Contains(TFontStyle item) const { return (bits_ & Bit(item)) != 0; }
-  constexpr void Include(TFontStyle item) { bits_ |= Bit(item); }
-  constexpr void Exclude(TFontStyle item) { bits_ &= static_cast<Byte>(~Bit(item)); }
-  constexpr bool Empty() const { return bits_ == 0; }
-  constexpr bool operator==(const TFontStyles&) const = default;
-
- private:
-  static constexpr Byte Bit(TFontStyle item) {
-    return static_cast<Byte>(1u << static_cast<unsigned>(item));
-  }
-  Byte bits_ = 0;
-};
+using TFontStyles = TSet<TFontStyle>;
 
 using TFontCharset = Byte;
 using TFontName = AnsiString;
@@ -483,23 +424,13 @@ class TGraphic : public TPersistent {
 };
 
 enum class TPixelFormat : Byte { pfDevice, pf1bit, pf4bit, pf8bit, pf15bit, pf16bit, pf24bit, pf32bit, pfCustom };
-inline constexpr TPixelFormat pfDevice = TPixelFormat::pfDevice;
-inline constexpr TPixelFormat pf1bit = TPixelFormat::pf1bit;
-inline constexpr TPixelFormat pf4bit = TPixelFormat::pf4bit;
-inline constexpr TPixelFormat pf8bit = TPixelFormat::pf8bit;
-inline constexpr TPixelFormat pf15bit = TPixelFormat::pf15bit;
-inline constexpr TPixelFormat pf16bit = TPixelFormat::pf16bit;
-inline constexpr TPixelFormat pf24bit = TPixelFormat::pf24bit;
-inline constexpr TPixelFormat pf32bit = TPixelFormat::pf32bit;
-inline constexpr TPixelFormat pfCustom = TPixelFormat::pfCustom;
+using enum TPixelFormat;
 
 enum class TBitmapHandleType : Byte { bmDIB, bmDDB };
-inline constexpr TBitmapHandleType bmDIB = TBitmapHandleType::bmDIB;
-inline constexpr TBitmapHandleType bmDDB = TBitmapHandleType::bmDDB;
+using enum TBitmapHandleType;
 
 enum class TTransparentMode : Byte { tmAuto, tmFixed };
-inline constexpr TTransparentMode tmAuto = TTransparentMode::tmAuto;
-inline constexpr TTransparentMode tmFixed = TTransparentMode::tmFixed;
+using enum TTransparentMode;
 
 class TBitmapCanvas;
 

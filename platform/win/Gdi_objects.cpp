@@ -1,9 +1,11 @@
 // The GDI object table, stock objects, GetObject / DeleteObject, pens, brushes and
 // the rectangle helpers.
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/rtl/NoDestructor.h"
 #include "platform/win/GdiInternal.h"
 
 namespace gdi {
@@ -17,7 +19,7 @@ struct Table {
 };
 
 Table& TheTable() {
-  static Table* t = new Table;  // lives to the end of the process
+  static NoDestructor<Table> t;  // lives to the end of the process
   return *t;
 }
 
@@ -73,7 +75,7 @@ constexpr Integer kStockCount = DEFAULT_GUI_FONT + 1;
 }  // namespace
 
 std::recursive_mutex& TableLock() {
-  static std::recursive_mutex* m = new std::recursive_mutex;
+  static NoDestructor<std::recursive_mutex> m;
   return *m;
 }
 
@@ -146,22 +148,23 @@ void DropAllSelections(DCState& st) {
 
 std::shared_ptr<Object> StockObject(Integer index) {
   if (index < 0 || index >= kStockCount) return nullptr;
-  static std::shared_ptr<Object>* stock = [] {
-    auto* arr = new std::shared_ptr<Object>[kStockCount];
+  using Stock = std::array<std::shared_ptr<Object>, kStockCount>;
+  static NoDestructor<Stock> stock([] {
+    Stock objects;
     for (Integer i = 0; i < kStockCount; ++i) {
-      arr[i] = MakeStock(i);
-      if (arr[i]) {
-        arr[i]->Stock = true;
-        AddObject(arr[i]);
+      objects[i] = MakeStock(i);
+      if (objects[i]) {
+        objects[i]->Stock = true;
+        AddObject(objects[i]);
       }
     }
-    return arr;
-  }();
-  return stock[index];
+    return objects;
+  }());
+  return (*stock)[index];
 }
 
 std::shared_ptr<BitmapObj> StockBitmap() {
-  static std::shared_ptr<BitmapObj>* bmp = [] {
+  static NoDestructor<std::shared_ptr<BitmapObj>> bmp([] {
     auto b = std::make_shared<BitmapObj>();
     b->Surf = std::make_shared<Surface>();
     AllocateSurface(*b->Surf, 1, 1, 1, true);
@@ -169,8 +172,8 @@ std::shared_ptr<BitmapObj> StockBitmap() {
     SetStandardColors(*b->Surf);
     b->Stock = true;
     AddObject(b);
-    return new std::shared_ptr<BitmapObj>(b);
-  }();
+    return b;
+  }());
   return *bmp;
 }
 

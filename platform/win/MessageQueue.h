@@ -12,6 +12,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/rtl/Descriptors.h"
 #include "platform/win/Messages.h"
 #include "platform/win/ThreadHooks.h"
 
@@ -96,8 +97,8 @@ class MessageQueue {
   void DrainWake();
 
   const DWORD threadId_;
-  int eventFd_ = -1;
-  int epollFd_ = -1;
+  ScopedFd eventFd_;
+  ScopedFd epollFd_;
   bool wakeArmed_ = false;  // guarded by mutex: the eventfd was written and not drained
   // Owner thread only.
   std::unordered_map<int, std::shared_ptr<FdWatch>> watches_;

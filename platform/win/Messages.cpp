@@ -215,25 +215,20 @@ AtomTable& Atoms() {
 // ---- MessageQueue ----
 
 MessageQueue::MessageQueue(DWORD threadId) : threadId_(threadId) {
-  eventFd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  epollFd_ = epoll_create1(EPOLL_CLOEXEC);
-  if (eventFd_ < 0 || epollFd_ < 0) {
+  eventFd_.Reset(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+  epollFd_.Reset(epoll_create1(EPOLL_CLOEXEC));
+  if (!eventFd_ || !epollFd_) {
     const int err = errno;
-    if (eventFd_ >= 0) close(eventFd_);
-    if (epollFd_ >= 0) close(epollFd_);
     throw EOSError("Cannot create the thread's message queue: " + std::to_string(err),
                    ERROR_NOT_ENOUGH_MEMORY);
   }
   epoll_event ev{};
   ev.events = EPOLLIN;
   ev.data.u64 = kWakeKey;
-  epoll_ctl(epollFd_, EPOLL_CTL_ADD, eventFd_, &ev);
+  epoll_ctl(epollFd_.Get(), EPOLL_CTL_ADD, eventFd_.Get(), &ev);
 }
 
-MessageQueue::~MessageQueue() {
-  close(epollFd_);
-  close(eventFd_);
-}
+MessageQueue::~MessageQueue() = default;
 
 void MessageQueue::Wake() {
   {
@@ -242,26 +237,20 @@ void MessageQueue::Wake() {
     wakeArmed_ = true;
   }
   const uint64_t one = 1;
-  ssize_t rc;
-  do {
-    rc = write(eventFd_, &one, sizeof one);
-  } while (rc < 0 && errno == EINTR);
+  RetryOnEintr([&] { return write(eventFd_.Get(), &one, sizeof one); });
 }
 
 void MessageQueue::DrainWake() {
   // Read first, then disarm: a wake that lands in between only costs an extra loop.
   uint64_t value;
-  ssize_t rc;
-  do {
-    rc = read(eventFd_, &value, sizeof value);
-  } while (rc < 0 && errno == EINTR);
+  RetryOnEintr([&] { return read(eventFd_.Get(), &value, sizeof value); });
   std::lock_guard<std::mutex> lock(mutex);
   wakeArmed_ = false;
 }
 
 bool MessageQueue::Poll(int timeoutMs) {
   epoll_event events[64];
-  const int n = epoll_wait(epollFd_, events, 64, timeoutMs);
+  const int n = epoll_wait(epollFd_.Get(), events, 64, timeoutMs);
   if (n <= 0) return false;  // timeout or a signal
   bool ran = false;
   for (int i = 0; i < n; ++i) {
@@ -285,11 +274,8 @@ bool MessageQueue::Poll(int timeoutMs) {
 }
 
 void MessageQueue::WaitForWake() {
-  pollfd pfd{eventFd_, POLLIN, 0};
-  int rc;
-  do {
-    rc = poll(&pfd, 1, -1);
-  } while (rc < 0 && errno == EINTR);
+  pollfd pfd{eventFd_.Get(), POLLIN, 0};
+  RetryOnEintr([&] { return poll(&pfd, 1, -1); });
   DrainWake();
 }
 

@@ -22,11 +22,11 @@ void MessageQueue::Watch(int fd, uint32_t events, LoopFdCallback callback) {
   ev.events = events;
   ev.data.u64 = (static_cast<uint64_t>(watch->generation) << 32) | static_cast<uint32_t>(fd);
   const bool known = watches_.count(fd) != 0;
-  int rc = epoll_ctl(epollFd_, known ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &ev);
+  int rc = epoll_ctl(epollFd_.Get(), known ? EPOLL_CTL_MOD : EPOLL_CTL_ADD, fd, &ev);
   // A watched fd that was closed without unwatching left the set by itself; its
   // number may be back, now for another file.
-  if (rc < 0 && errno == ENOENT) rc = epoll_ctl(epollFd_, EPOLL_CTL_ADD, fd, &ev);
-  if (rc < 0 && errno == EEXIST) rc = epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &ev);
+  if (rc < 0 && errno == ENOENT) rc = epoll_ctl(epollFd_.Get(), EPOLL_CTL_ADD, fd, &ev);
+  if (rc < 0 && errno == EEXIST) rc = epoll_ctl(epollFd_.Get(), EPOLL_CTL_MOD, fd, &ev);
   if (rc < 0) {
     watches_.erase(fd);
     SetLastError(ERROR_INVALID_HANDLE);
@@ -44,7 +44,7 @@ void MessageQueue::ChangeWatch(int fd, uint32_t events) {
   epoll_event ev{};
   ev.events = events;
   ev.data.u64 = (static_cast<uint64_t>(it->second->generation) << 32) | static_cast<uint32_t>(fd);
-  if (epoll_ctl(epollFd_, EPOLL_CTL_MOD, fd, &ev) < 0) {
+  if (epoll_ctl(epollFd_.Get(), EPOLL_CTL_MOD, fd, &ev) < 0) {
     SetLastError(ERROR_INVALID_HANDLE);
     return;
   }
@@ -55,7 +55,7 @@ void MessageQueue::Unwatch(int fd) {
   auto it = watches_.find(fd);
   if (it == watches_.end()) return;
   watches_.erase(it);
-  epoll_ctl(epollFd_, EPOLL_CTL_DEL, fd, nullptr);  // fails harmlessly for a closed fd
+  epoll_ctl(epollFd_.Get(), EPOLL_CTL_DEL, fd, nullptr);  // fails harmlessly for a closed fd
 }
 
 }  // namespace larkwin

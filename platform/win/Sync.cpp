@@ -18,14 +18,16 @@
 #include <mutex>
 #include <string>
 #include <unordered_map>
+#include <utility>
 
+#include "platform/rtl/Descriptors.h"
 #include "platform/rtl/Files.h"
 #include "platform/win/SimHooks.h"
 
 namespace {
 
 struct MutexObject {
-  int fd = -1;         // the lock file, while this handle keeps the mutex in existence
+  ScopedFd fd;         // the lock file, while this handle keeps the mutex in existence
   bool owned = false;  // ownership, given up by ReleaseMutex
 };
 
@@ -34,9 +36,9 @@ std::unordered_map<HANDLE, MutexObject> gObjects;
 HANDLE gLastHandle = 0x100;  // handles grow by 4 and are never reused
 std::string gRuntimeOverride;
 
-HANDLE AddObject(const MutexObject& object) {
+HANDLE AddObject(MutexObject object) {
   gLastHandle += 4;
-  gObjects.emplace(gLastHandle, object);
+  gObjects.emplace(gLastHandle, std::move(object));
   return gLastHandle;
 }
 
@@ -120,7 +122,7 @@ HANDLE CreateMutex(void* /*attrs*/, BOOL initialOwner, const char* name) {
   std::lock_guard<std::mutex> lock(gMutex);
   if (name == nullptr || *name == '\0') {
     SetLastError(ERROR_SUCCESS);
-    return AddObject({-1, initialOwner != 0});
+    return AddObject({ScopedFd(), initialOwner != 0});
   }
   const std::string folder = RuntimeFolder();
   if (folder.empty()) {
@@ -128,23 +130,23 @@ HANDLE CreateMutex(void* /*attrs*/, BOOL initialOwner, const char* name) {
     return 0;
   }
   const std::string path = folder + LockFileName(name);
-  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) {
+  ScopedFd fd(open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+  if (!fd) {
     SetLastError(ErrorFromErrno(errno));
     return 0;
   }
-  if (TakeOwnerLock(fd)) {
+  if (TakeOwnerLock(fd.Get())) {
     SetLastError(ERROR_SUCCESS);
-    return AddObject({fd, initialOwner != 0});
+    return AddObject({std::move(fd), initialOwner != 0});
   }
   const int err = errno;
-  close(fd);
+  fd.Reset();
   if (err != EWOULDBLOCK && err != EINTR) {
     SetLastError(ErrorFromErrno(err));
     return 0;
   }
   SetLastError(ERROR_ALREADY_EXISTS);
-  return AddObject({-1, false});
+  return AddObject({ScopedFd(), false});
 }
 
 HANDLE OpenMutex(DWORD /*desiredAccess*/, BOOL /*inheritHandle*/, const char* name) {
@@ -159,19 +161,19 @@ HANDLE OpenMutex(DWORD /*desiredAccess*/, BOOL /*inheritHandle*/, const char* na
     return 0;
   }
   const std::string path = folder + LockFileName(name);
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) {
+  ScopedFd fd(open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd) {
     SetLastError(errno == ENOENT ? ERROR_FILE_NOT_FOUND : ErrorFromErrno(errno));
     return 0;
   }
   // A new open file description conflicts with every owner's lock, ours included.
-  const bool held = flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
-  close(fd);
+  const bool held = flock(fd.Get(), LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+  fd.Reset();
   if (!held) {
     SetLastError(ERROR_FILE_NOT_FOUND);
     return 0;
   }
-  return AddObject({-1, false});
+  return AddObject({ScopedFd(), false});
 }
 
 BOOL ReleaseMutex(HANDLE mutex) {
@@ -196,7 +198,6 @@ BOOL CloseHandle(HANDLE object) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
   }
-  if (it->second.fd >= 0) close(it->second.fd);  // drops the lock: the mutex is gone
-  gObjects.erase(it);
+  gObjects.erase(it);  // closing the lock file drops the lock: the mutex is gone
   return 1;
 }

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/rtl/Descriptors.h"
 #include "platform/rtl/SimHooks.h"
 
 namespace {
@@ -72,9 +73,7 @@ UINT GetTempFileName(const char* pathName, const char* prefixString, UINT unique
       SetLastError(ERROR_ACCESS_DENIED);
       return 0;
     }
-    const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-      close(fd);
+    if (ScopedFd(open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600))) {
       gNextNumber.store(start + i + 1);
       std::memcpy(tempFileName, name.c_str(), name.size() + 1);
       return number;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/rtl/Descriptors.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/winsock/SimHooks.h"
 #include "platform/win/MessageQueue.h"
@@ -206,10 +207,12 @@ int Receive(SOCKET s, char* buf, int len, int flags, sockaddr* from, int* fromle
     n = ::recv(e->fd, &probe, 1, ::MSG_PEEK | (e->nonBlocking ? ::MSG_DONTWAIT : 0));
     if (n > 0) n = 0;
   } else {
-    do {
-      n = ::recvfrom(e->fd, buf, static_cast<size_t>(len), PosixRecvFlags(flags),
-                     reinterpret_cast<::sockaddr*>(&peer), &peerLen);
-    } while (n < 0 && errno == EINTR && !e->nonBlocking);
+    // A blocking socket goes on through a signal; a non-blocking one reports it.
+    auto receive = [&] {
+      return ::recvfrom(e->fd, buf, static_cast<size_t>(len), PosixRecvFlags(flags),
+                        reinterpret_cast<::sockaddr*>(&peer), &peerLen);
+    };
+    n = e->nonBlocking ? receive() : RetryOnEintr(receive);
   }
   const int err = errno;
   const bool drained = e->type == SOCK_STREAM && flags == 0 && n > 0 && n < len;
@@ -246,12 +249,12 @@ int Send(SOCKET s, const char* buf, int len, int flags, const sockaddr* to, int 
     return Fail(WSAENOTCONN);
   }
   if (sim::ShouldFail(sim::Fault::SocketSend)) return Fail(WSAECONNRESET);  // a reset on cue
-  ssize_t n;
-  do {
-    n = ::sendto(e->fd, buf, static_cast<size_t>(len), PosixSendFlags(flags),
-                 withAddress ? reinterpret_cast<const ::sockaddr*>(&addr) : nullptr,
-                 withAddress ? sizeof addr : 0);
-  } while (n < 0 && errno == EINTR && !e->nonBlocking);
+  auto send = [&] {
+    return ::sendto(e->fd, buf, static_cast<size_t>(len), PosixSendFlags(flags),
+                    withAddress ? reinterpret_cast<const ::sockaddr*>(&addr) : nullptr,
+                    withAddress ? sizeof addr : 0);
+  };
+  const ssize_t n = e->nonBlocking ? send() : RetryOnEintr(send);
   if (n >= 0) return static_cast<int>(n);
   const int err = errno;
   if (err == EAGAIN || err == EWOULDBLOCK) {
@@ -366,12 +369,12 @@ SOCKET accept(SOCKET s, sockaddr* addr, int* addrlen) {
   }
   ::sockaddr_in peer{};
   socklen_t peerLen = sizeof peer;
-  int fd;
-  do {
+  auto take = [&] {
     // A connection taken from a non-blocking listener is non-blocking too.
-    fd = ::accept4(listener->fd, reinterpret_cast<::sockaddr*>(&peer), &peerLen,
-                   SOCK_CLOEXEC | (listener->nonBlocking ? SOCK_NONBLOCK : 0));
-  } while (fd < 0 && errno == EINTR && !listener->nonBlocking);
+    return ::accept4(listener->fd, reinterpret_cast<::sockaddr*>(&peer), &peerLen,
+                     SOCK_CLOEXEC | (listener->nonBlocking ? SOCK_NONBLOCK : 0));
+  };
+  const int fd = listener->nonBlocking ? take() : RetryOnEintr(take);
   const int err = errno;
   {
     std::lock_guard<std::mutex> lock(SocketsMutex());

@@ -1,0 +1,13 @@
+// The one way the display backend includes Xlib, beside our own headers.
+//
+// Xlib declares the type Time, which the runtime library's Time() (the time of day)
+// would clash with in the global namespace: here Xlib's type is named XTime. Its
+// macros None, True, False, Bool, Status (and X.h's constants such as GrayScale)
+// stay defined, as Xlib's own headers and code written against them expect; our
+// headers use none of those names (scripts/check-headers compiles every header after
+// this one to keep it so).
+#pragma once
+
+#define Time XTime
+#include <X11/Xlib.h>
+#undef Time
