@@ -1,9 +1,36 @@
 #include "net/WSockBuf.h"
 
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "platform/rtl/Exceptions.h"
+
+namespace {
+
+constexpr size_t kHugePage = size_t{2} << 20;
+
+// A block of size bytes, not zeroed. Blocks of whole huge pages (large sends queue
+// such blocks) are aligned to them and ask for huge pages, so that filling one
+// faults once rather than once per 4 KiB page.
+Byte* AllocateBlock(size_t size) {
+  void* p = nullptr;
+  if (size >= kHugePage && size % kHugePage == 0) {
+    p = std::aligned_alloc(kHugePage, size);
+    if (p != nullptr) madvise(p, size, MADV_HUGEPAGE);
+  } else {
+    p = std::malloc(size);
+  }
+  if (p == nullptr) throw std::bad_alloc();
+  return static_cast<Byte*>(p);
+}
+
+}  // namespace
+
+void TBuffer::FreeBlock::operator()(Byte* p) const noexcept { std::free(p); }
 
 TBuffer::TBuffer(Integer size) { SetBufSize(size); }
 
@@ -14,7 +41,7 @@ void TBuffer::SetBufSize(Integer size) {
   if (size == bufSize_) return;
   if (size < wrCount_)
     throw EInvalidOperation("TBuffer.SetBufSize: the new size is smaller than the data held");
-  auto block = std::make_unique_for_overwrite<Byte[]>(static_cast<size_t>(size));
+  std::unique_ptr<Byte, FreeBlock> block(AllocateBlock(static_cast<size_t>(size)));
   if (wrCount_ > rdCount_) std::memcpy(block.get(), buf_.get(), static_cast<size_t>(wrCount_));
   buf_ = std::move(block);
   bufSize_ = size;

@@ -46,7 +46,10 @@ class TBuffer : public TObject {
  private:
   void Consume(Integer count) noexcept;
 
-  std::unique_ptr<Byte[]> buf_;
+  struct FreeBlock {
+    void operator()(Byte* p) const noexcept;
+  };
+  std::unique_ptr<Byte, FreeBlock> buf_;
   Integer bufSize_ = 0;
   Integer wrCount_ = 0;
   Integer rdCount_ = 0;

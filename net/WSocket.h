@@ -243,7 +243,7 @@ class TCustomWSocket : public TComponent {
   // caller's buffer; what Winsock does not take at once is queued in blocks of up to
   // LargeSendBlockSize bytes rather than SendBlockSize.
   static constexpr Integer DirectSendMin = 64 * 1024;
-  static constexpr Integer LargeSendBlockSize = 1024 * 1024;
+  static constexpr Integer LargeSendBlockSize = 2 * 1024 * 1024;  // one huge page
   // Size of the area an asynchronous lookup writes its host entry into.
   static constexpr Integer LookupAreaSize = 1025;
 

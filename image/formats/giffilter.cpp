@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "image/formats/giflzw.h"
 #include "image/formats/neurquant.h"
 #include "image/model/ieutils.h"
 #include "image/proc/dadiravproc.h"
@@ -96,47 +97,71 @@ struct GraphicControl {
   Integer TranspIndex = 0;
 };
 
-// Fills Bitmap (and Mask) from the decoded indexes.
-void StoreFrame(const std::vector<Byte>& indexes, Integer width, Integer height, const ColourTable& table,
-                const GraphicControl& control, TIEBitmap* Bitmap, std::unique_ptr<TIEMask>& Mask,
-                bool IgnoreAlpha) {
-  const TRGB black{0, 0, 0};
-  const TRGB white{255, 255, 255};
-  const bool bilevel = table.Bits == 1 && table.Entries[0] == black && table.Entries[1] == white;
-  const size_t w = static_cast<size_t>(width);
-  if (bilevel) {
-    Bitmap->Allocate(width, height, ie1g);
-    for (Integer y = 0; y < height; ++y) {
-      Byte* row = static_cast<Byte*>(Bitmap->GetScanLine(y));
-      std::memset(row, 0, (w + 7) / 8);
-      const Byte* src = indexes.data() + static_cast<size_t>(y) * w;
-      for (size_t x = 0; x < w; ++x) {
+// Fills Bitmap (and Mask) row by row from decoded indexes: Start allocates them,
+// Row(y, indexes) stores one row.
+class FrameStore {
+ public:
+  FrameStore(Integer width, const ColourTable& table, const GraphicControl& control, TIEBitmap* bitmap,
+             std::unique_ptr<TIEMask>& mask, bool ignoreAlpha)
+      : width_(static_cast<size_t>(width)), control_(control), bitmap_(bitmap), mask_(mask), ignoreAlpha_(ignoreAlpha) {
+    const TRGB black{0, 0, 0};
+    const TRGB white{255, 255, 255};
+    bilevel_ = table.Bits == 1 && table.Entries[0] == black && table.Entries[1] == white;
+    // Every byte value maps to an entry; those past the table to black. Each entry
+    // is kept in four bytes so that a pixel is stored with one 4-byte write, the
+    // fourth byte being overwritten by the next pixel.
+    for (Integer i = 0; i < 256; ++i) {
+      lookup_[static_cast<size_t>(i)] = table.At(i);
+      std::memcpy(&lookup4_[static_cast<size_t>(i)], &lookup_[static_cast<size_t>(i)], sizeof(TRGB));
+    }
+  }
+
+  void Start(Integer width, Integer height) {
+    bitmap_->Allocate(width, height, bilevel_ ? ie1g : ie24RGB);
+    if (ignoreAlpha_) return;
+    if (!mask_) mask_ = std::make_unique<TIEMask>();
+    mask_->AllocateBits(width, height, 8);
+    mask_->Fill(255);
+  }
+
+  void Row(Integer y, const Byte* src) {
+    if (bilevel_) {
+      Byte* row = static_cast<Byte*>(bitmap_->GetScanLine(y));
+      std::memset(row, 0, (width_ + 7) / 8);
+      for (size_t x = 0; x < width_; ++x) {
         if (src[x] == 1) row[x >> 3] = static_cast<Byte>(row[x >> 3] | (0x80 >> (x & 7)));
       }
+    } else {
+      TRGB* row = static_cast<TRGB*>(bitmap_->GetScanLine(y));
+      Byte* out = reinterpret_cast<Byte*>(row);
+      const size_t last = width_ - 1;
+      for (size_t x = 0; x < last; ++x) std::memcpy(out + 3 * x, &lookup4_[src[x]], 4);
+      row[last] = lookup_[src[last]];
     }
-  } else {
-    // Every byte value maps to an entry; those past the table to black.
-    std::array<TRGB, 256> lookup{};
-    for (Integer i = 0; i < 256; ++i) lookup[static_cast<size_t>(i)] = table.At(i);
-    Bitmap->Allocate(width, height, ie24RGB);
-    for (Integer y = 0; y < height; ++y) {
-      TRGB* row = static_cast<TRGB*>(Bitmap->GetScanLine(y));
-      const Byte* src = indexes.data() + static_cast<size_t>(y) * w;
-      for (size_t x = 0; x < w; ++x) row[x] = lookup[src[x]];
+    if (ignoreAlpha_ || !control_.Transparent) return;
+    Byte* alpha = mask_->GetScanLine(y);
+    const Byte transparent = static_cast<Byte>(control_.TranspIndex);
+    bool any = false;
+    for (size_t x = 0; x < width_; ++x) {
+      if (src[x] == transparent) {
+        alpha[x] = 0;
+        any = true;
+      }
     }
+    // As clearing each pixel on its own: the box stays, the mask is no longer full.
+    if (any) mask_->SetFull(false);
   }
-  if (IgnoreAlpha) return;
-  if (!Mask) Mask = std::make_unique<TIEMask>();
-  Mask->AllocateBits(width, height, 8);
-  Mask->Fill(255);
-  if (!control.Transparent) return;
-  for (Integer y = 0; y < height; ++y) {
-    const Byte* src = indexes.data() + static_cast<size_t>(y) * w;
-    for (Integer x = 0; x < width; ++x) {
-      if (src[x] == control.TranspIndex) Mask->SetPixel(x, y, 0);
-    }
-  }
-}
+
+ private:
+  size_t width_;
+  const GraphicControl& control_;
+  TIEBitmap* bitmap_;
+  std::unique_ptr<TIEMask>& mask_;
+  bool ignoreAlpha_;
+  bool bilevel_ = false;
+  std::array<TRGB, 256> lookup_{};
+  std::array<uint32_t, 256> lookup4_{};
+};
 
 }  // namespace
 
@@ -243,6 +268,8 @@ void ReadGifStream(TStream* Stream, TIEBitmap* Bitmap, Integer& ImageCount, TIOP
     Params.GIF_Interlaced = interlaced;
 
     std::vector<Byte> indexes;  // width x height, at most GIF_MaxFramePixels
+    FrameStore store(width, table, control, Bitmap, Mask, IgnoreAlpha);
+    bool stored = false;
     if (Preview) {
       if (reader.Byte1() < 0 || !reader.SkipSubBlocks()) {
         break;
@@ -254,12 +281,24 @@ void ReadGifStream(TStream* Stream, TIEBitmap* Bitmap, Integer& ImageCount, TIOP
         Progress.Abort();
         break;
       }
-      indexes.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
-      const Int64 before = Stream->GetPosition();
-      decode(Stream, height, width, interlaced, indexes.data());
-      if (Stream->GetPosition() == before) {
-        Progress.Abort();
-        break;
+      if (decode == GIFLZWDecompress) {
+        // The library's own decoder hands over each row as it completes: stored
+        // through the palette at once, with no image of indexes in between.
+        store.Start(width, height);
+        stored = true;
+        if (!GIFLZWDecompressRows(Stream, height, width, interlaced,
+                                  [&](Integer y, const Byte* row) { store.Row(y, row); })) {
+          Progress.Abort();
+          break;
+        }
+      } else {
+        indexes.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+        const Int64 before = Stream->GetPosition();
+        decode(Stream, height, width, interlaced, indexes.data());
+        if (Stream->GetPosition() == before) {
+          Progress.Abort();
+          break;
+        }
       }
       Progress.Report(70);
       if (Progress.Aborted()) break;
@@ -269,7 +308,10 @@ void ReadGifStream(TStream* Stream, TIEBitmap* Bitmap, Integer& ImageCount, TIOP
     Params.ColorMapCount = table.Count();
     Params.ColorMap = std::make_unique<TRGB[]>(static_cast<size_t>(table.Count()));
     std::copy_n(table.Entries.begin(), table.Count(), Params.ColorMap.get());
-    if (!Preview) StoreFrame(indexes, width, height, table, control, Bitmap, Mask, IgnoreAlpha);
+    if (!Preview && !stored) {
+      store.Start(width, height);
+      for (Integer y = 0; y < height; ++y) store.Row(y, indexes.data() + static_cast<size_t>(y) * width);
+    }
     decoded = true;
     ++ImageCount;
   }

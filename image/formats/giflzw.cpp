@@ -51,8 +51,8 @@ class RowOrder {
 // ===========================================================================
 // Decoder
 
-// Receives decoded indexes and places them in Dest; what comes after the last row is
-// dropped.
+// Receives decoded indexes and places them in Dest, or row by row in a buffer of one
+// row handed to a row callback; what comes after the last row is dropped.
 class PixelSink {
  public:
   PixelSink(Byte* dest, Integer width, Integer height, bool interlaced)
@@ -60,41 +60,65 @@ class PixelSink {
     if (width_ <= 0) full_ = true;
     UpdateRow();
   }
+  PixelSink(const GIFLZWRowFunc& rowDone, Integer width, Integer height, bool interlaced)
+      : width_(width), rows_(height, interlaced), rowDone_(&rowDone) {
+    if (width_ <= 0) {
+      full_ = true;
+    } else {
+      row_.assign(static_cast<size_t>(width_), 0);
+    }
+    UpdateRow();
+  }
+  // With a row callback: hands over the row in progress and every row not reached,
+  // the indexes the code stream did not reach being 0.
+  void Finish() {
+    if (rowDone_ == nullptr) return;
+    while (!full_) {
+      (*rowDone_)(static_cast<Integer>(rows_.Row()), row_.data());
+      std::fill(row_.begin(), row_.end(), Byte{0});
+      rows_.Next();
+      UpdateRow();
+    }
+  }
   bool Full() const { return full_; }
   // Room for n indexes within the current row: where to write them (then Advance(n)),
   // or null when the row ends first or the image is full.
   Byte* Room(int n) const { return !full_ && x_ + n <= width_ ? rowPtr_ + x_ : nullptr; }
   void Advance(int n) {
     x_ += n;
-    if (x_ == width_) {
-      x_ = 0;
-      rows_.Next();
-      UpdateRow();
-    }
+    if (x_ == width_) RowDone();
   }
   void Put(const uint16_t* values, int n) {
     for (int i = 0; i < n && !full_; ++i) {
       rowPtr_[x_] = static_cast<Byte>(values[i]);
-      if (++x_ == width_) {
-        x_ = 0;
-        rows_.Next();
-        UpdateRow();
-      }
+      if (++x_ == width_) RowDone();
     }
   }
 
  private:
+  void RowDone() {
+    x_ = 0;
+    if (rowDone_ != nullptr) {
+      (*rowDone_)(static_cast<Integer>(rows_.Row()), row_.data());
+      // Rows the code stream ends in keep 0 where it did not reach.
+      std::fill(row_.begin(), row_.end(), Byte{0});
+    }
+    rows_.Next();
+    UpdateRow();
+  }
   void UpdateRow() {
     if (rows_.Row() < 0) {
       full_ = true;
       return;
     }
-    rowPtr_ = dest_ + rows_.Row() * static_cast<Int64>(width_);
+    rowPtr_ = rowDone_ != nullptr ? row_.data() : dest_ + rows_.Row() * static_cast<Int64>(width_);
   }
 
-  Byte* dest_;
+  Byte* dest_ = nullptr;
   Int64 width_;
   RowOrder rows_;
+  const GIFLZWRowFunc* rowDone_ = nullptr;
+  std::vector<Byte> row_;  // one row, with a row callback
   Byte* rowPtr_ = nullptr;
   Int64 x_ = 0;
   bool full_ = false;
@@ -150,12 +174,11 @@ bool ReadSubBlocks(TStream* stream, std::vector<Byte>& codes) {
   }
 }
 
-bool Decode(TStream* stream, Integer height, Integer width, bool interlaced, Byte* dest) {
+bool Decode(TStream* stream, Integer height, Integer width, PixelSink& sink) {
   Byte minCodeSize = 0;
   if (stream->Read(&minCodeSize, 1) != 1) return false;
   if (minCodeSize < 2 || minCodeSize > 9) return false;
   if (width < 0 || height < 0) return false;
-  if (dest == nullptr && width > 0 && height > 0) return false;
 
   std::vector<Byte> codes;  // bounded by kMaxCodeStreamBytes (ReadSubBlocks)
   if (!ReadSubBlocks(stream, codes)) return false;
@@ -177,7 +200,6 @@ bool Decode(TStream* stream, Integer height, Integer width, bool interlaced, Byt
   }
   std::array<uint16_t, kTableSize> text{};  // one string, in order
 
-  PixelSink sink(dest, width, height, interlaced);
   CodeReader reader(codes);
   int codeWidth = m + 1;
   uint32_t next = clearCode + 2;
@@ -565,19 +587,42 @@ class HashedLzwCoder {
 
 }  // namespace
 
-void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, Byte* Dest) {
-  if (Stream == nullptr) return;
+namespace {
+
+// Runs the decoder; on failure (a failing stream included) sets the stream back.
+bool DecodeOrRewind(TStream* stream, Integer height, Integer width, PixelSink& sink) {
   Int64 entry = 0;
   try {
-    entry = Stream->GetPosition();
-    if (Decode(Stream, Height, Width, Interlaced, Dest)) return;
+    entry = stream->GetPosition();
+    if (Decode(stream, height, width, sink)) return true;
   } catch (...) {
     // A failing stream is a failed decode like any other.
   }
   try {
-    Stream->SetPosition(entry);
+    stream->SetPosition(entry);
   } catch (...) {
   }
+  return false;
+}
+
+}  // namespace
+
+void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, Byte* Dest) {
+  if (Stream == nullptr) return;
+  if (Dest == nullptr && Width > 0 && Height > 0) {
+    // Nowhere to put the pixels: a failed decode (the stream stays where it was).
+    return;
+  }
+  PixelSink sink(Dest, Width, Height, Interlaced);
+  DecodeOrRewind(Stream, Height, Width, sink);
+}
+
+bool GIFLZWDecompressRows(TStream* Stream, Integer Height, Integer Width, bool Interlaced, const GIFLZWRowFunc& Row) {
+  if (Stream == nullptr || !Row) return false;
+  PixelSink sink(Row, Width, Height, Interlaced);
+  if (!DecodeOrRewind(Stream, Height, Width, sink)) return false;
+  sink.Finish();
+  return true;
 }
 
 void GIFNONLZWCompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, const Byte* Data,

@@ -8,6 +8,8 @@
 // 0, 8, 16, ... then 4, 12, ... then 2, 6, ... then 1, 3, 5, ...
 #pragma once
 
+#include <functional>
+
 #include "image/formats/dadiravio.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Types.h"
@@ -25,6 +27,14 @@
 // leaves the remaining pixels of Dest as they were; decoding stops once Dest is full.
 // With a minimum code size of 9 each index is stored as its low byte.
 void GIFLZWDecompress(TStream* Stream, Integer Height, Integer Width, bool Interlaced, Byte* Dest);
+
+// The same decoder handing over rows instead of filling a whole image: Row(y, indexes)
+// gets each row's Width indexes once, in the order the rows arrive, from a buffer of
+// one row reused for the next. Rows are handed over as they complete, so a failed
+// decode (false, the stream set back) may come after some rows; on success every row
+// has been handed over, with 0 for the pixels the code stream did not reach.
+using GIFLZWRowFunc = std::function<void(Integer y, const Byte* indexes)>;
+bool GIFLZWDecompressRows(TStream* Stream, Integer Height, Integer Width, bool Interlaced, const GIFLZWRowFunc& Row);
 
 // Run-length coder whose output any GIF decoder reads as LZW; it never fills the
 // decoder's table. The minimum code size is BitsPerPixel limited to 2..8; indexes

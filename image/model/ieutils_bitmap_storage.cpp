@@ -1,6 +1,9 @@
 // TIEBitmap storage: allocation in memory, in a mapped temporary file or in a
 // framework bitmap; moving between them; rows of file storage.
+#include <sys/mman.h>
+
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,6 +17,17 @@ constexpr DWORD kDefaultMemoryLimit = 0x2000000;  // 32 MiB
 constexpr UInt64 kGranularity = TIEMemoryMapped::IEAllocationGranularity;
 // GetScanLine in file storage maps this much of the file at a time (at least one row).
 constexpr UInt64 kWindowBytes = UInt64{64} << 20;
+
+// Asks for huge pages over the 2 MiB-aligned inside of a large fresh block: the first
+// touch of its pixels then faults once per 2 MiB instead of once per 4 KiB page. Only
+// advice; nothing changes where the kernel declines it.
+void AdviseHugePages(void* block, size_t size) {
+  constexpr uintptr_t kHuge = uintptr_t{2} << 20;
+  if (size < 2 * kHuge) return;
+  const uintptr_t begin = (reinterpret_cast<uintptr_t>(block) + kHuge - 1) & ~(kHuge - 1);
+  const uintptr_t end = (reinterpret_cast<uintptr_t>(block) + size) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
 
 DWORD InitialMemoryLimit() {
   const UInt64 free = IEGetFreeMemory();
@@ -91,6 +105,7 @@ void TIEBitmap::AllocateImage() {
       if (size > SIZE_MAX) throw EOutOfMemory("Out of memory");
       memory_.reset(static_cast<Byte*>(std::calloc(static_cast<size_t>(size), 1)));
       if (!memory_) throw EOutOfMemory("Out of memory");
+      AdviseHugePages(memory_.get(), static_cast<size_t>(size));
     } else if (location_ == ieTBitmap) {
       if (frameworkBitmap_ == nullptr) {
         ownedBitmap_ = std::make_unique<TBitmap>();

@@ -18,6 +18,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "image/proc/dadiravproc.h"
 
 namespace dadiravproc_resample {
@@ -249,6 +253,9 @@ struct TRowPlan {
   bool floatDivide = false;
   std::vector<float> inv;
   std::vector<Integer> hi;
+  // The weights as 16 bits when every one fits, for the two-pixel steps of
+  // KernelRow3Pairs; empty otherwise.
+  std::vector<int16_t> weights16;
 };
 
 inline TRowPlan PlanRow(const TContributors& h, Integer channels) {
@@ -275,6 +282,8 @@ inline TRowPlan PlanRow(const TContributors& h, Integer channels) {
         plan.taps.push_back({h.index[static_cast<size_t>(k)] * channels, h.weight[static_cast<size_t>(k)]});
     }
   }
+  if (std::all_of(plan.weights.begin(), plan.weights.end(), [](Integer w) { return w >= -32768 && w <= 32767; }))
+    plan.weights16.assign(plan.weights.begin(), plan.weights.end());
   plan.floatDivide = std::all_of(h.weightSum.begin(), h.weightSum.end(),
                                  [](Integer d) { return d > 0 && d < (1 << 14); });
   if (plan.floatDivide) {
@@ -284,6 +293,20 @@ inline TRowPlan PlanRow(const TContributors& h, Integer channels) {
     }
   }
   return plan;
+}
+
+// Output i's bytes from its sums: divided by the weights' sum (see TRowPlan).
+template <int C>
+inline void StoreSums(const Integer* sum, Byte* out, const TRowPlan& plan, const TDivider* div, size_t i) {
+  if (plan.floatDivide) {
+    const float inv = plan.inv[i];
+    const Integer hi = plan.hi[i];
+    for (int c = 0; c < C; ++c)
+      out[c] =
+          static_cast<Byte>(static_cast<Integer>((static_cast<float>(std::clamp(sum[c], 0, hi)) + 0.5f) * inv));
+  } else {
+    for (int c = 0; c < C; ++c) out[c] = div[i](sum[c]);
+  }
 }
 
 template <int C>
@@ -306,16 +329,98 @@ inline void KernelRow(const Byte* __restrict src, Byte* __restrict out, const TC
       for (Integer k = 0; k < r.count; ++k)
         for (int c = 0; c < C; ++c) sum[c] += t[k].weight * src[t[k].offset + c];
     }
-    if (plan.floatDivide) {
-      const float inv = plan.inv[i];
-      const Integer hi = plan.hi[i];
-      for (int c = 0; c < C; ++c)
-        out[c] = static_cast<Byte>(
-            static_cast<Integer>((static_cast<float>(std::clamp(sum[c], 0, hi)) + 0.5f) * inv));
+    StoreSums<C>(sum, out, plan, div, i);
+  }
+}
+
+#if defined(__x86_64__)
+inline bool HaveSsse3() {
+  static const bool have = __builtin_cpu_supports("ssse3");
+  return have;
+}
+
+// KernelRow<3> for plans with weights16, the same sums taken two pixels at a time: the
+// six bytes of two pixels spread to 16-bit lanes (c0 c0' c1 c1' c2 c2' 0 0), multiplied
+// by the two weights and added in pairs, which gives each channel's two products'
+// sum exactly. Steps that would read past the row's srcBytes are left to the scalar
+// loop, as are odd pixels and the taps at the edges.
+__attribute__((target("ssse3"))) inline void KernelRow3Pairs(const Byte* __restrict src, size_t srcBytes,
+                                                             Byte* __restrict out, const TContributors& h,
+                                                             const TRowPlan& plan) {
+  const __m128i spread = _mm_setr_epi8(0, -1, 3, -1, 1, -1, 4, -1, 2, -1, 5, -1, -1, -1, -1, -1);
+  const size_t dw = plan.runs.size();
+  const TDivider* div = h.divider.data();
+  const int16_t* weights = plan.weights16.data();
+  const TTap* taps = plan.taps.data();
+  for (size_t i = 0; i < dw; ++i, out += 3) {
+    const TWindowRun r = plan.runs[i];
+    Integer sum[3] = {};
+    if (r.offset >= 0) {
+      const Byte* p = src + r.offset;
+      const int16_t* w = weights + r.first;
+      const size_t room = srcBytes - static_cast<size_t>(r.offset);
+      Integer k = 0;
+      __m128i acc = _mm_setzero_si128();
+      for (; k + 1 < r.count && static_cast<size_t>(k) * 3 + 8 <= room; k += 2) {
+        const __m128i px = _mm_shuffle_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p + 3 * k)), spread);
+        int32_t pair;
+        std::memcpy(&pair, w + k, sizeof pair);
+        acc = _mm_add_epi32(acc, _mm_madd_epi16(px, _mm_set1_epi32(pair)));
+      }
+      alignas(16) int32_t lanes[4];
+      _mm_store_si128(reinterpret_cast<__m128i*>(lanes), acc);
+      sum[0] = lanes[0];
+      sum[1] = lanes[1];
+      sum[2] = lanes[2];
+      for (; k < r.count; ++k)
+        for (int c = 0; c < 3; ++c) sum[c] += w[k] * p[3 * k + c];
     } else {
-      for (int c = 0; c < C; ++c) out[c] = div[i](sum[c]);
+      const TTap* t = taps + r.first;
+      for (Integer k = 0; k < r.count; ++k)
+        for (int c = 0; c < 3; ++c) sum[c] += t[k].weight * src[t[k].offset + c];
+    }
+    StoreSums<3>(sum, out, plan, div, i);
+  }
+}
+#endif
+
+// One row's horizontal pass, by KernelRow3Pairs where it applies.
+template <int C>
+inline void FilterRow(const Byte* src, Integer sw, Byte* out, const TContributors& h, const TRowPlan& plan) {
+#if defined(__x86_64__)
+  if constexpr (C == 3) {
+    if (!plan.weights16.empty() && HaveSsse3()) {
+      KernelRow3Pairs(src, static_cast<size_t>(sw) * 3, out, h, plan);
+      return;
     }
   }
+#endif
+  KernelRow<C>(src, out, h, plan);
+}
+
+// a[x] += w0 x r0[x] + w1 x r1[x] for x below n, weights within 16 bits. On x86-64
+// sixteen bytes of both rows at a time: interleaved as 16-bit pairs (r0, r1) and
+// multiplied by (w0, w1) with the pairs added, which is the same sum exactly.
+inline void AddRowPair(Integer* __restrict a, const Byte* r0, Integer w0, const Byte* r1, Integer w1, size_t n) {
+  size_t x = 0;
+#if defined(__x86_64__)
+  const __m128i zero = _mm_setzero_si128();
+  const __m128i weights =
+      _mm_set1_epi32(static_cast<int32_t>((static_cast<uint32_t>(w1) << 16) | (static_cast<uint32_t>(w0) & 0xFFFF)));
+  for (; x + 16 <= n; x += 16) {
+    const __m128i v0 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r0 + x));
+    const __m128i v1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(r1 + x));
+    const __m128i lo0 = _mm_unpacklo_epi8(v0, zero), hi0 = _mm_unpackhi_epi8(v0, zero);
+    const __m128i lo1 = _mm_unpacklo_epi8(v1, zero), hi1 = _mm_unpackhi_epi8(v1, zero);
+    const __m128i parts[4] = {_mm_unpacklo_epi16(lo0, lo1), _mm_unpackhi_epi16(lo0, lo1),
+                              _mm_unpacklo_epi16(hi0, hi1), _mm_unpackhi_epi16(hi0, hi1)};
+    for (int q = 0; q < 4; ++q) {
+      __m128i* at = reinterpret_cast<__m128i*>(a + x + 4 * static_cast<size_t>(q));
+      _mm_storeu_si128(at, _mm_add_epi32(_mm_loadu_si128(at), _mm_madd_epi16(parts[q], weights)));
+    }
+  }
+#endif
+  for (; x < n; ++x) a[x] += w0 * r0[x] + w1 * r1[x];
 }
 
 // The kernel resampler, in strips: the vertical pass runs dest row by dest row and
@@ -353,7 +458,7 @@ void KernelResample(Integer sw, Integer sh, Integer dw, Integer dh, const TKerne
     const size_t slot = static_cast<size_t>(y % span);
     Byte* row = ring.data() + slot * n;
     if (held[slot] == y) return row;
-    KernelRow<C>(src(y), row, h, plan);
+    FilterRow<C>(src(y), sw, row, h, plan);
     held[slot] = y;
     if (!filtered[static_cast<size_t>(y)]) {
       filtered[static_cast<size_t>(y)] = true;
@@ -365,6 +470,8 @@ void KernelResample(Integer sw, Integer sh, Integer dw, Integer dh, const TKerne
 
   std::vector<Integer> acc(n);
   std::vector<Byte> out(n);
+  const bool verticalPairs = std::all_of(v.weight.begin(), v.weight.end(),
+                                         [](Integer w) { return w >= -32768 && w <= 32767; });
   Integer reported = 0;
   Integer columnsOwed = 0;
   const auto reportColumns = [&] {
@@ -374,7 +481,17 @@ void KernelResample(Integer sw, Integer sh, Integer dw, Integer dh, const TKerne
   for (Integer i = 0; i < dh; ++i) {
     std::fill(acc.begin(), acc.end(), 0);
     Integer* a = acc.data();
-    for (Integer k = v.first[static_cast<size_t>(i)]; k < v.first[static_cast<size_t>(i) + 1]; ++k) {
+    const Integer kEnd = v.first[static_cast<size_t>(i) + 1];
+    Integer k = v.first[static_cast<size_t>(i)];
+    if (verticalPairs) {
+      // Two rows at a time; the ring holds every row of the window at once.
+      for (; k + 1 < kEnd; k += 2) {
+        const Byte* r0 = workRow(v.index[static_cast<size_t>(k)]);
+        const Byte* r1 = workRow(v.index[static_cast<size_t>(k) + 1]);
+        AddRowPair(a, r0, v.weight[static_cast<size_t>(k)], r1, v.weight[static_cast<size_t>(k) + 1], n);
+      }
+    }
+    for (; k < kEnd; ++k) {
       const Byte* r = workRow(v.index[static_cast<size_t>(k)]);
       const Integer w = v.weight[static_cast<size_t>(k)];
       for (size_t x = 0; x < n; ++x) a[x] += w * r[x];
