@@ -103,9 +103,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t n = size - at < piece ? size - at : piece;
     cli.Offer(data + at, n);
     PumpMessages();
-    Check(cli.BufferFill() >= 0 && cli.BufferFill() <= THttpCli::ReceiveBufferSize + 1,
+    Check(cli.BufferFill() >= 0 && cli.BufferFill() <= THttpCli::kReceiveBufferSize + 1,
           "receive buffer within its bound");
-    Check(cli.HeaderBytes() <= THttpCli::MaxHeaderSize, "header within its bound");
+    Check(cli.HeaderBytes() <= THttpCli::kMaxHeaderSize, "header within its bound");
     Check(cli.GetRcvdCount() >= 0, "count not negative");
   }
   Check(delivered <= static_cast<Int64>(size), "no byte delivered twice");

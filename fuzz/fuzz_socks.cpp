@@ -49,8 +49,8 @@ class FedSocket : public TCustomSocksWSocket {
       const size_t before = at_;
       const Integer leftoverBefore = SocksLeftover;
       TriggerDataAvailable(0);
-      Check(SocksRcvdCnt >= 0 && SocksRcvdCnt < SocksReplyAreaSize, "reply count inside the area");
-      Check(SocksLeftover >= 0 && SocksRcvdPtr >= 0 && SocksRcvdPtr + SocksLeftover <= SocksReplyAreaSize,
+      Check(SocksRcvdCnt >= 0 && SocksRcvdCnt < kSocksReplyAreaSize, "reply count inside the area");
+      Check(SocksLeftover >= 0 && SocksRcvdPtr >= 0 && SocksRcvdPtr + SocksLeftover <= kSocksReplyAreaSize,
             "leftover bytes inside the area");
       if (State != wsConnected) break;
       Check(at_ > before || SocksLeftover < leftoverBefore, "every pass takes bytes");

@@ -88,28 +88,28 @@ using TBeforeHeaderSendEvent =
 
 // DoneErrorCode values that are not Winsock errors.
 inline constexpr Word httperrAborted = 3;              // Abort of a busy request
-inline constexpr Word httperrTooManyRelocations = 4;  // more than MaxRelocations in a row
+inline constexpr Word httperrTooManyRelocations = 4;  // more than kMaxRelocations in a row
 
 class THttpCli : public TComponent {
  public:
   LARK_CLASS_NAME(THttpCli)
 
   // Received bytes held while a line is incomplete. A longer line is kept cut short.
-  static constexpr Integer ReceiveBufferSize = 8190;
+  static constexpr Integer kReceiveBufferSize = 8190;
   // Body bytes that find the line buffer empty are received this many at a time,
   // straight into a block of their own, and handed on from there.
-  static constexpr Integer BodyBlockSize = 128 * 1024;
+  static constexpr Integer kBodyBlockSize = 128 * 1024;
   // Bytes of SendStream read and sent at a time.
-  static constexpr Integer SendChunkSize = 8193;
+  static constexpr Integer kSendChunkSize = 8193;
   // Largest chunk size accepted in a chunked body; a larger one ends the connection.
-  static constexpr Integer MaxChunkSize = 0x7FFFFFFF;
+  static constexpr Integer kMaxChunkSize = 0x7FFFFFFF;
   // Largest response header (the sum of its stored lines); more ends the connection.
-  static constexpr Integer MaxHeaderSize = 100 * 1024;
+  static constexpr Integer kMaxHeaderSize = 100 * 1024;
   // Relocations followed for one request; the next Location header fails it.
-  static constexpr Integer MaxRelocations = 20;
+  static constexpr Integer kMaxRelocations = 20;
   // Authentication repeats of one request (or of one relocation step); a challenge
   // after that many ends the request with its status instead of repeating it.
-  static constexpr Integer MaxAuthRepeats = 8;
+  static constexpr Integer kMaxAuthRepeats = 8;
 
   explicit THttpCli(TComponent* owner);
   ~THttpCli() override;
@@ -366,7 +366,7 @@ class THttpCli : public TComponent {
   TBasicAuthType BasicAuthTarget = basicAuthNormal;
   TNTLM_Msg2_Info ServerChallenge;
   TNTLM_Msg2_Info ProxyChallenge;
-  // Authentication repeats of the current request (at most MaxAuthRepeats), and
+  // Authentication repeats of the current request (at most kMaxAuthRepeats), and
   // whether the login of one is still to come (the client is ready meanwhile).
   Integer AuthRepeatCount = 0;
   bool AuthLoginPending = false;
@@ -380,8 +380,8 @@ class THttpCli : public TComponent {
   AnsiString ContentType;
   AnsiString TransferCoding;
   Integer RcvdCount = 0;
-  // Lines of the current response header: MaxHeaderSize bytes in all at most, each
-  // line at most ReceiveBufferSize + 1 bytes (as LastResponseLine).
+  // Lines of the current response header: kMaxHeaderSize bytes in all at most, each
+  // line at most kReceiveBufferSize + 1 bytes (as LastResponseLine).
   std::unique_ptr<TStringList> ResponseHeaderLines;
   // The challenge values among those lines, within the same bound.
   std::unique_ptr<TStringList> AuthChallenges;
@@ -406,7 +406,7 @@ class THttpCli : public TComponent {
   bool TooManyRelocations = false;
   // 0 before the first line of a response; -1 after an interim 100 response.
   Integer HeaderLineCount = 0;
-  // Bytes of the stored header lines of the current response (at most MaxHeaderSize).
+  // Bytes of the stored header lines of the current response (at most kMaxHeaderSize).
   Integer HeaderSize = 0;
   // 0 until the first body step of a document; reset when it ends.
   Integer BodyLineCount = 0;
@@ -414,15 +414,15 @@ class THttpCli : public TComponent {
   const char* BodyData = nullptr;
   Integer BodyDataLen = 0;
   THttpChunkState ChunkState = httpChunkGetSize;
-  // The size of the current chunk, at most MaxChunkSize.
+  // The size of the current chunk, at most kMaxChunkSize.
   Integer ChunkLength = 0;
   Integer ChunkRcvd = 0;
-  // ReceiveBufferSize data bytes, the line end a cut-short line gets, and the NUL
+  // kReceiveBufferSize data bytes, the line end a cut-short line gets, and the NUL
   // that always follows the data.
-  char ReceiveBuffer[ReceiveBufferSize + 3] = {};
+  char ReceiveBuffer[kReceiveBufferSize + 3] = {};
   Integer RcvdCnt = 0;
-  std::unique_ptr<char[]> BodyBlock;  // BodyBlockSize bytes, made at the first body
-  char SendChunk[SendChunkSize] = {};
+  std::unique_ptr<char[]> BodyBlock;  // kBodyBlockSize bytes, made at the first body
+  char SendChunk[kSendChunkSize] = {};
 
   // Published properties.
   AnsiString URL;

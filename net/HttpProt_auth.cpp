@@ -124,7 +124,7 @@ void THttpCli::StepNTLM(bool proxy) {
   THttpNTLMState& state = proxy ? ProxyAuthNTLMState : AuthNTLMState;
   switch (state) {
     case ntlmNone:
-      if (AuthRepeatCount >= MaxAuthRepeats) break;
+      if (AuthRepeatCount >= kMaxAuthRepeats) break;
       NTLMAuthTarget = proxy ? ntlmAuthProxy : ntlmAuthNormal;
       // The third message must travel on the connection that carried the first.
       if (RequestVer == "1.0") (proxy ? ProxyConnection : Connection) = "Keep-alive";
@@ -133,7 +133,7 @@ void THttpCli::StepNTLM(bool proxy) {
       return;
     case ntlmMsg1: {
       const Integer at = LastChallenge(*AuthChallenges, "NTLM", false);
-      if (at < 0 || AuthRepeatCount >= MaxAuthRepeats) break;
+      if (at < 0 || AuthRepeatCount >= kMaxAuthRepeats) break;
       const TNTLM_Msg2_Info challenge = NtlmGetMessage2(NtlmChallengeText(AuthChallenges->Strings(at)));
       (proxy ? ProxyChallenge : ServerChallenge) = challenge;
       state = ntlmMsg3;
@@ -154,7 +154,7 @@ void THttpCli::StepBasic(bool proxy) {
   THttpBasicState& state = proxy ? ProxyAuthBasicState : AuthBasicState;
   switch (state) {
     case basicNone:
-      if (AuthRepeatCount >= MaxAuthRepeats) break;
+      if (AuthRepeatCount >= kMaxAuthRepeats) break;
       BasicAuthTarget = proxy ? basicAuthProxy : basicAuthNormal;
       state = basicMsg1;
       RepeatRequest();

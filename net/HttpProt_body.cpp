@@ -65,7 +65,7 @@ void THttpCli::GetBodyLineNext() {
           break;
         }
         const Integer digit = XDigit(*p);
-        if (ChunkLength > (MaxChunkSize - digit) / 16) {
+        if (ChunkLength > (kMaxChunkSize - digit) / 16) {
           // A size that no 32-bit count can hold.
           DropConnection(winsock::WSAECONNABORTED);
           return;

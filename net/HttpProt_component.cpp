@@ -14,7 +14,7 @@ namespace {
 
 // MsgWaitForMultipleObjects wake mask of the synchronous wait: keys, mouse buttons,
 // sent messages, hot keys and posted messages (no timers).
-constexpr DWORD SyncWakeMask = QS_KEY | QS_MOUSEBUTTON | QS_SENDMESSAGE | QS_HOTKEY | QS_ALLPOSTMESSAGE;
+constexpr DWORD kSyncWakeMask = QS_KEY | QS_MOUSEBUTTON | QS_SENDMESSAGE | QS_HOTKEY | QS_ALLPOSTMESSAGE;
 
 }  // namespace
 
@@ -290,7 +290,7 @@ void THttpCli::DoRequestSync(THttpRequest rq) {
       Sleep(0);
       continue;
     }
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, SyncWakeMask);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, 1000, kSyncWakeMask);
     Application->ProcessMessages();
     if (Application->GetTerminated()) {
       Abort();

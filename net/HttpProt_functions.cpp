@@ -7,10 +7,10 @@
 namespace {
 
 // Monday first, three characters each.
-const AnsiString DayNames = "MonTueWedThuFriSatSun";
-const AnsiString MonthNames = "JanFebMarAprMayJunJulAugSepOctNovDec";
+const AnsiString kDayNames = "MonTueWedThuFriSatSun";
+const AnsiString kMonthNames = "JanFebMarAprMayJunJulAugSepOctNovDec";
 
-const char Base64Chars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+const char kBase64Chars[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
 // The uuencode alphabet with a backquote in place of the blank for 0.
 char UUChar(unsigned value) { return value == 0 ? '`' : static_cast<char>(32 + value); }
@@ -38,10 +38,10 @@ AnsiString Encode(THttpEncoding encoding, const unsigned char* data, size_t len)
     const unsigned b0 = data[i];
     const unsigned b1 = left > 1 ? data[i + 1] : 0;
     const unsigned b2 = left > 2 ? data[i + 2] : 0;
-    result += Base64Chars[b0 >> 2];
-    result += Base64Chars[((b0 & 3) << 4) | (b1 >> 4)];
-    result += left > 1 ? Base64Chars[((b1 & 15) << 2) | (b2 >> 6)] : '=';
-    result += left > 2 ? Base64Chars[b2 & 63] : '=';
+    result += kBase64Chars[b0 >> 2];
+    result += kBase64Chars[((b0 & 3) << 4) | (b1 >> 4)];
+    result += left > 1 ? kBase64Chars[((b1 & 15) << 2) | (b2 >> 6)] : '=';
+    result += left > 2 ? kBase64Chars[b2 & 63] : '=';
   }
   return result;
 }
@@ -65,15 +65,15 @@ AnsiString RFC1123_Date(TDateTime D) {
   const Integer dayIndex = (DayOfWeek(D) + 5) % 7;
   // Month 0 (a value outside the calendar) gives no month name rather than a
   // read outside the table.
-  const AnsiString monthName = month >= 1 && month <= 12 ? Copy(MonthNames, (month - 1) * 3 + 1, 3)
+  const AnsiString monthName = month >= 1 && month <= 12 ? Copy(kMonthNames, (month - 1) * 3 + 1, 3)
                                                          : AnsiString();
-  return Copy(DayNames, dayIndex * 3 + 1, 3) + ", " +
+  return Copy(kDayNames, dayIndex * 3 + 1, 3) + ", " +
          Format("%2.2d %s %4.4d %2.2d:%2.2d:%2.2d", {day, monthName, year, hour, min, sec});
 }
 
 TDateTime RFC1123_StrToDate(const AnsiString& S) {
   const Word day = DateField(S, 6, 2);
-  const Word month = static_cast<Word>((Pos(Copy(S, 9, 3), MonthNames) + 2) / 3);
+  const Word month = static_cast<Word>((Pos(Copy(S, 9, 3), kMonthNames) + 2) / 3);
   const Word year = DateField(S, 13, 4);
   const Word hour = DateField(S, 18, 2);
   const Word min = DateField(S, 21, 2);

@@ -30,7 +30,7 @@ void THttpCli::HandleLocation(const AnsiString& value) {
     return;
   }
   if (!FollowRelocation) return;
-  if (RelocationCount >= MaxRelocations) {
+  if (RelocationCount >= kMaxRelocations) {
     TooManyRelocations = true;
     return;
   }

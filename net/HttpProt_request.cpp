@@ -68,7 +68,7 @@ void THttpCli::SendRequest(const AnsiString& method, const AnsiString& version) 
 void THttpCli::SocketDataSent(TObject*, Word) {
   if (!BodySending) return;
   // Only one piece waits in the queue at a time; the next follows when it has drained.
-  const Integer room = std::min<Integer>(SendChunkSize, INT32_MAX - BodySentCount);
+  const Integer room = std::min<Integer>(kSendChunkSize, INT32_MAX - BodySentCount);
   const Integer count = room > 0 ? SendStream->Read(SendChunk, room) : 0;
   if (count <= 0) {
     BodySending = false;

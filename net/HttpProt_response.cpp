@@ -9,7 +9,7 @@
 namespace {
 
 // Bytes read at a time while a line longer than the buffer is skipped.
-constexpr Integer LongLineProbe = 25;
+constexpr Integer kLongLineProbe = 25;
 
 bool StartsWithNoCase(const AnsiString& s, const char* prefix) {
   const size_t n = std::strlen(prefix);
@@ -42,19 +42,19 @@ void THttpCli::SocketDataAvailable(TObject*, Word errCode) {
   if (State == httpWaitingBody && RcvdCnt == 0 && RequestKind != httpHEAD &&
       RequestKind != httpABORT && NextLineHandler == TNextLineHandler::Body && ReceiveBodyBlock())
     return;
-  if (RcvdCnt < ReceiveBufferSize) {
-    const Integer received = ReceiveRaw(ReceiveBuffer + RcvdCnt, ReceiveBufferSize - RcvdCnt);
+  if (RcvdCnt < kReceiveBufferSize) {
+    const Integer received = ReceiveRaw(ReceiveBuffer + RcvdCnt, kReceiveBufferSize - RcvdCnt);
     if (RequestKind == httpABORT || received <= 0) return;
     RcvdCnt += received;
   } else {
     // A line longer than the buffer: its bytes are dropped up to its LF, so the line
     // is kept cut short and ends at that LF.
-    char probe[LongLineProbe];
-    const Integer received = ReceiveRaw(probe, LongLineProbe);
+    char probe[kLongLineProbe];
+    const Integer received = ReceiveRaw(probe, kLongLineProbe);
     if (received <= 0) return;
     const void* lf = std::memchr(probe, '\n', static_cast<size_t>(received));
     // Only a full buffer takes the LF (one that already did waits to be read).
-    if (lf == nullptr || RcvdCnt > ReceiveBufferSize) return;
+    if (lf == nullptr || RcvdCnt > kReceiveBufferSize) return;
     const Integer at = static_cast<Integer>(static_cast<const char*>(lf) - probe);
     const Integer after = received - at - 1;
     std::memcpy(ReceiveBuffer + RcvdCnt - after, probe + at, static_cast<size_t>(after + 1));
@@ -99,7 +99,7 @@ void THttpCli::SocketDataAvailable(TObject*, Word errCode) {
 }
 
 bool THttpCli::ReceiveBodyBlock() {
-  Integer wanted = BodyBlockSize;
+  Integer wanted = kBodyBlockSize;
   // Bytes past a document of known length are not taken: they stay with the socket
   // and are read as lines, as bytes after a document are.
   if (ContentLength >= 0 && !IsChunked()) {
@@ -107,7 +107,7 @@ bool THttpCli::ReceiveBodyBlock() {
     if (left <= 0) return false;
     if (left < wanted) wanted = static_cast<Integer>(left);
   }
-  if (!BodyBlock) BodyBlock = std::make_unique<char[]>(static_cast<size_t>(BodyBlockSize));
+  if (!BodyBlock) BodyBlock = std::make_unique<char[]>(static_cast<size_t>(kBodyBlockSize));
   const Integer received = ReceiveRaw(BodyBlock.get(), wanted);
   if (received <= 0) return true;
   const WPARAM serial = RequestSerial;
@@ -189,7 +189,7 @@ void THttpCli::GetHeaderLineNext() {
 
   // Checked before counting, so the count never passes its bound.
   const Int64 lineSize = static_cast<Int64>(line.size());
-  if (lineSize > static_cast<Int64>(MaxHeaderSize) - HeaderSize) {
+  if (lineSize > static_cast<Int64>(kMaxHeaderSize) - HeaderSize) {
     DropConnection(winsock::WSAECONNABORTED);
     return;
   }

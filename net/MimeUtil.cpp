@@ -8,16 +8,16 @@
 
 namespace {
 
-constexpr char Base64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-constexpr Byte Base64Pad = 64;      // "=" in the decoder table
-constexpr Byte Base64Invalid = 255; // any other character
+constexpr char kBase64Alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+constexpr Byte kBase64Pad = 64;      // "=" in the decoder table
+constexpr Byte kBase64Invalid = 255; // any other character
 
 struct Base64DecodeTable {
   Byte Values[256];
   constexpr Base64DecodeTable() : Values() {
-    for (Byte& v : Values) v = Base64Invalid;
-    for (int i = 0; i < 64; ++i) Values[static_cast<Byte>(Base64Alphabet[i])] = static_cast<Byte>(i);
-    Values[static_cast<Byte>('=')] = Base64Pad;
+    for (Byte& v : Values) v = kBase64Invalid;
+    for (int i = 0; i < 64; ++i) Values[static_cast<Byte>(kBase64Alphabet[i])] = static_cast<Byte>(i);
+    Values[static_cast<Byte>('=')] = kBase64Pad;
   }
 };
 constexpr Base64DecodeTable DecodeTable;
@@ -27,10 +27,10 @@ void EncodeGroup(const Byte* b, size_t n, AnsiString& out) {
   const Byte b0 = b[0];
   const Byte b1 = n > 1 ? b[1] : 0;
   const Byte b2 = n > 2 ? b[2] : 0;
-  out += Base64Alphabet[b0 >> 2];
-  out += Base64Alphabet[((b0 & 3) << 4) | (b1 >> 4)];
-  out += n > 1 ? Base64Alphabet[((b1 & 15) << 2) | (b2 >> 6)] : '=';
-  out += n > 2 ? Base64Alphabet[b2 & 63] : '=';
+  out += kBase64Alphabet[b0 >> 2];
+  out += kBase64Alphabet[((b0 & 3) << 4) | (b1 >> 4)];
+  out += n > 1 ? kBase64Alphabet[((b1 & 15) << 2) | (b2 >> 6)] : '=';
+  out += n > 2 ? kBase64Alphabet[b2 & 63] : '=';
 }
 
 int HexDigitValue(char c) {
@@ -40,7 +40,7 @@ int HexDigitValue(char c) {
   return -1;
 }
 
-constexpr Integer Base64LineGroups = 18;  // 72 characters from 54 bytes
+constexpr Integer kBase64LineGroups = 18;  // 72 characters from 54 bytes
 
 }  // namespace
 
@@ -56,14 +56,14 @@ AnsiString Base64Decode(const AnsiString& s) {
   AnsiString out;
   out.reserve((s.size() + 3) / 4 * 3);
   const auto value = [&s](size_t i) -> unsigned {
-    return i < s.size() ? DecodeTable.Values[static_cast<Byte>(s[i])] : Base64Pad;
+    return i < s.size() ? DecodeTable.Values[static_cast<Byte>(s[i])] : kBase64Pad;
   };
   for (size_t i = 0; i < s.size(); i += 4) {
     const unsigned a = value(i), b = value(i + 1), c = value(i + 2), d = value(i + 3);
     out += static_cast<char>(((a << 2) | ((b >> 4) & 3)) & 255);
-    if (c == Base64Pad) continue;
+    if (c == kBase64Pad) continue;
     out += static_cast<char>(((b << 4) | ((c >> 2) & 15)) & 255);
-    if (d == Base64Pad) continue;
+    if (d == kBase64Pad) continue;
     out += static_cast<char>(((c << 6) | (d & 63)) & 255);
   }
   return out;
@@ -77,9 +77,9 @@ AnsiString DoFileEncBase64(std::unique_ptr<TStream>& stream, bool& more) {
   more = false;
   AnsiString line;
   if (!stream) return line;
-  line.reserve(Base64LineGroups * 4);
+  line.reserve(kBase64LineGroups * 4);
   Byte group[3];
-  for (Integer i = 0; i < Base64LineGroups; ++i) {
+  for (Integer i = 0; i < kBase64LineGroups; ++i) {
     const Integer got = stream->Read(group, 3);
     if (got > 0) EncodeGroup(group, static_cast<size_t>(got), line);
     more = got == 3;
@@ -91,7 +91,7 @@ AnsiString DoFileEncBase64(std::unique_ptr<TStream>& stream, bool& more) {
 void EndFileEncBase64(std::unique_ptr<TStream>& stream) { stream.reset(); }
 
 AnsiString EncodeQuotedPrintable(const AnsiString& s) {
-  static constexpr char Hex[] = "0123456789ABCDEF";
+  static constexpr char kHex[] = "0123456789ABCDEF";
   AnsiString out;
   out.reserve(s.size());
   for (char ch : s) {
@@ -100,8 +100,8 @@ AnsiString EncodeQuotedPrintable(const AnsiString& s) {
       out += ch;
     } else {
       out += '=';
-      out += Hex[c >> 4];
-      out += Hex[c & 15];
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
     }
   }
   return out;

@@ -6,40 +6,40 @@
 
 namespace {
 
-constexpr Byte InitialPermutation[64] = {
+constexpr Byte kInitialPermutation[64] = {
     58, 50, 42, 34, 26, 18, 10, 2, 60, 52, 44, 36, 28, 20, 12, 4,
     62, 54, 46, 38, 30, 22, 14, 6, 64, 56, 48, 40, 32, 24, 16, 8,
     57, 49, 41, 33, 25, 17, 9,  1, 59, 51, 43, 35, 27, 19, 11, 3,
     61, 53, 45, 37, 29, 21, 13, 5, 63, 55, 47, 39, 31, 23, 15, 7};
 
-constexpr Byte FinalPermutation[64] = {
+constexpr Byte kFinalPermutation[64] = {
     40, 8, 48, 16, 56, 24, 64, 32, 39, 7, 47, 15, 55, 23, 63, 31,
     38, 6, 46, 14, 54, 22, 62, 30, 37, 5, 45, 13, 53, 21, 61, 29,
     36, 4, 44, 12, 52, 20, 60, 28, 35, 3, 43, 11, 51, 19, 59, 27,
     34, 2, 42, 10, 50, 18, 58, 26, 33, 1, 41, 9,  49, 17, 57, 25};
 
-constexpr Byte Expansion[48] = {
+constexpr Byte kExpansion[48] = {
     32, 1,  2,  3,  4,  5,  4,  5,  6,  7,  8,  9,  8,  9,  10, 11,
     12, 13, 12, 13, 14, 15, 16, 17, 16, 17, 18, 19, 20, 21, 20, 21,
     22, 23, 24, 25, 24, 25, 26, 27, 28, 29, 28, 29, 30, 31, 32, 1};
 
-constexpr Byte Permutation[32] = {
+constexpr Byte kPermutation[32] = {
     16, 7, 20, 21, 29, 12, 28, 17, 1,  15, 23, 26, 5,  18, 31, 10,
     2,  8, 24, 14, 32, 27, 3,  9,  19, 13, 30, 6,  22, 11, 4,  25};
 
-constexpr Byte PermutedChoice1[56] = {
+constexpr Byte kPermutedChoice1[56] = {
     57, 49, 41, 33, 25, 17, 9,  1,  58, 50, 42, 34, 26, 18,
     10, 2,  59, 51, 43, 35, 27, 19, 11, 3,  60, 52, 44, 36,
     63, 55, 47, 39, 31, 23, 15, 7,  62, 54, 46, 38, 30, 22,
     14, 6,  61, 53, 45, 37, 29, 21, 13, 5,  28, 20, 12, 4};
 
-constexpr Byte PermutedChoice2[48] = {
+constexpr Byte kPermutedChoice2[48] = {
     14, 17, 11, 24, 1,  5,  3,  28, 15, 6,  21, 10,
     23, 19, 12, 4,  26, 8,  16, 7,  27, 20, 13, 2,
     41, 52, 31, 37, 47, 55, 30, 40, 51, 45, 33, 48,
     44, 49, 39, 56, 34, 53, 46, 42, 50, 36, 29, 32};
 
-constexpr Byte KeyShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
+constexpr Byte kKeyShifts[16] = {1, 1, 2, 2, 2, 2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 1};
 
 // S[box][row][column]
 constexpr Byte SBoxes[8][4][16] = {
@@ -87,18 +87,18 @@ uint64_t Permute(uint64_t in, const Byte (&table)[N], int inBits) {
 uint32_t Rotate28(uint32_t half, int n) { return ((half << n) | (half >> (28 - n))) & 0x0FFFFFFF; }
 
 void KeySchedule(uint64_t key, uint64_t (&subkeys)[16]) {
-  const uint64_t cd = Permute(key, PermutedChoice1, 64);
+  const uint64_t cd = Permute(key, kPermutedChoice1, 64);
   uint32_t c = static_cast<uint32_t>(cd >> 28) & 0x0FFFFFFF;
   uint32_t d = static_cast<uint32_t>(cd) & 0x0FFFFFFF;
   for (int i = 0; i < 16; ++i) {
-    c = Rotate28(c, KeyShifts[i]);
-    d = Rotate28(d, KeyShifts[i]);
-    subkeys[i] = Permute((uint64_t(c) << 28) | d, PermutedChoice2, 56);
+    c = Rotate28(c, kKeyShifts[i]);
+    d = Rotate28(d, kKeyShifts[i]);
+    subkeys[i] = Permute((uint64_t(c) << 28) | d, kPermutedChoice2, 56);
   }
 }
 
 uint32_t Feistel(uint32_t r, uint64_t subkey) {
-  const uint64_t x = Permute(r, Expansion, 32) ^ subkey;
+  const uint64_t x = Permute(r, kExpansion, 32) ^ subkey;
   uint32_t s = 0;
   for (int box = 0; box < 8; ++box) {
     const unsigned six = static_cast<unsigned>(x >> (42 - 6 * box)) & 0x3F;
@@ -106,7 +106,7 @@ uint32_t Feistel(uint32_t r, uint64_t subkey) {
     const unsigned column = (six >> 1) & 0xF;
     s = (s << 4) | SBoxes[box][row][column];
   }
-  return static_cast<uint32_t>(Permute(s, Permutation, 32));
+  return static_cast<uint32_t>(Permute(s, kPermutation, 32));
 }
 
 uint64_t LoadBE64(const void* p) {
@@ -130,7 +130,7 @@ void DES(const void* input, void* output, const void* key, bool encrypt) {
   uint64_t subkeys[16];
   KeySchedule(LoadBE64(key), subkeys);
 
-  const uint64_t block = Permute(LoadBE64(input), InitialPermutation, 64);
+  const uint64_t block = Permute(LoadBE64(input), kInitialPermutation, 64);
   uint32_t l = static_cast<uint32_t>(block >> 32);
   uint32_t r = static_cast<uint32_t>(block);
   for (int round = 0; round < 16; ++round) {
@@ -140,7 +140,7 @@ void DES(const void* input, void* output, const void* key, bool encrypt) {
     r = next;
   }
   // The halves are swapped after the last round: R16 L16 goes into the final permutation.
-  StoreBE64(output, Permute((uint64_t(r) << 32) | l, FinalPermutation, 64));
+  StoreBE64(output, Permute((uint64_t(r) << 32) | l, kFinalPermutation, 64));
 
   for (uint64_t& k : subkeys) *static_cast<volatile uint64_t*>(&k) = 0;
 }

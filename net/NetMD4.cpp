@@ -10,8 +10,8 @@ constexpr Cardinal F(Cardinal x, Cardinal y, Cardinal z) { return (x & y) | (~x 
 constexpr Cardinal G(Cardinal x, Cardinal y, Cardinal z) { return (x & y) | (x & z) | (y & z); }
 constexpr Cardinal H(Cardinal x, Cardinal y, Cardinal z) { return x ^ y ^ z; }
 
-constexpr Cardinal Round2Constant = 0x5A827999;
-constexpr Cardinal Round3Constant = 0x6ED9EBA1;
+constexpr Cardinal kRound2Constant = 0x5A827999;
+constexpr Cardinal kRound3Constant = 0x6ED9EBA1;
 
 Cardinal LoadLE32(const Byte* p) {
   return Cardinal(p[0]) | (Cardinal(p[1]) << 8) | (Cardinal(p[2]) << 16) | (Cardinal(p[3]) << 24);
@@ -30,29 +30,29 @@ void Compress(TMD4Context& ctx, const Byte* block) {
   Cardinal a = ctx.A, b = ctx.B, c = ctx.C, d = ctx.D;
 
   // Round 1: [abcd k s] a = (a + F(b,c,d) + X[k]) <<< s
-  static constexpr int r1Shift[4] = {3, 7, 11, 19};
+  static constexpr int kR1Shift[4] = {3, 7, 11, 19};
   for (int i = 0; i < 16; i += 4) {
-    a = Rol(a + F(b, c, d) + x[i], r1Shift[0]);
-    d = Rol(d + F(a, b, c) + x[i + 1], r1Shift[1]);
-    c = Rol(c + F(d, a, b) + x[i + 2], r1Shift[2]);
-    b = Rol(b + F(c, d, a) + x[i + 3], r1Shift[3]);
+    a = Rol(a + F(b, c, d) + x[i], kR1Shift[0]);
+    d = Rol(d + F(a, b, c) + x[i + 1], kR1Shift[1]);
+    c = Rol(c + F(d, a, b) + x[i + 2], kR1Shift[2]);
+    b = Rol(b + F(c, d, a) + x[i + 3], kR1Shift[3]);
   }
   // Round 2: [abcd k s] a = (a + G(b,c,d) + X[k] + 5A827999) <<< s, k by columns
-  static constexpr int r2Shift[4] = {3, 5, 9, 13};
+  static constexpr int kR2Shift[4] = {3, 5, 9, 13};
   for (int i = 0; i < 4; ++i) {
-    a = Rol(a + G(b, c, d) + x[i] + Round2Constant, r2Shift[0]);
-    d = Rol(d + G(a, b, c) + x[i + 4] + Round2Constant, r2Shift[1]);
-    c = Rol(c + G(d, a, b) + x[i + 8] + Round2Constant, r2Shift[2]);
-    b = Rol(b + G(c, d, a) + x[i + 12] + Round2Constant, r2Shift[3]);
+    a = Rol(a + G(b, c, d) + x[i] + kRound2Constant, kR2Shift[0]);
+    d = Rol(d + G(a, b, c) + x[i + 4] + kRound2Constant, kR2Shift[1]);
+    c = Rol(c + G(d, a, b) + x[i + 8] + kRound2Constant, kR2Shift[2]);
+    b = Rol(b + G(c, d, a) + x[i + 12] + kRound2Constant, kR2Shift[3]);
   }
   // Round 3: [abcd k s] a = (a + H(b,c,d) + X[k] + 6ED9EBA1) <<< s, k in bit-reversed order
-  static constexpr int r3Order[4] = {0, 2, 1, 3};
-  static constexpr int r3Shift[4] = {3, 9, 11, 15};
-  for (int k : r3Order) {
-    a = Rol(a + H(b, c, d) + x[k] + Round3Constant, r3Shift[0]);
-    d = Rol(d + H(a, b, c) + x[k + 8] + Round3Constant, r3Shift[1]);
-    c = Rol(c + H(d, a, b) + x[k + 4] + Round3Constant, r3Shift[2]);
-    b = Rol(b + H(c, d, a) + x[k + 12] + Round3Constant, r3Shift[3]);
+  static constexpr int kR3Order[4] = {0, 2, 1, 3};
+  static constexpr int kR3Shift[4] = {3, 9, 11, 15};
+  for (int k : kR3Order) {
+    a = Rol(a + H(b, c, d) + x[k] + kRound3Constant, kR3Shift[0]);
+    d = Rol(d + H(a, b, c) + x[k + 8] + kRound3Constant, kR3Shift[1]);
+    c = Rol(c + H(d, a, b) + x[k + 4] + kRound3Constant, kR3Shift[2]);
+    b = Rol(b + H(c, d, a) + x[k + 12] + kRound3Constant, kR3Shift[3]);
   }
 
   ctx.A += a;

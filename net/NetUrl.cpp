@@ -7,7 +7,7 @@
 namespace {
 
 // Copy's count for "to the end of the text".
-constexpr Integer ToEnd = INT32_MAX;
+constexpr Integer kToEnd = INT32_MAX;
 
 // Position of the last occurrence of ch in s, 0 when absent.
 Integer LastPos(char ch, const AnsiString& s) {
@@ -83,7 +83,7 @@ void ParseURL(const AnsiString& URL, AnsiString& Proto, AnsiString& User, AnsiSt
   if (url.empty()) return;
 
   if (StartsWith(url, "./")) {
-    Path = CurrentDirectory(currentPath) + Copy(url, 3, ToEnd);
+    Path = CurrentDirectory(currentPath) + Copy(url, 3, kToEnd);
     return;
   }
   if (StartsWith(url, "../")) {
@@ -118,24 +118,24 @@ void ParseURL(const AnsiString& URL, AnsiString& Proto, AnsiString& User, AnsiSt
   AnsiString rest;
   if (p > 0) {
     Proto = LowerCase(Copy(url, 1, p - 1));
-    rest = Copy(url, p + 3, ToEnd);
+    rest = Copy(url, p + 3, kToEnd);
   } else if (StartsWith(url, "/")) {
     Proto = "http";
     if (Length(url) > 1 && url[1] != '/') {
       Path = url;
       return;
     }
-    rest = Copy(url, 2, ToEnd);
+    rest = Copy(url, 2, kToEnd);
   } else if (StartsWithText(url, "http:")) {
     Proto = "http";
     if (Length(url) > 6 && url[6] != '/') {
-      Path = Copy(url, 6, ToEnd);
+      Path = Copy(url, 6, kToEnd);
       return;
     }
-    rest = Copy(url, 7, ToEnd);
+    rest = Copy(url, 7, kToEnd);
   } else if (StartsWithText(url, "mailto:")) {
     Proto = "mailto";
-    rest = Copy(url, Pos(":", url) + 1, ToEnd);
+    rest = Copy(url, Pos(":", url) + 1, kToEnd);
   } else {
     rest = url;
   }
@@ -145,7 +145,7 @@ void ParseURL(const AnsiString& URL, AnsiString& Proto, AnsiString& User, AnsiSt
   const Integer q = Pos("?", rest);
   if (q > 0 && (q < p || p == 0)) p = q;
   if (p == 0) p = Length(rest) + 1;
-  Path = Copy(rest, p, ToEnd);
+  Path = Copy(rest, p, kToEnd);
   rest = Copy(rest, 1, p - 1);
 
   // The authority: [user[:password]@]host[:port], split at the last ":" and "@".
@@ -157,25 +157,25 @@ void ParseURL(const AnsiString& URL, AnsiString& Proto, AnsiString& User, AnsiSt
     return;
   }
   if (at < p) {
-    Port = Copy(rest, p + 1, ToEnd);
+    Port = Copy(rest, p + 1, kToEnd);
     Host = Copy(rest, at + 1, p - at - 1);
     if (at == 0) return;
     userPart = Copy(rest, 1, at - 1);
   } else {
-    Host = Copy(rest, at + 1, ToEnd);
+    Host = Copy(rest, at + 1, kToEnd);
     userPart = Copy(rest, 1, at - 1);
   }
   const Integer colon = Pos(":", userPart);
   if (colon > 0) {
     User = Copy(userPart, 1, colon - 1);
-    Pass = Copy(userPart, colon + 1, ToEnd);
+    Pass = Copy(userPart, colon + 1, kToEnd);
   } else {
     User = userPart;
   }
 }
 
 AnsiString UrlEncode(const AnsiString& S) {
-  static const char Hex[] = "0123456789ABCDEF";
+  static const char kHex[] = "0123456789ABCDEF";
   AnsiString result;
   result.reserve(S.size());
   for (const char ch : S) {
@@ -185,8 +185,8 @@ AnsiString UrlEncode(const AnsiString& S) {
     }
     const auto code = static_cast<unsigned char>(ch);
     result += '%';
-    result += Hex[code >> 4];
-    result += Hex[code & 15];
+    result += kHex[code >> 4];
+    result += kHex[code & 15];
   }
   return result;
 }

@@ -14,14 +14,14 @@
 
 namespace {
 
-constexpr char Signature[8] = {'N', 'T', 'L', 'M', 'S', 'S', 'P', '\0'};
-constexpr Integer Message1HeaderSize = 32;
-constexpr Cardinal Message1Flags = 0x8207;  // Unicode, OEM, request target, NTLM, always sign
-constexpr Cardinal Message1DomainSupplied = 0x1000;
-constexpr Cardinal Message1HostSupplied = 0x2000;
-constexpr size_t MaxBufferBytes = 0xFFFF;    // what a 16-bit length can describe
+constexpr char kSignature[8] = {'N', 'T', 'L', 'M', 'S', 'S', 'P', '\0'};
+constexpr Integer kMessage1HeaderSize = 32;
+constexpr Cardinal kMessage1Flags = 0x8207;  // Unicode, OEM, request target, NTLM, always sign
+constexpr Cardinal kMessage1DomainSupplied = 0x1000;
+constexpr Cardinal kMessage1HostSupplied = 0x2000;
+constexpr size_t kMaxBufferBytes = 0xFFFF;    // what a 16-bit length can describe
 constexpr Byte LMConstant[8] = {'K', 'G', 'S', '!', '@', '#', '$', '%'};
-constexpr size_t ResponseSize = 24;
+constexpr size_t kResponseSize = 24;
 
 void PutLE16(AnsiString& m, size_t at, Cardinal v) {
   m[at] = static_cast<char>(v);
@@ -103,7 +103,7 @@ void DES7(const Byte* k7, const Byte* data, Byte* out) {
 
 // Three DES7 blocks of the challenge under the 21-byte key.
 AnsiString Response(const Byte* k21, const Byte* challenge) {
-  AnsiString r(ResponseSize, '\0');
+  AnsiString r(kResponseSize, '\0');
   for (int i = 0; i < 3; ++i) DES7(k21 + 7 * i, challenge, reinterpret_cast<Byte*>(&r[8 * i]));
   return r;
 }
@@ -133,17 +133,17 @@ AnsiString NTResponse(const AnsiString& password, const Byte* challenge) {
 }  // namespace
 
 AnsiString NtlmGetMessage1(const AnsiString& host, const AnsiString& domain) {
-  const AnsiString h = UpperCase(host.substr(0, MaxBufferBytes));
-  const AnsiString d = UpperCase(domain.substr(0, MaxBufferBytes));
-  AnsiString m(Message1HeaderSize, '\0');
-  std::memcpy(m.data(), Signature, sizeof(Signature));
+  const AnsiString h = UpperCase(host.substr(0, kMaxBufferBytes));
+  const AnsiString d = UpperCase(domain.substr(0, kMaxBufferBytes));
+  AnsiString m(kMessage1HeaderSize, '\0');
+  std::memcpy(m.data(), kSignature, sizeof(kSignature));
   PutLE32(m, 8, 1);
-  Cardinal flags = Message1Flags;
-  if (!h.empty()) flags |= Message1HostSupplied;
-  if (!d.empty()) flags |= Message1DomainSupplied;
+  Cardinal flags = kMessage1Flags;
+  if (!h.empty()) flags |= kMessage1HostSupplied;
+  if (!d.empty()) flags |= kMessage1DomainSupplied;
   PutLE32(m, 12, flags);
-  PutSecurityBuffer(m, 16, d.size(), d.empty() ? 0 : Message1HeaderSize + h.size());
-  PutSecurityBuffer(m, 24, h.size(), h.empty() ? 0 : Message1HeaderSize);
+  PutSecurityBuffer(m, 16, d.size(), d.empty() ? 0 : kMessage1HeaderSize + h.size());
+  PutSecurityBuffer(m, 24, h.size(), h.empty() ? 0 : kMessage1HeaderSize);
   m += h;
   m += d;
   return Base64Encode(m);
@@ -177,18 +177,18 @@ TNTLM_Msg2_Info NtlmGetMessage2(const AnsiString& base64) {
 
 AnsiString NtlmGetMessage3(const AnsiString& domain, const AnsiString& host, const AnsiString& user,
                            const AnsiString& password, const Byte* challenge) {
-  constexpr size_t MaxChars = MaxBufferBytes / 2;
-  const AnsiString d = Widen(domain.substr(0, MaxChars));
-  const AnsiString u = Widen(user.substr(0, MaxChars));
-  const AnsiString h = Widen(host.substr(0, MaxChars));
+  constexpr size_t kMaxChars = kMaxBufferBytes / 2;
+  const AnsiString d = Widen(domain.substr(0, kMaxChars));
+  const AnsiString u = Widen(user.substr(0, kMaxChars));
+  const AnsiString h = Widen(host.substr(0, kMaxChars));
 
   TNTLM_Message3 header;
   const size_t dataAt = sizeof(TNTLM_Message3);
   header.Domain = SecurityBuffer(d.size(), dataAt);
   header.User = SecurityBuffer(u.size(), dataAt + d.size());
   header.Host = SecurityBuffer(h.size(), dataAt + d.size() + u.size());
-  header.LM = SecurityBuffer(ResponseSize, dataAt + d.size() + u.size() + h.size());
-  header.NT = SecurityBuffer(ResponseSize, header.LM.Offset + ResponseSize);
+  header.LM = SecurityBuffer(kResponseSize, dataAt + d.size() + u.size() + h.size());
+  header.NT = SecurityBuffer(kResponseSize, header.LM.Offset + kResponseSize);
 
   AnsiString m = Serialize(header);
   m += d;

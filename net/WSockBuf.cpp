@@ -37,7 +37,7 @@ TBuffer::TBuffer(Integer size) { SetBufSize(size); }
 TBuffer::~TBuffer() = default;
 
 void TBuffer::SetBufSize(Integer size) {
-  if (size <= 0) size = DefaultSize;
+  if (size <= 0) size = kDefaultSize;
   if (size == bufSize_) return;
   if (size < wrCount_)
     throw EInvalidOperation("TBuffer.SetBufSize: the new size is smaller than the data held");

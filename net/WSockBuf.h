@@ -14,14 +14,14 @@ class TBuffer : public TObject {
  public:
   LARK_CLASS_NAME(TBuffer)
   // The block size used when none (or a size <= 0) is given.
-  static constexpr Integer DefaultSize = 1514;
+  static constexpr Integer kDefaultSize = 1514;
 
   explicit TBuffer(Integer size);
   ~TBuffer() override;
   TBuffer(const TBuffer&) = delete;
   TBuffer& operator=(const TBuffer&) = delete;
 
-  // Size <= 0 means DefaultSize; the same size changes nothing. The bytes written so
+  // Size <= 0 means kDefaultSize; the same size changes nothing. The bytes written so
   // far are kept. A size smaller than the write count would lose data and raises
   // EInvalidOperation, leaving the block as it was.
   void SetBufSize(Integer size);

@@ -173,7 +173,7 @@ inline constexpr UINT WM_TRIGGER_EXCEPTION = WM_USER + 6;
 inline constexpr UINT WM_TRIGGER_DATA_AVAILABLE = WM_USER + 20;
 
 // The hidden window class of the sockets.
-inline constexpr const char* SocketWindowClassName = "XSocketWindowClass";
+inline constexpr const char* kSocketWindowClassName = "XSocketWindowClass";
 
 enum class TSocketState : Byte {
   wsInvalidState,
@@ -238,14 +238,14 @@ class TCustomWSocket : public TComponent {
  public:
   LARK_CLASS_NAME(TCustomWSocket)
   // The block size of the send queue.
-  static constexpr Integer SendBlockSize = 1460;
+  static constexpr Integer kSendBlockSize = 1460;
   // A Send of at least this many bytes onto an empty queue goes out straight from the
   // caller's buffer; what Winsock does not take at once is queued in blocks of up to
-  // LargeSendBlockSize bytes rather than SendBlockSize.
-  static constexpr Integer DirectSendMin = 64 * 1024;
-  static constexpr Integer LargeSendBlockSize = 2 * 1024 * 1024;  // one huge page
+  // kLargeSendBlockSize bytes rather than kSendBlockSize.
+  static constexpr Integer kDirectSendMin = 64 * 1024;
+  static constexpr Integer kLargeSendBlockSize = 2 * 1024 * 1024;  // one huge page
   // Size of the area an asynchronous lookup writes its host entry into.
-  static constexpr Integer LookupAreaSize = 1025;
+  static constexpr Integer kLookupAreaSize = 1025;
 
   explicit TCustomWSocket(TComponent* owner);
   ~TCustomWSocket() override;
@@ -462,9 +462,9 @@ class TCustomWSocket : public TComponent {
   Word LocalPortNum = 0;
   bool LocalPortResolved = false;
 
-  // Send queue of SendBlockSize blocks, oldest first.
+  // Send queue of kSendBlockSize blocks, oldest first.
   std::deque<std::unique_ptr<TBuffer>> BufList;
-  Integer BufSize = SendBlockSize;
+  Integer BufSize = kSendBlockSize;
   bool QueueEmpty = true;
   bool InTryToSend = false;
   Integer SendFlagsValue = 0;
@@ -472,7 +472,7 @@ class TCustomWSocket : public TComponent {
 
   // Asynchronous lookups.
   HANDLE LookupTask = 0;
-  alignas(winsock::hostent) char LookupArea[LookupAreaSize] = {};
+  alignas(winsock::hostent) char LookupArea[kLookupAreaSize] = {};
   TMessage SavedLookupReply;
   bool LookupReplySaved = false;
   AnsiString DnsResult;
@@ -521,9 +521,9 @@ class TCustomSocksWSocket : public TCustomWSocket {
 
   // The reply area; a reply must fit in one byte less than this, and a longer one is
   // refused.
-  static constexpr Integer SocksReplyAreaSize = 128;
+  static constexpr Integer kSocksReplyAreaSize = 128;
   // Longest target name, user code or password a SOCKS 5 request can carry.
-  static constexpr Integer SocksMaxFieldLength = 255;
+  static constexpr Integer kSocksMaxFieldLength = 255;
 
   void Connect() override;
   void Listen() override;
@@ -590,7 +590,7 @@ class TCustomSocksWSocket : public TCustomWSocket {
   Word SocksTargetPort = 0;
   // Replies of the SOCKS server, and the data bytes that came after the last reply
   // (SocksLeftover of them, from SocksRcvdPtr on).
-  Byte SocksRcvdBuf[SocksReplyAreaSize] = {};
+  Byte SocksRcvdBuf[kSocksReplyAreaSize] = {};
   Integer SocksRcvdCnt = 0;
   Integer SocksRcvdPtr = 0;
   Integer SocksLeftover = 0;
@@ -710,9 +710,9 @@ class TCustomSyncWSocket : public TCustomLineWSocket {
 
   // The answer of a wait that ended without its flag: the time ran out, the
   // application is terminating or a WM_QUIT was met.
-  static constexpr Integer WaitFailed = 12001;
+  static constexpr Integer kWaitFailed = 12001;
 
-  // Pumps messages until done is true (answers 0), or the wait fails (WaitFailed).
+  // Pumps messages until done is true (answers 0), or the wait fails (kWaitFailed).
   // The limit is Timeout milliseconds (0 for none), as ReadLine last set it.
   virtual Integer WaitUntilReady(bool& done);
   // Clears done, runs proc when assigned, then waits for done.

@@ -43,8 +43,8 @@ using wsocket_internal::CountHold;
 using wsocket_internal::Lock;
 using wsocket_internal::WinsockLock;
 
-const AnsiString WinsockDll = "wsock32.dll";
-const AnsiString Winsock2Dll = "ws2_32.dll";
+const AnsiString kWinsockDll = "wsock32.dll";
+const AnsiString kWinsock2Dll = "ws2_32.dll";
 
 HMODULE HWinsock = 0;
 HMODULE HWinsock2 = 0;
@@ -163,9 +163,9 @@ struct UnitEnd {
 };
 
 void StartWinsock() {
-  HWinsock = LoadLibrary(WinsockDll.c_str());
+  HWinsock = LoadLibrary(kWinsockDll.c_str());
   if (HWinsock == 0)
-    throw ESocketException("Unable to load " + WinsockDll + " Error #" + IntToStr(::GetLastError()));
+    throw ESocketException("Unable to load " + kWinsockDll + " Error #" + IntToStr(::GetLastError()));
   static UnitEnd unitEnd;
   int result = 0;
   try {
@@ -182,7 +182,7 @@ void StartWinsock() {
     FreeLibrary(HWinsock);
     HWinsock = 0;
     ForgetEntries();
-    throw ESocketException(Format("%s: WSAStartup error #%d", {WinsockDll, result}));
+    throw ESocketException(Format("%s: WSAStartup error #%d", {kWinsockDll, result}));
   }
 }
 
@@ -199,7 +199,7 @@ FARPROC WSocketGetProc(const AnsiString& procName) {
   if (procName.empty()) return nullptr;
   FARPROC proc = GetProcAddress(HWinsock, procName.c_str());
   if (proc == nullptr)
-    throw ESocketException("Procedure " + procName + " not found in " + WinsockDll + " Error #" +
+    throw ESocketException("Procedure " + procName + " not found in " + kWinsockDll + " Error #" +
                            IntToStr(::GetLastError()));
   return proc;
 }
@@ -208,15 +208,15 @@ FARPROC WSocket2GetProc(const AnsiString& procName) {
   Lock lock(WinsockLock());
   WSocketGetProc("");
   if (HWinsock2 == 0) {
-    HWinsock2 = LoadLibrary(Winsock2Dll.c_str());
+    HWinsock2 = LoadLibrary(kWinsock2Dll.c_str());
     if (HWinsock2 == 0)
-      throw ESocketException("Unable to load " + Winsock2Dll + " Error #" +
+      throw ESocketException("Unable to load " + kWinsock2Dll + " Error #" +
                              IntToStr(::GetLastError()));
   }
   if (procName.empty()) return nullptr;
   FARPROC proc = GetProcAddress(HWinsock2, procName.c_str());
   if (proc == nullptr)
-    throw ESocketException("Procedure " + procName + " not found in " + Winsock2Dll + " Error #" +
+    throw ESocketException("Procedure " + procName + " not found in " + kWinsock2Dll + " Error #" +
                            IntToStr(::GetLastError()));
   return proc;
 }

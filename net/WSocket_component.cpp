@@ -17,7 +17,7 @@ using wsocket_internal::WinsockLock;
 
 TCustomWSocket::TCustomWSocket(TComponent* owner) : TComponent(owner) {
   AllocateSocketHWnd();
-  BufSize = SendBlockSize;
+  BufSize = kSendBlockSize;
   DnsResultList = std::make_unique<TStringList>();
   MultiCastIpTTL = 1;
   ListenBacklog = 5;
@@ -49,7 +49,7 @@ TCustomWSocket::~TCustomWSocket() {
   Lock lock(WinsockLock());
   if (WSocketGCount < 1) {
     Lock classLock(WindowClassLock());
-    UnregisterClass(SocketWindowClassName, 0);
+    UnregisterClass(kSocketWindowClassName, 0);
   }
 }
 
@@ -100,7 +100,7 @@ void TCustomWSocket::AllocateSocketHWnd() {
   {
     Lock classLock(WindowClassLock());
     WNDCLASS existing;
-    registered = GetClassInfo(0, SocketWindowClassName, &existing) != FALSE;
+    registered = GetClassInfo(0, kSocketWindowClassName, &existing) != FALSE;
     if (!registered) {
       WNDCLASS wc;
       wc.style = 0;
@@ -109,12 +109,12 @@ void TCustomWSocket::AllocateSocketHWnd() {
       // Room for the object's address.
       wc.cbWndExtra = sizeof(TObject*);
       wc.hInstance = 0;
-      wc.lpszClassName = SocketWindowClassName;
+      wc.lpszClassName = kSocketWindowClassName;
       registered = RegisterClass(&wc) != 0;
     }
   }
   if (registered)
-    WindowHandle = CreateWindowEx(WS_EX_TOOLWINDOW, SocketWindowClassName, "", WS_POPUP, 0, 0, 0, 0,
+    WindowHandle = CreateWindowEx(WS_EX_TOOLWINDOW, kSocketWindowClassName, "", WS_POPUP, 0, 0, 0, 0,
                                   0, 0, 0, nullptr);
   if (WindowHandle == 0) {
     RaiseException("Cannot create a hidden window for TWSocket");

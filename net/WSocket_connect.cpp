@@ -7,7 +7,7 @@ using namespace winsock;
 
 namespace {
 
-constexpr int OptionOn = -1;  // options are switched on with the 32-bit value -1
+constexpr int kOptionOn = -1;  // options are switched on with the 32-bit value -1
 
 const char* AsOption(const int& value) { return reinterpret_cast<const char*>(&value); }
 
@@ -96,27 +96,27 @@ void TCustomWSocket::Connect() {
       }
     }
     if (Sin.sin_addr.S_un.S_addr == INADDR_BROADCAST) {
-      if (WSocket_setsockopt(SocketHandle, SOL_SOCKET, SO_BROADCAST, AsOption(OptionOn),
-                             sizeof OptionOn) == SOCKET_ERROR) {
+      if (WSocket_setsockopt(SocketHandle, SOL_SOCKET, SO_BROADCAST, AsOption(kOptionOn),
+                             sizeof kOptionOn) == SOCKET_ERROR) {
         SocketError("setsockopt(SO_BROADCAST)");
         return;
       }
     }
   } else {
-    if (WSocket_setsockopt(SocketHandle, SOL_SOCKET, SO_REUSEADDR, AsOption(OptionOn),
-                           sizeof OptionOn) == SOCKET_ERROR) {
+    if (WSocket_setsockopt(SocketHandle, SOL_SOCKET, SO_REUSEADDR, AsOption(kOptionOn),
+                           sizeof kOptionOn) == SOCKET_ERROR) {
       SocketError("setsockopt(SO_REUSEADDR)");
       return;
     }
     if (ComponentOptions.Contains(wsoTcpNoDelay) &&
-        WSocket_setsockopt(SocketHandle, IPPROTO_TCP, TCP_NODELAY, AsOption(OptionOn),
-                           sizeof OptionOn) == SOCKET_ERROR) {
+        WSocket_setsockopt(SocketHandle, IPPROTO_TCP, TCP_NODELAY, AsOption(kOptionOn),
+                           sizeof kOptionOn) == SOCKET_ERROR) {
       SocketError("setsockopt(IPPROTO_TCP, TCP_NODELAY)");
       return;
     }
     if (!SetLingerOption()) return;
-    if (WSocket_setsockopt(SocketHandle, SOL_SOCKET, SO_KEEPALIVE, AsOption(OptionOn),
-                           sizeof OptionOn) == SOCKET_ERROR) {
+    if (WSocket_setsockopt(SocketHandle, SOL_SOCKET, SO_KEEPALIVE, AsOption(kOptionOn),
+                           sizeof kOptionOn) == SOCKET_ERROR) {
       SocketError("setsockopt(SO_KEEPALIVE)");
       return;
     }
@@ -206,8 +206,8 @@ void TCustomWSocket::Listen() {
     Close();
   };
   if (SocketType == SOCK_DGRAM && ReuseAddr &&
-      WSocket_setsockopt(SocketHandle, SOL_SOCKET, SO_REUSEADDR, AsOption(OptionOn),
-                         sizeof OptionOn) == SOCKET_ERROR) {
+      WSocket_setsockopt(SocketHandle, SOL_SOCKET, SO_REUSEADDR, AsOption(kOptionOn),
+                         sizeof kOptionOn) == SOCKET_ERROR) {
     failAndClose("setsockopt(SO_REUSEADDR)");
     return;
   }

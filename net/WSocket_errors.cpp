@@ -14,7 +14,7 @@ struct ErrorText {
   const char* text;
 };
 
-constexpr ErrorText ErrorTexts[] = {
+constexpr ErrorText kErrorTexts[] = {
     {WSAEINTR, "Interrupted system call"},
     {WSAEBADF, "Bad file number"},
     {WSAEACCES, "Permission denied"},
@@ -71,7 +71,7 @@ constexpr ErrorText ErrorTexts[] = {
 
 AnsiString WSocketErrorDesc(Integer errorCode) {
   if (errorCode == 0) return "No Error";
-  for (const ErrorText& entry : ErrorTexts)
+  for (const ErrorText& entry : kErrorTexts)
     if (entry.code == errorCode) return entry.text;
   return "Not a WinSock error";
 }

@@ -295,8 +295,8 @@ Integer TCustomSyncWSocket::WaitUntilReady(bool& done) {
   for (;;) {
     if (done) return 0;
     const DWORD elapsed = GetTickCount() - start;
-    if (Timeout > 0 && elapsed >= Timeout) return WaitFailed;
-    if (Application->GetTerminated() || Terminated) return WaitFailed;
+    if (Timeout > 0 && elapsed >= Timeout) return kWaitFailed;
+    if (Application->GetTerminated() || Terminated) return kWaitFailed;
     MessagePump();
     if (done || Terminated || Application->GetTerminated()) continue;
     // Sleep until something arrives or the time is up, instead of spinning.
@@ -367,7 +367,7 @@ void TCustomSyncWSocket::ReadLine(Integer timeout, AnsiString& line) {
   // A line that is already held is found by a pass over the held bytes.
   if (RcvdCnt > 0) PostMessage(WindowHandle, WM_TRIGGER_DATA_AVAILABLE, 0, 0);
 
-  if (Synchronize(nullptr, LineReceivedFlag) == WaitFailed && LinePointer != nullptr &&
+  if (Synchronize(nullptr, LineReceivedFlag) == kWaitFailed && LinePointer != nullptr &&
       RcvdCnt > 0) {
     line.assign(reinterpret_cast<const char*>(HeldBytes()), static_cast<size_t>(RcvdCnt));
     ConsumeHeld(RcvdCnt);

@@ -37,7 +37,7 @@ void TCustomWSocket::DnsLookup(const AnsiString& hostName) {
   }
   LookupReplySaved = false;
   LookupTask = WSocket_WSAAsyncGetHostByName(WindowHandle, WM_ASYNCGETHOSTBYNAME, hostName.c_str(),
-                                             LookupArea, LookupAreaSize);
+                                             LookupArea, kLookupAreaSize);
   if (LookupTask == 0) {
     RaiseExceptionFmt("%s: can't start DNS lookup, error #%d",
                       {hostName, WSocket_WSAGetLastError()});
@@ -92,7 +92,7 @@ void TCustomWSocket::ReverseDnsLookup(const AnsiString& hostAddr) {
   const winsock::u_long address = WSocket_inet_addr(hostAddr.c_str());
   LookupTask = WSocket_WSAAsyncGetHostByAddr(WindowHandle, WM_ASYNCGETHOSTBYADDR,
                                              reinterpret_cast<const char*>(&address), 4, AF_INET,
-                                             LookupArea, LookupAreaSize);
+                                             LookupArea, kLookupAreaSize);
   if (LookupTask == 0)
     RaiseExceptionFmt("%s: can't start DNS lookup, error #%d",
                       {hostAddr, WSocket_WSAGetLastError()});

@@ -35,7 +35,7 @@ Integer TCustomWSocket::Send(const void* data, Integer len) {
     return -1;
   }
   QueueEmpty = false;
-  if (len >= DirectSendMin && data != nullptr && !InTryToSend && SocketType == SOCK_STREAM &&
+  if (len >= kDirectSendMin && data != nullptr && !InTryToSend && SocketType == SOCK_STREAM &&
       SocketHandle != INVALID_SOCKET && SendQueueDrained()) {
     SendStraight(static_cast<const Byte*>(data), len);
   } else {
@@ -122,7 +122,7 @@ void TCustomWSocket::SendStraight(const Byte* data, Integer len) {
   // The rest waits in large blocks, ahead of whatever a handler queued.
   std::deque<std::unique_ptr<TBuffer>> rest;
   while (done < len) {
-    const Integer size = std::min(len - done, LargeSendBlockSize);
+    const Integer size = std::min(len - done, kLargeSendBlockSize);
     rest.push_back(std::make_unique<TBuffer>(size));
     done += rest.back()->Write(data + done, size);
   }

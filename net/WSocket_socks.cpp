@@ -16,9 +16,9 @@ using namespace winsock;
 namespace {
 
 // Bytes of a reply the area may hold (one less than its size).
-constexpr Integer ReplyRoom = TCustomSocksWSocket::SocksReplyAreaSize - 1;
+constexpr Integer ReplyRoom = TCustomSocksWSocket::kSocksReplyAreaSize - 1;
 // A SOCKS 4 reply is always 8 bytes.
-constexpr Integer Socks4ReplyLength = 8;
+constexpr Integer kSocks4ReplyLength = 8;
 
 bool IsLevel4(const AnsiString& level) { return level == "4" || level == "4A"; }
 
@@ -216,7 +216,7 @@ void TCustomSocksWSocket::SocksDoConnect() {
       request += '\0';
     }
   } else {
-    if (AddrStr.size() > SocksMaxFieldLength) {
+    if (AddrStr.size() > kSocksMaxFieldLength) {
       DataAvailableError(20017, "socks target name longer than 255 bytes");
       return;
     }
@@ -235,11 +235,11 @@ void TCustomSocksWSocket::SocksDoAuthenticate() {
   SocksState = socksAuthenticate;
   TriggerSocksAuthState(socksAuthStart);
   if (State != wsConnected || SocksState != socksAuthenticate) return;
-  if (SocksUsercode.size() > SocksMaxFieldLength) {
+  if (SocksUsercode.size() > kSocksMaxFieldLength) {
     DataAvailableError(20017, "socks user code longer than 255 bytes");
     return;
   }
-  if (SocksPassword.size() > SocksMaxFieldLength) {
+  if (SocksPassword.size() > kSocksMaxFieldLength) {
     DataAvailableError(20017, "socks password longer than 255 bytes");
     return;
   }
@@ -342,8 +342,8 @@ void TCustomSocksWSocket::SocksAuthenticateReply() {
 }
 
 void TCustomSocksWSocket::SocksConnectReply4() {
-  if (SocksReceive(Socks4ReplyLength) == 0) return;
-  if (SocksRcvdCnt < Socks4ReplyLength) return;
+  if (SocksReceive(kSocks4ReplyLength) == 0) return;
+  if (SocksRcvdCnt < kSocks4ReplyLength) return;
   SocksRcvdCnt = 0;
   if (SocksRcvdBuf[0] != 0x00) {
     DataAvailableError(20002, "socks version error");

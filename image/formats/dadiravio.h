@@ -30,7 +30,7 @@ class TIOParamsVals;
 // Largest image a reader allocates, in pixels: the framework bitmap's own bound, so
 // whatever a reader gives can also be shown. A file that declares more is refused
 // with the abort flag before its picture or mask is allocated.
-inline constexpr Int64 IEMaxPixels = TBitmap::MaxPixels;
+inline constexpr Int64 IEMaxPixels = TBitmap::kMaxPixels;
 // Largest width or height a reader takes.
 inline constexpr Int64 IEMaxSide = Int64{1} << 20;
 
@@ -347,9 +347,9 @@ class TIOParamsVals : public TObject, public TIOParamsFields, public TIOParamsEX
  public:
   LARK_CLASS_NAME(TIOParamsVals)
   // The most palette entries a stream form may carry.
-  static constexpr Integer MaxColorMapCount = 65536;
+  static constexpr Integer kMaxColorMapCount = 65536;
   // The version SaveToStream writes.
-  static constexpr Integer StreamVersion = 10;
+  static constexpr Integer kStreamVersion = 10;
 
   // Bound to its input/output component (null allowed); sets the defaults.
   explicit TIOParamsVals(TDadirAvIO* dadirAvIO);
@@ -411,7 +411,7 @@ class TIOParamsVals : public TObject, public TIOParamsFields, public TIOParamsEX
   void SaveToStream(TStream* stream) const;
   // Reads a stream form. Never reads past the end of the stream and allocates
   // nothing beyond the bytes present. A record that is cut short or holds a
-  // negative count, a palette above MaxColorMapCount, a negative version or an
+  // negative count, a palette above kMaxColorMapCount, a negative version or an
   // enumeration outside its type answers false and leaves the parameters
   // unchanged (the stream position is then wherever the reading stopped).
   bool LoadFromStream(TStream* stream);

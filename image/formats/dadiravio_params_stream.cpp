@@ -147,7 +147,7 @@ class RecordReader {
 Integer ReadRecord(RecordReader& in, TIOParamsVals& p) {
   Integer version = in.Int();
   if (!in.Ok() || version < 0) return -1;
-  version = std::min(version, TIOParamsVals::StreamVersion);
+  version = std::min(version, TIOParamsVals::kStreamVersion);
 
   p.FileName = in.String();
   p.FileType = version < 2 ? in.Byte1() : in.Int();
@@ -161,7 +161,7 @@ Integer ReadRecord(RecordReader& in, TIOParamsVals& p) {
   // The palette: bounded by its limit and by the bytes present before anything is
   // allocated.
   const Integer count = in.Int();
-  if (!in.Ok() || count < 0 || count > TIOParamsVals::MaxColorMapCount ||
+  if (!in.Ok() || count < 0 || count > TIOParamsVals::kMaxColorMapCount ||
       in.Remaining() < static_cast<Int64>(count) * 3)
     return -1;
   p.ColorMap.reset();
@@ -278,7 +278,7 @@ Integer ReadRecord(RecordReader& in, TIOParamsVals& p) {
 
 void TIOParamsVals::SaveToStream(TStream* stream) const {
   RecordWriter out(stream);
-  out.Int(StreamVersion);
+  out.Int(kStreamVersion);
   out.String(FileName);
   out.Int(FileType);
   out.Int(BitsPerSample);

@@ -18,18 +18,18 @@
 
 namespace {
 
-constexpr Integer NetBiasShift = 4;      // colour values are kept in 1/16 steps
-constexpr Integer IntBiasShift = 16;     // frequency and bias in 1/65536
-constexpr Integer BetaShift = 10;        // beta = 1/1024
-constexpr Integer GammaShift = 10;
-constexpr Integer Beta = (1 << IntBiasShift) >> BetaShift;                     // 64
-constexpr Integer BetaGamma = (1 << IntBiasShift) << (GammaShift - BetaShift);  // 65536
-constexpr Integer InitAlpha = 1 << 10;
-constexpr Integer RadiusBiasShift = 6;
-constexpr Integer RadiusDec = 30;
-constexpr Integer RadBias = 1 << 8;
-constexpr Integer AlphaRadBias = 1 << 18;
-constexpr Integer Primes[4] = {499, 491, 487, 503};
+constexpr Integer kNetBiasShift = 4;      // colour values are kept in 1/16 steps
+constexpr Integer kIntBiasShift = 16;     // frequency and bias in 1/65536
+constexpr Integer kBetaShift = 10;        // beta = 1/1024
+constexpr Integer kGammaShift = 10;
+constexpr Integer kBeta = (1 << kIntBiasShift) >> kBetaShift;                     // 64
+constexpr Integer kBetaGamma = (1 << kIntBiasShift) << (kGammaShift - kBetaShift);  // 65536
+constexpr Integer kInitAlpha = 1 << 10;
+constexpr Integer kRadiusBiasShift = 6;
+constexpr Integer kRadiusDec = 30;
+constexpr Integer kRadBias = 1 << 8;
+constexpr Integer kAlphaRadBias = 1 << 18;
+constexpr Integer kPrimes[4] = {499, 491, 487, 503};
 
 // Adds in 32-bit two's complement, as the bias arithmetic is defined.
 Integer WrapAdd(Integer a, Integer b) {
@@ -69,7 +69,7 @@ TNeuQuant::TNeuQuant(const TIEQuantizerSource& source, std::span<TRGB> Palette, 
   netsize_ = NCol;
   network_.resize(static_cast<size_t>(NCol));
   for (Integer i = 0; i < NCol; ++i) {
-    const Integer v = static_cast<Integer>((Int64{i} << (NetBiasShift + 8)) / NCol);
+    const Integer v = static_cast<Integer>((Int64{i} << (kNetBiasShift + 8)) / NCol);
     network_[static_cast<size_t>(i)] = Neuron{v, v, v, i};
   }
   Learn(source, std::clamp(samplefac, 1, 30), shift);
@@ -77,9 +77,9 @@ TNeuQuant::TNeuQuant(const TIEQuantizerSource& source, std::span<TRGB> Palette, 
   // Back to bytes; the palette keeps the neurons' order.
   for (Integer i = 0; i < NCol; ++i) {
     Neuron& n = network_[static_cast<size_t>(i)];
-    n.b >>= NetBiasShift;
-    n.g >>= NetBiasShift;
-    n.r >>= NetBiasShift;
+    n.b >>= kNetBiasShift;
+    n.g >>= kNetBiasShift;
+    n.r >>= kNetBiasShift;
     n.index = i;
     Palette[static_cast<size_t>(i)] =
         TRGB{static_cast<Byte>(n.b), static_cast<Byte>(n.g), static_cast<Byte>(n.r)};
@@ -96,7 +96,7 @@ void TNeuQuant::Learn(const TIEQuantizerSource& source, Integer samplefac,
   const Int64 lengthcount = pixels * 3;
 
   std::vector<Integer> bias(static_cast<size_t>(n), 0);
-  std::vector<Integer> freq(static_cast<size_t>(n), (1 << IntBiasShift) / n);
+  std::vector<Integer> freq(static_cast<size_t>(n), (1 << kIntBiasShift) / n);
   std::vector<Integer> radpower(static_cast<size_t>(n >> 3) + 1);
 
   const Integer initrad = n >> 3;
@@ -104,24 +104,24 @@ void TNeuQuant::Learn(const TIEQuantizerSource& source, Integer samplefac,
   const Int64 samplepixels = lengthcount / (3 * Int64{samplefac});
   Int64 delta = samplepixels / 100;
   if (delta == 0) delta = 1;
-  Integer alpha = InitAlpha;
-  Integer radius = initrad << RadiusBiasShift;
+  Integer alpha = kInitAlpha;
+  Integer radius = initrad << kRadiusBiasShift;
 
   Integer rad = 0;
   auto setRadius = [&] {
-    rad = radius >> RadiusBiasShift;
+    rad = radius >> kRadiusBiasShift;
     if (rad <= 1) rad = 0;
     const Int64 rad2 = Int64{rad} * rad;
     for (Integer i = 0; i < rad; ++i)
       radpower[static_cast<size_t>(i)] =
-          static_cast<Integer>(alpha * (((rad2 - Int64{i} * i) * RadBias) / rad2));
+          static_cast<Integer>(alpha * (((rad2 - Int64{i} * i) * kRadBias) / rad2));
   };
   setRadius();
 
-  Int64 step = Primes[3];
+  Int64 step = kPrimes[3];
   for (Integer p = 0; p < 3; ++p) {
-    if (lengthcount % Primes[p] != 0) {
-      step = Primes[p];
+    if (lengthcount % kPrimes[p] != 0) {
+      step = kPrimes[p];
       break;
     }
   }
@@ -133,9 +133,9 @@ void TNeuQuant::Learn(const TIEQuantizerSource& source, Integer samplefac,
   Int64 pos = 0;
   for (Int64 sample = 1; sample <= samplepixels; ++sample) {
     const TRGB px = source.ScanLine(static_cast<Integer>(pos / width))[pos % width];
-    const Integer b = px.b << NetBiasShift;
-    const Integer g = px.g << NetBiasShift;
-    const Integer r = px.r << NetBiasShift;
+    const Integer b = px.b << kNetBiasShift;
+    const Integer g = px.g << kNetBiasShift;
+    const Integer r = px.r << kNetBiasShift;
 
     // The contest: the closest neuron, and the closest after the frequency bias,
     // which is the one that learns. The bias is read before this sample's update.
@@ -151,25 +151,25 @@ void TNeuQuant::Learn(const TIEQuantizerSource& source, Integer samplefac,
         bestpos = i;
       }
       const Integer biasTerm =
-          logical ? static_cast<Integer>(static_cast<DWORD>(biasp[i]) >> (IntBiasShift - NetBiasShift))
-                  : biasp[i] >> (IntBiasShift - NetBiasShift);
+          logical ? static_cast<Integer>(static_cast<DWORD>(biasp[i]) >> (kIntBiasShift - kNetBiasShift))
+                  : biasp[i] >> (kIntBiasShift - kNetBiasShift);
       const Integer biasdist = dist - biasTerm;
       if (biasdist < bestbiasd) {
         bestbiasd = biasdist;
         bestbiaspos = i;
       }
-      const Integer betafreq = freqp[i] >> BetaShift;
+      const Integer betafreq = freqp[i] >> kBetaShift;
       freqp[i] -= betafreq;
-      biasp[i] = WrapAdd(biasp[i], betafreq << GammaShift);
+      biasp[i] = WrapAdd(biasp[i], betafreq << kGammaShift);
     }
-    freqp[bestpos] += Beta;
-    biasp[bestpos] = WrapAdd(biasp[bestpos], -BetaGamma);
+    freqp[bestpos] += kBeta;
+    biasp[bestpos] = WrapAdd(biasp[bestpos], -kBetaGamma);
 
     // The winner moves towards the pixel by alpha, its neighbours by less.
     Neuron& w = net[bestbiaspos];
-    w.b -= (w.b - b) * alpha / InitAlpha;
-    w.g -= (w.g - g) * alpha / InitAlpha;
-    w.r -= (w.r - r) * alpha / InitAlpha;
+    w.b -= (w.b - b) * alpha / kInitAlpha;
+    w.g -= (w.g - g) * alpha / kInitAlpha;
+    w.r -= (w.r - r) * alpha / kInitAlpha;
     if (rad > 0) {
       const Integer lo = std::max(bestbiaspos - rad, -1);
       const Integer hi = std::min(bestbiaspos + rad, n);
@@ -180,15 +180,15 @@ void TNeuQuant::Learn(const TIEQuantizerSource& source, Integer samplefac,
         const Integer a = *++q;
         if (up < hi) {
           Neuron& p = net[up++];
-          p.b -= a * (p.b - b) / AlphaRadBias;
-          p.g -= a * (p.g - g) / AlphaRadBias;
-          p.r -= a * (p.r - r) / AlphaRadBias;
+          p.b -= a * (p.b - b) / kAlphaRadBias;
+          p.g -= a * (p.g - g) / kAlphaRadBias;
+          p.r -= a * (p.r - r) / kAlphaRadBias;
         }
         if (down > lo) {
           Neuron& p = net[down--];
-          p.b -= a * (p.b - b) / AlphaRadBias;
-          p.g -= a * (p.g - g) / AlphaRadBias;
-          p.r -= a * (p.r - r) / AlphaRadBias;
+          p.b -= a * (p.b - b) / kAlphaRadBias;
+          p.g -= a * (p.g - g) / kAlphaRadBias;
+          p.r -= a * (p.r - r) / kAlphaRadBias;
         }
       }
     }
@@ -199,7 +199,7 @@ void TNeuQuant::Learn(const TIEQuantizerSource& source, Integer samplefac,
 
     if (sample % delta == 0) {
       alpha -= alpha / alphadec;
-      radius -= radius / RadiusDec;
+      radius -= radius / kRadiusDec;
       setRadius();
     }
   }

@@ -224,7 +224,7 @@ void ZDecompressStream(TStream* InStream, TStream* OutStream) {
 // The streams
 
 TCustomZStream::TCustomZStream(TStream* Stream)
-    : FStrm(Stream), FStrmPos(Stream->GetPosition()), FBuffer(std::make_unique<Byte[]>(BufferSize)) {}
+    : FStrm(Stream), FStrmPos(Stream->GetPosition()), FBuffer(std::make_unique<Byte[]>(kBufferSize)) {}
 
 void TCustomZStream::DoProgress() {
   if (OnProgress) OnProgress(this);
@@ -232,7 +232,7 @@ void TCustomZStream::DoProgress() {
 
 TZCompressionStream::TZCompressionStream(TStream* Dest, TZCompressionLevel CompressionLevel) : TCustomZStream(Dest) {
   FZRec.next_out = FBuffer.get();
-  FZRec.avail_out = BufferSize;
+  FZRec.avail_out = kBufferSize;
   CheckCompress(deflateInit(&FZRec, ZLevel(CompressionLevel)));
 }
 
@@ -250,14 +250,14 @@ void TZCompressionStream::Finish() {
   FZRec.avail_in = 0;
   if (FStrm->GetPosition() != FStrmPos) FStrm->SetPosition(FStrmPos);
   while (CheckCompress(deflate(&FZRec, Z_FINISH)) != Z_STREAM_END) {
-    FStrm->WriteBuffer(FBuffer.get(), BufferSize - static_cast<Integer>(FZRec.avail_out));
+    FStrm->WriteBuffer(FBuffer.get(), kBufferSize - static_cast<Integer>(FZRec.avail_out));
     FZRec.next_out = FBuffer.get();
-    FZRec.avail_out = BufferSize;
+    FZRec.avail_out = kBufferSize;
   }
-  if (FZRec.avail_out < static_cast<uInt>(BufferSize))
-    FStrm->WriteBuffer(FBuffer.get(), BufferSize - static_cast<Integer>(FZRec.avail_out));
+  if (FZRec.avail_out < static_cast<uInt>(kBufferSize))
+    FStrm->WriteBuffer(FBuffer.get(), kBufferSize - static_cast<Integer>(FZRec.avail_out));
   FZRec.next_out = FBuffer.get();
-  FZRec.avail_out = BufferSize;
+  FZRec.avail_out = kBufferSize;
 }
 
 Integer TZCompressionStream::Read(void*, Integer) { throw EZCompressionError(kInvalidOperation); }
@@ -270,9 +270,9 @@ Integer TZCompressionStream::Write(const void* buffer, Integer count) {
   while (FZRec.avail_in > 0) {
     CheckCompress(deflate(&FZRec, Z_NO_FLUSH));
     if (FZRec.avail_out == 0) {
-      FStrm->WriteBuffer(FBuffer.get(), BufferSize);
+      FStrm->WriteBuffer(FBuffer.get(), kBufferSize);
       FZRec.next_out = FBuffer.get();
-      FZRec.avail_out = BufferSize;
+      FZRec.avail_out = kBufferSize;
       FStrmPos = FStrm->GetPosition();
       DoProgress();
     }
@@ -307,7 +307,7 @@ Integer TZDecompressionStream::Read(void* buffer, Integer count) {
   int code = Z_OK;
   while (FZRec.avail_out > 0 && code != Z_STREAM_END) {
     if (FZRec.avail_in == 0) {
-      const Integer n = FStrm->Read(FBuffer.get(), BufferSize);
+      const Integer n = FStrm->Read(FBuffer.get(), kBufferSize);
       if (n <= 0) return count - static_cast<Integer>(FZRec.avail_out);
       FZRec.next_in = FBuffer.get();
       FZRec.avail_in = static_cast<uInt>(n);

@@ -51,7 +51,7 @@ void ZDecompressStream(TStream* InStream, TStream* OutStream);
 class TCustomZStream : public TStream {
  public:
   LARK_CLASS_NAME(TCustomZStream)
-  static constexpr Integer BufferSize = 65536;
+  static constexpr Integer kBufferSize = 65536;
 
   explicit TCustomZStream(TStream* Stream);
   ~TCustomZStream() override = default;

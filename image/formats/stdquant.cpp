@@ -13,12 +13,12 @@
 
 namespace {
 
-constexpr Integer CellsPerChannel = 32;
-constexpr Integer CubeCells = CellsPerChannel * CellsPerChannel * CellsPerChannel;
+constexpr Integer kCellsPerChannel = 32;
+constexpr Integer kCubeCells = kCellsPerChannel * kCellsPerChannel * kCellsPerChannel;
 // At most this many boxes: palette indexes are stored in bytes.
-constexpr Integer MaxBoxes = 256;
+constexpr Integer kMaxBoxes = 256;
 // Score of a channel whose split failed; larger than any real one.
-constexpr double FailedSplit = 17523.6;
+constexpr double kFailedSplit = 17523.6;
 
 enum Channel { Red = 0, Green = 1, Blue = 2 };
 
@@ -28,7 +28,7 @@ struct Box {
   double Weight = 0;     // summed squared deviation of the three channels / total pixels
   double Mean[3] = {};   // red, green, blue in 5-bit units
   Int64 Count = 0;       // pixels in the box
-  Int64 Hist[3][CellsPerChannel] = {};
+  Int64 Hist[3][kCellsPerChannel] = {};
   Integer Lower[3] = {};  // inclusive
   Integer Upper[3] = {};  // exclusive
 };
@@ -36,9 +36,9 @@ struct Box {
 }  // namespace
 
 struct TIEMedianCut {
-  std::vector<Int64> Cube = std::vector<Int64>(CubeCells);  // pixels per cell
+  std::vector<Int64> Cube = std::vector<Int64>(kCubeCells);  // pixels per cell
   std::vector<Box> Boxes;
-  std::vector<Byte> Map = std::vector<Byte>(CubeCells);  // palette index per cell
+  std::vector<Byte> Map = std::vector<Byte>(kCubeCells);  // palette index per cell
   Int64 TotalPixels = 0;
   Integer Wanted = 0;
   Integer BoxCount = 0;
@@ -92,7 +92,7 @@ bool TrySplit(const TIEMedianCut& q, const Box& box, int c, Box& a, Box& b) {
   double t = 0;
   const double count = static_cast<double>(box.Count);
   // The bins a box holds end before Upper, so the running sum reaches Count there.
-  for (Integer v = first; v <= last && v < CellsPerChannel; ++v) {
+  for (Integer v = first; v <= last && v < kCellsPerChannel; ++v) {
     sum += h[v];
     if (sum == box.Count) break;
     t += static_cast<double>(h[v]) * v / count;
@@ -149,14 +149,14 @@ bool SplitBox(TIEMedianCut& q, Integer k, Integer next) {
   for (int c = 0; c < 3; ++c)
     score[c] = TrySplit(q, box, c, halves[c][0], halves[c][1])
                    ? halves[c][0].Weight + halves[c][1].Weight
-                   : FailedSplit;
+                   : kFailedSplit;
 
   int chosen = -1;
-  if (score[Red] < FailedSplit && score[Red] <= score[Green] && score[Red] <= score[Blue])
+  if (score[Red] < kFailedSplit && score[Red] <= score[Green] && score[Red] <= score[Blue])
     chosen = Red;
-  else if (score[Green] < FailedSplit && score[Green] <= score[Red] && score[Green] <= score[Blue])
+  else if (score[Green] < kFailedSplit && score[Green] <= score[Red] && score[Green] <= score[Blue])
     chosen = Green;
-  else if (score[Blue] < FailedSplit)
+  else if (score[Blue] < kFailedSplit)
     chosen = Blue;
   if (chosen < 0) {
     box.Weight = 0;
@@ -204,7 +204,7 @@ TIEQuantizerSource IEQuantizerSource(TBitmap* bitmap) {
 
 TIEMedianCut* CreateMedianCutQuantizer(const TIEQuantizerSource& Source, std::span<TRGB> Palette,
                                        Integer NCol) {
-  CheckPalette(Palette, NCol, MaxBoxes);
+  CheckPalette(Palette, NCol, kMaxBoxes);
   auto q = std::make_unique<TIEMedianCut>();
   const Integer width = std::max(Source.Width, 0);
   const Integer height = std::max(Source.Height, 0);
@@ -228,7 +228,7 @@ TIEMedianCut* CreateMedianCutQuantizer(const TIEQuantizerSource& Source, std::sp
   }
   for (int c = 0; c < 3; ++c) {
     first.Lower[c] = 0;
-    first.Upper[c] = CellsPerChannel;
+    first.Upper[c] = kCellsPerChannel;
   }
   first.Count = q->TotalPixels;
   ComputeStatistics(first, q->TotalPixels);

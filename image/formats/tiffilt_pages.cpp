@@ -401,7 +401,7 @@ class DirectoryCopier {
 
 // The most one operation writes: every byte of its sources a few times over.
 Int64 OutputCap(Int64 sourceBytes) {
-  return std::min<Int64>(TMemoryStream::MaxSize, 4 * sourceBytes + kOutputSlack);
+  return std::min<Int64>(TMemoryStream::kMaxSize, 4 * sourceBytes + kOutputSlack);
 }
 
 }  // namespace

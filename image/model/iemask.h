@@ -22,9 +22,9 @@ class TIEBitmap;
 class TIEMask : public TObject {
  public:
   LARK_CLASS_NAME(TIEMask)
-  static constexpr Integer EmptyBoxX1 = INT_MAX;
+  static constexpr Integer kEmptyBoxX1 = INT_MAX;
   // The x of a polygon point that separates two polygons in DrawPolygon.
-  static constexpr Integer PolygonBreak = 0xFFFFF;
+  static constexpr Integer kPolygonBreak = 0xFFFFF;
 
   // No plane, empty box, Full false.
   TIEMask();
@@ -60,7 +60,7 @@ class TIEMask : public TObject {
   void Fill(Integer value);
   // Fill(0), then the box becomes empty.
   void Empty();
-  bool IsEmpty() const noexcept { return x1_ == EmptyBoxX1; }
+  bool IsEmpty() const noexcept { return x1_ == kEmptyBoxX1; }
   // Full := every byte of every row is 255.
   void SyncFull();
   // 1-bit masks that are not empty: every pixel inverted, the box recomputed from the
@@ -78,7 +78,7 @@ class TIEMask : public TObject {
   // While Full is true, an 8-bit value other than 255 clears it. Answers the pixels
   // written (not positive when nothing was written).
   Integer DrawHorizontalLine(Integer value, Integer x1, Integer x2, Integer y);
-  // Fills each polygon of the list (PolygonBreak points separate them) with
+  // Fills each polygon of the list (kPolygonBreak points separate them) with
   // DrawSinglePolygon. Nothing for count <= 0.
   void DrawPolygon(Integer value, const POINT* points, Integer count);
   // Even-odd scan-line fill of one polygon: rows from its least point row to its
@@ -134,7 +134,7 @@ class TIEMask : public TObject {
     x2_ = x2;
     y2_ = y2;
   }
-  void SetEmptyBox() noexcept { SetBox(EmptyBoxX1, EmptyBoxX1, 0, 0); }
+  void SetEmptyBox() noexcept { SetBox(kEmptyBoxX1, kEmptyBoxX1, 0, 0); }
   bool GetFull() const noexcept { return full_; }
   void SetFull(bool value) noexcept { full_ = value; }
 
@@ -157,8 +157,8 @@ class TIEMask : public TObject {
   Integer bitsPerPixel_ = 0;
   Integer rowLen_ = 0;
   std::vector<Byte> bits_;
-  Integer x1_ = EmptyBoxX1;
-  Integer y1_ = EmptyBoxX1;
+  Integer x1_ = kEmptyBoxX1;
+  Integer y1_ = kEmptyBoxX1;
   Integer x2_ = 0;
   Integer y2_ = 0;
   // Outline cache: rows top-down here, rebuilt when the display size changes.

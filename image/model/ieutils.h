@@ -148,7 +148,7 @@ class TIEMemoryMapped : public TObject {
  public:
   LARK_CLASS_NAME(TIEMemoryMapped)
   static constexpr DWORD IEAllocationGranularity = 65536;
-  static constexpr DWORD CopyStep = 1048576;
+  static constexpr DWORD kCopyStep = 1048576;
 
   TIEMemoryMapped() = default;
   // DeAllocate.
@@ -179,7 +179,7 @@ class TIEMemoryMapped : public TObject {
   // Unmaps every view, closes the file and deletes it. Nothing when not allocated.
   void DeAllocate();
   // Copies the bytes [offset, offset + size) of this file to the same range of dest,
-  // CopyStep bytes at a time; offsets carry into their high half. A size of 0 copies
+  // kCopyStep bytes at a time; offsets carry into their high half. A size of 0 copies
   // nothing. False (after copying what it could) when either object is not
   // allocated, the range passes the end of either file, or a view is refused.
   bool CopyTo(TIEMemoryMapped* dest, DWORD offsetHigh, DWORD offsetLow, UInt64 size);
@@ -563,7 +563,7 @@ bool LoadStringListFromStream(TStream* stream, TStrings* list);
 class TIEByteArray : public TObject {
  public:
   LARK_CLASS_NAME(TIEByteArray)
-  static constexpr Integer DefaultBlockSize = 8192;
+  static constexpr Integer kDefaultBlockSize = 8192;
 
   TIEByteArray();
   ~TIEByteArray() override = default;
@@ -589,7 +589,7 @@ class TIEByteArray : public TObject {
 
   Integer size_ = 0;
   Integer capacity_ = 0;
-  Integer blockSize_ = DefaultBlockSize;
+  Integer blockSize_ = kDefaultBlockSize;
   std::unique_ptr<Byte[]> data_;
 };
 

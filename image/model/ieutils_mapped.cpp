@@ -143,7 +143,7 @@ bool TIEMemoryMapped::CopyTo(TIEMemoryMapped* dest, DWORD offsetHigh, DWORD offs
       size > dest->size_ - offset)
     return false;
   while (size > 0) {
-    const auto step = static_cast<DWORD>(std::min<UInt64>(size, CopyStep));
+    const auto step = static_cast<DWORD>(std::min<UInt64>(size, kCopyStep));
     // Views start on the granularity; the copy starts delta bytes into them.
     const UInt64 base = offset - offset % IEAllocationGranularity;
     const auto delta = static_cast<DWORD>(offset - base);

@@ -216,7 +216,7 @@ void TIEMask::DrawPolygon(Integer value, const POINT* points, Integer count) {
   if (points == nullptr || count <= 0) return;
   Integer start = 0;
   for (Integer i = 0; i <= count; ++i) {
-    if (i < count && points[i].x != PolygonBreak) continue;
+    if (i < count && points[i].x != kPolygonBreak) continue;
     if (i > start) DrawSinglePolygon(value, points + start, i - start);
     start = i + 1;
   }

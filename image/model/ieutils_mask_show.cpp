@@ -10,8 +10,8 @@
 namespace {
 
 // Steps are 14-bit fixed point: source pixels per display pixel x 16384.
-constexpr Integer StepShift = 14;
-constexpr Int64 StepOne = Int64{1} << StepShift;
+constexpr Integer kStepShift = 14;
+constexpr Int64 kStepOne = Int64{1} << kStepShift;
 
 }  // namespace
 
@@ -19,8 +19,8 @@ bool TIEMask::BuildZoomedPlane(Integer dxDst, Integer dyDst, Integer xSrc, Integ
                                Integer dySrc, Int64& xStep, Int64& yStep) {
   if (bitsPerPixel_ != 1 || IsEmpty()) return false;
   if (dxDst < 1 || dyDst < 1 || dxSrc < 1 || dySrc < 1) return false;
-  xStep = static_cast<Int64>(std::trunc(static_cast<double>(dxSrc) / dxDst * StepOne));
-  yStep = static_cast<Int64>(std::trunc(static_cast<double>(dySrc) / dyDst * StepOne));
+  xStep = static_cast<Int64>(std::trunc(static_cast<double>(dxSrc) / dxDst * kStepOne));
+  yStep = static_cast<Int64>(std::trunc(static_cast<double>(dySrc) / dyDst * kStepOne));
   if (xStep < 1 || yStep < 1) return false;
 
   if (dxDst != outlineWidth_ || dyDst != outlineHeight_) {
@@ -42,12 +42,12 @@ bool TIEMask::BuildZoomedPlane(Integer dxDst, Integer dyDst, Integer xSrc, Integ
       static_cast<Int64>(std::trunc(static_cast<double>(dxDst) / dxSrc * static_cast<double>(x2_ - Int64{xSrc} + 1))),
       dxDst - 1);
   for (Int64 r = r0; r <= r1; ++r) {
-    const Int64 sy = ySrc + ((yStep * r) >> StepShift);
+    const Int64 sy = ySrc + ((yStep * r) >> kStepShift);
     if (sy < 0 || sy >= height_) continue;
     const Byte* row = GetScanLine(static_cast<Integer>(sy));
     Byte* out = outlineBits_.data() + static_cast<size_t>(r) * static_cast<size_t>(outlineRowLen_);
     for (Int64 c = c0; c <= c1; ++c) {
-      const Int64 sx = xSrc + ((xStep * c) >> StepShift);
+      const Int64 sx = xSrc + ((xStep * c) >> kStepShift);
       if (sx < 0 || sx >= width_) continue;
       if (_GetPixelbw(row, static_cast<Integer>(sx)) != 0) out[c >> 3] |= static_cast<Byte>(0x80 >> (c & 7));
     }
@@ -88,10 +88,10 @@ void TIEMask::DrawOutline(TCanvas* canvas, Integer xDst, Integer yDst, Integer d
   const COLORREF rgb2 = static_cast<COLORREF>(ColorToRGB(colour2));
 
   // The range drawn, from the box in fixed-point steps.
-  const Int64 r0 = std::max<Int64>((Int64{y1_ - Int64{ySrc}} * StepOne) / yStep, 0);
-  const Int64 r1 = std::min<Int64>(((y2_ - Int64{ySrc} + 1) * StepOne) / yStep + 1, dyDst - 1);
-  const Int64 c0 = std::max<Int64>((Int64{x1_ - Int64{xSrc}} * StepOne) / xStep, 0);
-  const Int64 c1 = std::min<Int64>(((x2_ - Int64{xSrc} + 1) * StepOne) / xStep + 1, dxDst - 1);
+  const Int64 r0 = std::max<Int64>((Int64{y1_ - Int64{ySrc}} * kStepOne) / yStep, 0);
+  const Int64 r1 = std::min<Int64>(((y2_ - Int64{ySrc} + 1) * kStepOne) / yStep + 1, dyDst - 1);
+  const Int64 c0 = std::max<Int64>((Int64{x1_ - Int64{xSrc}} * kStepOne) / xStep, 0);
+  const Int64 c1 = std::min<Int64>(((x2_ - Int64{xSrc} + 1) * kStepOne) / xStep + 1, dxDst - 1);
 
   const auto anyClearAround = [&](Int64 c, Int64 r) {
     for (Int64 rr = std::max<Int64>(r - 1, 0); rr <= std::min<Int64>(r + 1, dyDst - 1); ++rr)
@@ -107,11 +107,11 @@ void TIEMask::DrawOutline(TCanvas* canvas, Integer xDst, Integer yDst, Integer d
       bool border;
       if (c == 0 && x1_ >= xSrc)
         border = true;
-      else if (c == c1 && xSrc + ((c * xStep) >> StepShift) >= x2_)
+      else if (c == c1 && xSrc + ((c * xStep) >> kStepShift) >= x2_)
         border = true;
       else if (r == 0 && y1_ >= ySrc)
         border = true;
-      else if (r == r1 && ySrc + ((r * yStep) >> StepShift) >= y2_)
+      else if (r == r1 && ySrc + ((r * yStep) >> kStepShift) >= y2_)
         border = true;
       else
         border = anyClearAround(c, r);

@@ -55,7 +55,7 @@ bool LoadStringListFromStream(TStream* stream, TStrings* list) {
 // --- TIEByteArray ----------------------------------------------------------------
 
 TIEByteArray::TIEByteArray()
-    : capacity_(DefaultBlockSize), data_(std::make_unique<Byte[]>(DefaultBlockSize)) {}
+    : capacity_(kDefaultBlockSize), data_(std::make_unique<Byte[]>(kDefaultBlockSize)) {}
 
 void TIEByteArray::Reallocate(Integer newCapacity, Integer keep) {
   auto block = std::make_unique<Byte[]>(static_cast<size_t>(newCapacity));

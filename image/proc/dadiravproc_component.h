@@ -207,7 +207,7 @@ class TDadirAvProc : public TComponent {
   // A transform of the ie24RGB image, or of a copy stretched to newWidth x
   // newHeight (one side negative keeps the aspect ratio; both negative: the image
   // itself). Null for other formats, sizes that come out below 1 and images whose
-  // square would pass TIEFtImage::MaxSize.
+  // square would pass TIEFtImage::kMaxSize.
   std::unique_ptr<TIEFtImage> FTCreateImage(TIEFtImageType imageType, Integer newWidth,
                                             Integer newHeight);
   // The inverse transform, or the spectrum, becomes the image.

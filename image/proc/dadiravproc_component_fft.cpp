@@ -18,7 +18,7 @@ std::unique_ptr<TIEFtImage> TDadirAvProc::FTCreateImage(TIEFtImageType imageType
   Int64 w = newWidth, h = newHeight;
   if (w < 0) w = h * width / height;
   if (h < 0) h = w * height / width;
-  if (w < 1 || h < 1 || w > TIEFtImage::MaxSize || h > TIEFtImage::MaxSize) return nullptr;
+  if (w < 1 || h < 1 || w > TIEFtImage::kMaxSize || h > TIEFtImage::kMaxSize) return nullptr;
   TIEBitmap copy;
   copy.SetLocation(ieMemory);
   copy.Allocate(static_cast<Integer>(w), static_cast<Integer>(h), ie24RGB);

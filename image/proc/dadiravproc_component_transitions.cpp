@@ -11,7 +11,7 @@
 
 namespace {
 
-constexpr Integer FullStep = 1024;
+constexpr Integer kFullStep = 1024;
 
 std::unique_ptr<TBitmap> NewShot() {
   auto bitmap = std::make_unique<TBitmap>();
@@ -115,8 +115,8 @@ void TIETransitionEffects::TimerEvent(TObject* /*sender*/) {
     Stop();
     return;
   }
-  const double step = std::trunc(static_cast<double>(elapsed) / duration_ * FullStep);
-  step_ = step >= FullStep ? FullStep : static_cast<Integer>(step);
+  const double step = std::trunc(static_cast<double>(elapsed) / duration_ * kFullStep);
+  step_ = step >= kFullStep ? kFullStep : static_cast<Integer>(step);
 }
 
 void TIETransitionEffects::DrawStep(Integer step) {
@@ -161,7 +161,7 @@ void TIETransitionEffects::DrawStep(Integer step) {
 void TIETransitionEffects::Blend(const std::vector<Byte*>& a, const std::vector<Byte*>& b,
                                  Integer step) {
   if (!RowsReady()) return;
-  const Integer wa = FullStep - step;
+  const Integer wa = kFullStep - step;
   const size_t bytes = static_cast<size_t>(width_) * 3;
   for (size_t y = 0; y < frameRows_.size(); ++y) {
     const Byte* pa = a[y];
@@ -175,8 +175,8 @@ void TIETransitionEffects::BlendColor(const std::vector<Byte*>& rows, TRGB color
                                       bool colorFirst) {
   if (!RowsReady()) return;
   // colorFirst: the colour weighs 1024 - step and the rows step; otherwise the reverse.
-  const Integer wRows = colorFirst ? step : FullStep - step;
-  const Integer wColor = FullStep - wRows;
+  const Integer wRows = colorFirst ? step : kFullStep - step;
+  const Integer wColor = kFullStep - wRows;
   const Integer c[3] = {color.b * wColor, color.g * wColor, color.r * wColor};
   for (size_t y = 0; y < frameRows_.size(); ++y) {
     const Byte* p = rows[y];
@@ -235,7 +235,7 @@ void TIETransitionEffects::FadeOutIn(Integer step) {
   if (step < 512)
     FadeOut(2 * step);
   else
-    FadeIn(2 * step - FullStep);
+    FadeIn(2 * step - kFullStep);
 }
 
 // --- Wipes
@@ -253,39 +253,39 @@ void TIETransitionEffects::LeftRight2(Integer step) {
 
 void TIETransitionEffects::RightLeft1(Integer step) {
   SourceFirst(step);
-  const Integer x = RoundInt(static_cast<double>(width_) * (FullStep - step) / FullStep);
-  Blit(targetShot_.get(), x, 0, RoundInt(static_cast<double>(step) * width_ / FullStep), height_, x,
+  const Integer x = RoundInt(static_cast<double>(width_) * (kFullStep - step) / kFullStep);
+  Blit(targetShot_.get(), x, 0, RoundInt(static_cast<double>(step) * width_ / kFullStep), height_, x,
        0);
 }
 
 void TIETransitionEffects::RightLeft2(Integer step) {
   RightLeft1(step);
-  const Integer x = RoundInt(static_cast<double>(width_) * (FullStep - step) / FullStep);
+  const Integer x = RoundInt(static_cast<double>(width_) * (kFullStep - step) / kFullStep);
   RedLine(x, 0, x, height_);
 }
 
 void TIETransitionEffects::UpDown1(Integer step) {
   SourceFirst(step);
-  Blit(targetShot_.get(), 0, 0, width_, RoundInt(static_cast<double>(step) * height_ / FullStep), 0,
+  Blit(targetShot_.get(), 0, 0, width_, RoundInt(static_cast<double>(step) * height_ / kFullStep), 0,
        0);
 }
 
 void TIETransitionEffects::UpDown2(Integer step) {
   UpDown1(step);
-  const Integer y = RoundInt(static_cast<double>(step) * height_ / FullStep);
+  const Integer y = RoundInt(static_cast<double>(step) * height_ / kFullStep);
   RedLine(0, y, width_, y);
 }
 
 void TIETransitionEffects::DownUp1(Integer step) {
   SourceFirst(step);
-  const Integer y = RoundInt(static_cast<double>(height_) * (FullStep - step) / FullStep);
-  Blit(targetShot_.get(), 0, y, width_, RoundInt(static_cast<double>(step) * height_ / FullStep), 0,
+  const Integer y = RoundInt(static_cast<double>(height_) * (kFullStep - step) / kFullStep);
+  Blit(targetShot_.get(), 0, y, width_, RoundInt(static_cast<double>(step) * height_ / kFullStep), 0,
        y);
 }
 
 void TIETransitionEffects::DownUp2(Integer step) {
   DownUp1(step);
-  const Integer y = RoundInt(static_cast<double>(height_) * (FullStep - step) / FullStep);
+  const Integer y = RoundInt(static_cast<double>(height_) * (kFullStep - step) / kFullStep);
   RedLine(0, y, width_, y);
 }
 
@@ -293,29 +293,29 @@ void TIETransitionEffects::DownUp2(Integer step) {
 
 void TIETransitionEffects::FromUpLeft(Integer step) {
   SourceFirst(step);
-  const Integer dx = Part(FullStep - step, width_);
-  const Integer dy = Part(FullStep - step, height_);
+  const Integer dx = Part(kFullStep - step, width_);
+  const Integer dy = Part(kFullStep - step, height_);
   Blit(targetShot_.get(), -dx, -dy, width_, height_, 0, 0);
 }
 
 void TIETransitionEffects::FromUpRight(Integer step) {
   SourceFirst(step);
-  const Integer dx = Part(FullStep - step, width_);
-  const Integer dy = Part(FullStep - step, height_);
+  const Integer dx = Part(kFullStep - step, width_);
+  const Integer dy = Part(kFullStep - step, height_);
   Blit(targetShot_.get(), dx, -dy, width_, height_, 0, 0);
 }
 
 void TIETransitionEffects::FromBottomLeft(Integer step) {
   SourceFirst(step);
-  const Integer dx = Part(FullStep - step, width_);
-  const Integer dy = Part(FullStep - step, height_);
+  const Integer dx = Part(kFullStep - step, width_);
+  const Integer dy = Part(kFullStep - step, height_);
   Blit(targetShot_.get(), -dx, dy, width_, height_, 0, 0);
 }
 
 void TIETransitionEffects::FromBottomRight(Integer step) {
   SourceFirst(step);
-  const Integer dx = Part(FullStep - step, width_);
-  const Integer dy = Part(FullStep - step, height_);
+  const Integer dx = Part(kFullStep - step, width_);
+  const Integer dy = Part(kFullStep - step, height_);
   Blit(targetShot_.get(), dx, dy, width_, height_, 0, 0);
 }
 
@@ -341,7 +341,7 @@ void TIETransitionEffects::MoveLeftRight2(Integer step) {
 
 void TIETransitionEffects::MoveRightLeft1(Integer step) {
   if (!RowsReady()) return;
-  const Integer c = Part(FullStep - step, width_);
+  const Integer c = Part(kFullStep - step, width_);
   for (size_t y = 0; y < frameRows_.size(); ++y) {
     CopyPixels(frameRows_[y], sourceRows_[y] + 3 * (width_ - c), c);
     CopyPixels(frameRows_[y] + 3 * c, targetRows_[y], width_ - c);
@@ -350,7 +350,7 @@ void TIETransitionEffects::MoveRightLeft1(Integer step) {
 
 void TIETransitionEffects::MoveRightLeft2(Integer step) {
   if (!RowsReady()) return;
-  const Integer c = Part(FullStep - step, width_);
+  const Integer c = Part(kFullStep - step, width_);
   for (size_t y = 0; y < frameRows_.size(); ++y) {
     CopyPixels(frameRows_[y], sourceRows_[y], c);
     CopyPixels(frameRows_[y] + 3 * c, targetRows_[y], width_ - c);
@@ -379,7 +379,7 @@ void TIETransitionEffects::MoveUpDown2(Integer step) {
 
 void TIETransitionEffects::MoveDownUp1(Integer step) {
   if (!RowsReady()) return;
-  const Integer c = Part(FullStep - step, height_);
+  const Integer c = Part(kFullStep - step, height_);
   for (Integer y = 0; y < height_; ++y) {
     const Byte* src = y < c ? sourceRows_[static_cast<size_t>(height_ - c + y)]
                             : targetRows_[static_cast<size_t>(y - c)];
@@ -389,7 +389,7 @@ void TIETransitionEffects::MoveDownUp1(Integer step) {
 
 void TIETransitionEffects::MoveDownUp2(Integer step) {
   if (!RowsReady()) return;
-  const Integer c = Part(FullStep - step, height_);
+  const Integer c = Part(kFullStep - step, height_);
   for (Integer y = 0; y < height_; ++y) {
     const Byte* src = y < c ? sourceRows_[static_cast<size_t>(height_ - c + y)]
                             : targetRows_[static_cast<size_t>(y)];
@@ -405,7 +405,7 @@ void TIETransitionEffects::RandomPoints(Integer step) {
     for (size_t y = 0; y < frameRows_.size(); ++y) CopyPixels(frameRows_[y], sourceRows_[y], width_);
     return;
   }
-  const Integer total = RoundInt(static_cast<double>(step) * width_ * (step / 180.0) / FullStep);
+  const Integer total = RoundInt(static_cast<double>(step) * width_ * (step / 180.0) / kFullStep);
   const Integer n = total - drawnCount_;
   drawnCount_ = total;
   if (n <= 0 || width_ <= 0) return;
@@ -424,7 +424,7 @@ void TIETransitionEffects::RandomBoxes(Integer step) {
     return;
   }
   const double blocks = static_cast<double>((static_cast<Int64>(width_) * height_) / 64);
-  const Integer total = RoundInt(step * blocks * (step / 180.0) / FullStep);
+  const Integer total = RoundInt(step * blocks * (step / 180.0) / kFullStep);
   const Integer n = total - drawnCount_;
   drawnCount_ = total;
   if (n <= 0 || width_ <= 0 || height_ <= 0) return;
@@ -450,7 +450,7 @@ void TIETransitionEffects::Center1(Integer step) {
 
 void TIETransitionEffects::Center2(Integer step) {
   Blit(targetShot_.get(), 0, 0, width_, height_, 0, 0);
-  const TRect r = CenterRect(FullStep - step);
+  const TRect r = CenterRect(kFullStep - step);
   Blit(sourceShot_.get(), r.left, r.top, r.right - r.left, r.bottom - r.top, r.left, r.top);
 }
 
@@ -464,7 +464,7 @@ void TIETransitionEffects::CenterZoom1(Integer step) {
 
 void TIETransitionEffects::CenterZoom2(Integer step) {
   Blit(targetShot_.get(), 0, 0, width_, height_, 0, 0);
-  const TRect r = CenterRect(FullStep - step);
+  const TRect r = CenterRect(kFullStep - step);
   if (r.right <= r.left || r.bottom <= r.top) return;
   StretchBlt(DcOf(currentFrame_.get()), r.left, r.top, r.right - r.left, r.bottom - r.top,
              DcOf(sourceShot_.get()), 0, 0, width_, height_, SRCCOPY);

@@ -514,7 +514,7 @@ void KernelResample(Integer sw, Integer sh, Integer dw, Integer dh, const TKerne
 // ---------------------------------------------------------------------------
 // Fast linear
 
-inline constexpr Integer LinearOne = 131072;  // 17-bit fractions
+inline constexpr Integer kLinearOne = 131072;  // 17-bit fractions
 
 struct TLinearTable {
   std::vector<Integer> left, frac, right;
@@ -534,7 +534,7 @@ inline TLinearTable BuildLinearTable(Integer srcLen, Integer dstLen, double scal
     const Integer l = std::min(static_cast<Integer>(f), srcLen - 1);
     const size_t k = static_cast<size_t>(i);
     t.left[k] = l;
-    t.frac[k] = static_cast<Integer>((f - static_cast<Integer>(f)) * LinearOne);
+    t.frac[k] = static_cast<Integer>((f - static_cast<Integer>(f)) * kLinearOne);
     const Integer r = static_cast<Integer>(std::min(i + 1, dstLen - 1) / scale + 1e-10);
     t.right[k] = std::clamp(r, l, srcLen - 1);
     t.divider[k] = TAverage(t.right[k] - t.left[k] + 1);
@@ -668,7 +668,7 @@ void LinearResample(Integer sw, Integer sh, Integer dw, Integer dh, Src&& src, W
     if (interp) {
       const double f = j / ys;
       const Integer e = std::min(static_cast<Integer>(f), sh - 1);
-      const Integer fr = static_cast<Integer>((f - static_cast<Integer>(f)) * LinearOne);
+      const Integer fr = static_cast<Integer>((f - static_cast<Integer>(f)) * kLinearOne);
       const Byte* r0 = work(e);
       const Byte* r1 = work(e + 1 < sh ? e + 1 : e);
       LerpBytes(r0, r1, fr, out.data(), n);

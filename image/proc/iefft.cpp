@@ -115,7 +115,7 @@ bool TIEFtImage::BuildFT(TIEBitmap* bitmap, TIEFtImageType imageType) {
     return false;
   const Integer w = bitmap->GetWidth(), h = bitmap->GetHeight();
   const Integer longer = std::max(w, h);
-  if (longer > MaxSize) return false;
+  if (longer > kMaxSize) return false;
   Integer size = 1;
   while (size < longer) size <<= 1;
   imageWidth_ = w;

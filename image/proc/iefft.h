@@ -35,7 +35,7 @@ class TIEFtImage : public TObject {
   LARK_CLASS_NAME(TIEFtImage)
   // The largest side a transform is built for; a larger image is refused (four
   // planes of this side take 512 MiB).
-  static constexpr Integer MaxSize = 4096;
+  static constexpr Integer kMaxSize = 4096;
 
   TIEFtImage() = default;
   TIEFtImage(const TIEFtImage&) = delete;
@@ -44,7 +44,7 @@ class TIEFtImage : public TObject {
   void FreeAll();
   void Assign(const TIEFtImage* source);
   // Transforms an ie24RGB bitmap; false (and nothing held) for another format, an
-  // empty bitmap or one whose square would pass MaxSize.
+  // empty bitmap or one whose square would pass kMaxSize.
   bool BuildFT(TIEBitmap* bitmap, TIEFtImageType imageType);
   // bitmap becomes a Size x Size ie24RGB picture of the log-magnitude spectrum.
   void GetFTImage(TIEBitmap* bitmap);

@@ -8,7 +8,7 @@
 namespace {
 
 // 31 December 9999 as days since 1 January 0001 (day 1).
-constexpr Int64 MaxDateStamp = 3652059;
+constexpr Int64 kMaxDateStamp = 3652059;
 
 // A TDateTime split into the day count from 1 January 0001 (day 1) and the
 // milliseconds into that day, rounded, with a round-up to midnight carried over.
@@ -22,7 +22,7 @@ TimeStamp ToTimeStamp(TDateTime value) {
   TimeStamp ts;
   if (!std::isfinite(value)) return ts;
   const double whole = std::trunc(value);
-  if (whole < -DateDelta - 1.0 || whole > static_cast<double>(MaxDateStamp)) return ts;
+  if (whole < -DateDelta - 1.0 || whole > static_cast<double>(kMaxDateStamp)) return ts;
   ts.date = static_cast<Int64>(whole) + DateDelta;
   // nearbyint rounds halves to even, as the framework's Round does.
   ts.time = static_cast<Int64>(std::nearbyint(std::fabs(value - whole) * MSecsPerDay));
@@ -61,7 +61,7 @@ TDateTime EncodeDate(Word year, Word month, Word day) {
 
 void DecodeDate(TDateTime date, Word& year, Word& month, Word& day) {
   const TimeStamp ts = ToTimeStamp(date);
-  if (!ts.valid || ts.date < 1 || ts.date > MaxDateStamp) {
+  if (!ts.valid || ts.date < 1 || ts.date > kMaxDateStamp) {
     year = month = day = 0;
     return;
   }

@@ -22,7 +22,7 @@
 
 namespace {
 
-constexpr const char* NewLine = "\r\n";
+constexpr const char* kNewLine = "\r\n";
 
 struct Line {
   AnsiString text;
@@ -157,8 +157,8 @@ AnsiString ReadContent(const AnsiString& fileName, bool forWrite) {
         break;
       }
       if (n == 0) break;
-      if (content.size() + static_cast<size_t>(n) > TIniFile::MaxFileSize) {
-        why = "larger than " + std::to_string(TIniFile::MaxFileSize) + " bytes";
+      if (content.size() + static_cast<size_t>(n) > TIniFile::kMaxFileSize) {
+        why = "larger than " + std::to_string(TIniFile::kMaxFileSize) + " bytes";
         break;
       }
       content.append(buffer, static_cast<size_t>(n));
@@ -249,7 +249,7 @@ void ReplaceStrings(TStrings* strings, TStringList& list) {
 
 // Gives the line before position `at` a line break, so a line inserted there starts a line.
 void EndLineBefore(Lines& lines, size_t at) {
-  if (at > 0 && lines[at - 1].eol.empty()) lines[at - 1].eol = NewLine;
+  if (at > 0 && lines[at - 1].eol.empty()) lines[at - 1].eol = kNewLine;
 }
 
 // ---- The parsed file that reads use ------------------------------------------------
@@ -312,7 +312,7 @@ struct FileStamp {
 
 // A change made this close after another may leave the file's times as they were
 // (file systems keep times in steps of up to 2 s): within it, bytes are compared.
-constexpr Int64 RacyNanoseconds = Int64{2} * 1000 * 1000 * 1000;
+constexpr Int64 kRacyNanoseconds = Int64{2} * 1000 * 1000 * 1000;
 
 Int64 Nanoseconds(const timespec& t) { return Int64{t.tv_sec} * 1000 * 1000 * 1000 + t.tv_nsec; }
 
@@ -361,7 +361,7 @@ std::shared_ptr<const Snapshot> TIniFile::Cache::Current(const AnsiString& fileN
   // Only a stamp older than the step of the file system's times tells every later
   // change apart. Any change, a write or a change of times, sets the status-change
   // time.
-  racy = Nanoseconds(clock) - Nanoseconds(now.ctime) < RacyNanoseconds;
+  racy = Nanoseconds(clock) - Nanoseconds(now.ctime) < kRacyNanoseconds;
   return snapshot;
 }
 
@@ -389,9 +389,9 @@ void TIniFile::WriteString(const AnsiString& section, const AnsiString& ident,
   long header = FindSection(lines, sectionName);
   if (header < 0) {
     EndLineBefore(lines, lines.size());
-    if (!lines.empty() && !Trim(lines.back().text).empty()) lines.push_back({"", NewLine});
-    lines.push_back({"[" + sectionName + "]", NewLine});
-    lines.push_back({key + "=" + cleanValue, NewLine});
+    if (!lines.empty() && !Trim(lines.back().text).empty()) lines.push_back({"", kNewLine});
+    lines.push_back({"[" + sectionName + "]", kNewLine});
+    lines.push_back({key + "=" + cleanValue, kNewLine});
     SaveIfChanged(fileName_, before, lines);
     return;
   }
@@ -411,7 +411,7 @@ void TIniFile::WriteString(const AnsiString& section, const AnsiString& ident,
   // After the section's last line that is not blank.
   const size_t at = lastFilled + 1;
   EndLineBefore(lines, at);
-  lines.insert(lines.begin() + static_cast<long>(at), Line{key + "=" + cleanValue, NewLine});
+  lines.insert(lines.begin() + static_cast<long>(at), Line{key + "=" + cleanValue, kNewLine});
   SaveIfChanged(fileName_, before, lines);
 }
 

@@ -30,7 +30,7 @@ class TIniFile : public TObject {
  public:
   LARK_CLASS_NAME(TIniFile)
   // The largest file read or rewritten; a write to a larger one raises.
-  static constexpr size_t MaxFileSize = 16 * 1024 * 1024;
+  static constexpr size_t kMaxFileSize = 16 * 1024 * 1024;
 
   explicit TIniFile(const AnsiString& fileName);
   ~TIniFile() override;

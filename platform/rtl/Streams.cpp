@@ -18,7 +18,7 @@
 
 namespace {
 
-constexpr Int64 CopyBufferSize = 0xF000;
+constexpr Int64 kCopyBufferSize = 0xF000;
 
 bool ParentFolderExists(const AnsiString& fileName) {
   size_t slash = fileName.find_last_of('/');
@@ -72,14 +72,14 @@ AnsiString SystemMessage(int error, const AnsiString& fileName) {
 // when another holds the denial of an access it wants or an access it denies. A
 // flock on the file makes the check and the taking one step between processes.
 // Shared record locks need a descriptor open for reading.
-constexpr off_t ShareLockBase = INT64_MAX - 16;
+constexpr off_t kShareLockBase = INT64_MAX - 16;
 enum ShareByte : off_t { AccessRead, AccessWrite, DenyRead, DenyWrite };
 
 int LockByte(int fd, int command, short type, ShareByte which) {
   struct flock lock {};
   lock.l_type = type;
   lock.l_whence = SEEK_SET;
-  lock.l_start = ShareLockBase + which;
+  lock.l_start = kShareLockBase + which;
   lock.l_len = 1;
   if (RetryOnEintr([&] { return ::fcntl(fd, command, &lock); }) != 0) return -1;
   return command == F_OFD_GETLK ? lock.l_type : 0;
@@ -163,9 +163,9 @@ Int64 TStream::CopyFrom(TStream* source, Int64 count) {
     count = source->GetSize();
   }
   const Int64 result = count;
-  std::vector<Byte> buffer(static_cast<size_t>(std::min(count, CopyBufferSize)));
+  std::vector<Byte> buffer(static_cast<size_t>(std::min(count, kCopyBufferSize)));
   while (count > 0) {
-    auto n = static_cast<Integer>(std::min(count, CopyBufferSize));
+    auto n = static_cast<Integer>(std::min(count, kCopyBufferSize));
     source->ReadBuffer(buffer.data(), n);
     WriteBuffer(buffer.data(), n);
     count -= n;
@@ -180,11 +180,11 @@ TMemoryStream::~TMemoryStream() { std::free(data_); }
 
 void TMemoryStream::Reserve(Int64 newCapacity) {
   if (newCapacity <= capacity_) return;
-  if (newCapacity > MaxSize) throw EStreamError("Out of memory while expanding memory stream");
+  if (newCapacity > kMaxSize) throw EStreamError("Out of memory while expanding memory stream");
   // Blocks of 8 KB, and at least half as much again, so a stream written in small
   // pieces is not moved at every block.
   Int64 grown = std::max(newCapacity, capacity_ + capacity_ / 2);
-  grown = std::min((grown + 0x1FFF) & ~Int64{0x1FFF}, std::max(MaxSize, newCapacity));
+  grown = std::min((grown + 0x1FFF) & ~Int64{0x1FFF}, std::max(kMaxSize, newCapacity));
   void* moved = std::realloc(data_, static_cast<size_t>(grown));
   if (moved == nullptr) throw EStreamError("Out of memory while expanding memory stream");
   data_ = static_cast<Byte*>(moved);
@@ -209,7 +209,7 @@ Integer TMemoryStream::Read(void* buffer, Integer count) {
 Integer TMemoryStream::Write(const void* buffer, Integer count) {
   if (position_ < 0 || count <= 0) return 0;
   const Int64 end = position_ + count;
-  if (end > MaxSize) throw EStreamError("Out of memory while expanding memory stream");
+  if (end > kMaxSize) throw EStreamError("Out of memory while expanding memory stream");
   // The source may lie in our own memory, which Reserve can move: keep its offset.
   const auto* src = static_cast<const Byte*>(buffer);
   const bool own = data_ != nullptr && src >= data_ && src < data_ + capacity_;
@@ -260,7 +260,7 @@ void TMemoryStream::LoadFromStream(TStream* stream) {
   if (stream == this) return;
   stream->SetPosition(0);
   Int64 count = stream->GetSize();
-  if (count > MaxSize) throw EStreamError("Out of memory while expanding memory stream");
+  if (count > kMaxSize) throw EStreamError("Out of memory while expanding memory stream");
   // The old content is replaced whole: no need to keep or zero it. A read that
   // fails leaves the stream empty.
   size_ = 0;
@@ -392,7 +392,7 @@ Integer TStringStream::Read(void* buffer, Integer count) {
 
 Integer TStringStream::Write(const void* buffer, Integer count) {
   if (count <= 0) return 0;
-  if (position_ + count > TMemoryStream::MaxSize)
+  if (position_ + count > TMemoryStream::kMaxSize)
     throw EStreamError("Out of memory while expanding string stream");
   // Copied first: the bytes may come from our own string.
   AnsiString bytes(static_cast<const char*>(buffer), static_cast<size_t>(count));
@@ -412,7 +412,7 @@ Int64 TStringStream::Seek(Int64 offset, TSeekOrigin origin) {
 }
 
 void TStringStream::SetSize(Int64 newSize) {
-  if (newSize < 0 || newSize > TMemoryStream::MaxSize)
+  if (newSize < 0 || newSize > TMemoryStream::kMaxSize)
     throw EStreamError("Invalid stream size (" + std::to_string(newSize) + ")");
   data_.resize(static_cast<size_t>(newSize), '\0');
   if (position_ > newSize) position_ = newSize;
@@ -428,7 +428,7 @@ AnsiString TStringStream::ReadString(Integer count) {
 }
 
 void TStringStream::WriteString(const AnsiString& s) {
-  if (static_cast<Int64>(s.size()) > TMemoryStream::MaxSize)
+  if (static_cast<Int64>(s.size()) > TMemoryStream::kMaxSize)
     throw EStreamError("Out of memory while expanding string stream");
   Write(s.data(), static_cast<Integer>(s.size()));
 }

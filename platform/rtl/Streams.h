@@ -59,11 +59,11 @@ class TStream : public TObject {
 };
 
 // A stream in memory. Seeking past the end is allowed; a write there fills the gap
-// with zeros. The size is limited to MaxSize (EStreamError beyond).
+// with zeros. The size is limited to kMaxSize (EStreamError beyond).
 class TMemoryStream : public TStream {
  public:
   LARK_CLASS_NAME(TMemoryStream)
-  static constexpr Int64 MaxSize = 0x7FFFFFFF;
+  static constexpr Int64 kMaxSize = 0x7FFFFFFF;
 
   TMemoryStream() = default;
   ~TMemoryStream() override;

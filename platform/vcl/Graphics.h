@@ -448,7 +448,7 @@ class TBitmap : public TGraphic {
  public:
   LARK_CLASS_NAME(TBitmap)
   // Bitmaps larger than this many pixels are refused (EOutOfResources).
-  static constexpr Int64 MaxPixels = Int64{1} << 28;
+  static constexpr Int64 kMaxPixels = Int64{1} << 28;
 
   TBitmap();
   ~TBitmap() override;
@@ -609,7 +609,7 @@ class TIcon : public TGraphic {
  public:
   LARK_CLASS_NAME(TIcon)
   // Sizes above this (the largest an .ico entry can state) are refused.
-  static constexpr Integer MaxSize = 256;
+  static constexpr Integer kMaxSize = 256;
 
   TIcon() = default;
   ~TIcon() override;

@@ -7,8 +7,8 @@
 
 namespace {
 
-constexpr RGBQUAD Black{0, 0, 0, 0};
-constexpr RGBQUAD White{255, 255, 255, 0};
+constexpr RGBQUAD kBlack{0, 0, 0, 0};
+constexpr RGBQUAD kWhite{255, 255, 255, 0};
 
 bool SameColor(const RGBQUAD& a, const RGBQUAD& b) {
   return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
@@ -37,7 +37,7 @@ class SectionDC {
 // The colour table GDI gives a palettised depth by default: black and white, the
 // 16 VGA colours, or the 256 standard colours.
 std::vector<RGBQUAD> StandardColorTable(Integer bitCount) {
-  if (bitCount == 1) return {Black, White};
+  if (bitCount == 1) return {kBlack, kWhite};
   static std::mutex mutex;
   static std::vector<RGBQUAD> tables[9];
   std::lock_guard<std::mutex> guard(mutex);
@@ -61,7 +61,7 @@ std::vector<RGBQUAD> StandardColorTable(Integer bitCount) {
   header->biBitCount = static_cast<WORD>(bitCount);
   Byte pixel[4] = {};
   HDC dc = CreateCompatibleDC(0);
-  table.assign(size_t{1} << bitCount, Black);
+  table.assign(size_t{1} << bitCount, kBlack);
   if (bitmap != 0 && dc != 0 &&
       GetDIBits(dc, bitmap, 0, 1, pixel, reinterpret_cast<BITMAPINFO*>(info.data()), DIB_RGB_COLORS) != 0) {
     std::memcpy(table.data(), info.data() + sizeof(BITMAPINFOHEADER), table.size() * sizeof(RGBQUAD));
@@ -171,7 +171,7 @@ TBitmap::Format TBitmap::TargetFormat(Integer bitCount, bool rgb565) const {
     if (bitCount_ <= 8 && colors_.size() <= entries) {
       // A smaller table still holds every colour the pixels use.
       format.colors = colors_;
-      format.colors.resize(entries, Black);
+      format.colors.resize(entries, kBlack);
     } else {
       format.colors = StandardColorTable(bitCount);
     }
@@ -184,7 +184,7 @@ void TBitmap::Reshape(const Format& format, Integer width, Integer height, bool 
     ReplaceSection(0, nullptr, format, std::max(width, 0), std::max(height, 0));
     return;
   }
-  if (static_cast<Int64>(width) * height > MaxPixels)
+  if (static_cast<Int64>(width) * height > kMaxPixels)
     throw EOutOfResources("A bitmap of " + std::to_string(width) + " x " + std::to_string(height) +
                           " pixels is too large");
   std::vector<Byte> info = MakeInfo(format, width, height);
@@ -307,13 +307,13 @@ void TBitmap::SetHandleType(TBitmapHandleType value) {
 }
 
 bool TBitmap::GetMonochrome() const {
-  return bitCount_ == 1 && colors_.size() == 2 && SameColor(colors_[0], Black) && SameColor(colors_[1], White);
+  return bitCount_ == 1 && colors_.size() == 2 && SameColor(colors_[0], kBlack) && SameColor(colors_[1], kWhite);
 }
 
 void TBitmap::SetMonochrome(bool value) {
   if (value == GetMonochrome()) return;
   if (value) {
-    Reshape(Format{1, false, {Black, White}}, width_, height_, true);
+    Reshape(Format{1, false, {kBlack, kWhite}}, width_, height_, true);
   } else {
     Integer bits = DeviceBitCount();
     Reshape(TargetFormat(bits == 1 ? 32 : bits, bits == 16), width_, height_, true);
@@ -403,7 +403,7 @@ void TBitmap::SetHandle(HBITMAP value) {
     Format format{bits, rgb565, {}};
     bool adopted = standardMasks;
     if (adopted && bits <= 8) {
-      format.colors.assign(size_t{1} << bits, Black);
+      format.colors.assign(size_t{1} << bits, kBlack);
       SectionDC dc(value);
       adopted = dc.Get() != 0;
       if (adopted) GetDIBColorTable(dc.Get(), 0, static_cast<UINT>(format.colors.size()), format.colors.data());
@@ -435,7 +435,7 @@ void TBitmap::SetHandle(HBITMAP value) {
     std::memcpy(&green, query.data() + sizeof(BITMAPINFOHEADER) + sizeof(DWORD), sizeof(green));
     format.rgb565 = green == 0x07E0;
   } else if (format.bitCount <= 8) {
-    format.colors.assign(size_t{1} << format.bitCount, Black);
+    format.colors.assign(size_t{1} << format.bitCount, kBlack);
     header->biSize = sizeof(BITMAPINFOHEADER);
     header->biWidth = width;
     header->biHeight = height;

@@ -8,13 +8,13 @@
 namespace {
 
 // The largest header a DIB can have (BITMAPV5HEADER).
-constexpr DWORD MaxHeaderSize = 124;
+constexpr DWORD kMaxHeaderSize = 124;
 // Compressed pixel data is read whole; more than this is refused.
-constexpr Int64 MaxCompressedBytes = Int64{1} << 30;
+constexpr Int64 kMaxCompressedBytes = Int64{1} << 30;
 // Run-length data can declare any size in a few bytes (an end-of-bitmap code leaves
 // the rest blank), so compressed bitmaps get a tighter size bound than plain ones,
 // whose pixels must all be present before anything is allocated.
-constexpr Int64 MaxRlePixels = Int64{1} << 26;
+constexpr Int64 kMaxRlePixels = Int64{1} << 26;
 
 [[noreturn]] void BadBitmap() { throw EInvalidGraphic("Bitmap image is not valid"); }
 
@@ -65,7 +65,7 @@ class MaskChannel {
 }  // namespace
 
 void TBitmap::ReadDib(TStream* stream, Int64 bitsOffset, Int64 limit, bool icon) {
-  Byte header[MaxHeaderSize] = {};
+  Byte header[kMaxHeaderSize] = {};
   ReadExact(stream, header, 4, limit);
   DWORD headerSize = U32(header);
   Int64 width = 0;
@@ -82,7 +82,7 @@ void TBitmap::ReadDib(TStream* stream, Int64 bitsOffset, Int64 limit, bool icon)
     height = U16(header + 6);
     bitCount = U16(header + 10);
     entrySize = 3;
-  } else if (headerSize >= sizeof(BITMAPINFOHEADER) && headerSize <= MaxHeaderSize) {
+  } else if (headerSize >= sizeof(BITMAPINFOHEADER) && headerSize <= kMaxHeaderSize) {
     ReadExact(stream, header + 4, headerSize - 4, limit);
     width = static_cast<Integer>(U32(header + 4));
     height = static_cast<Integer>(U32(header + 8));
@@ -114,7 +114,7 @@ void TBitmap::ReadDib(TStream* stream, Int64 bitsOffset, Int64 limit, bool icon)
   if (compression == BI_BITFIELDS && bitCount != 16 && bitCount != 32) BadBitmap();
   if (compression != BI_RGB && compression != BI_BITFIELDS && !rle) BadBitmap();
   if (rle && topDown) BadBitmap();
-  if (width * height > (rle ? MaxRlePixels : MaxPixels))
+  if (width * height > (rle ? kMaxRlePixels : kMaxPixels))
     throw EInvalidGraphic("Bitmap image is too large");
 
   // The colour table: as many entries as stated (at most the depth's), each 4 bytes
@@ -160,7 +160,7 @@ void TBitmap::ReadDib(TStream* stream, Int64 bitsOffset, Int64 limit, bool icon)
   if (rle) {
     Int64 available = limit - pixelStart;
     if (imageSize != 0) available = std::min<Int64>(available, imageSize);
-    if (available <= 0 || available > MaxCompressedBytes) BadBitmap();
+    if (available <= 0 || available > kMaxCompressedBytes) BadBitmap();
     std::vector<Byte> data(static_cast<size_t>(available));
     ReadExact(stream, data.data(), available, limit);
     bool rle8 = compression == BI_RLE8;

@@ -8,8 +8,8 @@ namespace {
 
 [[noreturn]] void BadIcon() { throw EInvalidGraphic("Icon image is not valid"); }
 
-constexpr Integer DirectorySize = 6;
-constexpr Integer EntrySize = 16;
+constexpr Integer kDirectorySize = 6;
+constexpr Integer kEntrySize = 16;
 
 Word U16(const Byte* p) { return static_cast<Word>(p[0] | (p[1] << 8)); }
 DWORD U32(const Byte* p) {
@@ -110,21 +110,21 @@ void TIcon::Draw(TCanvas* canvas, const TRect& rect) {
 void TIcon::LoadFromStream(TStream* stream) {
   Int64 start = stream->GetPosition();
   Int64 end = stream->GetSize();
-  Byte directory[DirectorySize];
-  ReadExact(stream, directory, DirectorySize, end);
+  Byte directory[kDirectorySize];
+  ReadExact(stream, directory, kDirectorySize, end);
   Word count = U16(directory + 4);
   if (U16(directory) != 0 || U16(directory + 2) != 1 || count == 0) BadIcon();
-  std::vector<Byte> entries(static_cast<size_t>(count) * EntrySize);
+  std::vector<Byte> entries(static_cast<size_t>(count) * kEntrySize);
   ReadExact(stream, entries.data(), static_cast<Integer>(entries.size()), end);
   // The first image is the one read; the stream is left after the furthest one.
   Int64 furthest = stream->GetPosition();
   for (Word i = 0; i < count; ++i) {
-    const Byte* e = entries.data() + static_cast<size_t>(i) * EntrySize;
+    const Byte* e = entries.data() + static_cast<size_t>(i) * kEntrySize;
     furthest = std::max(furthest, start + static_cast<Int64>(U32(e + 12)) + U32(e + 8));
   }
   Int64 imageStart = start + U32(entries.data() + 12);
   Int64 imageEnd = imageStart + U32(entries.data() + 8);
-  if (imageStart < start + DirectorySize + static_cast<Int64>(entries.size()) || imageEnd > end) BadIcon();
+  if (imageStart < start + kDirectorySize + static_cast<Int64>(entries.size()) || imageEnd > end) BadIcon();
 
   stream->SetPosition(imageStart);
   Byte signature[8] = {};
@@ -141,7 +141,7 @@ void TIcon::LoadFromStream(TStream* stream) {
   }
   Integer width = color.width_;
   Integer height = color.height_;
-  if (width > MaxSize || height > MaxSize) BadIcon();
+  if (width > kMaxSize || height > kMaxSize) BadIcon();
 
   // The AND mask follows the colour rows: 1 bit per pixel, bottom-up, 1 = transparent.
   TBitmap mask;
@@ -211,7 +211,7 @@ void TIcon::SaveToStream(TStream* stream) {
   }
   Integer width = color.width_;
   Integer height = color.height_;
-  if (width > MaxSize || height > MaxSize)
+  if (width > kMaxSize || height > kMaxSize)
     throw EInvalidGraphic("An icon larger than 256 x 256 pixels cannot be saved");
   if (color.bitCount_ == 16) color.SetPixelFormat(pf24bit);
   color.SetHandleType(bmDIB);
@@ -235,17 +235,17 @@ void TIcon::SaveToStream(TStream* stream) {
   Integer headerSize = color.DibHeaderSize();
   DWORD xorBytes = static_cast<DWORD>(color.RowBytes()) * static_cast<DWORD>(height);
   DWORD andBytes = static_cast<DWORD>(TBitmap::RowBytesFor(width, 1)) * static_cast<DWORD>(height);
-  Byte head[DirectorySize + EntrySize] = {};
+  Byte head[kDirectorySize + kEntrySize] = {};
   Put16(head + 2, 1);
   Put16(head + 4, 1);
-  Byte* e = head + DirectorySize;
+  Byte* e = head + kDirectorySize;
   e[0] = static_cast<Byte>(width & 0xFF);  // 256 is written as 0
   e[1] = static_cast<Byte>(height & 0xFF);
   e[2] = static_cast<Byte>(color.bitCount_ <= 8 ? (1 << color.bitCount_) & 0xFF : 0);
   Put16(e + 4, 1);
   Put16(e + 6, static_cast<Word>(color.bitCount_));
   Put32(e + 8, static_cast<DWORD>(headerSize) + xorBytes + andBytes);
-  Put32(e + 12, DirectorySize + EntrySize);
+  Put32(e + 12, kDirectorySize + kEntrySize);
   stream->WriteBuffer(head, sizeof(head));
   color.WriteDibHeader(stream, height * 2, andBytes);
   color.WriteDibBits(stream);

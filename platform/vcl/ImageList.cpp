@@ -6,7 +6,7 @@
 namespace {
 
 // dest AND NOT source: clears what the mask marks transparent.
-constexpr DWORD MaskOutTransparent = MAKEROP3(0x22);
+constexpr DWORD kMaskOutTransparent = MAKEROP3(0x22);
 
 std::unique_ptr<TBitmap> NewBitmap(TPixelFormat format, Integer width, Integer height) {
   auto bitmap = std::make_unique<TBitmap>();
@@ -157,7 +157,7 @@ void TImageList::Draw(TCanvas* canvas, Integer x, Integer y, Integer index, bool
     shadeCanvas->GetBrush()->SetColor(clBtnShadow);
     shadeCanvas->FillRect(Rect(0, 0, width_, height_));
     imageDC = shadeCanvas->GetHandle();
-    if (useMask) BitBlt(imageDC, 0, 0, width_, height_, maskDC, 0, 0, MaskOutTransparent);
+    if (useMask) BitBlt(imageDC, 0, 0, width_, height_, maskDC, 0, 0, kMaskOutTransparent);
   }
   if (useMask) {
     BitBlt(dc, x, y, width_, height_, maskDC, 0, 0, SRCAND);

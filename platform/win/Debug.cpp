@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr size_t MaxDebugLines = 10000;  // older entries are dropped
+constexpr size_t kMaxDebugLines = 10000;  // older entries are dropped
 
 std::mutex gMutex;
 std::deque<std::string> gLines;
@@ -25,7 +25,7 @@ bool EchoToStderr() {
 void OutputDebugString(const char* outputString) {
   if (outputString == nullptr) return;
   std::lock_guard<std::mutex> lock(gMutex);
-  if (gLines.size() == MaxDebugLines) gLines.pop_front();
+  if (gLines.size() == kMaxDebugLines) gLines.pop_front();
   gLines.emplace_back(outputString);
   if (EchoToStderr()) {
     std::fputs(outputString, stderr);

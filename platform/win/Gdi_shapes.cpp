@@ -54,14 +54,14 @@ class PenPainter {
     vmask_ = s_.ValueMask();
     static const Integer dash[] = {18, 6};
     static const Integer dot[] = {3, 3};
-    static const Integer dashDot[] = {9, 6, 3, 6};
-    static const Integer dashDotDot[] = {9, 3, 3, 3, 3, 3};
+    static const Integer kDashDot[] = {9, 6, 3, 6};
+    static const Integer kDashDotDot[] = {9, 3, 3, 3, 3, 3};
     if (pen.Width <= 1) {
       switch (pen.Style) {
         case PS_DASH: pattern_ = dash; patternLen_ = 2; break;
         case PS_DOT: pattern_ = dot; patternLen_ = 2; break;
-        case PS_DASHDOT: pattern_ = dashDot; patternLen_ = 4; break;
-        case PS_DASHDOTDOT: pattern_ = dashDotDot; patternLen_ = 6; break;
+        case PS_DASHDOT: pattern_ = kDashDot; patternLen_ = 4; break;
+        case PS_DASHDOTDOT: pattern_ = kDashDotDot; patternLen_ = 6; break;
         default: break;
       }
     }

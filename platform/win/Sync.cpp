@@ -83,13 +83,13 @@ std::string LockFileName(const std::string& name) {
     }
   }
   // Stay within the file system's name length: shorten, and tell long names apart by a hash.
-  constexpr size_t MaxEscaped = 200;
-  if (escaped.size() > MaxEscaped) {
+  constexpr size_t kMaxEscaped = 200;
+  if (escaped.size() > kMaxEscaped) {
     uint64_t hash = 14695981039346656037ull;
     for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
     char tail[20];
     std::snprintf(tail, sizeof tail, "~%016llX", static_cast<unsigned long long>(hash));
-    escaped = escaped.substr(0, MaxEscaped - 17) + tail;
+    escaped = escaped.substr(0, kMaxEscaped - 17) + tail;
   }
   return "lark-mutex-" + escaped + ".lock";
 }

@@ -1,7 +1,7 @@
 // WinINet's HTTP calls on libcurl's multi interface: the transfer runs in the
 // calling thread, driven by HttpSendRequest (until the final response's headers) and
 // InternetReadFile (until the bytes asked for have come), so body bytes are handed
-// out as they arrive and at most wininet::MaxPendingBytes wait between two reads.
+// out as they arrive and at most wininet::kMaxPendingBytes wait between two reads.
 #include "platform/wininet/WinInet.h"
 
 #include <curl/curl.h>
@@ -76,7 +76,7 @@ struct RequestHandle : Handle {
   uint64_t lastActivityMs = 0;
   int64_t bodyBytes = 0;
   // Body bytes received and not yet read, from pendingOffset on; bounded by
-  // wininet::MaxPendingBytes plus one write of the library.
+  // wininet::kMaxPendingBytes plus one write of the library.
   std::string pending;
   size_t pendingOffset = 0;
 
@@ -120,11 +120,11 @@ bool ValidServerName(const char* s) {
 size_t OnBody(char* data, size_t size, size_t count, void* user) {
   auto* r = static_cast<RequestHandle*>(user);
   size_t n = size * count;
-  if (r->PendingSize() >= wininet::MaxPendingBytes) {
+  if (r->PendingSize() >= wininet::kMaxPendingBytes) {
     r->paused = true;
     return CURL_WRITEFUNC_PAUSE;
   }
-  if (r->bodyBytes + static_cast<int64_t>(n) > wininet::MaxBodyBytes) {
+  if (r->bodyBytes + static_cast<int64_t>(n) > wininet::kMaxBodyBytes) {
     r->tooLarge = true;
     return 0;
   }
@@ -196,8 +196,8 @@ DWORD ErrorOf(const RequestHandle& r, CURLcode code) {
 }
 
 // Runs the transfer until stop() holds or it has ended. The limit is measured from
-// the last byte that came (or from the send): ConnectTimeoutMs until a response
-// begins, ReceiveTimeoutMs after.
+// the last byte that came (or from the send): kConnectTimeoutMs until a response
+// begins, kReceiveTimeoutMs after.
 template <class Stop>
 void Drive(RequestHandle& r, Stop stop) {
   while (!r.done && !stop()) {
@@ -211,7 +211,7 @@ void Drive(RequestHandle& r, Stop stop) {
       if (r.status == 0) curl_easy_getinfo(r.easy, CURLINFO_RESPONSE_CODE, &r.status);
     }
     if (r.done || stop()) break;
-    uint64_t limit = r.anyResponse ? wininet::ReceiveTimeoutMs : wininet::ConnectTimeoutMs;
+    uint64_t limit = r.anyResponse ? wininet::kReceiveTimeoutMs : wininet::kConnectTimeoutMs;
     if (sim::NowMs() - r.lastActivityMs > limit) {
       r.done = true;
       r.error = ERROR_INTERNET_TIMEOUT;
@@ -315,11 +315,11 @@ BOOL HttpSendRequest(HINTERNET request, const char* headers, DWORD headersLength
   curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http");
   curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http");
   curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(e, CURLOPT_MAXREDIRS, wininet::MaxRedirects);
+  curl_easy_setopt(e, CURLOPT_MAXREDIRS, wininet::kMaxRedirects);
   curl_easy_setopt(e, CURLOPT_HTTP_VERSION, static_cast<long>(CURL_HTTP_VERSION_1_1));
   curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
   curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(wininet::ConnectTimeoutMs));
+  curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(wininet::kConnectTimeoutMs));
   if (!t.agent.empty()) curl_easy_setopt(e, CURLOPT_USERAGENT, t.agent.c_str());
   // The proxy is only ever the one given: never one from the environment.
   curl_easy_setopt(e, CURLOPT_PROXY, t.proxy.c_str());

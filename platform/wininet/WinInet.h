@@ -7,10 +7,10 @@
 // "HttpSendRequestA", "HttpQueryInfoA", "InternetReadFile", "InternetCloseHandle"),
 // registered when the program starts.
 //
-// A request follows at most MaxRedirects redirections (to http addresses only), gives
-// up when no byte has arrived for ConnectTimeoutMs before the response or for
-// ReceiveTimeoutMs while it comes (both on the platform's clock, so a test's
-// virtual clock moves them), and reads at most MaxBodyBytes of body. A named proxy
+// A request follows at most kMaxRedirects redirections (to http addresses only), gives
+// up when no byte has arrived for kConnectTimeoutMs before the response or for
+// kReceiveTimeoutMs while it comes (both on the platform's clock, so a test's
+// virtual clock moves them), and reads at most kMaxBodyBytes of body. A named proxy
 // gets the absolute address and, when the connection was given a user, Basic
 // credentials; without a proxy the user and password go to the server.
 #pragma once
@@ -49,17 +49,17 @@ inline constexpr DWORD ERROR_INTERNET_CONNECTION_RESET = 12031;
 inline constexpr DWORD ERROR_HTTP_HEADER_NOT_FOUND = 12150;
 inline constexpr DWORD ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152;
 inline constexpr DWORD ERROR_HTTP_REDIRECT_FAILURE = 12156;
-inline constexpr DWORD ERROR_INTERNET_BODY_TOO_LARGE = 12175;  // more than MaxBodyBytes
+inline constexpr DWORD ERROR_INTERNET_BODY_TOO_LARGE = 12175;  // more than kMaxBodyBytes
 inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 
 namespace wininet {
 
-inline constexpr uint32_t ConnectTimeoutMs = 30000;
-inline constexpr uint32_t ReceiveTimeoutMs = 30000;
-inline constexpr long MaxRedirects = 10;
-inline constexpr int64_t MaxBodyBytes = int64_t{64} << 20;
+inline constexpr uint32_t kConnectTimeoutMs = 30000;
+inline constexpr uint32_t kReceiveTimeoutMs = 30000;
+inline constexpr long kMaxRedirects = 10;
+inline constexpr int64_t kMaxBodyBytes = int64_t{64} << 20;
 // Body bytes held between two reads; the transfer pauses while more wait.
-inline constexpr size_t MaxPendingBytes = size_t{1} << 20;
+inline constexpr size_t kMaxPendingBytes = size_t{1} << 20;
 
 }  // namespace wininet
 

@@ -105,7 +105,7 @@ inline void PrintTo(const Box& b, std::ostream* os) {
   *os << "(" << b.x1 << "," << b.y1 << ")-(" << b.x2 << "," << b.y2 << ")";
 }
 inline Box BoxOf(const TIEMask& m) { return Box{m.GetX1(), m.GetY1(), m.GetX2(), m.GetY2()}; }
-inline constexpr Box EmptyBox{TIEMask::EmptyBoxX1, TIEMask::EmptyBoxX1, 0, 0};
+inline constexpr Box EmptyBox{TIEMask::kEmptyBoxX1, TIEMask::kEmptyBoxX1, 0, 0};
 
 }  // namespace proctest
 

@@ -76,7 +76,7 @@ INSTANTIATE_TEST_SUITE_P(
                     [](THttpCli& cli, CliLog&) {
                       const AnsiString line = cli.GetResponseHeaderLines()->Strings(1);
                       EXPECT_EQ(line.substr(0, 12), "X-Long: aaaa");
-                      EXPECT_LE(line.size(), static_cast<size_t>(THttpCli::ReceiveBufferSize));
+                      EXPECT_LE(line.size(), static_cast<size_t>(THttpCli::kReceiveBufferSize));
                       EXPECT_GT(line.size(), 8000u);
                       EXPECT_EQ(line.find_first_not_of('a', 8), std::string::npos);
                       EXPECT_EQ(cli.GetContentType(), "text/plain");
@@ -98,8 +98,8 @@ TEST(HttpCliResponse, HeaderCountStaysWithinItsBound) {
   cli.GetASync();
   ASSERT_TRUE(WaitDone(log, 1, 10000));
   EXPECT_EQ(log.LastCode, winsock::WSAECONNABORTED);
-  EXPECT_LE(cli.HeaderBytes(), THttpCli::MaxHeaderSize);
-  EXPECT_GT(cli.HeaderBytes(), THttpCli::MaxHeaderSize - 100);
+  EXPECT_LE(cli.HeaderBytes(), THttpCli::kMaxHeaderSize);
+  EXPECT_GT(cli.HeaderBytes(), THttpCli::kMaxHeaderSize - 100);
 }
 
 // ---- The request ---------------------------------------------------------------------------

@@ -240,7 +240,7 @@ TEST_F(HttpCliNginx, RedirectLoopEndsAsFailedAfterTwentyRelocations) {
     cli.SetURL(nginx.Url("/loop"));
     cli.GetASync();
     ASSERT_TRUE(WaitDone(log, 1, 30000));
-    EXPECT_EQ(log.Count("location"), THttpCli::MaxRelocations);
+    EXPECT_EQ(log.Count("location"), THttpCli::kMaxRelocations);
     EXPECT_EQ(log.LastCode, httperrTooManyRelocations);
     EXPECT_EQ(cli.GetStatusCode(), 404);
     EXPECT_EQ(cli.GetReasonPhrase(), "Too many relocations");

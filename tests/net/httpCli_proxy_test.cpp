@@ -187,7 +187,7 @@ TEST_F(HttpCliProxy, ProxyAndOriginChallengesEndWithoutEndlessRepeats) {
   EXPECT_TRUE(cli.GetStatusCode() == 401 || cli.GetStatusCode() == 407) << cli.GetStatusCode();
   // Each repeat answered the other's challenge, up to the bound.
   EXPECT_GT(proxy.RequestLines().size(), 2u);
-  EXPECT_LE(proxy.RequestLines().size(), static_cast<size_t>(THttpCli::MaxAuthRepeats + 1));
+  EXPECT_LE(proxy.RequestLines().size(), static_cast<size_t>(THttpCli::kMaxAuthRepeats + 1));
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "../support/Peers.h"
+#include "tests/support/Peers.h"
 #include "net/MimeUtil.h"
 #include "ntlm_vectors.h"
 #include "platform/rtl/Exceptions.h"

@@ -54,8 +54,8 @@ std::vector<Case> Cases() {
         {'w', "abc", 3, 3, "", 3, 0},
         {'r', "", 0, 0, "", 3, 0},
         {'x', "", -1, 0, "", 3, 0}}},
-      {"SizeZeroMeansTheDefaultBlock", 0, TBuffer::DefaultSize, {{'w', std::string(2000, 'q'), -1, 1514, "", 1514, 0}}},
-      {"NegativeSizeMeansTheDefaultBlock", -7, TBuffer::DefaultSize, {}},
+      {"SizeZeroMeansTheDefaultBlock", 0, TBuffer::kDefaultSize, {{'w', std::string(2000, 'q'), -1, 1514, "", 1514, 0}}},
+      {"NegativeSizeMeansTheDefaultBlock", -7, TBuffer::kDefaultSize, {}},
   };
 }
 

@@ -659,7 +659,7 @@ TEST(WSocketWait, WaitUntilReadyFailsWhenItsTimeRunsOut) {
     answer = socket.WaitUntilReady(done);
     EXPECT_TRUE(clock.WaitedShortOfTheLimit);
   }
-  EXPECT_EQ(answer, TCustomSyncWSocket::WaitFailed);
+  EXPECT_EQ(answer, TCustomSyncWSocket::kWaitFailed);
   EXPECT_EQ(sim::NowMs(), uint64_t{0xFFFFF000u} + 10000);
   sim::UseRealClock();
 }
@@ -669,7 +669,7 @@ TEST(WSocketWait, WaitUntilReadyFailsOnAQuitMessage) {
   socket.SetMultiThreaded(true);  // its own pump notes the WM_QUIT
   PostQuitMessage(0);
   bool done = false;
-  EXPECT_EQ(socket.WaitUntilReady(done), TCustomSyncWSocket::WaitFailed);
+  EXPECT_EQ(socket.WaitUntilReady(done), TCustomSyncWSocket::kWaitFailed);
   EXPECT_TRUE(socket.GetTerminated());
 }
 
@@ -682,7 +682,7 @@ TEST(WSocketWaitDeathTest, WaitUntilReadyFailsWhenTheApplicationTerminates) {
         LineSocket socket(nullptr);
         Application->Terminate();
         bool done = false;
-        std::_Exit(socket.WaitUntilReady(done) == TCustomSyncWSocket::WaitFailed ? 0 : 1);
+        std::_Exit(socket.WaitUntilReady(done) == TCustomSyncWSocket::kWaitFailed ? 0 : 1);
       },
       ::testing::ExitedWithCode(0), "");
 }

@@ -1,0 +1,167 @@
+// The built-in font: metrics, extents, rendered glyphs and DrawText layout.
+#include <gtest/gtest.h>
+
+#include "tests/platform/win/gdi_fixture.h"
+
+using namespace gditest;
+
+namespace {
+
+// A canvas with a font of the given height selected, white background,
+// transparent text in black.
+class TextCanvas : public Canvas {
+ public:
+  TextCanvas(int w, int h, int fontHeight, int weight = FW_NORMAL) : Canvas(w, h, 24) {
+    font_ = CreateFont(fontHeight, 0, 0, 0, weight, 0, 0, 0, ANSI_CHARSET, 0, 0, 0, 0, "MS Sans Serif");
+    old_ = SelectObject(Dc(), font_);
+    Fill(kWhite);
+    SetBkMode(Dc(), TRANSPARENT);
+  }
+  ~TextCanvas() {
+    SelectObject(Dc(), old_);
+    DeleteObject(font_);
+  }
+
+ private:
+  HFONT font_;
+  HGDIOBJ old_;
+};
+
+TEST(Text, MetricsFollowTheHeightRule) {
+  const struct {
+    int Height;
+    int Cell, Advance, Ascent, Leading;
+  } cases[] = {
+      {11, 11, 6, 9, 2}, {-9, 11, 6, 9, 2}, {-11, 13, 7, 11, 3}, {0, 13, 7, 11, 3}, {22, 22, 12, 18, 4}, {-18, 22, 12, 18, 4},
+  };
+  for (const auto& c : cases) {
+    TextCanvas tc(1, 1, c.Height);
+    TEXTMETRIC tm;
+    ASSERT_TRUE(GetTextMetrics(tc.Dc(), &tm));
+    EXPECT_EQ(tm.tmHeight, c.Cell) << c.Height;
+    EXPECT_EQ(tm.tmAveCharWidth, c.Advance) << c.Height;
+    EXPECT_EQ(tm.tmAscent, c.Ascent) << c.Height;
+    EXPECT_EQ(tm.tmDescent, c.Cell - c.Ascent) << c.Height;
+    EXPECT_EQ(tm.tmInternalLeading, c.Leading) << c.Height;
+    SIZE sz;
+    ASSERT_TRUE(GetTextExtentPoint32(tc.Dc(), "Hello", 5, &sz));
+    EXPECT_EQ(sz.cx, 5 * c.Advance);
+    EXPECT_EQ(sz.cy, c.Cell);
+  }
+}
+
+TEST(Text, DrawsTheBuiltInGlyphs) {
+  TextCanvas tc(12, 11, 11);
+  ASSERT_TRUE(TextOut(tc.Dc(), 0, 0, "Hi", 2));
+  EXPECT_EQ(tc.Ink(kWhite), Rows({"............",
+                                  "............",
+                                  "#...#...#...",
+                                  "#...#.......",
+                                  "#...#..##...",
+                                  "#####...#...",
+                                  "#...#...#...",
+                                  "#...#...#...",
+                                  "#...#..###..",
+                                  "............",
+                                  "............"}));
+}
+
+TEST(Text, AccentsDescendersAndUndefinedCharacters) {
+  TextCanvas tc(18, 11, 11);
+  TextOut(tc.Dc(), 0, 0, "\xC9g\x81", 3);  // E acute, g, and a byte the font lacks
+  EXPECT_EQ(tc.Ink(kWhite), Rows({"...#..............",
+                                  "..#...............",
+                                  "#####.......#####.",
+                                  "#...........#...#.",
+                                  "#......####.#...#.",
+                                  "####..#...#.#...#.",
+                                  "#.....#...#.#...#.",
+                                  "#.....#...#.#...#.",
+                                  "#####..####.#####.",
+                                  "..........#.......",
+                                  ".......###........"}));
+}
+
+TEST(Text, BoldSmearsOnePixelRight) {
+  TextCanvas tc(6, 11, 11, FW_BOLD);
+  TextOut(tc.Dc(), 0, 0, "l", 1);
+  std::string ink = tc.Ink(kWhite);
+  EXPECT_EQ(ink.substr(2 * 7, 7 * 7), ".###..\n..##..\n..##..\n..##..\n..##..\n..##..\n.####.\n");
+}
+
+TEST(Text, ScalingRepeatsDesignPixels) {
+  TextCanvas tc(12, 22, 22);
+  TextOut(tc.Dc(), 0, 0, "I", 1);
+  std::string ink = tc.Ink(kWhite);
+  // Design row 2 (".###.") becomes rows 4 and 5, each design column two pixels.
+  EXPECT_EQ(ink.substr(4 * 13, 2 * 13), "..######....\n..######....\n");
+  EXPECT_EQ(ink.substr(6 * 13, 13), "....##......\n");
+}
+
+TEST(Text, AlignmentOpaqueBackgroundAndColour) {
+  TextCanvas tc(14, 11, 11);
+  SetBkMode(tc.Dc(), OPAQUE);
+  SetBkColor(tc.Dc(), kBlue);
+  SetTextColor(tc.Dc(), kRed);
+  SetTextAlign(tc.Dc(), TA_RIGHT | TA_BASELINE);
+  TextOut(tc.Dc(), 14, 9, "-", 1);  // right edge at 14, baseline under row 8
+  std::string art = tc.Art({{kWhite, '.'}, {kBlue, 'b'}, {kRed, 'r'}});
+  EXPECT_EQ(art.substr(0, 15), "........bbbbbb\n");
+  EXPECT_EQ(art.substr(5 * 15, 15), "........rrrrrb\n");
+}
+
+TEST(Text, ExtTextOutOpaqueRectangleAndClipping) {
+  TextCanvas tc(8, 11, 11);
+  SetBkColor(tc.Dc(), kBlue);
+  RECT r{0, 0, 3, 11};
+  ExtTextOut(tc.Dc(), 0, 0, ETO_OPAQUE | ETO_CLIPPED, &r, "HH", 2, nullptr);
+  std::string art = tc.Art({{kWhite, '.'}, {kBlue, 'b'}, {kBlack, '#'}});
+  EXPECT_EQ(art.substr(0, 9), "bbb.....\n");
+  EXPECT_EQ(art.substr(5 * 9, 9), "###.....\n");
+}
+
+TEST(Text, DrawTextCalcRectMeasuresLines) {
+  TextCanvas tc(1, 1, 11);
+  const struct {
+    const char* Text;
+    UINT Format;
+    int Width;
+    int Right, Bottom;
+  } cases[] = {
+      {"abc", DT_SINGLELINE, 100, 18, 11},
+      {"ab\r\nabcd\nx", 0, 100, 24, 33},
+      {"one two three", DT_WORDBREAK, 50, 42, 22},  // "one two" (42) and "three"
+      {"&File", 0, 100, 24, 11},
+      {"&File", DT_NOPREFIX, 100, 30, 11},
+      {"a\tb", DT_EXPANDTABS, 100, 54, 11},
+  };
+  for (const auto& c : cases) {
+    RECT r{0, 0, c.Width, 0};
+    int h = DrawText(tc.Dc(), c.Text, -1, &r, c.Format | DT_CALCRECT);
+    EXPECT_EQ(r.right, c.Right) << c.Text;
+    EXPECT_EQ(r.bottom, c.Bottom) << c.Text;
+    EXPECT_EQ(h, c.Bottom) << c.Text;
+  }
+}
+
+TEST(Text, DrawTextPlacesAndCutsLines) {
+  TextCanvas tc(30, 22, 11);
+  RECT r{0, 0, 30, 22};
+  DrawText(tc.Dc(), "I", -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  std::string ink = tc.Ink(kWhite);
+  // 6 wide glyph centred in 30: starts at 12; 11 high in 22: starts at row 5.
+  EXPECT_EQ(ink.substr(7 * 31, 31), ".............###..............\n");
+
+  TextCanvas tc2(30, 11, 11);
+  RECT r2{0, 0, 30, 11};
+  DrawText(tc2.Dc(), "LLLLLLLL", -1, &r2, DT_END_ELLIPSIS | DT_SINGLELINE);
+  std::string row = tc2.Ink(kWhite).substr(8 * 31, 31);
+  EXPECT_EQ(row, "#####.#####...##....##....##..\n") << "two letters and the ellipsis fit 30 pixels";
+
+  TextCanvas tc3(12, 11, 11);
+  RECT r3{0, 0, 12, 11};
+  DrawText(tc3.Dc(), "&Hi", -1, &r3, DT_LEFT);
+  EXPECT_EQ(tc3.Ink(kWhite).substr(9 * 13, 13), "######......\n") << "the prefixed H is underlined";
+}
+
+}  // namespace
