@@ -324,12 +324,12 @@ class TDadirAvIO : public TComponent {
 
 // Transforms the JPEG of Source into Dest without decoding it; true on success.
 bool JpegLosslessTransformStream(TStream* Source, TStream* Dest, TIEJpegTransform Transform,
-                                 bool GrayScale, TIEJpegCopyMarkers CopyMarkers, TRect CutRect);
+                                 bool grayScale, TIEJpegCopyMarkers CopyMarkers, TRect CutRect);
 // The same on files. The destination is written under a temporary name and renamed
 // into place once complete; false, and no destination written, when the source
 // cannot be opened, the transform fails, or both names are the same file.
 bool JpegLosslessTransform(const AnsiString& SourceFile, const AnsiString& DestFile,
-                           TIEJpegTransform Transform, bool GrayScale,
+                           TIEJpegTransform Transform, bool grayScale,
                            TIEJpegCopyMarkers CopyMarkers, TRect CutRect);
 
 Integer DeleteGifIm(const AnsiString& FileName, Integer Index);

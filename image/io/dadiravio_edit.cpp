@@ -22,23 +22,23 @@ bool SameFile(const AnsiString& a, const AnsiString& b) {
 // JPEG
 
 bool JpegLosslessTransformStream(TStream* Source, TStream* Dest, TIEJpegTransform Transform,
-                                 bool GrayScale, TIEJpegCopyMarkers CopyMarkers, TRect CutRect) {
+                                 bool grayScale, TIEJpegCopyMarkers CopyMarkers, TRect CutRect) {
   bool aborting = false;
   TProgressRec progress;
   progress.Aborting = &aborting;
-  IEJpegLosslessTransform(Source, Dest, progress, Transform, GrayScale, CopyMarkers, CutRect);
+  IEJpegLosslessTransform(Source, Dest, progress, Transform, grayScale, CopyMarkers, CutRect);
   return !aborting;
 }
 
 bool JpegLosslessTransform(const AnsiString& SourceFile, const AnsiString& DestFile,
-                           TIEJpegTransform Transform, bool GrayScale,
+                           TIEJpegTransform Transform, bool grayScale,
                            TIEJpegCopyMarkers CopyMarkers, TRect CutRect) {
   // A transform onto its own source is refused: the photo would be lost.
   if (SameFile(SourceFile, DestFile)) return false;
   try {
     TFileStream source(SourceFile, fmOpenRead | fmShareDenyWrite);
     IEReplacingFile dest(DestFile);
-    if (!JpegLosslessTransformStream(&source, dest.Stream(), Transform, GrayScale, CopyMarkers, CutRect))
+    if (!JpegLosslessTransformStream(&source, dest.Stream(), Transform, grayScale, CopyMarkers, CutRect))
       return false;
     return dest.Commit();
   } catch (const Exception&) {

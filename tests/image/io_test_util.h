@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/formats/giflzw.h"
+#include "tests/image/gif_coders.h"
 #include "image/io/dadiravio.h"
 #include "tests/image/codec_test_util.h"
 #include "tests/image/file_test_util.h"
@@ -18,21 +19,10 @@ namespace io_test {
 // Installs the GIF coders for the test's time.
 class IOTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    savedDecomp_ = DefGIF_LZWDECOMPFUNC;
-    savedComp_ = DefGIF_LZWCOMPFUNC;
-    DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
-    DefGIF_LZWCOMPFUNC = GIFLZWCompress;
-  }
-  void TearDown() override {
-    DefGIF_LZWDECOMPFUNC = savedDecomp_;
-    DefGIF_LZWCOMPFUNC = savedComp_;
-  }
   std::string Dir() const { return dir_.Path(); }
 
  private:
-  TGIFLZWDecompFunc savedDecomp_ = nullptr;
-  TGIFLZWCompFunc savedComp_ = nullptr;
+  larktest::ScopedGifCoders gifCoders_;
   larktest::TempDir dir_;
 };
 

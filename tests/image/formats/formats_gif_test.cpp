@@ -13,6 +13,7 @@
 
 #include "image/formats/giffilter.h"
 #include "image/formats/giflzw.h"
+#include "tests/image/gif_coders.h"
 #include "platform/rtl/Streams.h"
 #include "tests/image/file_test_util.h"
 #include "tests/support/Peers.h"
@@ -82,16 +83,8 @@ const char kPillowPrelude[] =
 class GifCodec : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedDecomp_ = DefGIF_LZWDECOMPFUNC;
-    savedComp_ = DefGIF_LZWCOMPFUNC;
-    DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
-    DefGIF_LZWCOMPFUNC = GIFLZWCompress;
     params_ = std::make_unique<TIOParamsVals>(nullptr);
     progress_.Aborting = &aborting_;
-  }
-  void TearDown() override {
-    DefGIF_LZWDECOMPFUNC = savedDecomp_;
-    DefGIF_LZWCOMPFUNC = savedComp_;
   }
 
   // Reads frame `index` of the bytes; answers whether it succeeded.
@@ -148,8 +141,7 @@ class GifCodec : public ::testing::Test {
   Integer count_ = -1;
 
  private:
-  TGIFLZWDecompFunc savedDecomp_ = nullptr;
-  TGIFLZWCompFunc savedComp_ = nullptr;
+  larktest::ScopedGifCoders gifCoders_;
 };
 
 struct PillowCase {

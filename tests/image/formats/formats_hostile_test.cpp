@@ -19,6 +19,7 @@
 #include "image/formats/bmpfilt.h"
 #include "image/formats/giffilter.h"
 #include "image/formats/giflzw.h"
+#include "tests/image/gif_coders.h"
 #include "image/formats/pngfilt.h"
 #include "image/model/iebitmap.h"
 #include "platform/rtl/Streams.h"
@@ -60,15 +61,7 @@ void Fill(TMemoryStream& stream, const std::string& bytes) {
 class HostileImages : public ::testing::Test {
  protected:
   void SetUp() override {
-    savedDecomp_ = DefGIF_LZWDECOMPFUNC;
-    savedComp_ = DefGIF_LZWCOMPFUNC;
-    DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
-    DefGIF_LZWCOMPFUNC = GIFLZWCompress;
     ASSERT_TRUE(fs::is_directory(kDataDir)) << kMissing;
-  }
-  void TearDown() override {
-    DefGIF_LZWDECOMPFUNC = savedDecomp_;
-    DefGIF_LZWCOMPFUNC = savedComp_;
   }
 
   // Checks that a reader kept to the pixel limit, loaded or not.
@@ -131,8 +124,7 @@ class HostileImages : public ::testing::Test {
   }
 
  private:
-  TGIFLZWDecompFunc savedDecomp_ = nullptr;
-  TGIFLZWCompFunc savedComp_ = nullptr;
+  larktest::ScopedGifCoders gifCoders_;
 };
 
 TEST_F(HostileImages, EveryFileLoadsOrAbortsWithinThePixelLimit) {

@@ -9,6 +9,7 @@
 #include "image/formats/dadiravio.h"
 #include "image/formats/giffilter.h"
 #include "image/formats/giflzw.h"
+#include "tests/image/gif_coders.h"
 #include "image/formats/jpegfilt.h"
 #include "image/formats/pngfilt.h"
 #include "image/model/iebitmap.h"
@@ -70,15 +71,8 @@ const std::string Gif = Bytes(
 
 class ScreenDpi : public ::testing::Test {
  protected:
-  void SetUp() override {
-    sim::SetScreenDpi(120, 144);
-    savedDecomp_ = DefGIF_LZWDECOMPFUNC;
-    DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
-  }
-  void TearDown() override {
-    DefGIF_LZWDECOMPFUNC = savedDecomp_;
-    sim::ResetScreen();
-  }
+  void SetUp() override { sim::SetScreenDpi(120, 144); }
+  void TearDown() override { sim::ResetScreen(); }
 
   static void ExpectScreenDpi(const TIOParamsVals& params, bool aborting) {
     EXPECT_FALSE(aborting);
@@ -87,7 +81,7 @@ class ScreenDpi : public ::testing::Test {
   }
 
  private:
-  TGIFLZWDecompFunc savedDecomp_ = nullptr;
+  larktest::ScopedGifCoders gifCoders_;
 };
 
 TEST_F(ScreenDpi, EveryReaderGivesTheScreensResolutionToFilesWithout) {
