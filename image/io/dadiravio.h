@@ -292,7 +292,8 @@ class TDadirAvIO : public TComponent {
   Integer LoadFileFormat(Integer fileType, const AnsiString& fileName);
   Integer LoadStreamFormat(Integer fileType, TStream* stream);
   // The working store as the writers take it (ie24RGB or ie1g): converted in place
-  // when that loses nothing, else a converted copy kept in copy.
+  // when that loses nothing, else a converted copy kept in copy. Null, with the abort
+  // flag set, when the store is empty: there is nothing to write.
   TIEBitmap* SaveSource(std::unique_ptr<TIEBitmap>& copy);
   // Writes the working store (converted as the writers need) at stream's position.
   void WriteFormat(Integer fileType, TStream* stream, bool withHeader);

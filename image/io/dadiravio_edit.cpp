@@ -77,13 +77,9 @@ Integer TDadirAvIO::InsertToFileGif(const AnsiString& FileName) {
   Integer result = 0;
   Finishing([&] {
     if (ieBitmap_ == nullptr) return;
-    ReEncapsulate();
-    if (ieBitmap_->GetWidth() <= 0 || ieBitmap_->GetHeight() <= 0) {
-      aborting_ = true;  // nothing to insert
-      return;
-    }
     std::unique_ptr<TIEBitmap> copy;
     TIEBitmap* source = SaveSource(copy);
+    if (source == nullptr) return;  // nothing to insert
     TIOParamsVals& p = *params_;
     p.GIF_WinWidth = std::max(p.GIF_WinWidth, source->GetWidth() + p.GIF_XPos);
     p.GIF_WinHeight = std::max(p.GIF_WinHeight, source->GetHeight() + p.GIF_YPos);
@@ -121,13 +117,9 @@ Integer TDadirAvIO::InsertToFileTIFF(const AnsiString& FileName) {
   Integer result = 0;
   Finishing([&] {
     if (ieBitmap_ == nullptr) return;
-    ReEncapsulate();
-    if (ieBitmap_->GetWidth() <= 0 || ieBitmap_->GetHeight() <= 0) {
-      aborting_ = true;  // nothing to insert
-      return;
-    }
     std::unique_ptr<TIEBitmap> copy;
     TIEBitmap* source = SaveSource(copy);
+    if (source == nullptr) return;  // nothing to insert
     // The file grows in memory and replaces the old one only when the page is in.
     TMemoryStream work;
     {

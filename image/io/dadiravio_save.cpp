@@ -56,6 +56,11 @@ TIEBitmap* TDadirAvIO::SaveSource(std::unique_ptr<TIEBitmap>& copy) {
   // The writers take ie24RGB or ie1g. A conversion that loses nothing is made in
   // the caller's image; a 16-bit grey image is encoded from a converted copy, so
   // that saving it does not cost it its precision.
+  ReEncapsulate();
+  if (ieBitmap_->GetWidth() <= 0 || ieBitmap_->GetHeight() <= 0) {
+    aborting_ = true;  // nothing to write
+    return nullptr;
+  }
   TIEPixelFormat format = ieBitmap_->GetPixelFormat();
   if (format == ie24RGB || format == ie1g) return ieBitmap_;
   if (format != ie16g) {
@@ -69,14 +74,9 @@ TIEBitmap* TDadirAvIO::SaveSource(std::unique_ptr<TIEBitmap>& copy) {
 }
 
 void TDadirAvIO::WriteFormat(Integer fileType, TStream* stream, bool withHeader) {
-  ReEncapsulate();
-  TIEBitmap* source = ieBitmap_;
-  if (source->GetWidth() <= 0 || source->GetHeight() <= 0) {
-    aborting_ = true;  // nothing to write
-    return;
-  }
   std::unique_ptr<TIEBitmap> converted;
-  source = SaveSource(converted);
+  TIEBitmap* source = SaveSource(converted);
+  if (source == nullptr) return;
   TProgressRec progress = MakeProgress();
   TIOParamsVals& params = *params_;
   Int64 headerAt = stream->GetPosition();

@@ -107,6 +107,30 @@ inline void PrintTo(const Box& b, std::ostream* os) {
 inline Box BoxOf(const TIEMask& m) { return Box{m.GetX1(), m.GetY1(), m.GetX2(), m.GetY2()}; }
 inline constexpr Box EmptyBox{TIEMask::kEmptyBoxX1, TIEMask::kEmptyBoxX1, 0, 0};
 
+// A component whose selection is a mask the test draws, as a view's would be.
+class SelectingProc : public TDadirAvProc {
+ public:
+  SelectingProc() : TDadirAvProc(nullptr) {}
+  bool GetReSel(Integer& x1, Integer& y1, Integer& x2, Integer& y2, POINT*& polySel,
+                Integer& polySelCount, TIEMask*& mask) override {
+    TDadirAvProc::GetReSel(x1, y1, x2, y2, polySel, polySelCount, mask);
+    if (Selection.GetWidth() == 0 || Selection.IsEmpty()) return false;
+    mask = &Selection;
+    x1 = Selection.GetX1();
+    y1 = Selection.GetY1();
+    x2 = Selection.GetX2() + 1;
+    y2 = Selection.GetY2() + 1;
+    return true;
+  }
+  // Selects the rectangle x1..x2, y1..y2 (inclusive) of a w x h image.
+  void SelectRect(Integer w, Integer h, Integer x1, Integer y1, Integer x2, Integer y2) {
+    Selection.AllocateBits(w, h, 1);
+    for (Integer y = y1; y <= y2; ++y)
+      for (Integer x = x1; x <= x2; ++x) Selection.SetPixel(x, y, 1);
+  }
+  TIEMask Selection;
+};
+
 }  // namespace proctest
 
 // Art compares with a readable diff on failure.

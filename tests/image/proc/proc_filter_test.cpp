@@ -25,28 +25,7 @@ using procpeer::RunNumpy;
 
 namespace {
 
-// A component whose selection is a mask the test draws, as a view's would be.
-class SelectingProc : public TDadirAvProc {
- public:
-  SelectingProc() : TDadirAvProc(nullptr) {}
-  bool GetReSel(Integer& x1, Integer& y1, Integer& x2, Integer& y2, POINT*& polySel,
-                Integer& polySelCount, TIEMask*& mask) override {
-    TDadirAvProc::GetReSel(x1, y1, x2, y2, polySel, polySelCount, mask);
-    if (Selection.GetWidth() == 0 || Selection.IsEmpty()) return false;
-    mask = &Selection;
-    x1 = Selection.GetX1();
-    y1 = Selection.GetY1();
-    x2 = Selection.GetX2() + 1;
-    y2 = Selection.GetY2() + 1;
-    return true;
-  }
-  void SelectRect(Integer w, Integer h, Integer x1, Integer y1, Integer x2, Integer y2) {
-    Selection.AllocateBits(w, h, 1);
-    for (Integer y = y1; y <= y2; ++y)
-      for (Integer x = x1; x <= x2; ++x) Selection.SetPixel(x, y, 1);
-  }
-  TIEMask Selection;
-};
+using proctest::SelectingProc;
 
 TGraphFilter Kernel(std::initializer_list<int32_t> weights, int32_t divisor) {
   TGraphFilter f;

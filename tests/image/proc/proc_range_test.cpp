@@ -24,22 +24,7 @@ namespace {
 const proctest::Palette kColors{{'a', {30, 20, 10}},   {'b', {31, 20, 10}}, {'k', {0, 0, 0}},
                                 {'w', {255, 255, 255}}, {'n', {1, 2, 3}},    {'h', {100, 100, 100}}};
 
-class SelectingProc : public TDadirAvProc {
- public:
-  SelectingProc() : TDadirAvProc(nullptr) {}
-  bool GetReSel(Integer& x1, Integer& y1, Integer& x2, Integer& y2, POINT*& polySel,
-                Integer& polySelCount, TIEMask*& mask) override {
-    TDadirAvProc::GetReSel(x1, y1, x2, y2, polySel, polySelCount, mask);
-    if (Selection.GetWidth() == 0 || Selection.IsEmpty()) return false;
-    mask = &Selection;
-    x1 = Selection.GetX1();
-    y1 = Selection.GetY1();
-    x2 = Selection.GetX2() + 1;
-    y2 = Selection.GetY2() + 1;
-    return true;
-  }
-  TIEMask Selection;
-};
+using proctest::SelectingProc;
 
 }  // namespace
 
