@@ -78,7 +78,12 @@ void SetSysColor(int index, COLORREF color) { gdi::SetSysColorValue(index, color
 
 void SetSystemMetric(int index, int value) { gdi::SetMetric(index, value); }
 
-void ResetScreen() { gdi::ResetSystem(); }
+bool UseFreeTypeFonts(bool on) { return SetFontEngine(on ? FontEngine::FreeType : FontEngine::BuiltIn); }
+
+void ResetScreen() {
+  gdi::ResetSystem();
+  SetFontEngine(FontEngine::BuiltIn);
+}
 
 bool SaveBitmapPng(HBITMAP bitmap, const std::string& path) {
   auto b = gdi::FindBitmap(bitmap);

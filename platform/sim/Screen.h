@@ -20,7 +20,10 @@ void SetScreenDpi(int dpiX, int dpiY);
 // GetSysColor(index) answers color from now on; brushes from GetSysColorBrush follow.
 void SetSysColor(int index, COLORREF color);
 void SetSystemMetric(int index, int value);
-// Screen size, depth, DPI, colours and metrics back to the defaults.
+// Text from now on draws with FreeType's outline faces (true) or the built-in bitmap
+// font (false, the default); false when FreeType or its faces are not there.
+bool UseFreeTypeFonts(bool on);
+// Screen size, depth, DPI, colours, metrics and the font engine back to the defaults.
 void ResetScreen();
 
 // Writes the pixels of a bitmap, of the bitmap selected into a DC, or of a packed DIB

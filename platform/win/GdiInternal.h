@@ -211,14 +211,15 @@ struct BrushObj : Object {
   COLORREF CurrentColor() const;
 };
 
+class RealFont;
 struct FontObj : Object {
   FontObj() : Object(Kind::Font) {}
   LOGFONT Log;
-  Integer CellHeight = 11;
-  Integer Advance = 6;
-  Integer Ascent = 9;
-  Integer InternalLeading = 2;
-  bool Bold = false;
+  // The face realised for Log under the engine RealEngine (GdiFaceInternal.h),
+  // made on first use; fonts are shared between threads, hence the lock.
+  mutable std::mutex RealLock;
+  mutable std::shared_ptr<const RealFont> Real;
+  mutable int RealEngine = -1;
 };
 
 struct PaletteObj : Object {

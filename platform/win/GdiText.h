@@ -1,19 +1,43 @@
-// Fonts and text on GDI surfaces, with one built-in bitmap font.
+// Fonts and text on GDI surfaces.
 //
-// Every face name draws with the same font of our own, so text metrics are identical
-// on every machine. Its glyphs are designed on a cell 6 pixels wide and 11 high: 2
-// rows of internal leading (where accents of capitals go), 7 rows of capitals above
-// the baseline, 2 rows of descent. A font of cell height H (see CreateFont) scales
-// that cell by nearest neighbour: destination pixel (x, y) of a glyph shows design
-// pixel (x * 6 / W, y * 11 / H), W = the advance width. Bold fonts (weight 600 and
-// up) smear every lit pixel one pixel to the right. The font covers the printable
-// Windows-1252 bytes 0x20-0x7E and 0xA0-0xFF; other bytes draw as a box. Every
-// character has the same advance (a monospaced font).
+// Text is drawn by one of two font engines, chosen for the whole process (see
+// SetFontEngine): the built-in bitmap font (the default) or outline faces through
+// FreeType. Text in these calls is Windows-1252.
+//
+// The built-in font: every face name draws with the same font of our own, so text
+// metrics are identical on every machine. Its glyphs are designed on a cell 6 pixels
+// wide and 11 high: 2 rows of internal leading (where accents of capitals go), 7 rows
+// of capitals above the baseline, 2 rows of descent. A font of cell height H (see
+// CreateFont) scales that cell by nearest neighbour: destination pixel (x, y) of a
+// glyph shows design pixel (x * 6 / W, y * 11 / H), W = the advance width. Bold fonts
+// (weight 600 and up) smear every lit pixel one pixel to the right. The font covers
+// the printable Windows-1252 bytes 0x20-0x7E and 0xA0-0xFF; other bytes draw as a
+// box. Every character has the same advance (a monospaced font).
+//
+// FreeType: fontconfig finds the face file for the name, weight and slant: DejaVu
+// Sans for "MS Sans Serif", "Tahoma", "Arial", "Verdana" and an empty name, DejaVu
+// Serif for "Times New Roman", DejaVu Sans Mono for "Courier New", other names by
+// fontconfig's own matching (DejaVu Sans when it finds nothing). A style the family
+// lacks is made up (emboldened, slanted). A negative height is the em in pixels, a
+// positive one the cell (the face's Windows ascent plus descent, rounded down to a
+// whole em), 0 is 8 points at the screen's resolution; a width stretches the face to
+// that average character width. Metrics are the face's own (ascent and descent from
+// its OS/2 table, internal leading = cell - em, average width from the OS/2 table),
+// advances are the hinted advances of the glyphs, with no kerning. Glyphs are grey-
+// scale anti-aliased and blended onto the surface in the text colour; underline and
+// strike-out strokes use the face's positions and thicknesses.
 #pragma once
 
 #include "platform/win/Gdi.h"
 
 inline constexpr Integer LF_FACESIZE = 32;
+
+enum class FontEngine { BuiltIn, FreeType };
+// Switches the process's font engine; every font, those already made too, draws
+// with it from its next use. Switching to FreeType answers false and changes nothing
+// when FreeType cannot start or fontconfig finds no file for DejaVu Sans.
+bool SetFontEngine(FontEngine engine);
+FontEngine GetFontEngine();
 
 struct LOGFONT {
   // Cell height when positive; character height (cell minus internal leading) when
@@ -120,7 +144,7 @@ inline constexpr UINT DT_WORD_ELLIPSIS = 0x00040000;
 inline constexpr UINT DT_HIDEPREFIX = 0x00100000;
 inline constexpr UINT DT_PREFIXONLY = 0x00200000;
 
-// Height rule: a positive height is the cell height H; a negative one is the
+// Height rule of the built-in font: a positive height is the cell height H; a negative one is the
 // character height, H = round(-height * 11 / 9); 0 means -11 (H = 13). The advance
 // width W is width when given, else round(H * 6 / 11), at least 1. Ascent is
 // ceil(9 H / 11), internal leading ceil(2 H / 11). Escapement, orientation and
@@ -132,13 +156,15 @@ HFONT CreateFont(Integer height, Integer width, Integer escapement, Integer orie
 HFONT CreateFontIndirect(const LOGFONT* font);
 
 BOOL GetTextMetrics(HDC hdc, TEXTMETRIC* metrics);
-// count characters of text: cx = count * W, cy = H.
+// The sum of the characters' advances (count * W with the built-in font), and the
+// cell height.
 BOOL GetTextExtentPoint32(HDC hdc, const char* text, Integer count, SIZE* size);
 
 // Draws at the reference point by the text alignment (TA_LEFT/CENTER/RIGHT,
 // TA_TOP/BASELINE/BOTTOM, TA_UPDATECP). OPAQUE mode fills each character cell with
-// the background colour first; glyph pixels take the text colour. The pen mix does
-// not apply to text.
+// the background colour first; glyph pixels take the text colour (anti-aliased edges
+// a mix of it and what is under them). Drawing keeps to the DC's clip region. The
+// pen mix does not apply to text.
 BOOL TextOut(HDC hdc, Integer x, Integer y, const char* text, Integer count);
 // ETO_OPAQUE fills rect with the background colour; ETO_CLIPPED keeps the text
 // inside rect. dx, if given, holds each character's advance.
@@ -148,8 +174,8 @@ BOOL ExtTextOut(HDC hdc, Integer x, Integer y, UINT options, const RECT* rect, c
 // DT_WORDBREAK breaks at spaces before the right edge (a word longer than the line
 // is cut where it reaches the edge); '&' marks the next character as underlined and
 // "&&" is one '&' unless DT_NOPREFIX; DT_EXPANDTABS advances tabs to every 8th
-// character; DT_END_ELLIPSIS ends a line too wide with "..." within the rectangle;
-// DT_VCENTER and DT_BOTTOM apply to single lines. Text outside rect is clipped unless
+// average character width; DT_END_ELLIPSIS ends a line too wide with "..." within
+// the rectangle; DT_VCENTER and DT_BOTTOM apply to single lines. Text outside rect is clipped unless
 // DT_NOCLIP. DT_CALCRECT draws nothing and sets rect's right to left + the widest
 // line and its bottom to top + the lines' height. count -1 means up to the NUL.
 // Answers the height of the text (from rect's top, or the offset to the bottom of

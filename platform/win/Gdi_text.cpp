@@ -1,92 +1,167 @@
-// Fonts, text metrics, TextOut / ExtTextOut and DrawText with the built-in font.
+// Fonts, text metrics, TextOut / ExtTextOut and DrawText. The font engine realises
+// each font through a face provider (GdiFaceInternal.h); this file lays characters out
+// by their advances and blends glyph coverage onto the surface.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "platform/win/GdiFont.h"
+#include "platform/rtl/CodePage.h"
+#include "platform/win/GdiFaceInternal.h"
 #include "platform/win/GdiInternal.h"
 
 namespace gdi {
+
+namespace {
+
+std::atomic<int> gEngine{static_cast<int>(FontEngine::BuiltIn)};
+
+}  // namespace
 
 std::shared_ptr<FontObj> MakeFont(const LOGFONT& lf) {
   auto f = std::make_shared<FontObj>();
   f->Log = lf;
   f->Log.lfFaceName[LF_FACESIZE - 1] = '\0';
-  int64_t h = lf.lfHeight == 0 ? -11 : lf.lfHeight;
-  // Character height -h is the cell minus its internal leading (9 of 11 rows).
-  int64_t cell = h > 0 ? h : (-h * 2 * kGlyphRows + kGlyphAscent) / (2 * kGlyphAscent);
-  cell = std::clamp<int64_t>(cell, 1, 2048);
-  int64_t advance = lf.lfWidth > 0 ? lf.lfWidth : (cell * 2 * kGlyphCellWidth + kGlyphRows) / (2 * kGlyphRows);
-  f->CellHeight = static_cast<Integer>(cell);
-  f->Advance = static_cast<Integer>(std::clamp<int64_t>(advance, 1, 2048));
-  f->Ascent = static_cast<Integer>((kGlyphAscent * cell + kGlyphRows - 1) / kGlyphRows);
-  f->InternalLeading = static_cast<Integer>((kGlyphLeading * cell + kGlyphRows - 1) / kGlyphRows);
-  f->Bold = lf.lfWeight >= FW_SEMIBOLD;
   return f;
+}
+
+std::shared_ptr<const RealFont> Realized(const FontObj& f) {
+  const int engine = gEngine.load();
+  std::lock_guard<std::mutex> hold(f.RealLock);
+  if (f.Real && f.RealEngine == engine) return f.Real;
+  std::shared_ptr<const RealFont> real;
+  if (engine == static_cast<int>(FontEngine::FreeType)) real = FreeTypeFont(f.Log);
+  if (!real) real = BuiltInFont(f.Log);
+  f.Real = real;
+  f.RealEngine = engine;
+  return real;
 }
 
 }  // namespace gdi
 
 using namespace gdi;
 
-namespace {
-
-// One character drawn at device (x, y) = top-left of its cell, width w.
-void PaintGlyph(Surface& s, const Clipper& clip, const FontObj& f, unsigned char c, Integer x, Integer y,
-                Integer w, uint32_t ink, bool underline) {
-  const uint8_t* rows = GlyphRows(c);
-  const Integer H = f.CellHeight, W = f.Advance;
-  // Only the columns on the surface are worked out.
-  const Integer from = std::max<int64_t>(0, -int64_t{x}), to = std::min<int64_t>(w, int64_t{s.Width} - x);
-  if (from >= to) return;
-  std::vector<uint8_t> on(static_cast<size_t>(to) + 1);
-  for (Integer dy = 0; dy < H; ++dy) {
-    Integer srow = dy * kGlyphRows / H;
-    uint8_t bits = rows[srow];
-    bool line = (underline && srow == 9) || (f.Log.lfStrikeOut && srow == 5);
-    bool any = line;
-    for (Integer dx = from; dx < to; ++dx) {
-      Integer scol = static_cast<Integer>(static_cast<int64_t>(dx) * kGlyphCellWidth / W);
-      bool lit = line || (scol < 5 && ((bits >> (4 - scol)) & 1));
-      if (!lit && f.Bold && dx > 0) {
-        Integer pcol = static_cast<Integer>(static_cast<int64_t>(dx - 1) * kGlyphCellWidth / W);
-        lit = pcol < 5 && ((bits >> (4 - pcol)) & 1);
-      }
-      on[static_cast<size_t>(dx)] = lit;
-      any |= lit;
-    }
-    if (!any) continue;
-    for (Integer dx = from; dx < to; ++dx) {
-      if (!on[static_cast<size_t>(dx)] || !clip.Visible(x + dx, y + dy)) continue;
-      WriteValues(s, y + dy, x + dx, 1, &ink);
-    }
-  }
+bool SetFontEngine(FontEngine engine) {
+  if (engine == FontEngine::FreeType && !FreeTypeAvailable()) return false;
+  gEngine = static_cast<int>(engine);
+  return true;
 }
 
-// Draws n characters from device (x, y) (cell top-left) with per-character advances.
-// Fills the cells with the background colour first when opaque.
-void PaintText(DCObj& dc, const FontObj& f, Integer x, Integer y, const unsigned char* text, Integer n,
-               const std::vector<Integer>& advances, const std::optional<Region>& clipRgn, bool opaque,
+FontEngine GetFontEngine() { return static_cast<FontEngine>(gEngine.load()); }
+
+namespace {
+
+// The character (Unicode) of a Windows-1252 byte.
+char32_t CharOf(unsigned char b) {
+  static const std::u16string kTable = [] {
+    AnsiString all(256, '\0');
+    for (int i = 0; i < 256; ++i) all[static_cast<size_t>(i)] = static_cast<char>(i);
+    return AnsiToWide(all);
+  }();
+  return kTable[b];
+}
+
+std::u32string CharsOf(const char* text, size_t n) {
+  std::u32string out(n, U'\0');
+  for (size_t i = 0; i < n; ++i) out[i] = CharOf(static_cast<unsigned char>(text[i]));
+  return out;
+}
+
+// Writes the text colour over a glyph's coverage: full coverage takes the colour's
+// value, partial coverage mixes the colour with the pixel there.
+class Inker {
+ public:
+  Inker(Surface& s, const Clipper& clip, ColorEncoder& enc, uint32_t rgb)
+      : s_(s), clip_(clip), enc_(enc), rgb_(rgb), value_(enc(rgb)),
+        plain32_(s.Bpp == 32 && s.Masks[0] == 0xFF0000 && s.Masks[1] == 0xFF00 && s.Masks[2] == 0xFF) {}
+
+  void Glyph(const GlyphImage& g, Integer x, Integer y) {
+    x += g.Left;
+    y += g.Top;
+    for (Integer r = 0; r < g.Height; ++r) {
+      const uint8_t* cov = g.Coverage.data() + static_cast<size_t>(r) * static_cast<size_t>(g.Width);
+      clip_.ForSpans(y + r, x, x + g.Width, [&](Integer a, Integer e) { Span(y + r, a, e, cov - x); });
+    }
+  }
+
+  // Full ink over device rows [y0, y1) and columns [x0, x1), clipped.
+  void Rect(Integer x0, Integer y0, Integer x1, Integer y1) {
+    if (x1 <= x0) return;
+    std::vector<uint32_t> row(static_cast<size_t>(x1 - x0), value_);
+    for (Integer y = y0; y < y1; ++y)
+      clip_.ForSpans(y, x0, x1, [&](Integer a, Integer e) { WriteValues(s_, y, a, e - a, row.data()); });
+  }
+
+ private:
+  static uint32_t Mix(uint32_t ink, uint32_t back, uint32_t a) {
+    uint32_t out = 0;
+    for (int shift = 0; shift < 24; shift += 8) {
+      const uint32_t t = ((ink >> shift) & 0xFF) * a + ((back >> shift) & 0xFF) * (255 - a) + 128;
+      out |= (((t + (t >> 8)) >> 8) & 0xFF) << shift;
+    }
+    return out;
+  }
+
+  // Columns [a, e) of row y; cov[x] is the coverage of device column x.
+  void Span(Integer y, Integer a, Integer e, const uint8_t* cov) {
+    if (plain32_) {
+      auto* px = reinterpret_cast<uint32_t*>(s_.Row(y));
+      for (Integer x = a; x < e; ++x) {
+        const uint32_t c = cov[x];
+        if (c == 0) continue;
+        px[x] = c == 255 ? value_ : Mix(rgb_, px[x] & 0xFFFFFF, c);
+      }
+      return;
+    }
+    for (Integer x = a; x < e; ++x) {
+      const uint32_t c = cov[x];
+      if (c == 0) continue;
+      uint32_t v = value_;
+      if (c != 255) {
+        ReadValues(s_, y, x, 1, &v);
+        v = enc_(Mix(rgb_, DecodeColor(s_, v), c));
+      }
+      WriteValues(s_, y, x, 1, &v);
+    }
+  }
+
+  Surface& s_;
+  const Clipper& clip_;
+  ColorEncoder& enc_;
+  uint32_t rgb_;
+  uint32_t value_;
+  bool plain32_;
+};
+
+// Draws n characters from device (x, y) (the top-left of the first cell) with the
+// given advances. Fills the cells with the background colour first when opaque.
+void PaintText(DCObj& dc, const FontObj& f, const RealFont& font, Integer x, Integer y, const char32_t* text,
+               Integer n, const std::vector<Integer>& advances, const std::optional<Region>& clipRgn, bool opaque,
                const std::vector<bool>* underlined) {
   auto target = dc.Target();
   Surface& s = *target->Surf;
+  const FontMetrics& m = font.Metrics();
   Clipper clip(s, clipRgn);
   ColorEncoder enc(s);
-  uint32_t ink = enc(ResolveColor(dc.St, dc.St.TextColor));
   Integer total = 0;
   for (Integer i = 0; i < n; ++i) total += advances[static_cast<size_t>(i)];
   if (opaque && total > 0) {
     uint32_t back = enc(ResolveColor(dc.St, dc.St.BkColor));
     std::vector<uint32_t> row(static_cast<size_t>(s.Width), back);
-    for (Integer dy = 0; dy < f.CellHeight; ++dy)
+    for (Integer dy = 0; dy < m.Height; ++dy)
       clip.ForSpans(y + dy, x, x + total, [&](Integer a, Integer e) { WriteValues(s, y + dy, a, e - a, row.data()); });
   }
+  Inker ink(s, clip, enc, ResolveColor(dc.St, dc.St.TextColor));
   Integer cx = x;
   for (Integer i = 0; i < n; ++i) {
-    Integer w = advances[static_cast<size_t>(i)];
-    bool ul = f.Log.lfUnderline || (underlined && (*underlined)[static_cast<size_t>(i)]);
-    if (w > 0) PaintGlyph(s, clip, f, text[i], cx, y, w, ink, ul);
+    const Integer w = advances[static_cast<size_t>(i)];
+    if (w > 0) {
+      if (auto g = font.Glyph(text[i], w)) ink.Glyph(*g, cx, y);
+      if (f.Log.lfUnderline || (underlined && (*underlined)[static_cast<size_t>(i)]))
+        ink.Rect(cx, y + m.UnderlineTop, cx + w, y + m.UnderlineTop + m.UnderlineSize);
+      if (f.Log.lfStrikeOut) ink.Rect(cx, y + m.StrikeTop, cx + w, y + m.StrikeTop + m.StrikeSize);
+    }
     cx += w;
   }
 }
@@ -141,15 +216,16 @@ BOOL GetTextMetrics(HDC hdc, TEXTMETRIC* tm) {
     return FALSE;
   }
   const FontObj& f = *dc->St.Font;
+  const FontMetrics& m = Realized(f)->Metrics();
   *tm = TEXTMETRIC{};
-  tm->tmHeight = f.CellHeight;
-  tm->tmAscent = f.Ascent;
-  tm->tmDescent = f.CellHeight - f.Ascent;
-  tm->tmInternalLeading = f.InternalLeading;
-  tm->tmExternalLeading = 0;
-  tm->tmAveCharWidth = f.Advance;
-  tm->tmMaxCharWidth = f.Advance;
-  tm->tmWeight = f.Log.lfWeight == 0 ? FW_NORMAL : f.Log.lfWeight;
+  tm->tmHeight = m.Height;
+  tm->tmAscent = m.Ascent;
+  tm->tmDescent = m.Height - m.Ascent;
+  tm->tmInternalLeading = m.InternalLeading;
+  tm->tmExternalLeading = m.ExternalLeading;
+  tm->tmAveCharWidth = m.AveCharWidth;
+  tm->tmMaxCharWidth = m.MaxCharWidth;
+  tm->tmWeight = m.Weight;
   tm->tmDigitizedAspectX = 96;
   tm->tmDigitizedAspectY = 96;
   tm->tmFirstChar = 0x20;
@@ -159,7 +235,8 @@ BOOL GetTextMetrics(HDC hdc, TEXTMETRIC* tm) {
   tm->tmItalic = f.Log.lfItalic;
   tm->tmUnderlined = f.Log.lfUnderline;
   tm->tmStruckOut = f.Log.lfStrikeOut;
-  tm->tmPitchAndFamily = FF_MODERN;  // low bit clear: fixed pitch
+  // The low bit set means variable pitch; 0x04 a TrueType face, 0x02 a vector one.
+  tm->tmPitchAndFamily = static_cast<Byte>(m.Family | (m.FixedPitch ? 0 : 0x01) | (m.Outline ? 0x06 : 0));
   tm->tmCharSet = f.Log.lfCharSet;
   return TRUE;
 }
@@ -170,8 +247,11 @@ BOOL GetTextExtentPoint32(HDC hdc, const char* text, Integer count, SIZE* size) 
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  size->cx = count * dc->St.Font->Advance;
-  size->cy = dc->St.Font->CellHeight;
+  auto font = Realized(*dc->St.Font);
+  Integer cx = 0;
+  for (Integer i = 0; i < count; ++i) cx += font->Advance(CharOf(static_cast<unsigned char>(text[i])));
+  size->cx = cx;
+  size->cy = font->Metrics().Height;
   return TRUE;
 }
 
@@ -188,10 +268,13 @@ BOOL ExtTextOut(HDC hdc, Integer x, Integer y, UINT options, const RECT* rect, c
     return FALSE;
   }
   const FontObj& f = *dc->St.Font;
+  auto font = Realized(f);
+  const FontMetrics& m = font->Metrics();
+  const std::u32string chars = CharsOf(text, count);
   std::vector<Integer> adv(count);
   Integer total = 0;
   for (UINT i = 0; i < count; ++i) {
-    adv[i] = dx ? dx[i] : f.Advance;
+    adv[i] = dx ? dx[i] : font->Advance(chars[i]);
     total += adv[i];
   }
   UINT align = dc->St.TextAlign;
@@ -207,9 +290,9 @@ BOOL ExtTextOut(HDC hdc, Integer x, Integer y, UINT options, const RECT* rect, c
   }
   Integer y0 = y;
   if ((align & TA_BASELINE) == TA_BASELINE)
-    y0 = y - f.Ascent;
+    y0 = y - m.Ascent;
   else if (align & TA_BOTTOM)
-    y0 = y - f.CellHeight;
+    y0 = y - m.Height;
   if (align & TA_UPDATECP) {
     if ((align & TA_CENTER) == TA_LEFT) dc->St.Pos.x = x + total;
     if ((align & TA_CENTER) == TA_RIGHT) dc->St.Pos.x = x - total;
@@ -224,8 +307,8 @@ BOOL ExtTextOut(HDC hdc, Integer x, Integer y, UINT options, const RECT* rect, c
   if (count == 0) return TRUE;
   POINT p = ToDevice(dc->St, x0, y0);
   auto clip = ClipWith(*dc, (options & ETO_CLIPPED) && rect ? &dr : nullptr);
-  PaintText(*dc, f, p.x, p.y, reinterpret_cast<const unsigned char*>(text), static_cast<Integer>(count), adv, clip,
-            dc->St.BkMode == OPAQUE, nullptr);
+  PaintText(*dc, f, *font, p.x, p.y, chars.data(), static_cast<Integer>(count), adv, clip, dc->St.BkMode == OPAQUE,
+            nullptr);
   return TRUE;
 }
 
@@ -236,25 +319,25 @@ struct Line {
   std::vector<bool> Underlined;
 };
 
-// Advance of each character of a line, tabs expanded to every 8th cell when asked.
-std::vector<Integer> Advances(const std::string& text, Integer w, bool expandTabs) {
+// Advance of each character of a line, tabs expanded to every 8th average character
+// width when asked.
+std::vector<Integer> Advances(const std::string& text, const RealFont& font, bool expandTabs) {
   std::vector<Integer> adv(text.size());
+  const Integer stop = 8 * font.Metrics().AveCharWidth;
   Integer x = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    if (expandTabs && text[i] == '\t') {
-      Integer stop = 8 * w;
+    if (expandTabs && text[i] == '\t' && stop > 0)
       adv[i] = stop - x % stop;
-    } else {
-      adv[i] = w;
-    }
+    else
+      adv[i] = font.Advance(CharOf(static_cast<unsigned char>(text[i])));
     x += adv[i];
   }
   return adv;
 }
 
-Integer Width(const std::string& text, Integer w, bool expandTabs) {
+Integer Width(const std::string& text, const RealFont& font, bool expandTabs) {
   Integer total = 0;
-  for (Integer a : Advances(text, w, expandTabs)) total += a;
+  for (Integer a : Advances(text, font, expandTabs)) total += a;
   return total;
 }
 
@@ -268,18 +351,25 @@ Line Slice(const Line& l, size_t from, size_t to) {
 
 // Breaks a line at spaces so that each piece fits `limit`; a word wider than the
 // limit is cut where it reaches the edge.
-void Wrap(const Line& l, Integer w, bool tabs, Integer limit, std::vector<Line>& out) {
+void Wrap(const Line& l, const RealFont& font, bool tabs, Integer limit, std::vector<Line>& out) {
   size_t start = 0;
   const size_t n = l.Text.size();
   if (n == 0) {
     out.push_back(l);
     return;
   }
+  const std::vector<Integer> plain = Advances(l.Text, font, false);
+  const Integer stop = 8 * font.Metrics().AveCharWidth;
   while (start < n) {
     size_t lastBreak = std::string::npos;
     size_t end = start;
+    // Width of the piece so far; tab stops count from the piece's start.
+    Integer width = 0;
     while (end < n) {
-      if (Width(l.Text.substr(start, end - start + 1), w, tabs) > limit) break;
+      const bool tab = tabs && l.Text[end] == '\t' && stop > 0;
+      const Integer advance = tab ? stop - width % stop : plain[end];
+      if (width + advance > limit) break;
+      width += advance;
       if (l.Text[end] == ' ') lastBreak = end;
       ++end;
     }
@@ -312,7 +402,8 @@ Integer DrawText(HDC hdc, const char* text, Integer count, RECT* rect, UINT form
     return 0;
   }
   const FontObj& f = *dc->St.Font;
-  const Integer W = f.Advance, H = f.CellHeight;
+  auto font = Realized(f);
+  const Integer H = font->Metrics().Height;
   size_t len = count < 0 ? std::strlen(text) : static_cast<size_t>(count);
   const bool tabs = format & DT_EXPANDTABS;
 
@@ -354,16 +445,19 @@ Integer DrawText(HDC hdc, const char* text, Integer count, RECT* rect, UINT form
   const Integer limit = rect->right - rect->left;
   std::vector<Line> lines;
   if ((format & DT_WORDBREAK) && !(format & DT_SINGLELINE)) {
-    for (const Line& l : hard) Wrap(l, W, tabs, std::max(limit, 1), lines);
+    for (const Line& l : hard) Wrap(l, *font, tabs, std::max(limit, 1), lines);
   } else {
     lines = hard;
   }
 
   if (format & DT_END_ELLIPSIS) {
+    const Integer dots = Width("...", *font, false);
     for (Line& l : lines) {
-      if (Width(l.Text, W, tabs) <= limit) continue;
+      if (Width(l.Text, *font, tabs) <= limit) continue;
+      std::vector<Integer> adv = Advances(l.Text, *font, tabs);
+      Integer kept = Width(l.Text, *font, tabs);
       size_t keep = l.Text.size();
-      while (keep > 0 && Width(l.Text.substr(0, keep), W, tabs) + 3 * W > limit) --keep;
+      while (keep > 0 && kept + dots > limit) kept -= adv[--keep];
       l = Slice(l, 0, keep);
       l.Text += "...";
       l.Underlined.insert(l.Underlined.end(), 3, false);
@@ -371,7 +465,7 @@ Integer DrawText(HDC hdc, const char* text, Integer count, RECT* rect, UINT form
   }
 
   Integer widest = 0;
-  for (const Line& l : lines) widest = std::max(widest, Width(l.Text, W, tabs));
+  for (const Line& l : lines) widest = std::max(widest, Width(l.Text, *font, tabs));
   const Integer height = static_cast<Integer>(lines.size()) * H;
 
   if (format & DT_CALCRECT) {
@@ -390,18 +484,19 @@ Integer DrawText(HDC hdc, const char* text, Integer count, RECT* rect, UINT form
   RECT dr = DeviceRect(dc->St, *rect);
   auto clip = ClipWith(*dc, (format & DT_NOCLIP) ? nullptr : &dr);
   for (const Line& l : lines) {
-    Integer w = Width(l.Text, W, tabs);
+    Integer w = Width(l.Text, *font, tabs);
     Integer x = rect->left;
     if (format & DT_CENTER)
       x = rect->left + (limit - w) / 2;
     else if (format & DT_RIGHT)
       x = rect->right - w;
-    std::vector<Integer> adv = Advances(l.Text, W, tabs);
+    std::vector<Integer> adv = Advances(l.Text, *font, tabs);
     std::string shown = l.Text;
     if (tabs) std::replace(shown.begin(), shown.end(), '\t', ' ');
+    const std::u32string chars = CharsOf(shown.data(), shown.size());
     POINT p = ToDevice(dc->St, x, y);
-    PaintText(*dc, f, p.x, p.y, reinterpret_cast<const unsigned char*>(shown.data()), static_cast<Integer>(shown.size()),
-              adv, clip, dc->St.BkMode == OPAQUE, &l.Underlined);
+    PaintText(*dc, f, *font, p.x, p.y, chars.data(), static_cast<Integer>(chars.size()), adv, clip,
+              dc->St.BkMode == OPAQUE, &l.Underlined);
     y += H;
   }
   return y - rect->top;

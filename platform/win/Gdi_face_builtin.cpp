@@ -1,0 +1,96 @@
+// The built-in bitmap font as a face provider: the design cell scaled by nearest
+// neighbour to the LOGFONT's height, every character one advance wide.
+#include <algorithm>
+
+#include "platform/rtl/CodePage.h"
+#include "platform/win/GdiFaceInternal.h"
+#include "platform/win/GdiFont.h"
+#include "platform/win/GdiText.h"
+
+namespace gdi {
+
+namespace {
+
+// The Windows-1252 byte of a character; a byte the font does not draw (a box) for
+// characters outside the code page.
+unsigned char ByteOf(char32_t c) {
+  if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<unsigned char>(c);
+  static const std::u16string kHigh = [] {
+    AnsiString bytes;
+    for (int b = 0x80; b < 0xA0; ++b) bytes += static_cast<char>(b);
+    return AnsiToWide(bytes);
+  }();
+  for (size_t i = 0; i < kHigh.size(); ++i)
+    if (kHigh[i] == c) return static_cast<unsigned char>(0x80 + i);
+  return 0x7F;
+}
+
+// Rows [top, end) of a scaled cell of height h that show design rows [from, to):
+// destination row y shows design row y * kGlyphRows / h.
+void ScaledRows(Integer h, Integer from, Integer to, Integer* top, Integer* size) {
+  auto first = [h](Integer design) { return static_cast<Integer>((int64_t{design} * h + kGlyphRows - 1) / kGlyphRows); };
+  *top = first(from);
+  *size = first(to) - *top;
+}
+
+class BuiltIn final : public RealFont {
+ public:
+  explicit BuiltIn(const LOGFONT& lf) {
+    int64_t h = lf.lfHeight == 0 ? -11 : lf.lfHeight;
+    // Character height -h is the cell minus its internal leading (9 of 11 rows).
+    int64_t cell = h > 0 ? h : (-h * 2 * kGlyphRows + kGlyphAscent) / (2 * kGlyphAscent);
+    cell = std::clamp<int64_t>(cell, 1, 2048);
+    int64_t advance = lf.lfWidth > 0 ? lf.lfWidth : (cell * 2 * kGlyphCellWidth + kGlyphRows) / (2 * kGlyphRows);
+    m_.Height = static_cast<Integer>(cell);
+    m_.Ascent = static_cast<Integer>((kGlyphAscent * cell + kGlyphRows - 1) / kGlyphRows);
+    m_.InternalLeading = static_cast<Integer>((kGlyphLeading * cell + kGlyphRows - 1) / kGlyphRows);
+    m_.AveCharWidth = m_.MaxCharWidth = static_cast<Integer>(std::clamp<int64_t>(advance, 1, 2048));
+    m_.Weight = lf.lfWeight == 0 ? FW_NORMAL : lf.lfWeight;
+    ScaledRows(m_.Height, 9, 10, &m_.UnderlineTop, &m_.UnderlineSize);
+    ScaledRows(m_.Height, 5, 6, &m_.StrikeTop, &m_.StrikeSize);
+    bold_ = lf.lfWeight >= FW_SEMIBOLD;
+  }
+
+  const FontMetrics& Metrics() const override { return m_; }
+  Integer Advance(char32_t) const override { return m_.AveCharWidth; }
+
+  // Destination pixel (x, y) shows design pixel (x * 6 / W, y * 11 / H); bold lights
+  // a pixel whose left neighbour is lit too. Only the cell's columns are drawn.
+  std::shared_ptr<const GlyphImage> Glyph(char32_t c, Integer cellWidth) const override {
+    const Integer H = m_.Height, W = m_.AveCharWidth, w = std::min<Integer>(cellWidth, 4096);
+    if (w <= 0) return nullptr;
+    const uint8_t* rows = GlyphRows(ByteOf(c));
+    auto lit = [&](uint8_t bits, Integer dx) {
+      Integer col = static_cast<Integer>(static_cast<int64_t>(dx) * kGlyphCellWidth / W);
+      return col < 5 && ((bits >> (4 - col)) & 1);
+    };
+    auto g = std::make_shared<GlyphImage>();
+    g->Width = w;
+    g->Height = H;
+    g->Coverage.assign(static_cast<size_t>(w) * static_cast<size_t>(H), 0);
+    bool any = false;
+    for (Integer dy = 0; dy < H; ++dy) {
+      const uint8_t bits = rows[dy * kGlyphRows / H];
+      if (bits == 0) continue;
+      uint8_t* out = g->Coverage.data() + static_cast<size_t>(dy) * static_cast<size_t>(w);
+      for (Integer dx = 0; dx < w; ++dx) {
+        if (lit(bits, dx) || (bold_ && dx > 0 && lit(bits, dx - 1))) {
+          out[dx] = 255;
+          any = true;
+        }
+      }
+    }
+    if (!any) return nullptr;
+    return g;
+  }
+
+ private:
+  FontMetrics m_;
+  bool bold_ = false;
+};
+
+}  // namespace
+
+std::shared_ptr<const RealFont> BuiltInFont(const LOGFONT& lf) { return std::make_shared<BuiltIn>(lf); }
+
+}  // namespace gdi
