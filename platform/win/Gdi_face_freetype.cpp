@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <list>
 #include <map>
 #include <mutex>
@@ -114,6 +115,9 @@ class Engine {
     if (!tried_) {
       tried_ = true;
       ok_ = FT_Init_FreeType(&lib_) == 0 && FcInit() == FcTrue;
+      // fontconfig's configuration is freed at exit (only answers copied out of it
+      // are kept here), so that leak checkers see a clean process.
+      if (ok_) std::atexit([] { FcFini(); });
     }
     return ok_;
   }
