@@ -1,6 +1,8 @@
 // The built-in bitmap font as a face provider: the design cell scaled by nearest
 // neighbour to the LOGFONT's height, every character one advance wide.
 #include <algorithm>
+#include <array>
+#include <mutex>
 
 #include "platform/rtl/CodePage.h"
 #include "platform/win/GdiFaceInternal.h"
@@ -54,12 +56,28 @@ class BuiltIn final : public RealFont {
   const FontMetrics& Metrics() const override { return m_; }
   Integer Advance(char32_t) const override { return m_.AveCharWidth; }
 
+  // Glyphs in cells of the font's own advance are kept once made, when small.
+  std::shared_ptr<const GlyphImage> Glyph(char32_t c, Integer cellWidth) const override {
+    const bool keep = cellWidth == m_.AveCharWidth && int64_t{cellWidth} * m_.Height <= kMaxKeptGlyphBytes;
+    if (!keep) return Make(ByteOf(c), cellWidth);
+    const unsigned char b = ByteOf(c);
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!made_[b]) {
+      kept_[b] = Make(b, cellWidth);
+      made_[b] = true;
+    }
+    return kept_[b];
+  }
+
+ private:
+  static constexpr int64_t kMaxKeptGlyphBytes = 4096;  // so at most 1 MiB a font
+
   // Destination pixel (x, y) shows design pixel (x * 6 / W, y * 11 / H); bold lights
   // a pixel whose left neighbour is lit too. Only the cell's columns are drawn.
-  std::shared_ptr<const GlyphImage> Glyph(char32_t c, Integer cellWidth) const override {
+  std::shared_ptr<const GlyphImage> Make(unsigned char b, Integer cellWidth) const {
     const Integer H = m_.Height, W = m_.AveCharWidth, w = std::min<Integer>(cellWidth, 4096);
     if (w <= 0) return nullptr;
-    const uint8_t* rows = GlyphRows(ByteOf(c));
+    const uint8_t* rows = GlyphRows(b);
     auto lit = [&](uint8_t bits, Integer dx) {
       Integer col = static_cast<Integer>(static_cast<int64_t>(dx) * kGlyphCellWidth / W);
       return col < 5 && ((bits >> (4 - col)) & 1);
@@ -84,9 +102,11 @@ class BuiltIn final : public RealFont {
     return g;
   }
 
- private:
   FontMetrics m_;
   bool bold_ = false;
+  mutable std::mutex lock_;
+  mutable std::array<std::shared_ptr<const GlyphImage>, 256> kept_;
+  mutable std::array<bool, 256> made_ = {};
 };
 
 }  // namespace
