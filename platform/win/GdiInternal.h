@@ -215,11 +215,13 @@ class RealFont;
 struct FontObj : Object {
   FontObj() : Object(Kind::Font) {}
   LOGFONT Log;
-  // The face realised for Log under the engine RealEngine (GdiFaceInternal.h),
-  // made on first use; fonts are shared between threads, hence the lock.
+  // The face realised for Log under the font engine RealEngine (and, for outline
+  // faces of the default height, the screen's resolution RealDpi), made on first
+  // use (Gdi_text.cpp); fonts are shared between threads, hence the lock.
   mutable std::mutex RealLock;
   mutable std::shared_ptr<const RealFont> Real;
   mutable int RealEngine = -1;
+  mutable Integer RealDpi = 0;
 };
 
 struct PaletteObj : Object {

@@ -28,13 +28,17 @@ std::shared_ptr<FontObj> MakeFont(const LOGFONT& lf) {
 
 std::shared_ptr<const RealFont> Realized(const FontObj& f) {
   const int engine = gEngine.load();
+  const bool outline = engine == static_cast<int>(FontEngine::FreeType);
+  // Outline faces of the default height follow the screen's resolution.
+  const Integer dpi = outline && f.Log.lfHeight == 0 ? CurrentScreen().DpiY : 0;
   std::lock_guard<std::mutex> hold(f.RealLock);
-  if (f.Real && f.RealEngine == engine) return f.Real;
+  if (f.Real && f.RealEngine == engine && f.RealDpi == dpi) return f.Real;
   std::shared_ptr<const RealFont> real;
-  if (engine == static_cast<int>(FontEngine::FreeType)) real = FreeTypeFont(f.Log);
+  if (outline) real = FreeTypeFont(f.Log);
   if (!real) real = BuiltInFont(f.Log);
   f.Real = real;
   f.RealEngine = engine;
+  f.RealDpi = dpi;
   return real;
 }
 
@@ -81,7 +85,7 @@ class Inker {
     y += g.Top;
     for (Integer r = 0; r < g.Height; ++r) {
       const uint8_t* cov = g.Coverage.data() + static_cast<size_t>(r) * static_cast<size_t>(g.Width);
-      clip_.ForSpans(y + r, x, x + g.Width, [&](Integer a, Integer e) { Span(y + r, a, e, cov - x); });
+      clip_.ForSpans(y + r, x, x + g.Width, [&](Integer a, Integer e) { Span(y + r, a, e, cov + (a - x)); });
     }
   }
 
@@ -103,19 +107,19 @@ class Inker {
     return out;
   }
 
-  // Columns [a, e) of row y; cov[x] is the coverage of device column x.
+  // Columns [a, e) of row y; cov[0] is the coverage of device column a.
   void Span(Integer y, Integer a, Integer e, const uint8_t* cov) {
     if (plain32_) {
       auto* px = reinterpret_cast<uint32_t*>(s_.Row(y));
       for (Integer x = a; x < e; ++x) {
-        const uint32_t c = cov[x];
+        const uint32_t c = cov[x - a];
         if (c == 0) continue;
         px[x] = c == 255 ? value_ : Mix(rgb_, px[x] & 0xFFFFFF, c);
       }
       return;
     }
     for (Integer x = a; x < e; ++x) {
-      const uint32_t c = cov[x];
+      const uint32_t c = cov[x - a];
       if (c == 0) continue;
       uint32_t v = value_;
       if (c != 255) {

@@ -205,12 +205,12 @@ TEST(FreeTypeText, MetricsFollowTheFacesTables) {
 }
 
 TEST(FreeTypeText, DefaultHeightIsEightPointsAtTheScreensResolution) {
+  FtCanvas tc(1, 1, "MS Sans Serif", 0);
+  if (!tc.Ok()) return;
   for (int dpi : {96, 120, 144}) {
     sim::SetScreenDpi(dpi, dpi);
-    FtCanvas tc(1, 1, "MS Sans Serif", 0);
-    if (!tc.Ok()) return;
     const TEXTMETRIC tm = tc.Metrics();
-    EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, MulDiv(8, dpi, 72)) << dpi;
+    EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, MulDiv(8, dpi, 72)) << dpi << ", the same font object";
   }
 }
 
@@ -477,6 +477,36 @@ TEST(FreeTypeText, ThreadsDrawTheSamePixelsAtOnce) {
   for (auto& t : threads) t.join();
   DeleteObject(shared);
   for (const std::string& g : got) EXPECT_EQ(g, want);
+}
+
+TEST(FreeTypeText, ManySizesAndHugeSizesKeepTheCachesBounded) {
+  // More sizes than the provider keeps, then the first again: fonts realised before
+  // their cache entry went away keep drawing the same glyphs.
+  FtCanvas first(120, 30, "Arial", -14);
+  if (!first.Ok()) return;
+  TextOut(first.Dc(), 2, 2, kSample, static_cast<Integer>(std::strlen(kSample)));
+  const std::string want = first.Ink(kWhite);
+  for (int px = 5; px < 80; ++px) {
+    FtCanvas other(60, 20, px % 3 ? "Times New Roman" : "Courier New", -px, px % 2 ? FW_BOLD : FW_NORMAL);
+    EXPECT_GT(other.Extent("Wave"), 0);
+  }
+  first.Fill(kWhite);
+  TextOut(first.Dc(), 2, 2, kSample, static_cast<Integer>(std::strlen(kSample)));
+  EXPECT_EQ(first.Ink(kWhite), want);
+  FtCanvas again(120, 30, "Arial", -14);
+  TextOut(again.Dc(), 2, 2, kSample, static_cast<Integer>(std::strlen(kSample)));
+  EXPECT_EQ(again.Ink(kWhite), want) << "a fresh font of the same size";
+
+  // Heights past the largest em are drawn at the largest; glyphs bigger than a
+  // font's whole glyph cache are drawn all the same.
+  FtCanvas huge(64, 64, "Arial", -100000);
+  const TEXTMETRIC tm = huge.Metrics();
+  EXPECT_EQ(tm.tmHeight - tm.tmInternalLeading, 2048);
+  SetTextAlign(huge.Dc(), TA_BASELINE);
+  TextOut(huge.Dc(), -250, 1000, "II", 2);  // the stem of the first I covers the canvas
+  std::string solid;
+  for (int y = 0; y < 64; ++y) solid += std::string(64, '#') + "\n";
+  EXPECT_EQ(huge.Ink(kWhite), solid);
 }
 
 TEST(FreeTypeText, SampleSheetForAPersonToRead) {
