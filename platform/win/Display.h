@@ -107,7 +107,7 @@ class NullDisplay : public DisplayBackend {
   HCURSOR ShownCursor();
   HWND PointerGrab();
   Integer Beeps();
-  // Back to the default mode, no frames, no beeps.
+  // Back to the default mode with a new (black) screen, no beeps, no cursor or grab.
   void Reset();
 
  private:
