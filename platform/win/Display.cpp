@@ -101,8 +101,7 @@ void ForgetTopLevel(HWND hWnd) { Display().WindowDestroyed(hWnd); }
 void RecomposeScreen() {
   const std::vector<HWND> shown = ShownTopLevelWindows();
   if (shown.empty()) return;
-  // The null backend recomposes from its frames; others follow the states.
-  for (HWND h : shown) Display().WindowChanged(h, TopLevelStateOf(h));
+  Display().Restack(shown);
 }
 
 }  // namespace larkwin

@@ -96,19 +96,50 @@ void NullDisplay::WindowChanged(HWND hWnd, const TopLevelState& state) {
   const bool showedBefore = Shows(f);
   f.state = state;
   // Compose what the change uncovered or covered, in the order windows are stacked now.
+  if (!moved) return;
   RECT area{0, 0, state_->mode.width, state_->mode.height};
-  if (moved && showedBefore && Shows(f)) {
+  if (showedBefore && Shows(f)) {
     area = RECT{std::min(before.left, state.rect.left), std::min(before.top, state.rect.top),
                 std::max(before.right, state.rect.right), std::max(before.bottom, state.rect.bottom)};
-  } else if (moved && showedBefore) {
+  } else if (showedBefore) {
     area = before;
-  } else if (moved) {
+  } else {
     area = state.rect;
   }
   area = Intersect(area, RECT{0, 0, state_->mode.width, state_->mode.height});
   if (area.right <= area.left || area.bottom <= area.top || !state_->screen) return;
   std::vector<uint32_t> pixels;
   ComposeInto(state_->frames, order, area, pixels);
+  gdi::Surface& s = *state_->screen->Surf;
+  gdi::ColorEncoder enc(s);
+  const Integer w = area.right - area.left;
+  std::vector<uint32_t> row(static_cast<size_t>(w));
+  for (Integer y = area.top; y < area.bottom; ++y) {
+    enc.EncodeRow(pixels.data() + static_cast<size_t>(y - area.top) * w, row.data(), w);
+    gdi::WriteValues(s, y, area.left, w, row.data());
+  }
+}
+
+void NullDisplay::Restack(const std::vector<HWND>& topFirst) {
+  std::lock_guard<std::mutex> lock(state_->mutex);
+  if (!state_->screen) return;
+  // Only where shown windows are can the stacking change what is seen.
+  RECT area{0, 0, 0, 0};
+  for (HWND h : topFirst) {
+    auto it = state_->frames.find(h);
+    if (it == state_->frames.end() || !Shows(it->second)) continue;
+    const RECT& r = it->second.state.rect;
+    if (area.right <= area.left) {
+      area = r;
+    } else {
+      area = RECT{std::min(area.left, r.left), std::min(area.top, r.top), std::max(area.right, r.right),
+                  std::max(area.bottom, r.bottom)};
+    }
+  }
+  area = Intersect(area, RECT{0, 0, state_->mode.width, state_->mode.height});
+  if (area.right <= area.left || area.bottom <= area.top) return;
+  std::vector<uint32_t> pixels;
+  ComposeInto(state_->frames, topFirst, area, pixels);
   gdi::Surface& s = *state_->screen->Surf;
   gdi::ColorEncoder enc(s);
   const Integer w = area.right - area.left;

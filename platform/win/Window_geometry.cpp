@@ -533,6 +533,7 @@ BOOL SetWindowPos(HWND hWnd, HWND insertAfter, Integer x, Integer y, Integer cx,
   const bool changed = sized || moved || showNow || hideNow || restacked || (flags & SWP_FRAMECHANGED);
   if (changed && !(flags & SWP_NOREDRAW)) larkwin::ExposeAfterMove(hWnd, oldScreen, wasVisible);
   if (topLevel && changed) larkwin::AnnounceTopLevel(hWnd);
+  if (topLevel && restacked) larkwin::RecomposeScreen();
   return TRUE;
 }
 
