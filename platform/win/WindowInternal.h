@@ -114,6 +114,7 @@ struct Registry {
     bool armed = false;  // the next matching down is a double click
   } lastClick;
   ScrollTrack track;
+  bool altUsed = false;  // a key went down while Alt was held
   HWND hover = 0;  // the window the cursor was last over
 };
 

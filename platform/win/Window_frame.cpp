@@ -448,6 +448,33 @@ void StartScrollTracking(HWND hWnd, Integer bar, POINT screen) {
   }
   const UINT msg = bar == SB_VERT ? WM_VSCROLL : WM_HSCROLL;
   if (part != SB_THUMBTRACK) SendMessage(hWnd, msg, part, 0);
+  // As the platform's tracking loop does: the mouse messages already queued for the
+  // window (the person was quicker than the program) are the drag's.
+  for (;;) {
+    {
+      Registry& reg = Reg();
+      std::lock_guard<std::mutex> lock(reg.mutex);
+      if (reg.track.hwnd != hWnd) return;
+    }
+    MSG m;
+    if (!PeekMessage(&m, hWnd, WM_NCMOUSEMOVE, WM_MOUSELAST, PM_NOREMOVE)) return;
+    const bool nc = m.message >= WM_NCMOUSEMOVE && m.message <= WM_NCMBUTTONDBLCLK;
+    const bool mouse = m.message >= WM_MOUSEFIRST && m.message <= WM_MOUSELAST;
+    if (!nc && !mouse) return;
+    PeekMessage(&m, hWnd, m.message, m.message, PM_REMOVE);
+    InputEvent e;
+    e.pt = POINT{static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(m.lParam))),
+                 static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(m.lParam)))};
+    if (mouse) ClientToScreen(hWnd, &e.pt);
+    if (m.message == WM_NCMOUSEMOVE || m.message == WM_MOUSEMOVE) {
+      e.kind = InputKind::MouseMove;
+    } else if (m.message == WM_NCLBUTTONUP || m.message == WM_LBUTTONUP) {
+      e.kind = InputKind::ButtonUp;
+    } else {
+      continue;
+    }
+    HandleScrollTrack(e);
+  }
 }
 
 }  // namespace larkwin

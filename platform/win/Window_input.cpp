@@ -110,6 +110,9 @@ void InjectMouse(const InputEvent& e) {
   {
     Registry& reg = Reg();
     std::lock_guard<std::mutex> lock(reg.mutex);
+    // A mouse that did not move makes no WM_MOUSEMOVE.
+    if (e.kind == InputKind::MouseMove && reg.cursor.x == e.pt.x && reg.cursor.y == e.pt.y && reg.track.hwnd == 0)
+      return;
     reg.cursor = e.pt;
     if (e.kind == InputKind::ButtonDown || e.kind == InputKind::ButtonUp)
       SetKey(reg.asyncKeys, MessagesOf(e.button).vk, e.kind == InputKind::ButtonDown);
@@ -199,6 +202,7 @@ void InjectKey(const InputEvent& e) {
   HWND target = 0;
   bool toActive = false;
   bool was = false;
+  bool altAlone = false;  // Alt released with no other key pressed meanwhile
   std::array<Byte, 256> keys;
   const UINT vk = e.kind == InputKind::Character ? VK_PACKET : (e.vk & 0xFF);
   {
@@ -206,6 +210,13 @@ void InjectKey(const InputEvent& e) {
     std::lock_guard<std::mutex> lock(reg.mutex);
     if (e.kind != InputKind::Character) {
       was = (reg.asyncKeys[vk] & 0x80) != 0;
+      const bool isAlt = vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU;
+      if (e.kind == InputKind::KeyDown) {
+        if (isAlt && !was) reg.altUsed = false;
+        if (!isAlt && (reg.asyncKeys[VK_MENU] & 0x80)) reg.altUsed = true;
+      } else if (isAlt) {
+        altAlone = !reg.altUsed;
+      }
       SetKey(reg.asyncKeys, vk, e.kind == InputKind::KeyDown);
     }
     keys = reg.asyncKeys;
@@ -227,7 +238,9 @@ void InjectKey(const InputEvent& e) {
   const bool alt = (keys[VK_MENU] & 0x80) != 0;
   const bool ctrl = (keys[VK_CONTROL] & 0x80) != 0;
   const bool down = e.kind == InputKind::KeyDown;
-  const bool sys = toActive || vk == VK_F10 || vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU || (alt && !ctrl);
+  const bool isAlt = vk == VK_MENU || vk == VK_LMENU || vk == VK_RMENU;
+  // Alt itself is a system key, except its release after it served another key.
+  const bool sys = toActive || vk == VK_F10 || (isAlt && (down || altAlone)) || (alt && !ctrl && !isAlt);
   const UINT msg = down ? (sys ? WM_SYSKEYDOWN : WM_KEYDOWN) : (sys ? WM_SYSKEYUP : WM_KEYUP);
   const UINT scan = e.scanCode != 0 ? e.scanCode : ScanCodeOf(vk);
   LPARAM lp = 1 | (static_cast<LPARAM>(scan & 0xFF) << 16);
