@@ -111,7 +111,8 @@ class NullDisplay : public DisplayBackend {
   HCURSOR ShownCursor();
   HWND PointerGrab();
   Integer Beeps();
-  // Back to the default mode with a new (black) screen, no beeps, no cursor or grab.
+  // Back to the default mode with a new screen of the desktop colour, no beeps, no
+  // cursor or grab.
   void Reset();
 
  private:

@@ -32,6 +32,11 @@ std::shared_ptr<gdi::BitmapObj> NewScreenBitmap(const ScreenMode& m) {
   }
   gdi::SetStandardColors(*b->Surf);
   b->Stock = true;
+  // The desktop's colour until windows are shown on it.
+  gdi::ColorEncoder enc(*b->Surf);
+  std::vector<uint32_t> row(static_cast<size_t>(m.width), enc(gdi::RgbOf(GetSysColor(COLOR_BACKGROUND))));
+  for (Integer y = 0; y < m.height; ++y) gdi::WriteValues(*b->Surf, y, 0, m.width, row.data());
+  b->Stock = true;
   return b;
 }
 
