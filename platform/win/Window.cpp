@@ -178,6 +178,10 @@ LONG_PTR ReadLong(HWND hWnd, Integer index, LongSize size) {
       return static_cast<int32_t>(rec->exStyle);
     case GWL_USERDATA:
       return rec->userData;
+    case GWL_HWNDPARENT:
+      return static_cast<LONG_PTR>(rec->parent != 0 ? rec->parent : rec->owner);
+    case GWL_HINSTANCE:
+      return 0;
     default:
       break;
   }
