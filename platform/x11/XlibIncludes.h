@@ -5,9 +5,14 @@
 // macros None, True, False, Bool, Status (and X.h's constants such as GrayScale)
 // stay defined, as Xlib's own headers and code written against them expect; our
 // headers use none of those names (scripts/check-headers compiles every header after
-// this one to keep it so).
+// this one to keep it so). The utility, atom, cursor-font and shared-memory headers
+// come here too, under the same renaming.
 #pragma once
 
 #define Time XTime
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/extensions/XShm.h>
 #undef Time
