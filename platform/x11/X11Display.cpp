@@ -130,10 +130,14 @@ class X11Display : public larkwin::NullDisplay {
       LoopUnwatchFd(fd_);
       for (auto& [hwnd, native] : windows_) DestroyNative(native);
       for (auto& [cursor, xcursor] : cursors_) XFreeCursor(dpy_, xcursor);
+      if (blankCursor_ != None) XFreeCursor(dpy_, blankCursor_);
       XFreeColormap(dpy_, colormap_);
-      XFreeGC(dpy_, gc_);
-      XCloseDisplay(dpy_);
+    } else {
+      for (auto& [hwnd, native] : windows_) ReleaseShared(native);
     }
+    // On a lost connection this only frees what Xlib holds on our side.
+    XFreeGC(dpy_, gc_);
+    XCloseDisplay(dpy_);
   }
 
   bool Dead() const { return dead_; }
@@ -226,6 +230,8 @@ class X11Display : public larkwin::NullDisplay {
     if (!dead_) {
       DestroyNative(it->second);
       XFlush(dpy_);
+    } else {
+      ReleaseShared(it->second);
     }
     byXid_.erase(it->second.xid);
     windows_.erase(it);

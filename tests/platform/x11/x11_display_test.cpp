@@ -106,22 +106,41 @@ Picture CaptureScreen(const std::string& display, const std::string& folder) {
   EXPECT_EQ(code, 0);
   Picture picture;
   std::ifstream in(ppmPath, std::ios::binary);
+  // P6, then width, height and the largest value, with comment lines between them.
   std::string magic;
-  int maxValue = 0;
-  in >> magic >> picture.width >> picture.height >> maxValue;
+  std::vector<int> numbers;
+  in >> magic;
+  while (numbers.size() < 3 && in) {
+    in >> std::ws;
+    if (in.peek() == '#') {
+      std::string comment;
+      std::getline(in, comment);
+      continue;
+    }
+    int n = 0;
+    in >> n;
+    numbers.push_back(n);
+  }
   in.get();
+  if (numbers.size() == 3) {
+    picture.width = numbers[0];
+    picture.height = numbers[1];
+  }
   picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
   in.read(reinterpret_cast<char*>(picture.rgb.data()), static_cast<std::streamsize>(picture.rgb.size()));
   EXPECT_EQ(magic, "P6");
   return picture;
 }
 
+// Runs xdotool on the display; a search that finds nothing answers "".
 std::string Xdotool(const std::string& display, std::vector<std::string> args) {
   std::vector<std::string> argv = {"env", "DISPLAY=" + display, larktest::RequireProgram("xdotool")};
   argv.insert(argv.end(), args.begin(), args.end());
   int code = -1;
   const std::string out = larktest::RunCommand(argv, &code);
-  EXPECT_EQ(code, 0) << "xdotool";
+  if (!(args[0] == "search" && code == 1 && out.empty())) {
+    EXPECT_EQ(code, 0) << "xdotool " << args[0];
+  }
   return out;
 }
 
@@ -134,6 +153,7 @@ class X11Display : public ::testing::Test {
     RegisterColourClass();
   }
   void TearDown() override {
+    if (IsWindow(top_)) DestroyWindow(top_);
     larkx11::CloseX11Display();
     larktest::PumpPending();
   }
@@ -147,6 +167,7 @@ class X11Display : public ::testing::Test {
     ShowWindow(top, SW_SHOW);
     UpdateWindow(top);
     larktest::PumpUntilIdle();
+    top_ = top;
     return top;
   }
 
@@ -161,6 +182,7 @@ class X11Display : public ::testing::Test {
 
   larktest::XvfbServer server_;
   larktest::TempDir dir_;
+  HWND top_ = 0;
 };
 
 TEST(X11DisplayOpen, AMissingDisplayLeavesTheHeadlessBackend) {
@@ -282,6 +304,7 @@ TEST_F(X11Display, TheWindowManagersCloseAsksTheWindowToClose) {
   Display* dpy = XOpenDisplay(server_.Display().c_str());
   ASSERT_NE(dpy, nullptr);
   const std::string id = Xdotool(server_.Display(), {"search", "--name", "X11 test"});
+  ASSERT_FALSE(id.empty());
   const Window xid = std::stoul(id);
   XEvent event{};
   event.xclient.type = ClientMessage;
@@ -362,15 +385,17 @@ TEST_F(X11Display, TheClipboardsTextIsSharedWithOtherClients) {
 TEST_F(X11Display, ALostConnectionEndsTheMessageLoop) {
   ShowFramedWindow();
   server_.Kill();
+  // The loop of a program: it must see WM_QUIT (the test's pumping would swallow it).
   bool quit = false;
-  ASSERT_TRUE(larktest::PumpUntil([&] {
+  for (int waits = 0; !quit && waits < 200; ++waits) {
     MSG msg;
     while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
       if (msg.message == WM_QUIT) quit = true;
       DispatchMessage(&msg);
     }
-    return quit;
-  }, 10000));
+    if (!quit) MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+  }
+  ASSERT_TRUE(quit);
   EXPECT_FALSE(larkx11::X11DisplayActive());
   // Painting and input on the dead connection do nothing harmful.
   InvalidateRect(GetForegroundWindow(), nullptr, TRUE);
