@@ -30,4 +30,20 @@ bool SaveBitmapPng(HBITMAP bitmap, const std::string& path);
 bool SaveDCPng(HDC hdc, const std::string& path);
 bool SaveDibPng(const BITMAPINFO* info, const void* bits, const std::string& path);
 
+// The last frame the null display backend got for a top-level window (the window's
+// top-level ancestor for a child), frame and caption included, as a PNG file. False
+// when the window never reached the backend (never shown) or the file is bad.
+bool SaveWindowPng(HWND hWnd, const std::string& path);
+// The screen as a person would see it: the shown top-level windows' last frames in
+// z-order over the desktop colour.
+bool SaveScreenPng(const std::string& path);
+// The last frame of a window's top-level window, read back: the colour at (x, y) in
+// window coordinates of that top-level window (CLR_INVALID outside or never shown).
+COLORREF FramePixel(HWND topLevel, int x, int y);
+// What the null backend was asked: the cursor shown, the window holding the pointer,
+// the number of beeps.
+HCURSOR DisplayedCursor();
+HWND PointerGrabbedBy();
+int Beeps();
+
 }  // namespace sim
