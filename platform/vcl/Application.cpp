@@ -13,6 +13,7 @@
 #include "platform/vcl/Controls.h"
 #include "platform/vcl/Forms.h"
 #include "platform/win/SimHooks.h"
+#include "platform/win/Input.h"
 #include "platform/win/MessageBox.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"

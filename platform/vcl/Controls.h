@@ -23,6 +23,7 @@
 #include "platform/vcl/Geometry.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/vcl/Menus.h"
+#include "platform/win/Input.h"
 #include "platform/win/Window.h"
 
 // ---------------------------------------------------------------------------------
@@ -86,6 +87,13 @@ inline constexpr UINT CN_HSCROLL = CN_BASE + 0x0114;
 inline constexpr UINT CN_VSCROLL = CN_BASE + 0x0115;
 inline constexpr UINT CN_CTLCOLORBTN = CN_BASE + 0x0135;
 inline constexpr UINT CN_CTLCOLORSTATIC = CN_BASE + 0x0138;
+
+// What a window answers to WM_GETDLGCODE: the keys it wants for itself rather than
+// as dialog keys of its form. (The platform's numbers; its headers do not have them.)
+inline constexpr LRESULT DLGC_WANTARROWS = 0x0001;
+inline constexpr LRESULT DLGC_WANTTAB = 0x0002;
+inline constexpr LRESULT DLGC_WANTALLKEYS = 0x0004;
+inline constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 
 // ---------------------------------------------------------------------------------
 // Types.

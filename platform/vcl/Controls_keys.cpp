@@ -85,7 +85,6 @@ void TWinControl::HandleKeyNotify(TMessage& message) {
       mask = DLGC_WANTARROWS;
       break;
     case VK_RETURN:
-    case VK_EXECUTE:
     case VK_ESCAPE:
     case VK_CANCEL:
       mask = DLGC_WANTALLKEYS;

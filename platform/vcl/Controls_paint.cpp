@@ -103,7 +103,9 @@ void TWinControl::PaintControls(HDC dc, TControl* first) {
   for (TControl* c : list) {
     if (!c->GetVisible()) continue;
     const TRect r = c->GetBoundsRect();
-    if (!::RectVisible(dc, &r)) continue;
+    RECT clip;
+    RECT overlap;
+    if (::GetClipBox(dc, &clip) != ERROR && !::IntersectRect(&overlap, &clip, &r)) continue;
     const Integer saved = ::SaveDC(dc);
     POINT origin;
     ::GetWindowOrgEx(dc, &origin);

@@ -82,6 +82,7 @@ TWinControl::~TWinControl() {
   SetWindowProc(nullptr);
   if (GetParent()) RemoveFocus(true);
   DestroyHandle();
+  SetParent(nullptr);
   // A parent frees its children, whoever owns them.
   while (!winControls_.empty() || !controls_.empty()) {
     TControl* child = !winControls_.empty() ? static_cast<TControl*>(winControls_.back())
@@ -272,14 +273,20 @@ void TWinControl::InsertControl(TControl* control) {
 void TWinControl::RemoveControl(TControl* control) {
   if (control->parent_ != this) return;
   Perform(CM_CONTROLLISTCHANGE, reinterpret_cast<WPARAM>(control), 0);
-  if (auto* win = dynamic_cast<TWinControl*>(control)) {
-    win->RemoveFocus(true);
-    win->DestroyHandle();
-    winControls_.erase(std::find(winControls_.begin(), winControls_.end(), win));
-    tabList_.erase(std::find(tabList_.begin(), tabList_.end(), win));
+  // Found by address: the control may be part way through its destructor, past the
+  // point where it still knows it is windowed.
+  auto win = std::find_if(winControls_.begin(), winControls_.end(),
+                          [&](TWinControl* c) { return static_cast<TControl*>(c) == control; });
+  if (win != winControls_.end()) {
+    TWinControl* child = *win;
+    child->RemoveFocus(true);
+    child->DestroyHandle();
+    winControls_.erase(std::find(winControls_.begin(), winControls_.end(), child));
+    tabList_.erase(std::find(tabList_.begin(), tabList_.end(), child));
   } else {
     if (!destroying_) control->InvalidateControl(control->GetVisible(), false);
-    controls_.erase(std::find(controls_.begin(), controls_.end(), control));
+    auto it = std::find(controls_.begin(), controls_.end(), control);
+    if (it != controls_.end()) controls_.erase(it);
   }
   control->parent_ = nullptr;
   if (!destroying_) Realign();
