@@ -64,6 +64,7 @@ TApplication::~TApplication() {
     if (i >= GetComponentCount()) continue;
     if (auto* form = dynamic_cast<TCustomForm*>(Components(i))) form->BeforeDestruction();
   }
+  mainForm_ = nullptr;
   DestroyComponents();
   if (handle_) DeallocateHWnd(handle_);
 }
@@ -97,8 +98,9 @@ void TApplication::FormCreated(TCustomForm* form) {
   form->AfterConstruction();
 }
 
-void TApplication::FormDestroyed(TCustomForm* form) {
-  if (mainForm_ == form) mainForm_ = nullptr;
+void TApplication::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == opRemove && component == static_cast<TComponent*>(mainForm_)) mainForm_ = nullptr;
 }
 
 bool TApplication::ProcessMessage(MSG& msg) {

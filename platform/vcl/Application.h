@@ -80,6 +80,8 @@ class TApplication : public TComponent {
   void ShowException(Exception* e);
   Integer MessageBox(const char* text, const char* caption, UINT flags = 0);
 
+  void Notification(TComponent* component, TOperation operation) override;
+
   TExceptionEvent OnException;
   TIdleEvent OnIdle;
   // Sees every message taken from the queue before it is dispatched; handled = true
@@ -92,7 +94,6 @@ class TApplication : public TComponent {
  private:
   friend class TCustomForm;
   void FormCreated(TCustomForm* form);
-  void FormDestroyed(TCustomForm* form);
   bool ProcessMessage(MSG& msg);
   // Key messages go to their control as CN_ notifications first; true when the
   // control took the key.

@@ -58,6 +58,18 @@ LRESULT ControlWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     Bind(hWnd, control);
   }
   if (!control) return DefWindowProc(hWnd, msg, wParam, lParam);
+  // A form's Release: freed here, outside its own message handling.
+  if (msg == CM_RELEASE) {
+    if (auto* form = dynamic_cast<TCustomForm*>(control)) {
+      try {
+        form->BeforeDestruction();
+        delete form;
+      } catch (...) {
+        Application->HandleException(nullptr);
+      }
+      return 0;
+    }
+  }
   TMessage m{msg, wParam, lParam, 0};
   try {
     control->windowProc_(m);

@@ -145,7 +145,9 @@ class TCustomForm : public TWinControl {
   void HandleDialogKey(TMessage& message);
   void ApplyPosition();
   void SetWindowFocus();
-  void SetStyleBits();
+  // The application the form belongs to: the one that owns it (or its owner), else
+  // the process's application object.
+  TApplication* OwningApplication() const;
 
   TPosition position_ = poDesigned;
   TFormBorderStyle borderStyle_ = bsSizeable;

@@ -21,7 +21,6 @@ TCustomForm::~TCustomForm() {
   if (menu_) menu_->RemoveFreeNotification(this);
   canvas_->SetControl(nullptr);
   Screen->RemoveForm(this);
-  Application->FormDestroyed(this);
   DestroyHandle();
 }
 
@@ -224,7 +223,7 @@ void TCustomForm::ApplyPosition() {
       break;
     case poMainFormCenter:
     case poOwnerFormCenter: {
-      TCustomForm* center = Application->GetMainForm();
+      TCustomForm* center = OwningApplication()->GetMainForm();
       if (position_ == poOwnerFormCenter) {
         if (auto* owner = dynamic_cast<TCustomForm*>(GetOwner())) center = owner;
       }

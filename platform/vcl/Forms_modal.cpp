@@ -28,6 +28,13 @@ void EnableTaskWindows(const std::vector<HWND>& windows) {
 
 }  // namespace
 
+TApplication* TCustomForm::OwningApplication() const {
+  for (TComponent* c = GetOwner(); c; c = c->GetOwner()) {
+    if (auto* app = dynamic_cast<TApplication*>(c)) return app;
+  }
+  return Application;
+}
+
 void TCustomForm::Show() {
   SetVisible(true);
   BringToFront();
@@ -48,8 +55,8 @@ void TCustomForm::Close() {
   TCloseAction action = caHide;
   DoClose(action);
   if (action == caNone) return;
-  if (Application->GetMainForm() == this) {
-    Application->Terminate();
+  if (OwningApplication()->GetMainForm() == this) {
+    OwningApplication()->Terminate();
   } else if (action == caHide) {
     Hide();
   } else if (action == caMinimize) {
@@ -103,13 +110,14 @@ TModalResult TCustomForm::ShowModal() {
   try {
     Show();
     modalResult_ = mrNone;
+    TApplication* app = OwningApplication();
     do {
       try {
-        Application->HandleMessage();
+        app->HandleMessage();
       } catch (...) {
-        Application->HandleException(this);
+        app->HandleException(this);
       }
-      if (Application->GetTerminated())
+      if (app->GetTerminated())
         modalResult_ = mrCancel;
       else if (modalResult_ != mrNone)
         CloseModal();
