@@ -26,6 +26,11 @@
 #include "platform/win/Input.h"
 #include "platform/win/Window.h"
 
+// Xlib's X.h (included by the display backend) names an event KeyPress with a macro;
+// the framework's KeyPress method keeps its name in this header.
+#pragma push_macro("KeyPress")
+#undef KeyPress
+
 // ---------------------------------------------------------------------------------
 // The framework's own messages: notifications between controls (CM_) and the
 // messages a window sends about itself, reflected back to the control (CN_).
@@ -609,3 +614,5 @@ class TCustomControl : public TWinControl {
  private:
   std::unique_ptr<TControlCanvas> canvas_;
 };
+
+#pragma pop_macro("KeyPress")
