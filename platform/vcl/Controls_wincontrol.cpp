@@ -89,9 +89,9 @@ TWinControl::TWinControl(TComponent* owner) : TControl(owner), brush_(std::make_
 }
 
 TWinControl::~TWinControl() {
+  // The window's last messages still pass any subclasser (who must put the previous
+  // WindowProc back before it goes), but fire no events.
   destroying_ = true;
-  // Subclassers may be gone already: the window's last messages come here only.
-  SetWindowProc(nullptr);
   if (GetParent()) RemoveFocus(true);
   DestroyHandle();
   SetParent(nullptr);
@@ -144,8 +144,9 @@ void TWinControl::CreateParams(TCreateParams& params) {
     params.WndParent = GetParent()->GetHandle();
   else
     params.WndParent = parentWindow_;
-  params.WindowClass.style = 0;
+  params.WindowClass.style = CS_VREDRAW | CS_HREDRAW | CS_DBLCLKS;
   params.WindowClass.lpfnWndProc = DefWindowProc;
+  params.WindowClass.hCursor = LoadCursor(0, IDC_ARROW);
   params.WinClassName = ClassName();
 }
 

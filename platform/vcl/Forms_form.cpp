@@ -92,7 +92,6 @@ void TCustomForm::CreateParams(TCreateParams& params) {
     params.Width = CW_USEDEFAULT;
     params.Height = CW_USEDEFAULT;
   }
-  params.WindowClass.style = CS_DBLCLKS;
 }
 
 void TCustomForm::CreateWnd() { TWinControl::CreateWnd(); }

@@ -2,6 +2,8 @@
 // and subclassing, and the route of a window's messages to its control.
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "platform/vcl/Controls.h"
@@ -203,6 +205,70 @@ TEST(WindowProc, AnExceptionInAHandlerIsShownAndTheLoopGoesOn) {
   EXPECT_EQ(message, "handler failed");
   control.SetWindowProc(nullptr);
   control.SetParent(nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+// The messages a control sees through its WindowProc as it is made, shown, resized,
+// hidden and freed.
+const char* MessageName(UINT msg) {
+  switch (msg) {
+    case WM_NCCREATE: return "WM_NCCREATE";
+    case WM_CREATE: return "WM_CREATE";
+    case WM_SHOWWINDOW: return "WM_SHOWWINDOW";
+    case WM_WINDOWPOSCHANGED: return "WM_WINDOWPOSCHANGED";
+    case WM_SIZE: return "WM_SIZE";
+    case WM_MOVE: return "WM_MOVE";
+    case WM_DESTROY: return "WM_DESTROY";
+    case WM_NCDESTROY: return "WM_NCDESTROY";
+    case CM_SHOWINGCHANGED: return "CM_SHOWINGCHANGED";
+    case CM_VISIBLECHANGED: return "CM_VISIBLECHANGED";
+    default: return nullptr;
+  }
+}
+
+TEST(MessageOrder, AControlSeesItsWindowMadeShownResizedHiddenAndFreed) {
+  TForm form(nullptr);
+  form.SetBounds(10, 10, 300, 200);
+  auto* control = new TWinControl(&form);
+  control->SetBounds(5, 5, 50, 40);
+  control->SetParent(&form);
+  std::vector<std::string> seen;
+  int resized = 0;
+  control->OnResize = [&](TObject*) { ++resized; };
+  const TWndMethod original = control->GetWindowProc();
+  control->SetWindowProc([&, original](TMessage& m) {
+    if (const char* name = MessageName(m.Msg)) seen.push_back(name);
+    original(m);
+  });
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    std::vector<std::string> expected;
+  };
+  const Step steps[] = {
+      {"the form is shown",
+       [&] { form.Show(); },
+       {"WM_NCCREATE", "WM_CREATE", "CM_SHOWINGCHANGED", "WM_WINDOWPOSCHANGED", "WM_MOVE",
+        "WM_SIZE"}},
+      {"resized", [&] { control->SetBounds(5, 5, 80, 40); }, {"WM_WINDOWPOSCHANGED", "WM_SIZE"}},
+      {"moved", [&] { control->SetBounds(15, 5, 80, 40); }, {"WM_WINDOWPOSCHANGED", "WM_MOVE"}},
+      {"hidden",
+       [&] { control->SetVisible(false); },
+       {"CM_VISIBLECHANGED", "CM_SHOWINGCHANGED", "WM_WINDOWPOSCHANGED"}},
+      {"freed", [&] { delete control; }, {"WM_DESTROY", "WM_NCDESTROY"}},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.name);
+    seen.clear();
+    step.act();
+    larktest::PumpUntilIdle();
+    EXPECT_EQ(seen, step.expected);
+  }
+  // OnResize: once at the first WM_SIZE, once at the resize.
+  EXPECT_EQ(resized, 2);
 }
 
 }  // namespace
