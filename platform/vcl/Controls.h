@@ -406,6 +406,8 @@ class TControl : public TComponent {
   bool parentShowHint_ = true;
   TPopupMenu* popupMenu_ = nullptr;
   TWndMethod windowProc_;
+  // The graphic control that holds the mouse through its parent's window.
+  static inline TControl* captureControl_ = nullptr;
 };
 
 // ---------------------------------------------------------------------------------

@@ -12,6 +12,10 @@ TControl::TControl(TComponent* owner) : TComponent(owner), font_(std::make_uniqu
 
 TControl::~TControl() {
   destroying_ = true;
+  if (captureControl_ == this) {
+    captureControl_ = nullptr;
+    ::ReleaseCapture();
+  }
   if (popupMenu_) popupMenu_->RemoveFreeNotification(this);
   if (parent_) SetParent(nullptr);
 }
@@ -103,11 +107,7 @@ void TControl::Dispatch(TMessage& message) {
         message.Result = 1;
         return;
       }
-      // Not taken: the parent may scroll.
-      if (parent_) {
-        message.Result = parent_->Perform(message.Msg, message.WParam, message.LParam);
-        return;
-      }
+      // Not taken: the platform passes it to the parent window.
       DefaultHandler(message);
       return;
     }

@@ -6,9 +6,6 @@
 
 namespace {
 
-// The graphic control that has the mouse captured through its parent's window.
-TControl* captureControl = nullptr;
-
 Integer MessageX(const TMessage& m) { return static_cast<int16_t>(LOWORD(static_cast<uintptr_t>(m.LParam))); }
 Integer MessageY(const TMessage& m) { return static_cast<int16_t>(HIWORD(static_cast<uintptr_t>(m.LParam))); }
 
@@ -72,6 +69,7 @@ void TControl::WndProc(TMessage& message) {
 }
 
 void TControl::HandleMouseDown(TMessage& message, TMouseButton button, TShiftState extra) {
+  DefaultHandler(message);
   if (destroying_) return;
   if (controlStyle_.Contains(csCaptureMouse)) SetMouseCapture(true);
   if (button == mbLeft && controlStyle_.Contains(csClickEvents)) controlState_.Include(csClicked);
@@ -81,6 +79,8 @@ void TControl::HandleMouseDown(TMessage& message, TMouseButton button, TShiftSta
 }
 
 void TControl::HandleMouseUp(TMessage& message, TMouseButton button) {
+  // The platform makes WM_CONTEXTMENU of a right button's release here.
+  DefaultHandler(message);
   if (destroying_) return;
   const Integer x = MessageX(message);
   const Integer y = MessageY(message);
@@ -124,6 +124,14 @@ void TControl::HandleContextMenu(TMessage& message) {
   // Screen coordinates; (-1, -1) when the keyboard asked.
   TPoint pos{MessageX(message), MessageY(message)};
   if (pos.x == -1 && pos.y == -1) pos = ClientToScreen(Point(0, 0));
+  // Over a graphic child with a menu of its own: the child's.
+  if (auto* win = dynamic_cast<TWinControl*>(this); win && !(message.LParam == -1)) {
+    TControl* child = win->ControlAtPos(ScreenToClient(pos), false);
+    if (child && child->GetPopupMenu() && child->GetPopupMenu()->GetAutoPopup()) {
+      message.Result = child->Perform(WM_CONTEXTMENU, message.WParam, message.LParam);
+      return;
+    }
+  }
   if (popupMenu_ && popupMenu_->GetAutoPopup()) {
     popupMenu_->SetPopupComponent(this);
     popupMenu_->Popup(pos.x, pos.y);
@@ -142,24 +150,24 @@ bool TControl::GetMouseCapture() const {
   if (auto* win = dynamic_cast<const TWinControl*>(this)) {
     return win->HandleAllocated() && ::GetCapture() == win->handle_;
   }
-  return captureControl == this;
+  return captureControl_ == this;
 }
 
 void TControl::SetMouseCapture(bool value) {
   if (value == GetMouseCapture()) return;
   if (!value) {
-    if (captureControl == this) captureControl = nullptr;
+    if (captureControl_ == this) captureControl_ = nullptr;
     ::ReleaseCapture();
     return;
   }
   if (auto* win = dynamic_cast<TWinControl*>(this)) {
-    captureControl = nullptr;
+    captureControl_ = nullptr;
     ::SetCapture(win->GetHandle());
     return;
   }
   if (parent_) {
     ::SetCapture(parent_->GetHandle());
-    captureControl = this;
+    captureControl_ = this;
   }
 }
 
@@ -171,14 +179,17 @@ bool TWinControl::IsControlMouseMsg(TMessage& message) {
   if (message.Msg == WM_MOUSEWHEEL) return false;
   TControl* control = nullptr;
   const TPoint p{MessageX(message), MessageY(message)};
-  if (captureControl && captureControl->GetParent() == this && ::GetCapture() == handle_) {
-    control = captureControl;
-  } else if (!(captureControl && ::GetCapture() == handle_)) {
+  if (captureControl_ && captureControl_->GetParent() == this && ::GetCapture() == handle_) {
+    control = captureControl_;
+  } else if (!(captureControl_ && ::GetCapture() == handle_)) {
     control = ControlAtPos(p, false);
   }
   if (!control) return false;
   message.Result = control->Perform(
       message.Msg, message.WParam, PointToLParam(p.x - control->GetLeft(), p.y - control->GetTop()));
+  // The window still hears a right button's release: the platform's context-menu
+  // message comes of it, and goes to the control under the mouse.
+  if (message.Msg == WM_RBUTTONUP) DefaultHandler(message);
   return true;
 }
 
@@ -206,9 +217,9 @@ void TWinControl::WndProc(TMessage& message) {
     return;
   }
   if (IsMouseMessage(message.Msg) && IsControlMouseMsg(message)) return;
-  if (message.Msg == WM_CANCELMODE && captureControl && captureControl->GetParent() == this &&
+  if (message.Msg == WM_CANCELMODE && captureControl_ && captureControl_->GetParent() == this &&
       handle_ && ::GetCapture() == handle_) {
-    captureControl->Perform(WM_CANCELMODE);
+    captureControl_->Perform(WM_CANCELMODE);
   }
   TControl::WndProc(message);
 }

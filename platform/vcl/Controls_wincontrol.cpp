@@ -372,6 +372,10 @@ void TWinControl::Dispatch(TMessage& message) {
     case WM_KILLFOCUS:
       DefaultHandler(message);
       return;
+    case WM_CAPTURECHANGED:
+      if (captureControl_ && captureControl_->GetParent() == this) captureControl_ = nullptr;
+      DefaultHandler(message);
+      return;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
       if (!DoKeyDown(message)) DefaultHandler(message);
