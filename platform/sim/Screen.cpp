@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/win/Display.h"
 #include "platform/win/GdiInternal.h"
+#include "platform/win/Window.h"
 
 namespace sim {
 
@@ -26,6 +28,20 @@ void Chunk(std::vector<uint8_t>& out, const char* type, const std::vector<uint8_
   out.insert(out.end(), data.begin(), data.end());
   uLong crc = crc32(0L, out.data() + start, static_cast<uInt>(out.size() - start));
   PutBE32(out, static_cast<uint32_t>(crc));
+}
+
+bool WritePng(const gdi::Surface& s, const std::string& path);
+
+bool WritePixels(const std::vector<uint32_t>& pixels, Integer width, Integer height, const std::string& path) {
+  gdi::Surface s;
+  s.Width = width;
+  s.Height = height;
+  s.Bpp = 32;
+  s.Stride = width * 4;
+  s.TopDown = true;
+  s.Bits = reinterpret_cast<uint8_t*>(const_cast<uint32_t*>(pixels.data()));
+  gdi::SetDefaultMasks(s);
+  return WritePng(s, path);
 }
 
 bool WritePng(const gdi::Surface& s, const std::string& path) {
@@ -97,5 +113,34 @@ bool SaveDibPng(const BITMAPINFO* info, const void* bits, const std::string& pat
   if (!gdi::DibView(info, bits, DIB_RGB_COLORS, nullptr, view)) return false;
   return WritePng(view, path);
 }
+
+bool SaveWindowPng(HWND hWnd, const std::string& path) {
+  const HWND top = GetAncestor(hWnd, GA_ROOT);
+  std::vector<uint32_t> pixels;
+  Integer w = 0, h = 0;
+  if (!larkwin::NullBackend().Frame(top != 0 ? top : hWnd, &pixels, &w, &h)) return false;
+  return WritePixels(pixels, w, h, path);
+}
+
+bool SaveScreenPng(const std::string& path) {
+  std::vector<uint32_t> pixels;
+  Integer w = 0, h = 0;
+  larkwin::NullBackend().ComposeScreen(&pixels, &w, &h);
+  return WritePixels(pixels, w, h, path);
+}
+
+COLORREF FramePixel(HWND topLevel, int x, int y) {
+  std::vector<uint32_t> pixels;
+  Integer w = 0, h = 0;
+  if (!larkwin::NullBackend().Frame(topLevel, &pixels, &w, &h)) return CLR_INVALID;
+  if (x < 0 || y < 0 || x >= w || y >= h) return CLR_INVALID;
+  return gdi::ColorRefOf(pixels[static_cast<size_t>(y) * static_cast<size_t>(w) + static_cast<size_t>(x)] & 0xFFFFFF);
+}
+
+HCURSOR DisplayedCursor() { return larkwin::NullBackend().ShownCursor(); }
+
+HWND PointerGrabbedBy() { return larkwin::NullBackend().PointerGrab(); }
+
+int Beeps() { return larkwin::NullBackend().Beeps(); }
 
 }  // namespace sim

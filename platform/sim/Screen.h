@@ -1,5 +1,6 @@
-// The virtual screen that GDI draws on: its size, depth and resolution, the system
-// colours and metrics, and pictures of surfaces for a person to look at.
+// The virtual screen that GDI draws on (kept by the null display backend, with the
+// shown windows composed onto it): its size, depth and resolution, the system colours
+// and metrics, and pictures of surfaces, windows and the screen for a person to look at.
 //
 // Defaults: 1024 x 768 at 32 bits per pixel, 96 DPI, the classic system colours,
 // metrics of a classic desktop (edges 2, scroll bars 17, icons 32). Changes take
@@ -12,7 +13,7 @@
 
 namespace sim {
 
-// Replaces the screen surface (cleared to black) with one of the given size and
+// Replaces the screen surface (filled with the desktop colour) with one of the given size and
 // depth (8, 16 (5-6-5), 24 or 32 bits). DCs on the screen see the new surface.
 // False (nothing changes) for sizes below 1 or above 16384, or another depth.
 bool SetScreenSize(int width, int height, int bitsPerPixel = 32);

@@ -3,6 +3,7 @@
 #include "platform/sim/Clock.h"
 #include "platform/sim/Dialogs.h"
 #include "platform/sim/Faults.h"
+#include "platform/sim/Input.h"
 #include "platform/sim/Screen.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/win/SimHooks.h"
@@ -22,6 +23,7 @@ void ResetWorld() {
   SetNameResolver({});
   SetAddressResolver({});
   ResetScreen();
+  ResetInput();
   SetProgramPath({});
   SetRuntimeFolder({});
 }

@@ -65,6 +65,9 @@ class DisplayBackend {
   // Shown or hidden, moved or resized, restacked, re-captioned, (de)activated.
   virtual void WindowChanged(HWND hWnd, const TopLevelState& state) = 0;
   virtual void WindowDestroyed(HWND hWnd) = 0;
+  // The stacking of the shown top-level windows changed (topFirst: top of the z-order
+  // first).
+  virtual void Restack(const std::vector<HWND>& topFirst) = 0;
   // The rectangle dirty (window coordinates) of the window's surface was painted.
   virtual void Present(HWND hWnd, const RECT& dirty, const PixelView& surface) = 0;
 
@@ -90,6 +93,7 @@ class NullDisplay : public DisplayBackend {
   void WindowCreated(HWND hWnd, const TopLevelState& state) override;
   void WindowChanged(HWND hWnd, const TopLevelState& state) override;
   void WindowDestroyed(HWND hWnd) override;
+  void Restack(const std::vector<HWND>& topFirst) override;
   void Present(HWND hWnd, const RECT& dirty, const PixelView& surface) override;
   ScreenMode Mode() override;
   bool SetMode(const ScreenMode& mode) override;
@@ -107,7 +111,8 @@ class NullDisplay : public DisplayBackend {
   HCURSOR ShownCursor();
   HWND PointerGrab();
   Integer Beeps();
-  // Back to the default mode, no frames, no beeps.
+  // Back to the default mode with a new screen of the desktop colour, no beeps, no
+  // cursor or grab.
   void Reset();
 
  private:

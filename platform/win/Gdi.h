@@ -7,7 +7,8 @@
 // 4, 8, 16 (5-5-5 or 5-6-5), 24 or 32 bits per pixel, a colour table of RGBQUADs for
 // the palettised depths. A device-dependent bitmap (DDB) is the same model with a
 // flag; a DIB section hands its bits to the caller and keeps their address until it
-// is deleted. The screen is a virtual surface (platform/sim/Screen.h).
+// is deleted. The screen is a surface the display backend keeps (Display.h); its size,
+// depth and resolution are the backend's.
 //
 // Handles of GDI objects are pointer-sized numbers, never reused within the process;
 // a stale or wrong handle makes a call fail instead of touching memory. Calls may
@@ -562,8 +563,9 @@ Integer SetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, const void* b
 // hdc == 0 or any DC is accepted.
 HDC CreateCompatibleDC(HDC hdc);
 BOOL DeleteDC(HDC hdc);
-// GetDC(0) / GetWindowDC(0): a DC on the virtual screen. DCs of other windows are
-// not modelled (0 with ERROR_INVALID_WINDOW_HANDLE).
+// GetDC(0) / GetWindowDC(0): a DC on the screen. DCs of windows are views of their
+// top-level window's surface (Window.h, where they are made); ReleaseDC of a window's
+// DC marks what it could draw on for presenting.
 HDC GetDC(HWND hWnd);
 HDC GetWindowDC(HWND hWnd);
 Integer ReleaseDC(HWND hWnd, HDC hdc);

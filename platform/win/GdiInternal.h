@@ -257,12 +257,24 @@ struct DCState {
   POINT WindowOrg;
   POINT ViewportOrg;
   POINT BrushOrg;
-  std::optional<Region> Clip;  // device coordinates; none = everything
+  // Where device (0, 0) lies on the surface: the window's origin for a DC of a window
+  // (a view of its top-level window's surface), (0, 0) otherwise. Not saved.
+  POINT DevOrg;
+  // The clip on the surface (device coordinates plus DevOrg); none = everything. For a
+  // window's DC it always holds the window's visible region, and what the program
+  // selected on top of it.
+  std::optional<Region> Clip;
+  bool AppClip = false;  // the program selected or changed a clip region
 };
 
 struct DCObj : Object {
   DCObj() : Object(Kind::DC) {}
   bool Screen = false;
+  // A DC of a window: the window, the surface it draws on and the part of it the
+  // window may draw on (surface coordinates).
+  HWND Window = 0;
+  std::shared_ptr<BitmapObj> Fixed;
+  std::optional<Region> SysClip;
   DCState St;
   std::vector<DCState> Saved;
   // The surface drawn on (the screen's current one for a screen DC).
@@ -295,6 +307,13 @@ std::shared_ptr<FontObj> MakeFont(const LOGFONT& lf);
 std::shared_ptr<BitmapObj> StockBitmap();
 std::shared_ptr<Object> StockObject(Integer index);
 
+// DCs of the screen and of windows (Gdi_dc.cpp). A window DC draws on surface at
+// origin, clipped to visible (surface coordinates).
+HDC NewScreenDC();
+HDC NewWindowDC(HWND hWnd, std::shared_ptr<BitmapObj> surface, POINT origin, Region visible);
+// A 32-bit top-down surface bitmap for a top-level window (not in the object table).
+std::shared_ptr<BitmapObj> NewWindowSurface(Integer width, Integer height);
+
 // The virtual screen and the system's tables (Gdi_system.cpp; set through sim).
 struct ScreenInfo {
   Integer Width = 1024;
@@ -315,9 +334,11 @@ const RGBQUAD* DefaultPaletteColors();  // the 20 static colours
 // ---------------------------------------------------------------------------------
 // The drawing core.
 
-// Logical to device coordinates.
+// Logical to surface coordinates (device coordinates moved by the DC's origin on the
+// surface).
 inline POINT ToDevice(const DCState& st, Integer x, Integer y) {
-  return POINT{x - st.WindowOrg.x + st.ViewportOrg.x, y - st.WindowOrg.y + st.ViewportOrg.y};
+  return POINT{x - st.WindowOrg.x + st.ViewportOrg.x + st.DevOrg.x,
+               y - st.WindowOrg.y + st.ViewportOrg.y + st.DevOrg.y};
 }
 // A COLORREF (PALETTEINDEX resolved through the DC's palette) as rgb.
 uint32_t ResolveColor(const DCState& st, COLORREF c);

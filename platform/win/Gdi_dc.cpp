@@ -5,7 +5,11 @@
 
 namespace gdi {
 
-std::shared_ptr<BitmapObj> DCObj::Target() const { return Screen ? ScreenBitmap() : St.Bitmap; }
+std::shared_ptr<BitmapObj> DCObj::Target() const {
+  if (Screen) return ScreenBitmap();
+  if (Fixed) return Fixed;
+  return St.Bitmap;
+}
 
 uint32_t ResolveColor(const DCState& st, COLORREF c) {
   if ((c >> 24) == 1 && st.Palette && !st.Palette->Entries.empty()) {
@@ -34,7 +38,7 @@ HGDIOBJ Swap(std::shared_ptr<T>& slot, std::shared_ptr<T> obj) {
 
 HBITMAP SwapBitmap(DCObj& dc, std::shared_ptr<BitmapObj> bmp) {
   std::lock_guard lock(TableLock());
-  if (dc.Screen) return 0;
+  if (dc.Screen || dc.Fixed) return 0;
   if (!bmp->Stock && bmp->SelectedIn != 0 && bmp->SelectedIn != dc.Handle) return 0;
   std::shared_ptr<BitmapObj> old = dc.St.Bitmap;
   if (old == bmp) return old->Handle;
@@ -53,6 +57,39 @@ HDC NewDC(bool screen) {
   SelectInitial(*dc);
   return AddObject(dc);
 }
+
+}  // namespace
+
+HDC NewScreenDC() { return NewDC(true); }
+
+HDC NewWindowDC(HWND hWnd, std::shared_ptr<BitmapObj> surface, POINT origin, Region visible) {
+  auto dc = std::make_shared<DCObj>();
+  dc->Screen = false;
+  SelectInitial(*dc);
+  {
+    std::lock_guard lock(TableLock());
+    DropSelection(dc->St.Bitmap);
+    dc->St.Bitmap.reset();
+  }
+  dc->Window = hWnd;
+  dc->Fixed = std::move(surface);
+  dc->St.DevOrg = origin;
+  dc->SysClip = visible;
+  dc->St.Clip = std::move(visible);
+  return AddObject(dc);
+}
+
+std::shared_ptr<BitmapObj> NewWindowSurface(Integer width, Integer height) {
+  auto b = std::make_shared<BitmapObj>();
+  b->Surf = std::make_shared<Surface>();
+  if (!AllocateSurface(*b->Surf, std::max<Integer>(width, 1), std::max<Integer>(height, 1), 32, true))
+    return nullptr;
+  SetDefaultMasks(*b->Surf);
+  b->Stock = true;
+  return b;
+}
+
+namespace {
 
 template <class T, class F>
 T WithDC(HDC hdc, T fail, F f) {
@@ -103,22 +140,6 @@ BOOL DeleteDC(HDC hdc) {
   dc->Saved.clear();
   RemoveObject(hdc);
   return TRUE;
-}
-
-HDC GetDC(HWND hWnd) {
-  if (hWnd != 0) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return 0;
-  }
-  return NewDC(true);
-}
-
-HDC GetWindowDC(HWND hWnd) { return GetDC(hWnd); }
-
-Integer ReleaseDC(HWND /*hWnd*/, HDC hdc) {
-  auto dc = FindDC(hdc);
-  if (!dc || !dc->Screen) return 0;
-  return DeleteDC(hdc) ? 1 : 0;
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ obj) {
@@ -172,7 +193,7 @@ BOOL RestoreDC(HDC hdc, Integer savedDC) {
     dc.Saved.resize(static_cast<size_t>(level - 1));
     // Objects go back through the selection bookkeeping; a bitmap meanwhile selected
     // into another DC stays where it is.
-    if (st.Bitmap && !dc.Screen) SwapBitmap(dc, st.Bitmap);
+    if (st.Bitmap && !dc.Screen && !dc.Fixed) SwapBitmap(dc, st.Bitmap);
     Swap(dc.St.Pen, st.Pen);
     Swap(dc.St.Brush, st.Brush);
     Swap(dc.St.Font, st.Font);
@@ -189,6 +210,7 @@ BOOL RestoreDC(HDC hdc, Integer savedDC) {
     dc.St.ViewportOrg = st.ViewportOrg;
     dc.St.BrushOrg = st.BrushOrg;
     dc.St.Clip = std::move(st.Clip);
+    dc.St.AppClip = st.AppClip;
     return TRUE;
   });
 }

@@ -247,6 +247,7 @@ Integer ChangeClip(HDC hdc, Integer left, Integer top, Integer right, Integer bo
   Region r = Region::FromRect(a.x, a.y, b.x, b.y);
   Region base = dc->St.Clip ? *dc->St.Clip : SurfaceRegion(*dc);
   dc->St.Clip = Region::Combine(base, r, mode);
+  dc->St.AppClip = true;
   return ClipArea(*dc).Kind();
 }
 
@@ -319,11 +320,15 @@ Integer SelectClipRgn(HDC hdc, HRGN rgn) {
   auto dc = FindDC(hdc);
   if (!dc) return ERROR;
   if (rgn == 0) {
-    dc->St.Clip.reset();
+    dc->St.Clip = dc->SysClip;
+    dc->St.AppClip = false;
   } else {
     auto r = FindRgn(rgn);
     if (!r) return ERROR;
-    dc->St.Clip = r->Rgn;
+    Region moved = r->Rgn;
+    moved.Offset(dc->St.DevOrg.x, dc->St.DevOrg.y);
+    dc->St.Clip = dc->SysClip ? Region::Combine(moved, *dc->SysClip, RGN_AND) : moved;
+    dc->St.AppClip = true;
   }
   return ClipArea(*dc).Kind();
 }
@@ -332,8 +337,9 @@ Integer GetClipRgn(HDC hdc, HRGN rgn) {
   auto dc = FindDC(hdc);
   auto r = FindRgn(rgn);
   if (!dc || !r) return -1;
-  if (!dc->St.Clip) return 0;
+  if (!dc->St.Clip || (dc->SysClip && !dc->St.AppClip)) return 0;
   r->Rgn = *dc->St.Clip;
+  r->Rgn.Offset(-dc->St.DevOrg.x, -dc->St.DevOrg.y);
   return 1;
 }
 
@@ -350,8 +356,8 @@ Integer GetClipBox(HDC hdc, RECT* box) {
   if (!dc || !box) return ERROR;
   Region area = ClipArea(*dc);
   RECT r = area.Box();
-  Integer dx = dc->St.WindowOrg.x - dc->St.ViewportOrg.x;
-  Integer dy = dc->St.WindowOrg.y - dc->St.ViewportOrg.y;
+  Integer dx = dc->St.WindowOrg.x - dc->St.ViewportOrg.x - dc->St.DevOrg.x;
+  Integer dy = dc->St.WindowOrg.y - dc->St.ViewportOrg.y - dc->St.DevOrg.y;
   if (!area.Empty()) OffsetRect(&r, dx, dy);
   *box = r;
   return area.Kind();

@@ -101,9 +101,9 @@ bool BrushRow(const DCState& st, const BrushObj& brush, const Surface& dest, Col
       uint32_t fg = enc(ResolveColor(st, brush.Color));
       uint32_t bg = enc(ResolveColor(st, st.BkColor));
       bool transparent = st.BkMode == TRANSPARENT;
-      Integer hy = Mod(y - st.BrushOrg.y, 8);
+      Integer hy = Mod(y - st.BrushOrg.y - st.DevOrg.y, 8);
       for (Integer i = 0; i < n; ++i) {
-        bool on = HatchBit(brush.Hatch, Mod(x + i - st.BrushOrg.x, 8), hy);
+        bool on = HatchBit(brush.Hatch, Mod(x + i - st.BrushOrg.x - st.DevOrg.x, 8), hy);
         values[i] = on ? fg : bg;
         if (mask) mask[i] = (on || !transparent) ? 1 : 0;
         masked |= !on && transparent;
@@ -113,10 +113,10 @@ bool BrushRow(const DCState& st, const BrushObj& brush, const Surface& dest, Col
     case BS_PATTERN: {
       const Surface& pat = *brush.Pattern;
       std::vector<uint32_t> row(static_cast<size_t>(pat.Width));
-      ReadValues(pat, Mod(y - st.BrushOrg.y, pat.Height), 0, pat.Width, row.data());
+      ReadValues(pat, Mod(y - st.BrushOrg.y - st.DevOrg.y, pat.Height), 0, pat.Width, row.data());
       ColorDecoder dec(pat, ResolveColor(st, st.TextColor), ResolveColor(st, st.BkColor));
       for (auto& v : row) v = enc(dec(v));
-      Integer px = Mod(x - st.BrushOrg.x, pat.Width);
+      Integer px = Mod(x - st.BrushOrg.x - st.DevOrg.x, pat.Width);
       for (Integer i = 0; i < n; ++i) {
         values[i] = row[static_cast<size_t>(px)];
         if (++px == pat.Width) px = 0;

@@ -1,6 +1,7 @@
 // The virtual screen, device capabilities, system metrics and system colours.
 #include <mutex>
 
+#include "platform/win/Display.h"
 #include "platform/win/GdiInternal.h"
 
 namespace gdi {
@@ -42,12 +43,12 @@ constexpr COLORREF kDefaultColors[COLOR_COUNT] = {
     RGB(212, 208, 200),  // COLOR_MENUBAR
 };
 
+// The screen itself (its surface, size, depth and resolution) belongs to the display
+// backend; GDI keeps the colours and metrics.
 struct System {
   std::mutex Lock;
-  ScreenInfo Screen;
   COLORREF Colors[COLOR_COUNT];
   Integer Metrics[SM_COUNT];
-  std::shared_ptr<BitmapObj> ScreenBmp;
 };
 
 System& Sys() {
@@ -58,8 +59,7 @@ System& Sys() {
   return *s;
 }
 
-void SizeMetrics(System& s) {
-  Integer w = s.Screen.Width, h = s.Screen.Height;
+void SizeMetrics(System& s, Integer w, Integer h) {
   s.Metrics[SM_CXSCREEN] = w;
   s.Metrics[SM_CYSCREEN] = h;
   s.Metrics[SM_CXFULLSCREEN] = w;
@@ -70,22 +70,7 @@ void SizeMetrics(System& s) {
   s.Metrics[SM_CYVIRTUALSCREEN] = h;
 }
 
-std::shared_ptr<BitmapObj> NewScreenBitmap(Integer w, Integer h, Integer bpp) {
-  auto b = std::make_shared<BitmapObj>();
-  b->Surf = std::make_shared<Surface>();
-  if (!AllocateSurface(*b->Surf, w, h, bpp, true)) return nullptr;
-  if (bpp == 16) {
-    b->Surf->Masks[0] = 0xF800;
-    b->Surf->Masks[1] = 0x07E0;
-    b->Surf->Masks[2] = 0x001F;
-  }
-  SetStandardColors(*b->Surf);
-  b->Stock = true;
-  return b;
-}
-
 void ResetLocked(System& s) {
-  s.Screen = ScreenInfo{};
   for (Integer i = 0; i < COLOR_COUNT; ++i) s.Colors[i] = kDefaultColors[i];
   for (Integer& m : s.Metrics) m = 0;
   Integer* m = s.Metrics;
@@ -125,8 +110,8 @@ void ResetLocked(System& s) {
   m[SM_CMONITORS] = 1;
   m[SM_CXFOCUSBORDER] = 1;
   m[SM_CYFOCUSBORDER] = 1;
-  SizeMetrics(s);
-  s.ScreenBmp = NewScreenBitmap(s.Screen.Width, s.Screen.Height, s.Screen.Bpp);
+  const larkwin::ScreenMode mode;
+  SizeMetrics(s, mode.width, mode.height);
 }
 
 System& Ready() {
@@ -141,38 +126,38 @@ System& Ready() {
 
 }  // namespace
 
-std::shared_ptr<BitmapObj> ScreenBitmap() {
-  System& s = Ready();
-  std::lock_guard lock(s.Lock);
-  return s.ScreenBmp;
-}
+std::shared_ptr<BitmapObj> ScreenBitmap() { return larkwin::Display().ScreenBitmap(); }
 
 ScreenInfo CurrentScreen() {
-  System& s = Ready();
-  std::lock_guard lock(s.Lock);
-  return s.Screen;
+  const larkwin::ScreenMode m = larkwin::Display().Mode();
+  ScreenInfo info;
+  info.Width = m.width;
+  info.Height = m.height;
+  info.Bpp = m.bitsPerPixel;
+  info.DpiX = m.dpiX;
+  info.DpiY = m.dpiY;
+  return info;
 }
 
 bool SetScreen(Integer width, Integer height, Integer bpp) {
   if (width < 1 || height < 1 || width > 16384 || height > 16384) return false;
   if (bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
-  auto bmp = NewScreenBitmap(width, height, bpp);
-  if (!bmp) return false;
+  larkwin::ScreenMode mode = larkwin::Display().Mode();
+  mode.width = width;
+  mode.height = height;
+  mode.bitsPerPixel = bpp;
+  if (!larkwin::Display().SetMode(mode)) return false;
   System& s = Ready();
   std::lock_guard lock(s.Lock);
-  s.Screen.Width = width;
-  s.Screen.Height = height;
-  s.Screen.Bpp = bpp;
-  s.ScreenBmp = bmp;
-  SizeMetrics(s);
+  SizeMetrics(s, width, height);
   return true;
 }
 
 void SetDpi(Integer x, Integer y) {
-  System& s = Ready();
-  std::lock_guard lock(s.Lock);
-  s.Screen.DpiX = x;
-  s.Screen.DpiY = y;
+  larkwin::ScreenMode mode = larkwin::Display().Mode();
+  mode.dpiX = x;
+  mode.dpiY = y;
+  larkwin::Display().SetMode(mode);
 }
 
 void SetSysColorValue(Integer index, COLORREF color) {
@@ -190,6 +175,8 @@ void SetMetric(Integer index, Integer value) {
 }
 
 void ResetSystem() {
+  larkwin::NullBackend().Reset();
+  if (&larkwin::Display() != &larkwin::NullBackend()) larkwin::Display().SetMode(larkwin::ScreenMode{});
   System& s = Ready();
   std::lock_guard lock(s.Lock);
   ResetLocked(s);

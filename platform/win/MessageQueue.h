@@ -3,6 +3,7 @@
 // Nothing outside platform/ includes this header.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -92,6 +93,11 @@ class MessageQueue {
   bool quit = false;
   Integer quitCode = 0;
   bool dead = false;
+  // Windows of this thread that may need WM_PAINT (checked when it is made).
+  std::vector<HWND> paint;
+  // A top-level window of this thread was drawn on: present it when the loop next
+  // finds nothing to paint.
+  std::atomic<bool> presentPending{false};
 
  private:
   void DrainWake();
@@ -147,5 +153,12 @@ LRESULT CallWindowProcedure(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, b
 bool IsSelfOrDescendant(HWND window, HWND ancestor);
 // Forgets the windows of a thread that is ending (no messages are sent).
 void ForgetThreadWindows(DWORD threadId);
+// Painting (Window_paint.cpp), under the queue's mutex: the window WM_PAINT is due
+// for, parents first, among queue.paint (which it prunes); 0 when none passes the filter.
+HWND TakePaintWindowLocked(MessageQueue& queue, HWND filter);
+// Presents what this thread's top-level windows painted (not under the queue's mutex).
+void PresentDirty();
+// Input messages taken from the queue update the thread's key states (Window_input.cpp).
+void NoteInputMessage(const MSG& msg);
 
 }  // namespace larkwin

@@ -120,14 +120,24 @@ bool RunMainThreadWork(const MessageQueue& q) {
 
 // The next message for GetMessage/PeekMessage, in the platform's order: sent messages
 // (delivered here), posted messages, the quit flag, then due timers.
+bool IsInputMessage(UINT m) {
+  return (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST);
+}
+
 bool Retrieve(MessageQueue& q, MSG* msg, HWND hWnd, UINT filterMin, UINT filterMax, bool remove) {
   DeliverSentMessages(q);
-  std::lock_guard<std::mutex> lock(q.mutex);
+  std::unique_lock<std::mutex> lock(q.mutex);
   for (auto it = q.posted.begin(); it != q.posted.end(); ++it) {
     if (!InRange(it->message, filterMin, filterMax)) continue;
     if (!WindowFilterMatches(it->hwnd, hWnd)) continue;
     *msg = *it;
-    if (remove) q.posted.erase(it);
+    if (remove) {
+      q.posted.erase(it);
+      if (IsInputMessage(msg->message)) {
+        lock.unlock();
+        NoteInputMessage(*msg);
+      }
+    }
     return true;
   }
   // WM_QUIT is returned whatever the filter says.
@@ -138,6 +148,21 @@ bool Retrieve(MessageQueue& q, MSG* msg, HWND hWnd, UINT filterMin, UINT filterM
     msg->time = GetTickCount();
     if (remove) q.quit = false;
     return true;
+  }
+  // WM_PAINT is made, never queued, when nothing else is waiting.
+  if (!q.paint.empty() && InRange(WM_PAINT, filterMin, filterMax)) {
+    if (const HWND target = TakePaintWindowLocked(q, hWnd); target != 0) {
+      *msg = MSG{};
+      msg->hwnd = target;
+      msg->message = WM_PAINT;
+      msg->time = GetTickCount();
+      return true;
+    }
+  }
+  if (q.paint.empty() && q.presentPending.load(std::memory_order_relaxed)) {
+    lock.unlock();
+    PresentDirty();
+    lock.lock();
   }
   if (!InRange(WM_TIMER, filterMin, filterMax) || q.timers.empty()) return false;
   return TakeDueTimer(q, hWnd, remove, msg);
@@ -171,6 +196,12 @@ DWORD InputKinds(MessageQueue& q) {
   DWORD kinds = 0;
   if (!q.sent.empty()) kinds |= QS_SENDMESSAGE;
   if (!q.posted.empty() || q.quit) kinds |= QS_POSTMESSAGE | QS_ALLPOSTMESSAGE;
+  for (const MSG& m : q.posted) {
+    if (m.message >= WM_KEYFIRST && m.message <= WM_KEYLAST) kinds |= QS_KEY;
+    if (m.message == WM_MOUSEMOVE) kinds |= QS_MOUSEMOVE;
+    if (m.message > WM_MOUSEMOVE && m.message <= WM_MOUSELAST) kinds |= QS_MOUSEBUTTON;
+  }
+  if (!q.paint.empty()) kinds |= QS_PAINT;
   if (HasDueTimerLocked(q)) kinds |= QS_TIMER;
   return kinds;
 }
@@ -520,11 +551,6 @@ BOOL PeekMessage(MSG* msg, HWND hWnd, UINT filterMin, UINT filterMax, UINT remov
   q->Poll(0);
   larkwin::RunMainThreadWork(*q);
   return larkwin::Retrieve(*q, msg, hWnd, filterMin, filterMax, remove) ? TRUE : FALSE;
-}
-
-BOOL TranslateMessage(const MSG* /*msg*/) {
-  // Keyboard input is never translated into character messages here.
-  return FALSE;
 }
 
 LRESULT DispatchMessage(const MSG* msg) {

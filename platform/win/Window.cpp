@@ -9,7 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "platform/win/MessageQueue.h"
+#include "platform/win/WindowInternal.h"
 
 namespace larkwin {
 
@@ -18,50 +18,16 @@ namespace {
 // Extra bytes a class may ask for, per class and per window.
 constexpr Integer kMaxExtraBytes = 4096;
 constexpr const char* kUtilWindowClass = "TPUtilWindow";
+constexpr const char* kDesktopClass = "#32769";
 
-using WindowMethod = std::function<void(TMessage&)>;
-
-struct ClassRec {
-  ATOM atom = 0;
-  std::string name;  // as registered
-  WNDCLASS wc;
-  Integer windows = 0;
-};
-
-struct WindowRec {
-  HWND hwnd = 0;
-  DWORD threadId = 0;
-  std::weak_ptr<MessageQueue> queue;
-  std::shared_ptr<ClassRec> cls;
-  WNDPROC proc = nullptr;
-  DWORD style = 0;
-  DWORD exStyle = 0;
-  LONG_PTR id = 0;
-  LONG_PTR userData = 0;
-  HWND parent = 0;
-  std::vector<HWND> children;
-  std::string text;
-  std::vector<unsigned char> extra;
-  RECT rect;
-  bool destroying = false;
-  // AllocateHWnd's method; shared so that a call in progress keeps it alive.
-  std::shared_ptr<WindowMethod> method;
-};
-
-// Everything in the registry is guarded by its mutex. The mutex is never held while a
-// window procedure runs, nor while a queue mutex is taken (queue code may take this
-// one while holding its own).
-struct Registry {
-  std::mutex mutex;
-  std::unordered_map<std::string, std::shared_ptr<ClassRec>> classes;  // by lower-case name
-  std::unordered_map<HWND, std::shared_ptr<WindowRec>> windows;
-  HWND nextHandle = 0x10010;
-};
+}  // namespace
 
 Registry& Reg() {
   static NoDestroy<Registry> registry;
   return registry.Get();
 }
+
+namespace {
 
 std::string Lower(const char* s) {
   std::string key(s);
@@ -72,6 +38,8 @@ std::string Lower(const char* s) {
 }
 
 bool IsAtomName(const char* name) { return reinterpret_cast<uintptr_t>(name) < 0x10000; }
+
+}  // namespace
 
 std::shared_ptr<ClassRec> FindClassLocked(Registry& reg, const char* name) {
   if (name == nullptr) return nullptr;
@@ -97,21 +65,37 @@ std::shared_ptr<WindowRec> Find(HWND hWnd) {
   return FindLocked(reg, hWnd);
 }
 
+namespace {
+
 // Takes a window out of the registry; answers its method so the caller can let it go
 // outside the lock.
 std::shared_ptr<WindowMethod> RemoveLocked(Registry& reg, const std::shared_ptr<WindowRec>& rec) {
   reg.windows.erase(rec->hwnd);
   if (auto parent = FindLocked(reg, rec->parent)) std::erase(parent->children, rec->hwnd);
+  std::erase(reg.topLevels, rec->hwnd);
   for (HWND child : rec->children) {
     if (auto c = FindLocked(reg, child)) c->parent = 0;
   }
   rec->children.clear();
+  for (auto& [h, w] : reg.windows) {
+    if (w->owner == rec->hwnd) w->owner = 0;
+  }
+  for (auto& [id, t] : reg.threads) {
+    if (t.focus == rec->hwnd) t.focus = 0;
+    if (t.active == rec->hwnd) t.active = 0;
+    if (t.capture == rec->hwnd) t.capture = 0;
+  }
+  if (reg.foreground == rec->hwnd) reg.foreground = 0;
+  if (reg.track.hwnd == rec->hwnd) reg.track = ScrollTrack{};
+  if (reg.lastClick.hwnd == rec->hwnd) reg.lastClick = Registry::LastClick{};
+  if (reg.hover == rec->hwnd) reg.hover = 0;
   rec->cls->windows--;
   return std::move(rec->method);
 }
 
 void Remove(const std::shared_ptr<WindowRec>& rec) {
   std::shared_ptr<WindowMethod> method;
+  if (rec->shown) ForgetTopLevel(rec->hwnd);
   {
     Registry& reg = Reg();
     std::lock_guard<std::mutex> lock(reg.mutex);
@@ -133,6 +117,15 @@ bool BeginDestroy(const std::shared_ptr<WindowRec>& rec) {
 
 void DestroyTree(const std::shared_ptr<WindowRec>& rec) {
   const HWND hWnd = rec->hwnd;
+  if (IsChildRec(*rec) && !(rec->exStyle & WS_EX_NOPARENTNOTIFY)) {
+    for (HWND p = rec->parent; p != 0;) {
+      SendMessage(p, WM_PARENTNOTIFY, MAKELPARAM(static_cast<Word>(WM_DESTROY), static_cast<Word>(rec->id)),
+                  static_cast<LPARAM>(hWnd));
+      auto pr = Find(p);
+      if (!pr || !IsChildRec(*pr) || (pr->exStyle & WS_EX_NOPARENTNOTIFY)) break;
+      p = pr->parent;
+    }
+  }
   SendMessage(hWnd, WM_DESTROY, 0, 0);
   std::vector<HWND> children;
   {
@@ -185,6 +178,10 @@ LONG_PTR ReadLong(HWND hWnd, Integer index, LongSize size) {
       return static_cast<int32_t>(rec->exStyle);
     case GWL_USERDATA:
       return rec->userData;
+    case GWL_HWNDPARENT:
+      return static_cast<LONG_PTR>(rec->parent != 0 ? rec->parent : rec->owner);
+    case GWL_HINSTANCE:
+      return 0;
     default:
       break;
   }
@@ -295,6 +292,7 @@ bool IsSelfOrDescendant(HWND window, HWND ancestor) {
 
 void ForgetThreadWindows(DWORD threadId) {
   std::vector<std::shared_ptr<WindowMethod>> methods;
+  std::vector<HWND> shown;
   {
     Registry& reg = Reg();
     std::lock_guard<std::mutex> lock(reg.mutex);
@@ -302,8 +300,13 @@ void ForgetThreadWindows(DWORD threadId) {
     for (auto& [h, rec] : reg.windows) {
       if (rec->threadId == threadId) owned.push_back(rec);
     }
-    for (auto& rec : owned) methods.push_back(RemoveLocked(reg, rec));
+    for (auto& rec : owned) {
+      if (rec->shown) shown.push_back(rec->hwnd);
+      methods.push_back(RemoveLocked(reg, rec));
+    }
+    reg.threads.erase(threadId);
   }
+  for (HWND h : shown) ForgetTopLevel(h);
 }
 
 }  // namespace larkwin
@@ -373,11 +376,54 @@ BOOL GetClassInfo(HINSTANCE /*instance*/, const char* className, WNDCLASS* wndCl
   return TRUE;
 }
 
+namespace larkwin {
+namespace {
+
+// Where CW_USEDEFAULT puts a top-level window, and how big it makes it.
+void DefaultPlacement(Integer& x, Integer& y, Integer& width, Integer& height, bool child) {
+  const ScreenMode mode = Display().Mode();
+  if (x == CW_USEDEFAULT) {
+    x = child ? 0 : mode.width / 8;
+    y = child ? 0 : mode.height / 8;
+  }
+  if (width == CW_USEDEFAULT) {
+    width = child ? 0 : mode.width * 3 / 4;
+    height = child ? 0 : mode.height * 3 / 4;
+  }
+  if (y == CW_USEDEFAULT) y = 0;
+  if (height == CW_USEDEFAULT) height = 0;
+}
+
+bool WantsMinMaxInfo(DWORD style) {
+  return (style & WS_THICKFRAME) || !(style & (WS_POPUP | WS_CHILD));
+}
+
+}  // namespace
+
+MINMAXINFO DefaultMinMaxInfo(DWORD style, DWORD exStyle) {
+  const ScreenMode mode = Display().Mode();
+  MINMAXINFO mmi;
+  const Integer frame = FrameThickness(style, exStyle);
+  mmi.ptMaxSize = POINT{mode.width + 2 * frame, mode.height + 2 * frame};
+  mmi.ptMaxPosition = POINT{-frame, -frame};
+  mmi.ptMinTrackSize = POINT{GetSystemMetrics(SM_CXMIN), GetSystemMetrics(SM_CYMIN)};
+  mmi.ptMaxTrackSize = POINT{mode.width + 2 * frame + 2, mode.height + 2 * frame + 2};
+  return mmi;
+}
+
+}  // namespace larkwin
+
 HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                     Integer x, Integer y, Integer width, Integer height, HWND parent, HMENU menu,
                     HINSTANCE instance, void* param) {
   std::shared_ptr<larkwin::MessageQueue> queue = larkwin::CurrentQueue();
   auto rec = std::make_shared<larkwin::WindowRec>();
+  const bool child = (style & WS_CHILD) != 0;
+  if (parent == HWND_MESSAGE) parent = 0;  // a message-only window: top-level, never shown
+  // An overlapped window always has a caption and clips its siblings.
+  if (!(style & (WS_POPUP | WS_CHILD))) style |= WS_CAPTION | WS_CLIPSIBLINGS;
+  larkwin::DefaultPlacement(x, y, width, height, child);
+  if (exStyle & WS_EX_TOPMOST && child) exStyle &= ~WS_EX_TOPMOST;
   {
     Registry& reg = Reg();
     std::lock_guard<std::mutex> lock(reg.mutex);
@@ -386,14 +432,20 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
       SetLastError(ERROR_CLASS_DOES_NOT_EXIST);
       return 0;
     }
+    HWND owner = 0;
     if (parent != 0) {
       auto p = larkwin::FindLocked(reg, parent);
       if (!p || p->destroying) {
         SetLastError(ERROR_INVALID_WINDOW_HANDLE);
         return 0;
       }
-      p->children.push_back(reg.nextHandle);
-    } else if (style & WS_CHILD) {
+      if (child) {
+        p->children.push_back(reg.nextHandle);  // the bottom of the siblings
+      } else {
+        owner = larkwin::TopLevelLocked(reg, p)->hwnd;
+        parent = 0;
+      }
+    } else if (child) {
       SetLastError(ERROR_TLW_WITH_WSCHILD);
       return 0;
     }
@@ -402,25 +454,36 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
     rec->threadId = queue->ThreadId();
     rec->queue = queue;
     rec->proc = rec->cls->wc.lpfnWndProc;
-    rec->style = style;
+    rec->style = style & ~WS_VISIBLE;  // shown once created
     rec->exStyle = exStyle;
-    rec->id = (style & WS_CHILD) ? static_cast<LONG_PTR>(menu) : 0;
+    rec->id = child ? static_cast<LONG_PTR>(menu) : 0;
     rec->parent = parent;
+    rec->owner = owner;
     rec->extra.assign(static_cast<size_t>(rec->cls->wc.cbWndExtra), 0);
-    const auto coord = [](Integer v) { return v == CW_USEDEFAULT ? 0 : v; };
-    rec->rect.left = coord(x);
-    rec->rect.top = coord(y);
-    rec->rect.right = rec->rect.left + coord(width);
-    rec->rect.bottom = rec->rect.top + coord(height);
+    rec->rect = RECT{x, y, x + width, y + height};
+    rec->client = rec->rect;
+    rec->normalRect = rec->rect;
     rec->cls->windows++;
     reg.windows.emplace(rec->hwnd, rec);
+    if (!child) {
+      // The top of the z-order: above the topmost windows only when it is one.
+      auto at = reg.topLevels.begin();
+      if (!(exStyle & WS_EX_TOPMOST)) {
+        while (at != reg.topLevels.end()) {
+          auto t = larkwin::FindLocked(reg, *at);
+          if (!t || !(t->exStyle & WS_EX_TOPMOST)) break;
+          ++at;
+        }
+      }
+      reg.topLevels.insert(at, rec->hwnd);
+    }
   }
   const HWND hWnd = rec->hwnd;
   CREATESTRUCT cs;
   cs.lpCreateParams = param;
   cs.hInstance = instance;
   cs.hMenu = menu;
-  cs.hwndParent = parent;
+  cs.hwndParent = rec->owner != 0 ? rec->owner : parent;
   cs.cy = height;
   cs.cx = width;
   cs.y = y;
@@ -431,6 +494,19 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
   cs.dwExStyle = exStyle;
   const LPARAM csParam = reinterpret_cast<LPARAM>(&cs);
   try {
+    if (!child && larkwin::WantsMinMaxInfo(style)) {
+      MINMAXINFO mmi = larkwin::DefaultMinMaxInfo(style, exStyle);
+      SendMessage(hWnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&mmi));
+      if (width > mmi.ptMaxTrackSize.x) width = mmi.ptMaxTrackSize.x;
+      if (height > mmi.ptMaxTrackSize.y) height = mmi.ptMaxTrackSize.y;
+      if (width < mmi.ptMinTrackSize.x && (style & WS_THICKFRAME)) width = mmi.ptMinTrackSize.x;
+      if (height < mmi.ptMinTrackSize.y && (style & WS_THICKFRAME)) height = mmi.ptMinTrackSize.y;
+      Registry& reg = Reg();
+      std::lock_guard<std::mutex> lock(reg.mutex);
+      rec->rect = RECT{x, y, x + width, y + height};
+      rec->client = rec->rect;
+      rec->normalRect = rec->rect;
+    }
     if (!SendMessage(hWnd, WM_NCCREATE, 0, csParam)) {
       // Refused before it existed: only WM_NCDESTROY follows.
       if (larkwin::BeginDestroy(rec)) {
@@ -439,13 +515,40 @@ HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName
       }
       return 0;
     }
+    RECT calc = rec->rect;
+    SendMessage(hWnd, WM_NCCALCSIZE, FALSE, reinterpret_cast<LPARAM>(&calc));
+    {
+      Registry& reg = Reg();
+      std::lock_guard<std::mutex> lock(reg.mutex);
+      rec->client = calc;
+    }
     if (SendMessage(hWnd, WM_CREATE, 0, csParam) == -1) {
       DestroyWindow(hWnd);
       return 0;
     }
+    if (child && !(exStyle & WS_EX_NOPARENTNOTIFY) && IsWindow(hWnd)) {
+      for (HWND p = parent; p != 0;) {
+        SendMessage(p, WM_PARENTNOTIFY,
+                    MAKELPARAM(static_cast<Word>(WM_CREATE), static_cast<Word>(rec->id)),
+                    static_cast<LPARAM>(hWnd));
+        auto pr = larkwin::Find(p);
+        if (!pr || !larkwin::IsChildRec(*pr) || (pr->exStyle & WS_EX_NOPARENTNOTIFY)) break;
+        p = pr->parent;
+      }
+    }
   } catch (...) {
     larkwin::Remove(rec);
     throw;
+  }
+  if (!IsWindow(hWnd)) return 0;
+  if (style & WS_VISIBLE) {
+    if (style & WS_MAXIMIZE) {
+      ShowWindow(hWnd, SW_SHOWMAXIMIZED);
+    } else if (style & WS_MINIMIZE) {
+      ShowWindow(hWnd, SW_SHOWMINIMIZED);
+    } else {
+      ShowWindow(hWnd, SW_SHOW);
+    }
   }
   return IsWindow(hWnd) ? hWnd : 0;
 }
@@ -460,6 +563,25 @@ BOOL DestroyWindow(HWND hWnd) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
   }
+  if (rec->destroying) return FALSE;
+  // Owned windows go first.
+  std::vector<HWND> owned;
+  {
+    Registry& reg = Reg();
+    std::lock_guard<std::mutex> lock(reg.mutex);
+    for (HWND t : reg.topLevels) {
+      auto w = larkwin::FindLocked(reg, t);
+      if (w && w->owner == hWnd && w->threadId == rec->threadId) owned.push_back(t);
+    }
+  }
+  for (HWND o : owned) DestroyWindow(o);
+  if (!IsWindow(hWnd) || rec->destroying) return FALSE;
+  // Hidden first, so that activation, focus and capture move away as on hiding.
+  if (rec->style & WS_VISIBLE) {
+    SetWindowPos(hWnd, 0, 0, 0, 0, 0,
+                 SWP_HIDEWINDOW | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  larkwin::LeaveWindow(hWnd, true);
   // Destroying a window that is already on its way out (from its WM_DESTROY) is a no-op.
   if (!larkwin::BeginDestroy(rec)) return FALSE;
   larkwin::DestroyTree(rec);
@@ -469,57 +591,6 @@ BOOL DestroyWindow(HWND hWnd) {
 BOOL IsWindow(HWND hWnd) {
   if (hWnd == 0) return FALSE;
   return larkwin::Find(hWnd) ? TRUE : FALSE;
-}
-
-LRESULT DefWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-  switch (msg) {
-    case WM_NCCREATE: {
-      const auto* cs = reinterpret_cast<const CREATESTRUCT*>(lParam);
-      if (cs != nullptr && cs->lpszName != nullptr) {
-        Registry& reg = Reg();
-        std::lock_guard<std::mutex> lock(reg.mutex);
-        if (auto rec = larkwin::FindLocked(reg, hWnd)) rec->text = cs->lpszName;
-      }
-      return TRUE;
-    }
-    case WM_SETTEXT: {
-      Registry& reg = Reg();
-      std::lock_guard<std::mutex> lock(reg.mutex);
-      auto rec = larkwin::FindLocked(reg, hWnd);
-      if (!rec) return FALSE;
-      const char* text = reinterpret_cast<const char*>(lParam);
-      rec->text = text != nullptr ? text : "";
-      return TRUE;
-    }
-    case WM_GETTEXT: {
-      char* buffer = reinterpret_cast<char*>(lParam);
-      if (buffer == nullptr || wParam == 0) return 0;
-      Registry& reg = Reg();
-      std::lock_guard<std::mutex> lock(reg.mutex);
-      auto rec = larkwin::FindLocked(reg, hWnd);
-      if (!rec) {
-        buffer[0] = '\0';
-        return 0;
-      }
-      const size_t n = std::min<size_t>(rec->text.size(), wParam - 1);
-      std::memcpy(buffer, rec->text.data(), n);
-      buffer[n] = '\0';
-      return static_cast<LRESULT>(n);
-    }
-    case WM_GETTEXTLENGTH: {
-      Registry& reg = Reg();
-      std::lock_guard<std::mutex> lock(reg.mutex);
-      auto rec = larkwin::FindLocked(reg, hWnd);
-      return rec ? static_cast<LRESULT>(rec->text.size()) : 0;
-    }
-    case WM_CLOSE:
-      DestroyWindow(hWnd);
-      return 0;
-    case WM_QUERYENDSESSION:
-      return TRUE;
-    default:
-      return 0;
-  }
 }
 
 LRESULT CallWindowProc(WNDPROC prevProc, HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -561,7 +632,8 @@ HWND GetParent(HWND hWnd) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return 0;
   }
-  return rec->parent;
+  if (rec->parent != 0) return rec->parent;
+  return (rec->style & WS_POPUP) ? rec->owner : 0;
 }
 
 HWND SetParent(HWND child, HWND newParent) {
@@ -590,8 +662,13 @@ HWND SetParent(HWND child, HWND newParent) {
   }
   const HWND old = rec->parent;
   if (auto oldRec = larkwin::FindLocked(reg, old)) std::erase(oldRec->children, child);
+  if (old == 0) std::erase(reg.topLevels, child);
   rec->parent = newParent;
-  if (parentRec) parentRec->children.push_back(child);
+  if (parentRec) {
+    parentRec->children.insert(parentRec->children.begin(), child);  // the top of its new siblings
+  } else {
+    reg.topLevels.insert(reg.topLevels.begin(), child);
+  }
   return old;
 }
 
@@ -614,44 +691,6 @@ Integer GetWindowText(HWND hWnd, char* buffer, Integer maxCount) {
                                           reinterpret_cast<LPARAM>(buffer)));
 }
 
-BOOL ShowWindow(HWND hWnd, Integer cmdShow) {
-  auto rec = larkwin::Find(hWnd);
-  if (!rec) {
-    SetLastError(ERROR_INVALID_WINDOW_HANDLE);
-    return FALSE;
-  }
-  bool wasVisible;
-  {
-    Registry& reg = Reg();
-    std::lock_guard<std::mutex> lock(reg.mutex);
-    wasVisible = (rec->style & WS_VISIBLE) != 0;
-  }
-  const bool show = cmdShow != SW_HIDE;
-  if (show == wasVisible) return wasVisible ? TRUE : FALSE;
-  SendMessage(hWnd, WM_SHOWWINDOW, show ? TRUE : FALSE, 0);
-  {
-    Registry& reg = Reg();
-    std::lock_guard<std::mutex> lock(reg.mutex);
-    if (show) {
-      rec->style |= WS_VISIBLE;
-    } else {
-      rec->style &= ~WS_VISIBLE;
-    }
-  }
-  return wasVisible ? TRUE : FALSE;
-}
-
-BOOL IsWindowVisible(HWND hWnd) {
-  Registry& reg = Reg();
-  std::lock_guard<std::mutex> lock(reg.mutex);
-  for (auto rec = larkwin::FindLocked(reg, hWnd); rec;) {
-    if (!(rec->style & WS_VISIBLE)) return FALSE;
-    if (!(rec->style & WS_CHILD) || rec->parent == 0) return TRUE;
-    rec = larkwin::FindLocked(reg, rec->parent);
-  }
-  return FALSE;
-}
-
 BOOL EnableWindow(HWND hWnd, BOOL enable) {
   auto rec = larkwin::Find(hWnd);
   if (!rec) {
@@ -670,7 +709,16 @@ BOOL EnableWindow(HWND hWnd, BOOL enable) {
     }
   }
   if (wasDisabled == !enable) return wasDisabled ? TRUE : FALSE;
+  if (!enable) {
+    SendMessage(hWnd, WM_CANCELMODE, 0, 0);
+    const HWND focus = GetFocus();
+    if (focus != 0 && (focus == hWnd || IsChild(hWnd, focus))) SetFocus(0);
+  }
   SendMessage(hWnd, WM_ENABLE, enable ? TRUE : FALSE, 0);
+  if (!enable) {
+    const HWND capture = GetCapture();
+    if (capture != 0 && (capture == hWnd || IsChild(hWnd, capture))) ReleaseCapture();
+  }
   return wasDisabled ? TRUE : FALSE;
 }
 

@@ -24,7 +24,8 @@ inline TestWindows& Windows() {
   return windows;
 }
 
-// The handler of the window being created on this thread, taken at WM_NCCREATE.
+// The handler of the window being created on this thread, taken with its first message
+// (WM_GETMINMAXINFO or WM_NCCREATE).
 inline thread_local std::shared_ptr<WindowHandler> tPending;
 
 inline LRESULT TestWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -32,7 +33,7 @@ inline LRESULT TestWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
   {
     TestWindows& w = Windows();
     std::lock_guard<std::mutex> lock(w.mutex);
-    if (msg == WM_NCCREATE && tPending) w.handlers[hWnd] = std::move(tPending);
+    if (tPending && w.handlers.find(hWnd) == w.handlers.end()) w.handlers[hWnd] = std::move(tPending);
     auto it = w.handlers.find(hWnd);
     if (it != w.handlers.end()) handler = it->second;
     if (msg == WM_NCDESTROY) w.handlers.erase(hWnd);
