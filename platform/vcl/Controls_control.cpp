@@ -74,7 +74,7 @@ void TControl::Dispatch(TMessage& message) {
       HandleMouseDown(message, mbMiddle, {});
       return;
     case WM_LBUTTONDBLCLK:
-      if (controlStyle_.Contains(csDoubleClicks) && !destroying_) DblClick();
+      if (controlStyle_.Contains(csClickEvents) && !destroying_) DblClick();
       HandleMouseDown(message, mbLeft, {ssDouble});
       return;
     case WM_RBUTTONDBLCLK:

@@ -71,8 +71,11 @@ void TControl::WndProc(TMessage& message) {
 void TControl::HandleMouseDown(TMessage& message, TMouseButton button, TShiftState extra) {
   DefaultHandler(message);
   if (destroying_) return;
-  if (controlStyle_.Contains(csCaptureMouse)) SetMouseCapture(true);
-  if (button == mbLeft && controlStyle_.Contains(csClickEvents)) controlState_.Include(csClicked);
+  // The left button holds the mouse; a second press of a double click is no click.
+  if (button == mbLeft && controlStyle_.Contains(csCaptureMouse)) SetMouseCapture(true);
+  if (button == mbLeft && controlStyle_.Contains(csClickEvents) && !extra.Contains(ssDouble)) {
+    controlState_.Include(csClicked);
+  }
   TShiftState shift = KeysToShiftState(static_cast<Word>(message.WParam));
   if (extra.Contains(ssDouble)) shift.Include(ssDouble);
   MouseDown(button, shift, MessageX(message), MessageY(message));

@@ -27,10 +27,11 @@ struct KeyCase {
 
 TEST(KeyPreTranslation, NotificationsKeyPreviewAndHandlersSeeKeysInOrder) {
   const KeyCase cases[] = {
+      // The loop translates the key into its character, which is notified in turn.
       {"a key reaches the control after its notification", WM_KEYDOWN, 'A', false, false, false,
-       {"CN_KEYDOWN", "control down 65"}},
+       {"CN_KEYDOWN", "control down 65", "CN_CHAR", "control press a"}},
       {"with KeyPreview the form sees it first", WM_KEYDOWN, 'A', true, false, false,
-       {"CN_KEYDOWN", "form down 65", "control down 65"}},
+       {"CN_KEYDOWN", "form down 65", "control down 65", "CN_CHAR", "form press a", "control press a"}},
       {"the form's preview can take it", WM_KEYDOWN, VK_F2, true, true, false,
        {"CN_KEYDOWN", "form down 113"}},
       {"a non-zero notification swallows it", WM_KEYDOWN, VK_F5, true, false, true, {"CN_KEYDOWN"}},
@@ -121,6 +122,90 @@ TEST(KeyPreTranslation, AKeyForAForeignChildWindowIsNotifiedToTheControlHoldingI
   DestroyWindow(inner);
   host.SetParent(nullptr);
   UnregisterClass("LarkPlainInner", 0);
+}
+
+// A control that takes the focus and keeps its own keys apart from dialog keys.
+class TEditLike : public TWinControl {
+ public:
+  explicit TEditLike(TComponent* owner, bool wantsTab = false) : TWinControl(owner), wantsTab_(wantsTab) {
+    SetTabStop(true);
+  }
+  void Dispatch(TMessage& m) override {
+    if (m.Msg == WM_GETDLGCODE) {
+      m.Result = wantsTab_ ? DLGC_WANTTAB : 0;
+      return;
+    }
+    TWinControl::Dispatch(m);
+  }
+
+ private:
+  bool wantsTab_;
+};
+
+TEST(TabOrder, TabAndShiftTabWalkTheFocusableControlsInTabOrder) {
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 200);
+  auto* a = new TEditLike(&form);
+  auto* panel = new TWinControl(&form);  // a container: not a tab stop itself
+  auto* b = new TEditLike(&form);
+  auto* c = new TEditLike(&form);
+  auto* skipped = new TEditLike(&form);
+  auto* disabled = new TEditLike(&form);
+  auto* d = new TEditLike(&form, true);  // keeps Tab for itself
+  a->SetName("a");
+  b->SetName("b");
+  c->SetName("c");
+  d->SetName("d");
+  a->SetParent(&form);
+  panel->SetParent(&form);
+  b->SetParent(panel);
+  c->SetParent(panel);
+  skipped->SetParent(&form);
+  skipped->SetTabStop(false);
+  disabled->SetParent(&form);
+  disabled->SetEnabled(false);
+  d->SetParent(&form);
+  // c before b inside the panel.
+  c->SetTabOrder(0);
+  std::vector<std::string> events;
+  for (TWinControl* x : {static_cast<TWinControl*>(a), static_cast<TWinControl*>(b),
+                         static_cast<TWinControl*>(c), static_cast<TWinControl*>(d)}) {
+    x->OnEnter = [&events, x](TObject*) { events.push_back("enter " + x->GetName()); };
+    x->OnExit = [&events, x](TObject*) { events.push_back("exit " + x->GetName()); };
+  }
+  std::vector<std::string> order;
+  form.Show();
+  larktest::PumpUntilIdle();
+  a->SetFocus();
+  PumpApplication();
+  EXPECT_EQ(form.GetActiveControl(), a);
+  EXPECT_TRUE(a->Focused());
+  for (int i = 0; i < 4; ++i) {
+    sim::PressKey(VK_TAB);
+    PumpApplication();
+    order.push_back(form.GetActiveControl() ? form.GetActiveControl()->GetName() : "none");
+  }
+  // d wants Tab for itself: the focus stays there.
+  EXPECT_EQ(order, (std::vector<std::string>{"c", "b", "d", "d"}));
+  d->OnKeyDown = [&](TObject*, Word& key, TShiftState) { order.push_back("d key " + std::to_string(key)); };
+  sim::PressKey(VK_TAB);
+  PumpApplication();
+  EXPECT_EQ(order.back(), "d key 9");
+  // Shift+Tab from b goes back to c, then wraps from a to d.
+  b->SetFocus();
+  PumpApplication();
+  order.clear();
+  for (int i = 0; i < 3; ++i) {
+    sim::PressKey(VK_TAB, sim::kShift);
+    PumpApplication();
+    order.push_back(form.GetActiveControl()->GetName());
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"c", "a", "d"}));
+  EXPECT_TRUE(d->Focused());
+  ASSERT_GE(events.size(), 3u);
+  EXPECT_EQ(events[0], "enter a");
+  EXPECT_EQ(events[1], "exit a");
+  EXPECT_EQ(events[2], "enter c");
 }
 
 }  // namespace
