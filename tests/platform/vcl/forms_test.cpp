@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/sim/Dialogs.h"
+#include "platform/sim/Input.h"
+#include "platform/sim/Screen.h"
 #include "platform/vcl/Forms.h"
 #include "tests/platform/vcl/controls_test_util.h"
 #include "tests/support/Pump.h"
@@ -261,6 +263,168 @@ TEST(FormApplication, CreateFormFiresOnCreateAndClosingTheMainFormEndsRun) {
   EXPECT_TRUE(destroyed);
   EXPECT_EQ(Screen->GetFormCount(), before - 2);
   EXPECT_EQ(app.GetMainForm(), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FormWindow, BorderStyleAndFormStyleMakeTheWindowsStylesAndItsFrame) {
+  struct Case {
+    TFormBorderStyle border;
+    TFormStyle style;
+    DWORD has;
+    DWORD hasNot;
+    DWORD exHas;
+  };
+  const Case cases[] = {
+      {bsSizeable, fsNormal, WS_CAPTION | WS_THICKFRAME | WS_SYSMENU, WS_POPUP, 0},
+      {bsSingle, fsNormal, WS_CAPTION | WS_SYSMENU, WS_THICKFRAME, 0},
+      {bsDialog, fsNormal, WS_CAPTION | WS_POPUP, WS_THICKFRAME | WS_MINIMIZEBOX, WS_EX_DLGMODALFRAME},
+      {bsToolWindow, fsStayOnTop, WS_CAPTION, WS_THICKFRAME, WS_EX_TOOLWINDOW | WS_EX_TOPMOST},
+      {bsSizeToolWin, fsNormal, WS_CAPTION | WS_THICKFRAME, 0, WS_EX_TOOLWINDOW},
+      {bsNone, fsNormal, WS_POPUP, WS_CAPTION | WS_THICKFRAME, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.border));
+    TForm form(nullptr);
+    form.SetBorderStyle(c.border);
+    form.SetFormStyle(c.style);
+    form.SetBounds(10, 10, 200, 150);
+    // The client size asked for is the client size the window gets.
+    form.SetClientWidth(180);
+    form.SetClientHeight(100);
+    const TRect before = form.GetClientRect();
+    const HWND h = form.GetHandle();
+    const DWORD style = static_cast<DWORD>(GetWindowLong(h, GWL_STYLE));
+    const DWORD exStyle = static_cast<DWORD>(GetWindowLong(h, GWL_EXSTYLE));
+    EXPECT_EQ(style & c.has, c.has);
+    EXPECT_EQ(style & c.hasNot, 0u);
+    EXPECT_EQ(exStyle & c.exHas, c.exHas);
+    EXPECT_EQ(style & WS_CHILD, 0u);
+    RECT client;
+    GetClientRect(h, &client);
+    EXPECT_EQ(client, Rect(0, 0, 180, 100));
+    EXPECT_EQ(before, Rect(0, 0, 180, 100)) << "reckoned before the window existed";
+  }
+  // Changing the border of a form that has its window makes the window again.
+  TForm form(nullptr);
+  form.Show();
+  form.SetBorderStyle(bsDialog);
+  EXPECT_NE(GetWindowLong(form.GetHandle(), GWL_EXSTYLE) & WS_EX_DLGMODALFRAME, 0);
+  EXPECT_TRUE(form.GetShowing());
+  form.SetFormStyle(fsStayOnTop);
+  EXPECT_NE(GetWindowLong(form.GetHandle(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+}
+
+TEST(FormWindow, WindowStateFollowsTheWindowAndTheApplicationMinimizesAndRestores) {
+  TApplication app(nullptr);
+  TForm* main = nullptr;
+  app.CreateForm(main);
+  main->SetBounds(20, 20, 300, 200);
+  int minimized = 0;
+  int restored = 0;
+  app.OnMinimize = [&](TObject*) { ++minimized; };
+  app.OnRestore = [&](TObject*) { ++restored; };
+  main->Show();
+  main->SetWindowState(wsMaximized);
+  EXPECT_TRUE(IsZoomed(main->GetHandle()));
+  main->SetWindowState(wsNormal);
+  EXPECT_EQ(main->GetBoundsRect(), Bounds(20, 20, 300, 200));
+  app.Minimize();
+  EXPECT_TRUE(IsIconic(main->GetHandle()));
+  EXPECT_EQ(main->GetWindowState(), wsMinimized);
+  app.Minimize();  // already: nothing more
+  app.Restore();
+  EXPECT_FALSE(IsIconic(main->GetHandle()));
+  EXPECT_EQ(main->GetWindowState(), wsNormal);
+  EXPECT_EQ(main->GetBoundsRect(), Bounds(20, 20, 300, 200));
+  EXPECT_EQ(minimized, 1);
+  EXPECT_EQ(restored, 1);
+  // Another form in front: BringToFront brings the active form (here the other one)
+  // back to the foreground after something else took it.
+  TForm other(nullptr);
+  other.Show();
+  EXPECT_EQ(Screen->GetActiveForm(), &other);
+  SetForegroundWindow(main->GetHandle());
+  EXPECT_EQ(Screen->GetActiveForm(), main);
+  app.BringToFront();
+  EXPECT_EQ(GetForegroundWindow(), main->GetHandle());
+}
+
+TEST(FormWindow, ActivationFiresOnActivateAndOnDeactivateAndFocusesTheActiveControl) {
+  TForm a(nullptr);
+  TForm b(nullptr);
+  std::vector<std::string> log;
+  a.OnActivate = [&](TObject*) { log.push_back("a on"); };
+  a.OnDeactivate = [&](TObject*) { log.push_back("a off"); };
+  b.OnActivate = [&](TObject*) { log.push_back("b on"); };
+  b.OnDeactivate = [&](TObject*) { log.push_back("b off"); };
+  auto* edit = new TWinControl(&a);
+  edit->SetTabStop(true);
+  edit->SetParent(&a);
+  a.Show();
+  EXPECT_EQ(a.GetActiveControl(), edit);
+  EXPECT_TRUE(edit->Focused());
+  b.Show();
+  a.SetFocus();
+  EXPECT_TRUE(a.GetActive());
+  EXPECT_FALSE(b.GetActive());
+  EXPECT_TRUE(edit->Focused()) << "the focus comes back to the form's active control";
+  EXPECT_EQ(Screen->GetActiveForm(), &a);
+  EXPECT_EQ(log, (std::vector<std::string>{"a on", "a off", "b on", "b off", "a on"}));
+}
+
+TEST(ScreenObject, SizeFormsAndTheCursorForTheWholeApplication) {
+  sim::SetScreenSize(800, 600);
+  EXPECT_EQ(Screen->GetWidth(), 800);
+  EXPECT_EQ(Screen->GetHeight(), 600);
+  sim::ResetScreen();
+  const Integer count = Screen->GetFormCount();
+  {
+    TForm form(nullptr);
+    ASSERT_EQ(Screen->GetFormCount(), count + 1);
+    EXPECT_EQ(Screen->Forms(count), &form);
+  }
+  EXPECT_EQ(Screen->GetFormCount(), count);
+  EXPECT_THROW(Screen->Forms(count), EListError);
+
+  // The control under the mouse shows its cursor, a graphic child its own; the
+  // application's cursor covers them all until it is the default again.
+  TForm form(nullptr);
+  form.SetBounds(0, 0, 300, 200);
+  form.SetCursor(crHandPoint);
+  auto* graphic = new TGraphicControl(&form);
+  graphic->SetBounds(100, 50, 50, 50);
+  graphic->SetCursor(crIBeam);
+  graphic->SetParent(&form);
+  form.Show();
+  larktest::PumpUntilIdle();
+  struct Step {
+    const char* name;
+    std::function<void()> act;
+    const char* expected;
+  };
+  const Step steps[] = {
+      {"over the form", [&] { sim::MoveMouse(form.GetHandle(), 10, 10); }, IDC_HAND},
+      {"over the graphic child", [&] { sim::MoveMouse(form.GetHandle(), 110, 60); }, IDC_IBEAM},
+      {"the application is busy", [&] { Screen->SetCursor(crHourGlass); }, IDC_WAIT},
+      {"busy everywhere", [&] { sim::MoveMouse(form.GetHandle(), 12, 12); }, IDC_WAIT},
+      {"no longer busy", [&] { Screen->SetCursor(crDefault); }, IDC_HAND},
+  };
+  for (const Step& s : steps) {
+    SCOPED_TRACE(s.name);
+    s.act();
+    Application->ProcessMessages();
+    EXPECT_EQ(sim::DisplayedCursor(), LoadCursor(0, s.expected));
+  }
+  // An application cursor of its own.
+  const HCURSOR custom = LoadCursor(0, IDC_CROSS);
+  Screen->SetCursors(1778, custom);
+  EXPECT_EQ(Screen->Cursors(1778), custom);
+  Screen->SetCursors(1778, 0);
+  EXPECT_EQ(Screen->Cursors(1778), LoadCursor(0, IDC_ARROW));
+  sim::ResetInput();
 }
 
 }  // namespace
