@@ -6,10 +6,14 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <vector>
 
 #include "platform/rtl/Descriptors.h"
 #include "platform/rtl/Files.h"
+#include "platform/vcl/Controls.h"
+#include "platform/vcl/Forms.h"
 #include "platform/win/SimHooks.h"
+#include "platform/win/Input.h"
 #include "platform/win/MessageBox.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"
@@ -54,7 +58,13 @@ class SessionEndWatch {
 TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
 
 TApplication::~TApplication() {
-  // The forms go first, while the window behind the application still exists.
+  // The forms hear OnDestroy while they are whole, then go, while the window behind
+  // the application still exists.
+  for (Integer i = GetComponentCount() - 1; i >= 0; --i) {
+    if (i >= GetComponentCount()) continue;
+    if (auto* form = dynamic_cast<TCustomForm*>(Components(i))) form->BeforeDestruction();
+  }
+  mainForm_ = nullptr;
   DestroyComponents();
   if (handle_) DeallocateHWnd(handle_);
 }
@@ -83,15 +93,40 @@ HWND TApplication::GetHandle() {
   return handle_;
 }
 
+void TApplication::FormCreated(TCustomForm* form) {
+  if (!mainForm_) mainForm_ = form;
+  form->AfterConstruction();
+}
+
+void TApplication::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == opRemove && component == static_cast<TComponent*>(mainForm_)) mainForm_ = nullptr;
+}
+
 bool TApplication::ProcessMessage(MSG& msg) {
   if (!PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) return false;
   if (msg.message == WM_QUIT) {
     terminated_ = true;
     return true;
   }
+  bool handled = false;
+  if (OnMessage) OnMessage(msg, handled);
+  if (handled || IsKeyMsg(msg)) return true;
   TranslateMessage(&msg);
   DispatchMessage(&msg);
   return true;
+}
+
+bool TApplication::IsKeyMsg(MSG& msg) {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return false;
+  HWND target = GetCapture();
+  if (!target) target = msg.hwnd;
+  // A window that is not a control's (one a control made inside itself) hands its
+  // keys to the nearest control that holds it.
+  HWND control = target;
+  while (control && !FindControl(control)) control = ::GetParent(control);
+  if (!control) return false;
+  return SendMessage(control, CN_BASE + msg.message, msg.wParam, msg.lParam) != 0;
 }
 
 void TApplication::ProcessMessages() {
@@ -101,6 +136,22 @@ void TApplication::ProcessMessages() {
 }
 
 void TApplication::Idle() {
+  // The hint of the control under the mouse, or of the nearest parent that has one.
+  POINT p;
+  if (::GetCursorPos(&p)) {
+    TControl* control = FindControl(::WindowFromPoint(p));
+    if (auto* win = dynamic_cast<TWinControl*>(control)) {
+      POINT local = p;
+      if (win->HandleAllocated()) ::ScreenToClient(win->GetHandle(), &local);
+      if (TControl* child = win->ControlAtPos(local, true)) control = child;
+    }
+    while (control && control->GetHint().empty()) control = control->GetParent();
+    AnsiString hint = control ? control->GetHint() : AnsiString();
+    // "short|long": the application shows the long part.
+    if (const size_t bar = hint.find('|'); bar != AnsiString::npos) hint = hint.substr(bar + 1);
+    SetHint(hint);
+  }
+  TControlCanvas::FreeDeviceContexts();
   bool done = true;
   if (OnIdle) OnIdle(this, done);
   if (done) MsgWaitForMultipleObjects(0, nullptr, FALSE, INFINITE, QS_ALLINPUT);
@@ -111,8 +162,21 @@ void TApplication::HandleMessage() {
   if (!ProcessMessage(msg)) Idle();
 }
 
+void TApplication::SetHint(const AnsiString& value) {
+  if (value == hint_) return;
+  hint_ = value;
+  if (OnHint) OnHint(this);
+}
+
 void TApplication::Run() {
-  SessionEndWatch sessionEnd([this] { Terminate(); });
+  SessionEndWatch sessionEnd([this] { EndSession(); });
+  if (mainForm_ && showMainForm_) {
+    try {
+      mainForm_->SetVisible(true);
+    } catch (...) {
+      HandleException(this);
+    }
+  }
   while (!terminated_) {
     try {
       HandleMessage();
@@ -123,6 +187,54 @@ void TApplication::Run() {
 }
 
 void TApplication::Terminate() { PostQuitMessage(0); }
+
+bool TApplication::EndSession() {
+  // The main form first, then the others in the order they were made.
+  std::vector<TCustomForm*> forms;
+  if (mainForm_) forms.push_back(mainForm_);
+  for (Integer i = 0; i < Screen->GetFormCount(); ++i) {
+    TCustomForm* form = Screen->Forms(i);
+    if (form != mainForm_ && form->HandleAllocated()) forms.push_back(form);
+  }
+  auto send = [](TCustomForm* form, UINT msg, WPARAM wParam) {
+    return form->HandleAllocated() ? SendMessage(form->GetHandle(), msg, wParam, 0)
+                                   : form->Perform(msg, wParam, 0);
+  };
+  bool ends = true;
+  for (TCustomForm* form : forms) {
+    if (send(form, WM_QUERYENDSESSION, 0) == 0) {
+      ends = false;
+      break;
+    }
+  }
+  for (TCustomForm* form : forms) send(form, WM_ENDSESSION, ends ? TRUE : FALSE);
+  if (ends) Terminate();
+  return ends;
+}
+
+void TApplication::Minimize() {
+  if (!mainForm_ || !mainForm_->HandleAllocated()) return;
+  const HWND h = mainForm_->GetHandle();
+  if (::IsIconic(h)) return;
+  ::ShowWindow(h, SW_MINIMIZE);
+  if (OnMinimize) OnMinimize(this);
+}
+
+void TApplication::Restore() {
+  if (!mainForm_ || !mainForm_->HandleAllocated()) return;
+  const HWND h = mainForm_->GetHandle();
+  if (!::IsIconic(h)) return;
+  ::ShowWindow(h, SW_RESTORE);
+  if (OnRestore) OnRestore(this);
+}
+
+void TApplication::BringToFront() {
+  TCustomForm* form = Screen->GetActiveForm();
+  if (!form || !form->GetVisible()) form = mainForm_;
+  if (!form || !form->HandleAllocated()) return;
+  const HWND h = form->GetHandle();
+  if (::IsWindowVisible(h) && ::IsWindowEnabled(h)) ::SetForegroundWindow(h);
+}
 
 void TApplication::HandleException(TObject* sender) {
   try {

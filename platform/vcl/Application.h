@@ -1,9 +1,10 @@
 // The application object: the program's message loop, its title, its forms and the
-// box that shows an exception nobody handled.
+// box that shows an exception nobody handled. The forms themselves are in Forms.h.
 #pragma once
 
 #include <exception>
 #include <functional>
+#include <type_traits>
 
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Exceptions.h"
@@ -11,6 +12,9 @@
 
 using TExceptionEvent = std::function<void(TObject* sender, Exception* e)>;
 using TIdleEvent = std::function<void(TObject* sender, bool& done)>;
+using TMessageEvent = std::function<void(MSG& msg, bool& handled)>;
+
+class TCustomForm;
 
 class TApplication : public TComponent {
  public:
@@ -30,22 +34,41 @@ class TApplication : public TComponent {
   // The hidden window that stands for the application (the owner of its message boxes).
   HWND GetHandle();
 
-  // Creates a form owned by the application; the first one becomes the main form.
+  // Creates a form owned by the application and fires its OnCreate; the first form
+  // becomes the main form.
   template <class T>
   void CreateForm(T*& reference) {
+    static_assert(std::is_base_of_v<TCustomForm, T>, "CreateForm makes forms");
     reference = new T(this);
-    if (!mainForm_) mainForm_ = reference;
+    FormCreated(reference);
   }
-  TComponent* GetMainForm() const { return mainForm_; }
+  TCustomForm* GetMainForm() const { return mainForm_; }
+  // Whether Run shows the main form (true by default).
+  bool GetShowMainForm() const noexcept { return showMainForm_; }
+  void SetShowMainForm(bool value) noexcept { showMainForm_ = value; }
 
-  // Handles messages until Terminated. An exception escaping a message handler is
-  // passed to HandleException and the loop goes on. SIGTERM, SIGINT and SIGHUP end
-  // the loop as the end of the session does.
+  // Shows the main form and handles messages until Terminated (closing the main form
+  // terminates). An exception escaping a message handler is passed to
+  // HandleException and the loop goes on. SIGTERM, SIGINT and SIGHUP end the
+  // session: the forms are asked with WM_QUERYENDSESSION, told the outcome with
+  // WM_ENDSESSION, and the loop ends unless one of them refused.
   void Run();
   // Handles every pending message, then returns.
   void ProcessMessages();
   // Handles one message, or waits for the next when none is pending.
   void HandleMessage();
+  // Minimizes the main form (OnMinimize) / shows it again as it was (OnRestore).
+  void Minimize();
+  void Restore();
+  // Brings the application's active form (the main form when none) to the front.
+  void BringToFront();
+  // The end of the session as the platform announces it: asks every form with
+  // WM_QUERYENDSESSION, tells them the outcome with WM_ENDSESSION, and terminates
+  // when none refused. Answers whether the session may end.
+  bool EndSession();
+  // The long part of the hint of the control under the mouse (OnHint on a change).
+  const AnsiString& GetHint() const noexcept { return hint_; }
+  void SetHint(const AnsiString& value);
   // Ends Run when the loop next turns (posts WM_QUIT).
   void Terminate();
   bool GetTerminated() const { return terminated_; }
@@ -57,18 +80,33 @@ class TApplication : public TComponent {
   void ShowException(Exception* e);
   Integer MessageBox(const char* text, const char* caption, UINT flags = 0);
 
+  void Notification(TComponent* component, TOperation operation) override;
+
   TExceptionEvent OnException;
   TIdleEvent OnIdle;
+  // Sees every message taken from the queue before it is dispatched; handled = true
+  // keeps it from being dispatched.
+  TMessageEvent OnMessage;
+  TNotifyEvent OnMinimize;
+  TNotifyEvent OnRestore;
+  TNotifyEvent OnHint;
 
  private:
+  friend class TCustomForm;
+  void FormCreated(TCustomForm* form);
   bool ProcessMessage(MSG& msg);
+  // Key messages go to their control as CN_ notifications first; true when the
+  // control took the key.
+  bool IsKeyMsg(MSG& msg);
   void Idle();
 
   AnsiString title_;
   AnsiString helpFile_;
   HWND handle_ = 0;
-  TComponent* mainForm_ = nullptr;
+  TCustomForm* mainForm_ = nullptr;
+  bool showMainForm_ = true;
   bool terminated_ = false;
+  AnsiString hint_;
 };
 
 // The process's application object, made on first use and freed at exit (with the
