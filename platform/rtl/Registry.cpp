@@ -109,6 +109,7 @@ std::string DefaultFile() {
     const char* home = std::getenv("HOME");
     folder = std::string(home != nullptr && home[0] != '\0' ? home : "/tmp") + "/.config";
   }
+  while (folder.size() > 1 && folder.back() == '/') folder.pop_back();
   return folder + "/larkspool/registry";
 }
 
@@ -240,7 +241,8 @@ std::string Parse(const std::string& text, Key (&roots)[3]) {
         for (;;) {
           const size_t sep = path.find('\\', start);
           AnsiString name;
-          if (!Unescape(path.substr(start, sep - start), name) || name.empty() || name.size() > kMaxKeyName)
+          if (!Unescape(path.substr(start, sep - start), name) || name.empty() || name.size() > kMaxKeyName ||
+              name.find('\\') != AnsiString::npos)
             return problem("a key name is malformed");
           if (++depth > kMaxDepth) return problem("keys nested too deeply");
           current = current->AddChild(name);
@@ -467,6 +469,7 @@ bool TRegistry::Resolve(const AnsiString& key, std::vector<AnsiString>& path) co
     path = currentPath_;
   }
   AnsiString rest = key.substr(start);
+  if (!rest.empty() && rest[0] == '\\') return false;  // an empty name after the root
   if (!rest.empty() && rest.back() == '\\') rest.pop_back();
   if (rest.empty()) return true;
   size_t from = 0;
