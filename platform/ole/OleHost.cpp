@@ -24,6 +24,10 @@ HRESULT OleDraw(IUnknown* object, DWORD aspect, HDC dc, const RECT* bounds) {
 
 namespace {
 
+// Message numbers the window layer names elsewhere.
+constexpr UINT kSysKeyDown = 0x0104;
+constexpr UINT kSysChar = 0x0106;
+
 struct Tables {
   std::mutex mutex;
   std::map<HACCEL, std::vector<ACCEL>> tables;
@@ -59,8 +63,8 @@ BOOL IsAccelerator(HACCEL table, int count, MSG* msg, Word* command) {
   std::lock_guard<std::mutex> lock(t.mutex);
   const auto it = t.tables.find(table);
   if (it == t.tables.end()) return FALSE;
-  const bool keyDown = msg->message == WM_KEYDOWN || msg->message == WM_SYSKEYDOWN;
-  const bool character = msg->message == WM_CHAR || msg->message == WM_SYSCHAR;
+  const bool keyDown = msg->message == WM_KEYDOWN || msg->message == kSysKeyDown;
+  const bool character = msg->message == WM_CHAR || msg->message == kSysChar;
   if (!keyDown && !character) return FALSE;
   const bool alt = (static_cast<uintptr_t>(msg->lParam) & 0x20000000u) != 0;
   const size_t n = std::min<size_t>(static_cast<size_t>(count), it->second.size());

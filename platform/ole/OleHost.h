@@ -487,14 +487,12 @@ inline constexpr Byte FNOINVERT = 0x02;
 inline constexpr Byte FSHIFT = 0x04;
 inline constexpr Byte FCONTROL = 0x08;
 inline constexpr Byte FALT = 0x10;
-inline constexpr UINT WM_SYSKEYDOWN = 0x0104;
-inline constexpr UINT WM_SYSCHAR = 0x0106;
 
 // A table of count entries (0 for none or a count < 1).
 HACCEL CreateAcceleratorTable(const ACCEL* entries, int count);
 BOOL DestroyAcceleratorTable(HACCEL table);
-// Whether msg is a key of the table: WM_KEYDOWN/WM_SYSKEYDOWN for FVIRTKEY entries
-// (by virtual key; FALT by the message's context bit), WM_CHAR/WM_SYSCHAR for the
+// Whether msg is a key of the table: WM_KEYDOWN/WM_SYSKEYDOWN (0x0104) for FVIRTKEY entries
+// (by virtual key; FALT by the message's context bit), WM_CHAR/WM_SYSCHAR (0x0106) for the
 // others (by character). The keyboard's Shift and Ctrl state is not kept by this
 // platform, so entries that ask for FSHIFT or FCONTROL do not match. *command gets
 // the entry's command. FALSE for table 0, a count < 1 or an unknown table.

@@ -122,7 +122,7 @@ TEST(OleLibrary, DrawsThroughTheViewAndChecksMenusAndKeys) {
   };
   const KeyCase keys[] = {
       {WM_KEYDOWN, 0x4B, 0, TRUE, 7},          {WM_KEYDOWN, 0x4C, 0, FALSE, 0},
-      {WM_SYSKEYDOWN, 0x54, 0x20000000, TRUE, 8}, {WM_KEYDOWN, 0x54, 0, FALSE, 0},
+      {0x0104 /* WM_SYSKEYDOWN */, 0x54, 0x20000000, TRUE, 8}, {WM_KEYDOWN, 0x54, 0, FALSE, 0},
       {WM_KEYDOWN, 0x53, 0, FALSE, 0},          {WM_CHAR, 'q', 0, TRUE, 10},
       {WM_KEYUP, 0x4B, 0, FALSE, 0},
   };
