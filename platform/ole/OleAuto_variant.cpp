@@ -575,7 +575,8 @@ HRESULT Convert(VARIANT* out, const VARIANT& v, Word flags, VARTYPE vt) {
 
 HRESULT VariantChangeTypeEx(VARIANT* dest, const VARIANT* src, LCID /*lcid*/, Word flags, VARTYPE vt) {
   if (dest == nullptr || src == nullptr) return E_INVALIDARG;
-  if ((vt & VT_BYREF) != 0 || !IsKnownType(vt) || (vt & VT_TYPEMASK) == VT_VARIANT) return DISP_E_BADVARTYPE;
+  // A plain VT_VARIANT is no type of a value (IsKnownType refuses it).
+  if ((vt & VT_BYREF) != 0 || !IsKnownType(vt)) return DISP_E_BADVARTYPE;
   if (!IsKnownType(src->vt)) return DISP_E_BADVARTYPE;
   VARIANT value;
   HRESULT hr = VariantCopyInd(&value, src);

@@ -287,6 +287,9 @@ TEST(SafeArray, BoundsElementsAndLocking) {
   holder.parray = a;
   OleVariant copy = holder;
   EXPECT_NE(copy.parray, a);
+  OleVariant same = holder.ChangedTo(VT_ARRAY | VT_VARIANT);  // the same type: a copy
+  EXPECT_NE(same.parray, a);
+  EXPECT_THROW(holder.ChangedTo(VT_ARRAY | VT_I4), EVariantTypeCastError);
   OleVariant element;
   index = 0;
   ASSERT_EQ(SafeArrayGetElement(copy.parray, &index, &element), S_OK);
