@@ -255,7 +255,11 @@ TEST(Registry, EveryObjectSharesOneTreeAcrossThreads) {
       for (int i = 0; i < kValues; ++i) {
         TRegistry reg;
         if (!reg.OpenKey("\\Shared", true)) return;
-        reg.WriteInteger("v" + std::to_string(t) + "_" + std::to_string(i), t * 1000 + i);
+        std::string name = "v";
+        name += std::to_string(t);
+        name += '_';
+        name += std::to_string(i);
+        reg.WriteInteger(name, t * 1000 + i);
       }
     });
   }
