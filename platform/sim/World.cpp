@@ -1,5 +1,6 @@
 #include "platform/sim/World.h"
 
+#include "platform/ole/SimHooks.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Dialogs.h"
 #include "platform/sim/Faults.h"
@@ -26,6 +27,9 @@ void ResetWorld() {
   ResetInput();
   SetProgramPath({});
   SetRuntimeFolder({});
+  UseMemoryRegistry();
+  AllowRegistryAccess();
+  ResetCom();
 }
 
 std::vector<std::string> WorldLeftovers() {
@@ -33,6 +37,8 @@ std::vector<std::string> WorldLeftovers() {
   if (const int faults = PendingFaults(); faults > 0)
     left.push_back(std::to_string(faults) + " fault(s) asked for and never used");
   if (IsVirtualClock()) left.push_back("the virtual clock is still installed");
+  if (const int objects = RegisteredClassObjects(); objects > 0)
+    left.push_back(std::to_string(objects) + " class object(s) registered and never revoked");
   if (const int answers = QueuedDialogAnswers(); answers > 0)
     left.push_back(std::to_string(answers) + " dialog answer(s) queued and never used");
   return left;

@@ -9,11 +9,14 @@ namespace sim {
 // Puts the world back as a fresh process finds it (with the test responder answering
 // dialogs): no pending faults, the real clock, no queued dialog answers and empty
 // dialog, help and debug logs, echo on, the system's resolvers, every module
-// loadable, the default screen, the real program path and runtime folder.
+// loadable, the default screen, the real program path and runtime folder, an empty
+// registry in memory alone with every access allowed, and the calling thread's COM
+// initialisation undone with no class objects registered.
 void ResetWorld();
 
 // What a test left behind that would change the next one: pending faults, an
-// installed virtual clock, queued dialog answers. One sentence each; empty when clean.
+// installed virtual clock, queued dialog answers, class objects still registered. One
+// sentence each; empty when clean.
 std::vector<std::string> WorldLeftovers();
 
 }  // namespace sim

@@ -80,6 +80,34 @@ size_t GlobalSize(HGLOBAL mem) {
   return it->second.size;
 }
 
+HGLOBAL GlobalReAlloc(HGLOBAL mem, size_t bytes, UINT flags) {
+  Table& table = GetTable();
+  std::unique_ptr<Byte[]> old;  // freed outside the lock
+  std::lock_guard<std::mutex> lock(table.mutex);
+  auto it = table.blocks.find(mem);
+  if (it == table.blocks.end()) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return 0;
+  }
+  Block& block = it->second;
+  if (block.locks > 0 && (flags & GMEM_MOVEABLE) == 0) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  std::unique_ptr<Byte[]> data(new (std::nothrow) Byte[bytes == 0 ? 1 : bytes]);
+  if (!data) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
+  const size_t kept = std::min(block.size, bytes);
+  std::copy_n(block.data.get(), kept, data.get());
+  if (bytes > kept) std::fill_n(data.get() + kept, bytes - kept, Byte{0});
+  old = std::move(block.data);
+  block.data = std::move(data);
+  block.size = bytes;
+  return mem;
+}
+
 HGLOBAL GlobalFree(HGLOBAL mem) {
   Table& table = GetTable();
   std::unique_ptr<Byte[]> doomed;  // freed outside the lock

@@ -1,6 +1,6 @@
 // Global memory blocks: the movable, shareable memory the clipboard and packed DIBs
 // are exchanged in. A handle is an opaque number, never reused; GlobalLock gives
-// the block's address, which stays valid until the block is freed.
+// the block's address, which stays valid until the block is freed or reallocated.
 #pragma once
 
 #include <cstddef>
@@ -27,5 +27,9 @@ void* GlobalLock(HGLOBAL mem);
 BOOL GlobalUnlock(HGLOBAL mem);
 // The block's size in bytes; 0 for an unknown handle.
 size_t GlobalSize(HGLOBAL mem);
+// Gives the block a new size (new bytes are zero), keeping its handle
+// and content; it may move, so a locked block is resized only with GMEM_MOVEABLE.
+// Answers the handle, or 0 (the block unchanged) for an unknown handle or no memory.
+HGLOBAL GlobalReAlloc(HGLOBAL mem, size_t bytes, UINT flags);
 // Frees the block: 0 on success, the handle itself for an unknown handle.
 HGLOBAL GlobalFree(HGLOBAL mem);
