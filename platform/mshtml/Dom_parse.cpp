@@ -7,6 +7,8 @@
 // the stack); the copy is iterative and nests at most kMaxTreeDepth levels.
 #include <gumbo.h>
 
+#include <strings.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -107,6 +109,7 @@ class ParseCopier {
       const auto* child = static_cast<const GumboNode*>(children.data[f.Next++]);
       Node* container = f.Container;
       const Integer containerDepth = f.ContainerDepth;
+      if (IsStrayInForeignContent(child, container)) continue;
       Node* copy = CopyNode(child);
       if (!copy) continue;
       Link(container, copy);
@@ -133,6 +136,20 @@ class ParseCopier {
       default:
         return kNone;
     }
+  }
+
+  // An end tag </p> or </br> inside SVG or MathML makes the parser put an empty P or
+  // BR straight into the foreign element, where markup can never put it back: such
+  // an element is left out (it has no content).
+  static bool IsStrayInForeignContent(const GumboNode* node, const Node* container) {
+    if (node->type != GUMBO_NODE_ELEMENT || node->v.element.tag_namespace != GUMBO_NAMESPACE_HTML) return false;
+    if (node->v.element.children.length > 0 || container->GetNodeType() != NODE_ELEMENT) return false;
+    const auto* parent = static_cast<const Element*>(container);
+    if (parent->IsHtml()) return false;
+    for (const char16_t* point : {u"foreignObject", u"desc", u"title", u"annotation-xml", u"mi", u"mo", u"mn",
+                                  u"ms", u"mtext"})
+      if (SameTextW(parent->GetTagName(), point)) return false;
+    return true;
   }
 
   static void Link(Node* parent, Node* child) {
@@ -207,7 +224,7 @@ class ParseCopier {
 
 namespace {
 
-// Runs gumbo over the markup; the output lives as long as the arena.
+// Runs gumbo over the markup; the output lives as long as the arena and the text.
 GumboOutput* RunParser(const std::string& utf8, GumboArena& arena, GumboTag context, GumboNamespaceEnum ns) {
   if (utf8.size() > kMaxMarkupBytes) Fail(E_FAIL, "the markup is too large to load");
   GumboOptions options = kGumboDefaultOptions;
@@ -304,13 +321,45 @@ GumboTag ContextTag(const Element* context, GumboNamespaceEnum& ns) {
 
 }  // namespace
 
+namespace {
+
+// The document type at the start of the markup (after blanks and comments), or an
+// empty text.
+std::string LeadingDocType(const std::string& utf8) {
+  size_t i = 0;
+  for (;;) {
+    while (i < utf8.size() && (utf8[i] == ' ' || utf8[i] == '\t' || utf8[i] == '\n' || utf8[i] == '\r' || utf8[i] == '\f'))
+      ++i;
+    if (utf8.compare(i, 4, "<!--") != 0) break;
+    const size_t end = utf8.find("-->", i + 4);
+    if (end == std::string::npos) return {};
+    i = end + 3;
+  }
+  if (utf8.size() - i < 9 || strncasecmp(utf8.c_str() + i, "<!doctype", 9) != 0) return {};
+  const size_t end = utf8.find('>', i);
+  return end == std::string::npos ? std::string() : utf8.substr(i, end - i + 1);
+}
+
+// Every document is parsed in the parser's standard mode, whatever document type the
+// markup names: the engine writes its own standard document type line, fragments
+// (innerHTML, outerHTML) parse in standard mode, and a table in a paragraph must read
+// back the way it was written.
+constexpr char kStandardModeDocType[] = "<!DOCTYPE html>";
+
+}  // namespace
+
 void Document::LoadHTML(const WideString& html) {
-  const std::string utf8 = WideToUtf8(html);
+  std::string utf8 = WideToUtf8(html);
+  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.erase(0, 3);
+  const std::string docType = LeadingDocType(utf8);
+  // Gumbo's output points into its input: the text lives as long as the output.
+  const std::string input = kStandardModeDocType + utf8;
   GumboArena arena;
-  GumboOutput* output = RunParser(utf8, arena, GUMBO_TAG_LAST, GUMBO_NAMESPACE_HTML);
+  GumboOutput* output = RunParser(input, arena, GUMBO_TAG_LAST, GUMBO_NAMESPACE_HTML);
   RemoveAllChildren();
-  const GumboDocument& src = output->document->v.document;
-  if (src.has_doctype) {
+  if (!docType.empty()) {
+    GumboArena typeArena;
+    const GumboDocument& src = RunParser(docType, typeArena, GUMBO_TAG_LAST, GUMBO_NAMESPACE_HTML)->document->v.document;
     DocumentTypeNode* type = NewDocumentType();
     type->Name = Wide(src.name);
     type->PublicId = Wide(src.public_identifier);
