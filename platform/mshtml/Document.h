@@ -431,6 +431,7 @@ class Document : public Node {
   template <class T>
   T* Adopt(std::unique_ptr<T> node);
   void Changed();
+  void ReadMarkup(const std::string& utf8);
   void RemoveAllChildren();
   void EnsureGenerator();
   Element* FindChildElement(const Node* parent, ELEMENT_TAG_ID tagId) const;

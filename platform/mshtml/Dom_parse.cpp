@@ -9,6 +9,7 @@
 
 #include <strings.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -346,17 +347,61 @@ std::string LeadingDocType(const std::string& utf8) {
 // back the way it was written.
 constexpr char kStandardModeDocType[] = "<!DOCTYPE html>";
 
+// A link inside a link (or NOBR in NOBR), which the parser builds from mis-nested
+// markup, has no markup of its own: written out and read back it would be taken
+// apart. The inner element goes and its content stays in its place, so that what the
+// document holds is what it writes; links do not nest in the engine.
+void UnwrapRepeatedNesting(Node* root) {
+  std::vector<Element*> inner;
+  int openLinks = 0, openNobrs = 0;
+  auto kind = [](const Node* n) -> int {
+    if (n->GetNodeType() != NODE_ELEMENT || !static_cast<const Element*>(n)->IsHtml()) return 0;
+    const ELEMENT_TAG_ID id = static_cast<const Element*>(n)->GetTagId();
+    return id == TAGID_A ? 1 : id == TAGID_NOBR ? 2 : 0;
+  };
+  WalkTreeInOut(
+      root,
+      [&](const Node* n) {
+        const int k = kind(n);
+        if (k == 1 && openLinks++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+        if (k == 2 && openNobrs++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+        return true;
+      },
+      [&](const Node* n) {
+        const int k = kind(n);
+        if (k == 1) --openLinks;
+        if (k == 2) --openNobrs;
+      });
+  for (Element* e : inner) {
+    Node* parent = e->GetParentNode();
+    auto& siblings = TreeAccess::Children(parent);
+    auto& children = TreeAccess::Children(e);
+    for (Node* c : children) TreeAccess::SetParent(c, parent);
+    auto at = siblings.erase(std::find(siblings.begin(), siblings.end(), e));
+    siblings.insert(at, children.begin(), children.end());
+    children.clear();
+    TreeAccess::SetParent(e, nullptr);
+  }
+}
+
 }  // namespace
 
-void Document::LoadHTML(const WideString& html) {
-  std::string utf8 = WideToUtf8(html);
-  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.erase(0, 3);
-  const std::string docType = LeadingDocType(utf8);
+void Document::ReadMarkup(const std::string& utf8) {
   // Gumbo's output points into its input: the text lives as long as the output.
   const std::string input = kStandardModeDocType + utf8;
   GumboArena arena;
   GumboOutput* output = RunParser(input, arena, GUMBO_TAG_LAST, GUMBO_NAMESPACE_HTML);
   RemoveAllChildren();
+  ParseCopier(this, kMaxTreeDepth).CopyChildren(output->document, this);
+  UnwrapRepeatedNesting(this);
+  NormalizeWhiteSpace(this);
+}
+
+void Document::LoadHTML(const WideString& html) {
+  std::string utf8 = WideToUtf8(html);
+  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.erase(0, 3);
+  const std::string docType = LeadingDocType(utf8);
+  ReadMarkup(utf8);
   if (!docType.empty()) {
     GumboArena typeArena;
     const GumboDocument& src = RunParser(docType, typeArena, GUMBO_TAG_LAST, GUMBO_NAMESPACE_HTML)->document->v.document;
@@ -364,11 +409,10 @@ void Document::LoadHTML(const WideString& html) {
     type->Name = Wide(src.name);
     type->PublicId = Wide(src.public_identifier);
     type->SystemId = Wide(src.system_identifier);
-    TreeAccess::Children(this).push_back(type);
+    auto& children = TreeAccess::Children(this);
+    children.insert(children.begin(), type);
     TreeAccess::SetParent(type, this);
   }
-  ParseCopier(this, kMaxTreeDepth).CopyChildren(output->document, this);
-  NormalizeWhiteSpace(this);
   EnsureGenerator();
   Changed();
   loadedSource_ = html;
@@ -417,15 +461,16 @@ void Document::EnsureGenerator() {
 
 std::vector<Node*> Document::ParseFragment(const WideString& html, const Element* context, Integer depthOffset) {
   if (depthOffset >= kMaxTreeDepth) Fail(E_INVALIDARG, "the tree would nest too deep");
-  const std::string utf8 = WideToUtf8(html);
-  GumboArena arena;
   GumboNamespaceEnum ns;
   const GumboTag tag = ContextTag(context, ns);
-  GumboOutput* output = RunParser(utf8, arena, tag, ns);
   // A fragment's nodes are the children of the root element gumbo makes for it.
   Element* holder = NewElement(context ? context->GetTagName() : WideString(u"BODY"),
                                context ? context->GetTagId() : TAGID_BODY, context ? context->IsHtml() : true);
+  const std::string utf8 = WideToUtf8(html);
+  GumboArena arena;
+  GumboOutput* output = RunParser(utf8, arena, tag, ns);
   ParseCopier(this, kMaxTreeDepth - depthOffset).CopyChildren(output->root, holder);
+  UnwrapRepeatedNesting(holder);
   NormalizeWhiteSpace(holder);
   std::vector<Node*> nodes = TreeAccess::Children(holder);
   for (Node* n : nodes) TreeAccess::SetParent(n, nullptr);
