@@ -384,6 +384,34 @@ void UnwrapRepeatedNesting(Node* root) {
   }
 }
 
+// The parser puts text that stands right before a </form> end tag after the form, so
+// a form whose content ends in text (from markup that left the form open) would move
+// that text when written out and read back. The text is put after the form at once,
+// where every explicitly closed form has it.
+void HoistTrailingFormText(Node* root) {
+  std::vector<Element*> forms;
+  WalkTree(root, [&](const Node* n) {
+    if (n->GetNodeType() == NODE_ELEMENT && static_cast<const Element*>(n)->IsHtml() &&
+        static_cast<const Element*>(n)->GetTagId() == TAGID_FORM && n != root)
+      forms.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+    return true;
+  });
+  // Innermost forms first, so that text moved out of one can move on out of the next.
+  for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
+    Element* form = *it;
+    Node* parent = form->GetParentNode();
+    if (!parent) continue;
+    auto& children = TreeAccess::Children(form);
+    while (!children.empty() && children.back()->GetNodeType() == NODE_TEXT) {
+      Node* text = children.back();
+      children.pop_back();
+      auto& siblings = TreeAccess::Children(parent);
+      siblings.insert(std::find(siblings.begin(), siblings.end(), form) + 1, text);
+      TreeAccess::SetParent(text, parent);
+    }
+  }
+}
+
 }  // namespace
 
 void Document::ReadMarkup(const std::string& utf8) {
@@ -394,6 +422,7 @@ void Document::ReadMarkup(const std::string& utf8) {
   RemoveAllChildren();
   ParseCopier(this, kMaxTreeDepth).CopyChildren(output->document, this);
   UnwrapRepeatedNesting(this);
+  HoistTrailingFormText(this);
   NormalizeWhiteSpace(this);
 }
 
@@ -471,6 +500,7 @@ std::vector<Node*> Document::ParseFragment(const WideString& html, const Element
   GumboOutput* output = RunParser(utf8, arena, tag, ns);
   ParseCopier(this, kMaxTreeDepth - depthOffset).CopyChildren(output->root, holder);
   UnwrapRepeatedNesting(holder);
+  HoistTrailingFormText(holder);
   NormalizeWhiteSpace(holder);
   std::vector<Node*> nodes = TreeAccess::Children(holder);
   for (Node* n : nodes) TreeAccess::SetParent(n, nullptr);

@@ -46,6 +46,16 @@ TEST(MshtmlSerialize, BodyMarkupInTheEnginesStyle) {
       // Mis-nested formatting is repaired the way browsers repair it.
       {"<b>bold <i>both</b> italic</i>", "<B>bold <I>both</I></B><I> italic</I>"},
       {"<body><!-- note --><b>x</b>", "<!-- note --><B>x</B>"},
+      // A link inside a link has no markup of its own: the inner one is unwrapped.
+      {"<a href=1>one<div><a href=2>two</a></div></a>",
+       "<A href=1>one</A>\r\n<DIV><A href=1></A><A href=2>two</A></DIV>"},
+      {"<a href=1><table><tr><td><a href=2>x</a></table></a>",
+       "<A href=1>\r\n<TABLE>\r\n<TBODY>\r\n<TR>\r\n<TD>x</TD></TR></TBODY></TABLE></A>"},
+      // Text that ends a form stands after it, where the parser puts it when the form
+      // is closed.
+      {"<form>in <b>b</b> tail", "<FORM>in <B>b</B></FORM>tail"},
+      // End tags </p> and </br> inside SVG make no elements there.
+      {"<svg><g></p></br><circle/></g></svg>", "<svg><g><circle></circle></g></svg>"},
   };
   for (const auto& c : cases) EXPECT_EQ(BodyOf(c.Markup), c.Body) << c.Markup;
 }
