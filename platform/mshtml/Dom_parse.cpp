@@ -147,9 +147,18 @@ class ParseCopier {
     if (node->v.element.children.length > 0 || container->GetNodeType() != NODE_ELEMENT) return false;
     const auto* parent = static_cast<const Element*>(container);
     if (parent->IsHtml()) return false;
-    for (const char16_t* point : {u"foreignObject", u"desc", u"title", u"annotation-xml", u"mi", u"mo", u"mn",
-                                  u"ms", u"mtext"})
+    if (TreeAccess::Foreign(parent) == 1) {
+      for (const char16_t* point : {u"foreignObject", u"desc", u"title"})
+        if (SameTextW(parent->GetTagName(), point)) return false;
+      return true;
+    }
+    for (const char16_t* point : {u"mi", u"mo", u"mn", u"ms", u"mtext"})
       if (SameTextW(parent->GetTagName(), point)) return false;
+    if (SameTextW(parent->GetTagName(), u"annotation-xml")) {
+      const Attribute* encoding = parent->FindAttribute(u"encoding");
+      if (encoding && (SameTextW(encoding->Value, u"text/html") || SameTextW(encoding->Value, u"application/xhtml+xml")))
+        return false;
+    }
     return true;
   }
 
@@ -195,6 +204,7 @@ class ParseCopier {
       if (name.empty()) name = u"UNKNOWN";
     }
     Element* e = doc_->NewElement(name, id, html);
+    TreeAccess::Foreign(e) = src.tag_namespace == GUMBO_NAMESPACE_SVG ? 1 : src.tag_namespace == GUMBO_NAMESPACE_MATHML ? 2 : 0;
     auto& attrs = TreeAccess::Attributes(e);
     attrs.reserve(src.attributes.length);
     for (unsigned i = 0; i < src.attributes.length; ++i) {
