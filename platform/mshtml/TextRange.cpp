@@ -169,6 +169,15 @@ Node* CommonAncestor(Node* a, Node* b) {
   return nullptr;
 }
 
+// The point as one that survives deleting what follows it: a place at either end of
+// a text node becomes the place before or after that node.
+Point Lasting(const Point& p) {
+  if (p.Container->GetNodeType() != NODE_TEXT) return p;
+  if (p.Offset <= 0) return PointBefore(p.Container);
+  if (p.Offset >= static_cast<TextNode*>(p.Container)->GetLength()) return PointAfter(p.Container);
+  return p;
+}
+
 // Inserts the nodes at the point, splitting a text node when the point is inside it.
 void InsertAt(const Point& p, const std::vector<Node*>& nodes) {
   Node* parent = p.Container;
@@ -399,9 +408,8 @@ void TextRange::DeleteContents() {
 
 void TextRange::SetText(const WideString& text) {
   const Integer start = GetStart();
-  const Point s = PointOf(Units(), start, root_);
-  // The point before the range stays valid through the deletion: what precedes it is
-  // not touched.
+  // What precedes the range is not touched by the deletion.
+  const Point s = Lasting(PointOf(Units(), start, root_));
   DeleteContents();
   const Integer before = GetUnitCount();
   Document* doc = root_->GetOwnerDocument();
@@ -425,7 +433,7 @@ void TextRange::SetText(const WideString& text) {
 
 void TextRange::PasteHTML(const WideString& html) {
   const Integer start = GetStart();
-  const Point s = PointOf(Units(), start, root_);
+  const Point s = Lasting(PointOf(Units(), start, root_));
   Element* context = ElementOf(s);
   if (!context) Fail(E_FAIL, "the range lies outside the document");
   DeleteContents();
@@ -439,9 +447,18 @@ void TextRange::PasteHTML(const WideString& html) {
 
 Element* TextRange::GetParentElement() const {
   const auto& units = Units();
-  Point s = PointOf(units, GetStart(), root_), e = PointOf(units, GetEnd(), root_);
-  Node* ancestor = CommonAncestor(s.Container, e.Container);
-  while (ancestor && ancestor->GetNodeType() != NODE_ELEMENT) ancestor = ancestor->GetParentNode();
+  Node* ancestor;
+  if (IsCollapsed()) {
+    ancestor = PointOf(units, GetStart(), root_).Container;
+  } else {
+    // The units inside the range decide, not the places around them.
+    Integer first = GetStart(), last = GetEnd() - 1;
+    while (first < last && units[static_cast<size_t>(first)].UnitKind == TextUnit::Break) ++first;
+    ancestor = CommonAncestor(units[static_cast<size_t>(first)].Anchor, units[static_cast<size_t>(last)].Anchor);
+  }
+  while (ancestor && (ancestor->GetNodeType() != NODE_ELEMENT ||
+                      (ancestor != root_ && IsReplacedElement(static_cast<Element*>(ancestor)))))
+    ancestor = ancestor->GetParentNode();
   return ancestor && root_->Contains(ancestor) ? static_cast<Element*>(ancestor) : root_;
 }
 
