@@ -71,16 +71,20 @@ class GumboArena {
 };
 
 WideString Wide(const char* text) { return text ? Utf8ToWide(text) : WideString(); }
-WideString Wide(const GumboStringPiece& piece) {
-  return piece.data ? Utf8ToWide(std::string(piece.data, piece.length)) : WideString();
-}
 
-// The element name as written in the start tag ("<Foo bar>" gives "Foo").
+// The element name as written in the start tag ("<Foo bar>" gives "Foo"): up to the
+// characters that end a tag name for the tokenizer (tab, line feed, form feed, carriage
+// return, blank, "/" and ">"), so that writing the name back makes the same tag.
 WideString NameAsWritten(const GumboElement& element) {
-  GumboStringPiece piece = element.original_tag;
+  const GumboStringPiece& piece = element.original_tag;
   if (!piece.data || piece.length < 2 || piece.data[0] != '<' || piece.data[1] == '/') return {};
-  gumbo_tag_from_original_text(&piece);
-  return Wide(piece);
+  size_t end = 1;
+  while (end < piece.length) {
+    const char c = piece.data[end];
+    if (c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ' || c == '/' || c == '>') break;
+    ++end;
+  }
+  return Utf8ToWide(std::string(piece.data + 1, end - 1));
 }
 
 }  // namespace
