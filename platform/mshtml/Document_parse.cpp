@@ -14,7 +14,7 @@
 #include <cstring>
 #include <new>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 
 namespace mshtml {
 namespace {
