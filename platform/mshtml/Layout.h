@@ -33,7 +33,7 @@
 namespace mshtml {
 
 inline constexpr Integer kMaxLayoutDepth = 64;
-inline constexpr Integer kMaxFragments = 1000000;
+inline constexpr Integer kMaxFragments = 300000;
 inline constexpr Integer kMaxLength = 100000;
 inline constexpr Integer kMaxFontSize = 400;
 inline constexpr Integer kMaxExtent = 1 << 28;

@@ -360,16 +360,17 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
       std::string& text = pieces[k - i].first;
       Integer w = pieces[k - i].second;
       Integer start = p.Start;
+      size_t pos = 0;
       // A word longer than the line is cut where it must be, one character at least a line.
-      while (!noWrap && cx + w > width && text.size() > 1) {
+      while (!noWrap && cx + w > width && text.size() - pos > 1) {
         Integer room = width - cx;
         // Each character is at least a pixel wide in the fonts GDI gives, so more than
         // room + 1 characters never fit: the search stays within the line's width.
-        size_t hi = std::min<size_t>(text.size() - 1, static_cast<size_t>(std::max<Integer>(room, 0)) + 1);
+        size_t hi = std::min<size_t>(text.size() - pos - 1, static_cast<size_t>(std::max<Integer>(room, 0)) + 1);
         size_t lo = 0;
         while (lo < hi) {
           size_t mid = (lo + hi + 1) / 2;
-          if (TextWidth(ps.Font, text.data(), mid) <= room) lo = mid;
+          if (TextWidth(ps.Font, text.data() + pos, mid) <= room) lo = mid;
           else hi = mid - 1;
         }
         if (lo == 0 && lineHasContent) {
@@ -383,13 +384,19 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
         fr.Start = start;
         fr.Length = static_cast<Integer>(take);
         fr.Style = p.Style;
-        fr.Chars = text.substr(0, take);
+        fr.Chars = text.substr(pos, take);
         Integer tw = TextWidth(ps.Font, fr.Chars);
         if (!place(std::move(fr), tw, 0)) break;
         finishLine(-1);
-        text.erase(0, take);
+        pos += take;
         start += static_cast<Integer>(take);
-        w = TextWidth(ps.Font, text);
+        size_t rest = text.size() - pos;
+        // Only a rest that may fit is measured.
+        w = rest <= static_cast<size_t>(width) + 1 ? TextWidth(ps.Font, text.data() + pos, rest) : width + 1;
+      }
+      if (pos > 0) {
+        text.erase(0, pos);
+        if (!noWrap && w > width) w = TextWidth(ps.Font, text);
       }
       if (Full()) break;
       Fragment fr;
