@@ -33,6 +33,8 @@ class TableElement;
 class TableSectionElement;
 class TableRowElement;
 class TableCellElement;
+class Selection;
+class TextRange;
 
 // Node types, as nodeType gives them.
 enum : Integer {
@@ -256,6 +258,7 @@ class Element : public Node {
   WideString tagName_;
   ELEMENT_TAG_ID tagId_;
   bool html_;
+  Byte foreign_ = 0;  // outside HTML: 1 SVG, 2 MathML
   std::vector<Attribute> attributes_;
   std::unique_ptr<Style> style_;
   std::unique_ptr<StyleSheet> sheet_;
@@ -404,6 +407,11 @@ class Document : public Node {
   // at the end of the head).
   StyleSheet* CreateStyleSheet(const WideString& href, Integer index);
 
+  // The selection (TextRange.h), made on first use.
+  Selection* GetSelection();
+  // A text range over the body's content (TextRange.h); E_FAIL without a body.
+  std::unique_ptr<TextRange> CreateTextRange();
+
   // Changes to the tree, its texts or attributes since the document was made; a
   // load counts as one.
   UInt64 GetChangeCount() const noexcept { return changeCount_; }
@@ -431,6 +439,7 @@ class Document : public Node {
   template <class T>
   T* Adopt(std::unique_ptr<T> node);
   void Changed();
+  void ReadMarkup(const std::string& utf8);
   void RemoveAllChildren();
   void EnsureGenerator();
   Element* FindChildElement(const Node* parent, ELEMENT_TAG_ID tagId) const;
@@ -441,6 +450,7 @@ class Document : public Node {
   UInt64 changeCount_ = 0;
   WideString loadedSource_;
   WideString designMode_ = u"Inherit";
+  std::unique_ptr<Selection> selection_;
 };
 
 // Serialization in the engine's style, as innerHTML, outerHTML and the document give

@@ -42,6 +42,8 @@ struct TreeAccess {
   static void SetParent(Node* n, Node* parent) { n->parent_ = parent; }
   static std::vector<Attribute>& Attributes(Element* e) { return e->attributes_; }
   static WideString& Data(TextNode* t) { return t->data_; }
+  static Byte& Foreign(Element* e) { return e->foreign_; }
+  static Byte Foreign(const Element* e) { return e->foreign_; }
 };
 
 // Calls visit(node) for node and every node below it in document order, without

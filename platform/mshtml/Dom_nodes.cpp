@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/TextRange.h"
 
 namespace mshtml {
 
@@ -264,6 +265,7 @@ Node* Node::CloneNode(bool deep) const {
         auto* src = static_cast<const Element*>(n);
         Element* e = doc->NewElement(src->GetTagName(), src->GetTagId(), src->IsHtml());
         TreeAccess::Attributes(e) = src->GetAttributes();
+        TreeAccess::Foreign(e) = TreeAccess::Foreign(src);
         return e;
       }
       default:

@@ -7,6 +7,9 @@
 // the stack); the copy is iterative and nests at most kMaxTreeDepth levels.
 #include <gumbo.h>
 
+#include <strings.h>
+
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -68,16 +71,20 @@ class GumboArena {
 };
 
 WideString Wide(const char* text) { return text ? Utf8ToWide(text) : WideString(); }
-WideString Wide(const GumboStringPiece& piece) {
-  return piece.data ? Utf8ToWide(std::string(piece.data, piece.length)) : WideString();
-}
 
-// The element name as written in the start tag ("<Foo bar>" gives "Foo").
+// The element name as written in the start tag ("<Foo bar>" gives "Foo"): up to the
+// characters that end a tag name for the tokenizer (tab, line feed, form feed, carriage
+// return, blank, "/" and ">"), so that writing the name back makes the same tag.
 WideString NameAsWritten(const GumboElement& element) {
-  GumboStringPiece piece = element.original_tag;
+  const GumboStringPiece& piece = element.original_tag;
   if (!piece.data || piece.length < 2 || piece.data[0] != '<' || piece.data[1] == '/') return {};
-  gumbo_tag_from_original_text(&piece);
-  return Wide(piece);
+  size_t end = 1;
+  while (end < piece.length) {
+    const char c = piece.data[end];
+    if (c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ' || c == '/' || c == '>') break;
+    ++end;
+  }
+  return Utf8ToWide(std::string(piece.data + 1, end - 1));
 }
 
 }  // namespace
@@ -107,6 +114,7 @@ class ParseCopier {
       const auto* child = static_cast<const GumboNode*>(children.data[f.Next++]);
       Node* container = f.Container;
       const Integer containerDepth = f.ContainerDepth;
+      if (IsStrayInForeignContent(child, container)) continue;
       Node* copy = CopyNode(child);
       if (!copy) continue;
       Link(container, copy);
@@ -133,6 +141,29 @@ class ParseCopier {
       default:
         return kNone;
     }
+  }
+
+  // An end tag </p> or </br> inside SVG or MathML makes the parser put an empty P or
+  // BR straight into the foreign element, where markup can never put it back: such
+  // an element is left out (it has no content).
+  static bool IsStrayInForeignContent(const GumboNode* node, const Node* container) {
+    if (node->type != GUMBO_NODE_ELEMENT || node->v.element.tag_namespace != GUMBO_NAMESPACE_HTML) return false;
+    if (node->v.element.children.length > 0 || container->GetNodeType() != NODE_ELEMENT) return false;
+    const auto* parent = static_cast<const Element*>(container);
+    if (parent->IsHtml()) return false;
+    if (TreeAccess::Foreign(parent) == 1) {
+      for (const char16_t* point : {u"foreignObject", u"desc", u"title"})
+        if (SameTextW(parent->GetTagName(), point)) return false;
+      return true;
+    }
+    for (const char16_t* point : {u"mi", u"mo", u"mn", u"ms", u"mtext"})
+      if (SameTextW(parent->GetTagName(), point)) return false;
+    if (SameTextW(parent->GetTagName(), u"annotation-xml")) {
+      const Attribute* encoding = parent->FindAttribute(u"encoding");
+      if (encoding && (SameTextW(encoding->Value, u"text/html") || SameTextW(encoding->Value, u"application/xhtml+xml")))
+        return false;
+    }
+    return true;
   }
 
   static void Link(Node* parent, Node* child) {
@@ -177,6 +208,7 @@ class ParseCopier {
       if (name.empty()) name = u"UNKNOWN";
     }
     Element* e = doc_->NewElement(name, id, html);
+    TreeAccess::Foreign(e) = src.tag_namespace == GUMBO_NAMESPACE_SVG ? 1 : src.tag_namespace == GUMBO_NAMESPACE_MATHML ? 2 : 0;
     auto& attrs = TreeAccess::Attributes(e);
     attrs.reserve(src.attributes.length);
     for (unsigned i = 0; i < src.attributes.length; ++i) {
@@ -207,7 +239,7 @@ class ParseCopier {
 
 namespace {
 
-// Runs gumbo over the markup; the output lives as long as the arena.
+// Runs gumbo over the markup; the output lives as long as the arena and the text.
 GumboOutput* RunParser(const std::string& utf8, GumboArena& arena, GumboTag context, GumboNamespaceEnum ns) {
   if (utf8.size() > kMaxMarkupBytes) Fail(E_FAIL, "the markup is too large to load");
   GumboOptions options = kGumboDefaultOptions;
@@ -304,22 +336,126 @@ GumboTag ContextTag(const Element* context, GumboNamespaceEnum& ns) {
 
 }  // namespace
 
-void Document::LoadHTML(const WideString& html) {
-  const std::string utf8 = WideToUtf8(html);
+namespace {
+
+// The document type at the start of the markup (after blanks and comments), or an
+// empty text.
+std::string LeadingDocType(const std::string& utf8) {
+  size_t i = 0;
+  for (;;) {
+    while (i < utf8.size() && (utf8[i] == ' ' || utf8[i] == '\t' || utf8[i] == '\n' || utf8[i] == '\r' || utf8[i] == '\f'))
+      ++i;
+    if (utf8.compare(i, 4, "<!--") != 0) break;
+    const size_t end = utf8.find("-->", i + 4);
+    if (end == std::string::npos) return {};
+    i = end + 3;
+  }
+  if (utf8.size() - i < 9 || strncasecmp(utf8.c_str() + i, "<!doctype", 9) != 0) return {};
+  const size_t end = utf8.find('>', i);
+  return end == std::string::npos ? std::string() : utf8.substr(i, end - i + 1);
+}
+
+// Every document is parsed in the parser's standard mode, whatever document type the
+// markup names: the engine writes its own standard document type line, fragments
+// (innerHTML, outerHTML) parse in standard mode, and a table in a paragraph must read
+// back the way it was written.
+constexpr char kStandardModeDocType[] = "<!DOCTYPE html>";
+
+// A link inside a link (or NOBR in NOBR), which the parser builds from mis-nested
+// markup, has no markup of its own: written out and read back it would be taken
+// apart. The inner element goes and its content stays in its place, so that what the
+// document holds is what it writes; links do not nest in the engine.
+void UnwrapRepeatedNesting(Node* root) {
+  std::vector<Element*> inner;
+  int openLinks = 0, openNobrs = 0;
+  auto kind = [](const Node* n) -> int {
+    if (n->GetNodeType() != NODE_ELEMENT || !static_cast<const Element*>(n)->IsHtml()) return 0;
+    const ELEMENT_TAG_ID id = static_cast<const Element*>(n)->GetTagId();
+    return id == TAGID_A ? 1 : id == TAGID_NOBR ? 2 : 0;
+  };
+  WalkTreeInOut(
+      root,
+      [&](const Node* n) {
+        const int k = kind(n);
+        if (k == 1 && openLinks++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+        if (k == 2 && openNobrs++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+        return true;
+      },
+      [&](const Node* n) {
+        const int k = kind(n);
+        if (k == 1) --openLinks;
+        if (k == 2) --openNobrs;
+      });
+  for (Element* e : inner) {
+    Node* parent = e->GetParentNode();
+    auto& siblings = TreeAccess::Children(parent);
+    auto& children = TreeAccess::Children(e);
+    for (Node* c : children) TreeAccess::SetParent(c, parent);
+    auto at = siblings.erase(std::find(siblings.begin(), siblings.end(), e));
+    siblings.insert(at, children.begin(), children.end());
+    children.clear();
+    TreeAccess::SetParent(e, nullptr);
+  }
+}
+
+// The parser puts text that stands right before a </form> end tag after the form, so
+// a form whose content ends in text (from markup that left the form open) would move
+// that text when written out and read back. The text is put after the form at once,
+// where every explicitly closed form has it.
+void HoistTrailingFormText(Node* root) {
+  std::vector<Element*> forms;
+  WalkTree(root, [&](const Node* n) {
+    if (n->GetNodeType() == NODE_ELEMENT && static_cast<const Element*>(n)->IsHtml() &&
+        static_cast<const Element*>(n)->GetTagId() == TAGID_FORM && n != root)
+      forms.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+    return true;
+  });
+  // Innermost forms first, so that text moved out of one can move on out of the next.
+  for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
+    Element* form = *it;
+    Node* parent = form->GetParentNode();
+    if (!parent) continue;
+    auto& children = TreeAccess::Children(form);
+    while (!children.empty() && children.back()->GetNodeType() == NODE_TEXT) {
+      Node* text = children.back();
+      children.pop_back();
+      auto& siblings = TreeAccess::Children(parent);
+      siblings.insert(std::find(siblings.begin(), siblings.end(), form) + 1, text);
+      TreeAccess::SetParent(text, parent);
+    }
+  }
+}
+
+}  // namespace
+
+void Document::ReadMarkup(const std::string& utf8) {
+  // Gumbo's output points into its input: the text lives as long as the output.
+  const std::string input = kStandardModeDocType + utf8;
   GumboArena arena;
-  GumboOutput* output = RunParser(utf8, arena, GUMBO_TAG_LAST, GUMBO_NAMESPACE_HTML);
+  GumboOutput* output = RunParser(input, arena, GUMBO_TAG_LAST, GUMBO_NAMESPACE_HTML);
   RemoveAllChildren();
-  const GumboDocument& src = output->document->v.document;
-  if (src.has_doctype) {
+  ParseCopier(this, kMaxTreeDepth).CopyChildren(output->document, this);
+  UnwrapRepeatedNesting(this);
+  HoistTrailingFormText(this);
+  NormalizeWhiteSpace(this);
+}
+
+void Document::LoadHTML(const WideString& html) {
+  std::string utf8 = WideToUtf8(html);
+  if (utf8.starts_with("\xEF\xBB\xBF")) utf8.erase(0, 3);
+  const std::string docType = LeadingDocType(utf8);
+  ReadMarkup(utf8);
+  if (!docType.empty()) {
+    GumboArena typeArena;
+    const GumboDocument& src = RunParser(docType, typeArena, GUMBO_TAG_LAST, GUMBO_NAMESPACE_HTML)->document->v.document;
     DocumentTypeNode* type = NewDocumentType();
     type->Name = Wide(src.name);
     type->PublicId = Wide(src.public_identifier);
     type->SystemId = Wide(src.system_identifier);
-    TreeAccess::Children(this).push_back(type);
+    auto& children = TreeAccess::Children(this);
+    children.insert(children.begin(), type);
     TreeAccess::SetParent(type, this);
   }
-  ParseCopier(this, kMaxTreeDepth).CopyChildren(output->document, this);
-  NormalizeWhiteSpace(this);
   EnsureGenerator();
   Changed();
   loadedSource_ = html;
@@ -368,15 +504,17 @@ void Document::EnsureGenerator() {
 
 std::vector<Node*> Document::ParseFragment(const WideString& html, const Element* context, Integer depthOffset) {
   if (depthOffset >= kMaxTreeDepth) Fail(E_INVALIDARG, "the tree would nest too deep");
-  const std::string utf8 = WideToUtf8(html);
-  GumboArena arena;
   GumboNamespaceEnum ns;
   const GumboTag tag = ContextTag(context, ns);
-  GumboOutput* output = RunParser(utf8, arena, tag, ns);
   // A fragment's nodes are the children of the root element gumbo makes for it.
   Element* holder = NewElement(context ? context->GetTagName() : WideString(u"BODY"),
                                context ? context->GetTagId() : TAGID_BODY, context ? context->IsHtml() : true);
+  const std::string utf8 = WideToUtf8(html);
+  GumboArena arena;
+  GumboOutput* output = RunParser(utf8, arena, tag, ns);
   ParseCopier(this, kMaxTreeDepth - depthOffset).CopyChildren(output->root, holder);
+  UnwrapRepeatedNesting(holder);
+  HoistTrailingFormText(holder);
   NormalizeWhiteSpace(holder);
   std::vector<Node*> nodes = TreeAccess::Children(holder);
   for (Node* n : nodes) TreeAccess::SetParent(n, nullptr);

@@ -1,5 +1,7 @@
 // The engine's serialization (innerHTML, outerHTML, the document's HTML) and the text
 // a reader sees (innerText, outerText). Both walk the tree without recursion.
+#include <string>
+
 #include "platform/mshtml/DomInternal.h"
 
 namespace mshtml {
@@ -24,8 +26,36 @@ bool IsBooleanName(const WideString& lower) {
   return false;
 }
 
+// Characters the parser would not read back from the raw text: a carriage return
+// (read as a line feed) and the control characters and non-characters (read as
+// U+FFFD). They are written as numeric references, which read back as themselves.
+bool NeedsReference(uint32_t cp) {
+  return cp == 0x0D || (cp >= 0x01 && cp <= 0x08) || cp == 0x0B || (cp >= 0x0E && cp <= 0x1F) ||
+         (cp >= 0x7F && cp <= 0x9F) || (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE;
+}
+
+// Writes a reference for the character at text[i] when it needs one (moving i past a
+// surrogate pair) and answers whether it did.
+bool AppendReference(WideString& out, const WideString& text, size_t& i) {
+  uint32_t cp = text[i];
+  size_t units = 1;
+  if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+    units = 2;
+  }
+  if (!NeedsReference(cp)) return false;
+  const std::string digits = std::to_string(cp);
+  out += u"&#";
+  out.append(digits.begin(), digits.end());
+  out += u";";
+  i += units - 1;
+  return true;
+}
+
 void AppendEscapedText(WideString& out, const WideString& text) {
-  for (char16_t c : text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char16_t c = text[i];
+    if (AppendReference(out, text, i)) continue;
     switch (c) {
       case u'&':
         out += u"&amp;";
@@ -56,7 +86,9 @@ void AppendAttribute(WideString& out, const WideString& name, const WideString& 
     return;
   }
   out.push_back(u'"');
-  for (char16_t c : value) {
+  for (size_t i = 0; i < value.size(); ++i) {
+    const char16_t c = value[i];
+    if (AppendReference(out, value, i)) continue;
     switch (c) {
       case u'&':
         out += u"&amp;";

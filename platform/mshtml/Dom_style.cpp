@@ -117,7 +117,7 @@ WideString CleanValue(const WideString& raw) {
       if (open.empty() || open.back() != c) continue;
       open.pop_back();
     }
-    if (c == u'{' || c == u'}' || c == u';') continue;
+    if ((c == u'{' || c == u'}' || c == u';') && open.empty()) continue;
     out.push_back(c);
   }
   if (quote) out.push_back(quote);

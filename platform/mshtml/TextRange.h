@@ -1,0 +1,115 @@
+// Text units, text ranges and the selection of the HTML editing engine.
+//
+// The body is read as a row of character units, the one measure every selection
+// operation shares: each character of text (white space collapsed outside PRE-like
+// elements), one unit "\r\n" for each BR and for each boundary between blocks, and
+// one unit with an empty text for each object drawn without text of its own (IMG,
+// INPUT, ...). The body's outerText is the units' texts one after the other. A text
+// range is a pair of unit boundaries (0 .. unit count); moves clamp and answer the
+// units actually moved. After a change to the document the boundaries are read
+// against the new units (clamped to their count).
+#pragma once
+
+#include <vector>
+
+#include "platform/mshtml/Document.h"
+
+namespace mshtml {
+
+struct TextUnit {
+  enum Kind { Char, Break, LineBreak, Object };
+  Kind UnitKind;
+  WideString Text;     // one character, "\r\n", or empty for an object
+  Node* Anchor;        // the text node, the BR, the object, or the node a break precedes
+  Integer Offset = 0;  // the character's place in its text node
+};
+
+// The units of the content of root (the body as a rule).
+std::vector<TextUnit> ReadTextUnits(const Element* root);
+
+class TextRange {
+ public:
+  // A range over the whole content of root.
+  explicit TextRange(Element* root);
+
+  Element* GetRoot() const noexcept { return root_; }
+  Integer GetStart() const;
+  Integer GetEnd() const;
+  // The unit count of the root's content.
+  Integer GetUnitCount() const;
+
+  // Units: "character" (letter case ignored) moves by units, "textedit" to the start
+  // (negative count) or end of the content; any other unit fails with E_INVALIDARG.
+  // Move collapses the range to its start and moves it; MoveStart and MoveEnd move one
+  // end (the other follows when passed). Each answers the count actually moved.
+  Integer Move(const WideString& unit, Integer count);
+  Integer MoveStart(const WideString& unit, Integer count);
+  Integer MoveEnd(const WideString& unit, Integer count);
+  void Collapse(bool toStart);
+  // The range over the content of element (which must lie in the root).
+  void MoveToElementText(const Element* element);
+  bool IsCollapsed() const { return GetStart() == GetEnd(); }
+
+  WideString GetText() const;
+  // Replaces the range's content with the text (line breaks become BRs) and leaves
+  // the range collapsed after it.
+  void SetText(const WideString& text);
+  // The range's content as markup; elements cut by the range are closed.
+  WideString GetHtmlText() const;
+  // Replaces the range's content with the markup, parsed in the context of the
+  // element the range starts in; the range ends collapsed after it.
+  void PasteHTML(const WideString& html);
+
+  // The deepest element holding the whole range.
+  Element* GetParentElement() const;
+  bool InRange(const TextRange& other) const;
+  bool IsEqual(const TextRange& other) const;
+  // how: "StartToStart", "StartToEnd", "EndToStart", "EndToEnd" (this range's end
+  // first); answers -1, 0 or 1.
+  Integer CompareEndPoints(const WideString& how, const TextRange& other) const;
+  // Searches from the range's start (backward from its end with a negative count)
+  // for the text; flags 2 = whole word, 4 = match case. On success the range covers
+  // the match.
+  bool FindText(const WideString& text, Integer count = 1, Integer flags = 0);
+
+  // Direct placement by unit boundaries (clamped).
+  void SetRange(Integer start, Integer end);
+
+ private:
+  const std::vector<TextUnit>& Units() const;
+  void DeleteContents();
+
+  Element* root_;
+  Integer start_ = 0;
+  Integer end_ = 0;
+  mutable std::vector<TextUnit> units_;
+  mutable UInt64 unitsStamp_ = ~UInt64{0};
+};
+
+// The selection: nothing (a caret), a text range, or a set of elements selected as
+// objects.
+class Selection {
+ public:
+  explicit Selection(Document* document) : document_(document) {}
+
+  // "None", "Text" or "Control".
+  WideString GetType() const;
+  // A copy of the selected text range (at the caret when nothing is selected; null
+  // without a body), or nothing for a control selection.
+  std::unique_ptr<TextRange> CreateRange() const;
+  const ElementList& GetControls() const noexcept { return controls_; }
+  // The common parent of a control selection; null otherwise.
+  Element* GetCommonParentElement() const;
+
+  void Select(const TextRange& range);
+  void SelectControls(const ElementList& elements);
+  void Empty();
+
+ private:
+  Document* document_;
+  Integer start_ = 0;
+  Integer end_ = 0;
+  ElementList controls_;
+};
+
+}  // namespace mshtml
