@@ -15,7 +15,7 @@ inline constexpr COLORREF kNoColor = 0xFFFFFFFFu;
 
 enum class Align : Byte { Left, Center, Right };
 enum class VAlign : Byte { Top, Middle, Bottom, Baseline };
-enum class Display : Byte { Inline, Block, None, ListItem, Table, Cell, Row, Hidden };
+enum class Display : Byte { Inline, Block, None, ListItem, Table, Cell, Row };
 
 // A font the layout asked GDI for, with its metrics.
 struct FontKey {

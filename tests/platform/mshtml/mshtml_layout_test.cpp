@@ -155,6 +155,15 @@ TEST(MshtmlLayout, StylesSetFontsAndHideContent) {
     Metrics m = c.Px == 12 ? m12 : c.Px == 24 ? m24 : m16;
     EXPECT_EQ(p.Rect("s").bottom - p.Rect("s").top, m.Height) << c.Markup;
   }
+  // A rule added after the page was laid out (as the control adds its CSS) lays it out anew.
+  {
+    Page p(Bare("<span id=s>x</span>"));
+    EXPECT_EQ(p.Rect("s").bottom, m16.Height);
+    p.doc.CreateStyleSheet(u"", -1)->SetCssText(u"span {font-size:24px}");
+    EXPECT_EQ(p.Rect("s").bottom, m24.Height);
+    p.Id("s")->GetStyle()->SetCssText(u"font-size:12px");
+    EXPECT_EQ(p.Rect("s").bottom, m12.Height);
+  }
   // display:none, inline or from a rule: no rectangles, and the rest closes up.
   Page p(Bare("<style>.gone {display:none}</style><div id=a style=\"display:none\">x</div>"
               "<div id=b class=gone>y<span id=c>z</span></div><div id=d>w</div>"));
@@ -515,6 +524,17 @@ TEST(MshtmlLayout, PaintDrawsBackgroundsTextLinksFramesAndImages) {
   Canvas d(200, 20);
   p.layout.Paint(d.dc, RECT{0, 0, 200, 20});
   EXPECT_EQ(d.At(a.left + 1, a.bottom - 2 - 10), RGB(255, 0, 0));
+  // Edit-mode markers: a grey frame at the start of each paragraph and table, only when asked.
+  {
+    Page g(Bare("<p id=p>x</p>"), 100, 60);
+    Canvas plain(100, 60), marked(100, 60);
+    g.layout.Paint(plain.dc, RECT{0, 0, 100, 60});
+    g.layout.SetShowGlyphs(true);
+    g.layout.Paint(marked.dc, RECT{0, 0, 100, 60});
+    RECT r = g.Rect("p");
+    EXPECT_EQ(plain.At(r.left, r.top), RGB(255, 255, 255));
+    EXPECT_EQ(marked.At(r.left, r.top), RGB(128, 128, 128));
+  }
   // A clip limits what is drawn.
   Canvas e(200, 120);
   RECT all{0, 0, 200, 120};
