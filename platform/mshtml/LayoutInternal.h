@@ -69,6 +69,7 @@ struct Fragment {
   RECT Box{};                     // document coordinates; text: its font cell
   Integer LineTop = 0, LineBottom = 0;
   std::string Chars;              // Windows-1252 text drawn (Text and Marker)
+  bool Floating = false;          // an image with align=left or right, beside the lines
 };
 
 // A placed block-level box: block, table, row, cell, image-less rule (HR).

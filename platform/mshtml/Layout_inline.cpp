@@ -2,6 +2,7 @@
 // and line breaks, placed in lines at the container's width; the rectangles of the
 // inline elements gathered from what was placed.
 #include <algorithm>
+#include <climits>
 
 #include "platform/mshtml/DomInternal.h"
 #include "platform/mshtml/LayoutInternal.h"
@@ -185,11 +186,63 @@ void Layout::Impl::InlineExtent(const std::vector<InlineItem>& items, Integer& m
   maxW = std::max(maxW, minW);
 }
 
-Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer x, Integer y, Integer width,
+Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer x, Integer y, Integer fullWidth,
                                   Align align) {
-  width = std::max<Integer>(width, 0);
+  fullWidth = std::max<Integer>(fullWidth, 0);
   Integer cy = y;
+  // Images with align=left or right stand at the container's edges; the lines beside
+  // them are narrower until their bottom.
+  constexpr Integer kFloatGap = 3;
+  Integer leftW = 0, leftBottom = 0, rightW = 0, rightBottom = 0;
+  Integer leftEdge = 0, width = fullWidth;
+  auto refit = [&] {
+    if (cy >= leftBottom) leftW = 0;
+    if (cy >= rightBottom) rightW = 0;
+    leftEdge = std::min(leftW, fullWidth);
+    width = std::max<Integer>(0, fullWidth - leftW - rightW);
+  };
+  auto floatsBeside = [&] { return leftW > 0 || rightW > 0; };
+  // Moves down to the first float's bottom.
+  auto belowFloat = [&] {
+    Integer next = INT_MAX;
+    if (leftW > 0) next = std::min(next, leftBottom);
+    if (rightW > 0) next = std::min(next, rightBottom);
+    cy = std::max(cy, next);
+    refit();
+  };
+  std::vector<const InlineItem*> deferred;
   size_t lineStart = Fragments.size();
+  // Places a floating image at the top of the current line, which holds nothing yet.
+  auto placeFloat = [&](const InlineItem& it) {
+    if (Fragments.size() >= static_cast<size_t>(kMaxFragments)) {
+      Truncated = true;
+      return;
+    }
+    const auto* img = static_cast<const Element*>(it.Owner);
+    Integer w = 0, h = 0;
+    ImageSize(img, fullWidth, w, h);
+    bool left = SameTextW(AttrText(img, u"align"), u"left");
+    Fragment fr;
+    fr.Type = Fragment::Image;
+    fr.Owner = img;
+    fr.Style = it.Style;
+    fr.Floating = true;
+    Integer fx = left ? x + leftW : x + std::max<Integer>(0, fullWidth - rightW - w);
+    fr.Box = RECT{fx, cy, fx + w, cy + h};
+    fr.LineTop = cy;
+    fr.LineBottom = cy + h;
+    Fragments.push_back(std::move(fr));
+    // Lines keep their pieces in their own coordinates until they end, so a line begun
+    // before a float on its left moves right with the line's edge.
+    if (left) {
+      leftW += w + kFloatGap;
+      leftBottom = std::max(leftBottom, cy + h);
+    } else {
+      rightW += w + kFloatGap;
+      rightBottom = std::max(rightBottom, cy + h);
+    }
+    refit();
+  };
   Integer cx = 0;             // pen position in the line
   bool lineHasContent = false;
   Integer breakStyle = -1;    // style of a BR that ended an empty line
@@ -199,15 +252,21 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
   Integer pendingUnits = 0;
 
   auto finishLine = [&](Integer emptyStyle) {
-    if (Fragments.size() == lineStart && emptyStyle < 0) return;
+    bool hasLine = false;
+    for (size_t k = lineStart; k < Fragments.size() && !hasLine; ++k) hasLine = !Fragments[k].Floating;
+    if (!hasLine && emptyStyle < 0) {
+      lineStart = Fragments.size();
+      return;
+    }
     Integer ascent = 0, descent = 0, topImage = 0;
-    if (Fragments.size() == lineStart || emptyStyle >= 0) {
+    if (!hasLine || emptyStyle >= 0) {
       const FontInfo& f = Fonts[static_cast<size_t>(Styles[static_cast<size_t>(std::max(emptyStyle, 0))].Font)];
       ascent = f.Ascent;
       descent = f.Descent;
     }
     for (size_t k = lineStart; k < Fragments.size(); ++k) {
       Fragment& fr = Fragments[k];
+      if (fr.Floating) continue;
       const ComputedStyle& s = Styles[static_cast<size_t>(fr.Style)];
       const FontInfo& f = Fonts[static_cast<size_t>(s.Font)];
       if (fr.Type == Fragment::Image) {
@@ -230,12 +289,14 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
     Integer height = std::max(ascent + descent, topImage);
     Integer baseline = cy + ascent;
     Integer lineWidth = 0;
-    for (size_t k = lineStart; k < Fragments.size(); ++k) lineWidth = std::max<Integer>(lineWidth, Fragments[k].Box.right);
+    for (size_t k = lineStart; k < Fragments.size(); ++k)
+      if (!Fragments[k].Floating) lineWidth = std::max<Integer>(lineWidth, Fragments[k].Box.right);
     Integer dx = 0;
     if (align == Align::Center) dx = std::max<Integer>(0, (width - lineWidth) / 2);
     else if (align == Align::Right) dx = std::max<Integer>(0, width - lineWidth);
     for (size_t k = lineStart; k < Fragments.size(); ++k) {
       Fragment& fr = Fragments[k];
+      if (fr.Floating) continue;
       const ComputedStyle& s = Styles[static_cast<size_t>(fr.Style)];
       const FontInfo& f = Fonts[static_cast<size_t>(s.Font)];
       Integer w = fr.Box.right - fr.Box.left, h = fr.Box.bottom - fr.Box.top;
@@ -250,7 +311,7 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
         top = baseline + s.Shift - f.Ascent;
         h = f.Height;
       }
-      fr.Box = RECT{x + dx + fr.Box.left, top, x + dx + fr.Box.left + w, top + h};
+      fr.Box = RECT{x + leftEdge + dx + fr.Box.left, top, x + leftEdge + dx + fr.Box.left + w, top + h};
       fr.LineTop = cy;
       fr.LineBottom = cy + height;
     }
@@ -260,6 +321,9 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
     cx = 0;
     lineHasContent = false;
     pending = false;
+    refit();
+    for (const InlineItem* f : deferred) placeFloat(*f);
+    deferred.clear();
   };
 
   auto place = [&](Fragment fr, Integer w, Integer h) {
@@ -276,13 +340,20 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
     return true;
   };
 
+  // The line's last piece that is not a float.
+  auto lastInLine = [&]() -> Fragment* {
+    for (size_t k = Fragments.size(); k > lineStart; --k)
+      if (!Fragments[k - 1].Floating) return &Fragments[k - 1];
+    return nullptr;
+  };
   // Applies the pending blank before a piece that stays on this line.
   auto takeBlank = [&]() {
     if (!pending) return;
-    if (lineHasContent && Fragments.size() > lineStart) {
+    Fragment* last = lastInLine();
+    if (lineHasContent && last) {
       Integer sw = Fonts[static_cast<size_t>(Styles[static_cast<size_t>(pendingStyle)].Font)].SpaceWidth;
-      Fragments.back().SpaceAfter = sw;
-      Fragments.back().SpaceUnits = pendingUnits;
+      last->SpaceAfter = sw;
+      last->SpaceUnits = pendingUnits;
       cx += sw;
     }
     pending = false;
@@ -298,8 +369,7 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
         pending = true;
         pendingStyle = it.Style;
         pendingUnits = pendingUnits + it.Length;
-        if (Fragments.size() > lineStart && Fragments.back().Owner == it.Owner)
-          Fragments.back().SpaceUnits = pendingUnits;
+        if (Fragment* last = lastInLine(); last && last->Owner == it.Owner) last->SpaceUnits = pendingUnits;
       }
       ++i;
       continue;
@@ -325,8 +395,20 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
       continue;
     }
     if (it.Type == InlineItem::Image) {
+      const auto* img = static_cast<const Element*>(it.Owner);
+      WideString imgAlign = img->GetTagId() == TAGID_IMG ? AttrText(img, u"align") : WideString();
+      if (SameTextW(imgAlign, u"left") || SameTextW(imgAlign, u"right")) {
+        // Beside the line begun when there is room, else below it.
+        Integer fw = 0, fh = 0;
+        ImageSize(img, fullWidth, fw, fh);
+        if (lineHasContent && cx + fw + kFloatGap > width) deferred.push_back(&it);
+        else placeFloat(it);
+        ++i;
+        continue;
+      }
       Integer w = 0, h = 0;
-      ImageSize(static_cast<const Element*>(it.Owner), width, w, h);
+      ImageSize(img, width, w, h);
+      while (!lineHasContent && w > width && floatsBeside()) belowFloat();
       Integer sw = pending && lineHasContent ? Fonts[static_cast<size_t>(Styles[static_cast<size_t>(pendingStyle)].Font)].SpaceWidth : 0;
       if (lineHasContent && cx + sw + w > width && !s.NoWrap && !s.Pre) finishLine(-1);
       takeBlank();
@@ -353,6 +435,7 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
     bool noWrap = s.NoWrap || s.Pre;
     Integer sw = pending && lineHasContent ? Fonts[static_cast<size_t>(Styles[static_cast<size_t>(pendingStyle)].Font)].SpaceWidth : 0;
     if (lineHasContent && cx + sw + total > width && !noWrap) finishLine(-1);
+    while (!lineHasContent && total > width && floatsBeside()) belowFloat();
     takeBlank();
     for (size_t k = i; k < j && !Full(); ++k) {
       const InlineItem& p = items[k];
@@ -413,6 +496,10 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
   (void)breakStyle;
   if (!Full()) finishLine(-1);
   else if (Fragments.size() > lineStart) finishLine(-1);
+  // Floats still waiting (their line ended the run) and the floats' bottoms.
+  for (const InlineItem* f : deferred) placeFloat(*f);
+  deferred.clear();
+  cy = std::max({cy, leftBottom, rightBottom});
   return cy - y;
 }
 

@@ -256,6 +256,29 @@ TEST(MshtmlLayout, TableWidthsAlignAndRowSpans) {
   EXPECT_EQ(wide.layout.GetScrollWidth(), wide.Rect("t").right);
 }
 
+TEST(MshtmlLayout, ImagesAlignedLeftOrRightStandBesideTheLines) {
+  // A 30 x 50 picture on the left: the lines beside it start 33 pixels in (3 of gap)
+  // until its bottom; the text below it starts at the edge again.
+  Page p(Bare("<div id=d><img id=l align=left width=30 height=50><span id=s>aa bb cc dd ee ff gg</span></div>"), 100);
+  EXPECT_EQ(Str(p.Rect("l")), "(0,0,30,50)");
+  std::vector<std::string> got;
+  for (const RECT& r : p.layout.GetClientRects(p.Id("s"))) got.push_back(Str(r));
+  EXPECT_EQ(got, (std::vector<std::string>{"(33,0,88,20)", "(33,20,88,40)", "(33,40,88,60)", "(0,60,22,80)"}));
+  EXPECT_EQ(p.layout.GetOffsetHeight(p.Id("d")), 80);
+  // On the right, beside the line begun before it; the block ends below the picture.
+  Page q(Bare("<div id=d>aa <img id=r align=right width=20 height=90>bb</div>"), 100);
+  EXPECT_EQ(Str(q.Rect("r")), "(80,0,100,90)");
+  EXPECT_EQ(q.layout.GetOffsetHeight(q.Id("d")), 90);
+  EXPECT_EQ(q.layout.ElementFromPoint(90, 50), q.Id("r"));
+  // On the left after text: the line moves right.
+  Page m(Bare("<div>aa <img id=l align=left width=20 height=30><span id=s>bb</span></div>"), 100);
+  EXPECT_EQ(Str(m.Rect("l")), "(0,0,20,30)");
+  EXPECT_EQ(Str(m.Rect("s")), "(56,0,78,20)");
+  // A word too wide for the room beside the picture goes below it.
+  Page w(Bare("<div><img id=l align=left width=80 height=30><span id=s>abcd</span></div>"), 100);
+  EXPECT_EQ(Str(w.Rect("s")), "(0,30,44,50)");
+}
+
 TEST(MshtmlLayout, ElementFromPointFindsTheDeepestElement) {
   Page p(Bare(std::string(kTable) + "<img id=i width=30 height=20>"));
   const struct {
@@ -569,7 +592,7 @@ std::string ItemPage() {
   std::string page = "<font face=\"Arial\" size=\"2\" color=\"#000000\">\r\n";
   page += "<font size='5' color='#000000'><b>The Morning Commute Podcast</b> - Episode 42: The long way home<br>\r\n";
   page += "<font size='1' color='#808080'>Tue, 08 Dec 2026 07:30:00 GMT<font size=\"2\" color=\"#000000\"><p>\r\n";
-  page += "<p>In this episode we take the <b>scenic route</b>: a talk with a bus driver of thirty years, "
+  page += "<p><img src=\"file:///C:/pics/cover.jpg\" align=left width=48 height=48>In this episode we take the <b>scenic route</b>: a talk with a bus driver of thirty years, "
           "listener mail, and the weather.</p><ul><li>Interview (00:02)</li><li>Mail (00:21)</li></ul>"
           "<table border=1 cellpadding=4><tr><th>Part</th><th>Length</th></tr><tr><td>Interview</td><td>19 min</td></tr>"
           "<tr><td colspan=2 align=center>Total 31 min</td></tr></table>\r\n";
