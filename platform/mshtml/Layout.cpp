@@ -50,17 +50,17 @@ void Layout::Impl::Run() {
       [&](const Node* n) {
         const auto* e = static_cast<const Element*>(n);
         const ComputedStyle& s = StyleFor(e);
-        if (s.Kind == Display::None) return;
+        if (s.Kind == BoxKind::Gone) return;
         const Element* p = e->GetParentElement();
         if (!p) return;
-        bool block = s.Kind != Display::Inline || HoldsBlock[e];
+        bool block = s.Kind != BoxKind::Inline || HoldsBlock[e];
         if (block) HoldsBlock[p] = true;
       });
   const ComputedStyle& bs = StyleFor(body);
-  Integer index = PushBox(body, Display::Block);
+  Integer index = PushBox(body, BoxKind::Block);
   Integer contentWidth = std::max<Integer>(0, ViewWidth - bs.MarginLeft - bs.MarginRight);
   Integer h = 0;
-  if (bs.Kind != Display::None) h = LayoutBlockContent(body, bs.MarginLeft, bs.MarginTop, contentWidth, 1);
+  if (bs.Kind != BoxKind::Gone) h = LayoutBlockContent(body, bs.MarginLeft, bs.MarginTop, contentWidth, 1);
   Int64 right = ViewWidth, bottom = static_cast<Int64>(bs.MarginTop) + h + bs.MarginBottom;
   for (const BlockBox& b : Boxes)
     if (b.Owner != body) right = std::max<Int64>(right, static_cast<Int64>(b.Box.right) + bs.MarginRight);

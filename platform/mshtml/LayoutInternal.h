@@ -14,8 +14,8 @@ namespace mshtml {
 inline constexpr COLORREF kNoColor = 0xFFFFFFFFu;
 
 enum class Align : Byte { Left, Center, Right };
-enum class VAlign : Byte { Top, Middle, Bottom, Baseline };
-enum class Display : Byte { Inline, Block, None, ListItem, Table, Cell, Row };
+// How an element lays out; Gone for display:none and what is never shown.
+enum class BoxKind : Byte { Inline, Block, Gone, ListItem, Table, Cell, Row };
 
 // A font the layout asked GDI for, with its metrics.
 struct FontKey {
@@ -39,7 +39,7 @@ struct FontInfo {
 
 // What an element's content is drawn with, and how the element itself lays out.
 struct ComputedStyle {
-  Display Kind = Display::Inline;
+  BoxKind Kind = BoxKind::Inline;
   Integer Font = 0;  // index in the font table
   COLORREF Color = 0;
   COLORREF Background = kNoColor;  // the element's own background
@@ -75,7 +75,7 @@ struct Fragment {
 // A placed block-level box: block, table, row, cell, image-less rule (HR).
 struct BlockBox {
   const Element* Owner = nullptr;
-  Display Kind = Display::Block;
+  BoxKind Kind = BoxKind::Block;
   RECT Box{};  // border box, document coordinates
   Integer Border = 0;        // border width drawn (tables, cells)
   bool Raised = false;       // table frame (raised) or cell frame (sunken)
@@ -143,7 +143,7 @@ struct Layout::Impl {
                       Integer& marginCarry);
   void IntrinsicWidths(const Element* e, Integer depth, Integer& minW, Integer& maxW);
   void ShiftRange(size_t boxFrom, size_t boxTo, size_t fragFrom, size_t fragTo, Integer dx, Integer dy);
-  Integer PushBox(const Element* e, Display kind);
+  Integer PushBox(const Element* e, BoxKind kind);
   bool Full() const;  // a bound was reached: place nothing more
 
   // Inline content (Layout_inline.cpp).

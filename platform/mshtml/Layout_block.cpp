@@ -7,7 +7,7 @@
 
 namespace mshtml {
 
-Integer Layout::Impl::PushBox(const Element* e, Display kind) {
+Integer Layout::Impl::PushBox(const Element* e, BoxKind kind) {
   BlockBox b;
   b.Owner = e;
   b.Kind = kind;
@@ -71,12 +71,12 @@ Integer Layout::Impl::LayoutBlock(const Element* e, Integer x, Integer y, Intege
   ELEMENT_TAG_ID id = e->GetTagId();
   // Margins collapse with the previous sibling's bottom margin; -1 means "drop".
   auto top = [&](Integer marginTop) { return carry < 0 ? y : y + std::max(carry, marginTop); };
-  if (s.Kind == Display::Table || (s.Kind == Display::Row || s.Kind == Display::Cell)) {
+  if (s.Kind == BoxKind::Table || (s.Kind == BoxKind::Row || s.Kind == BoxKind::Cell)) {
     Integer ty = top(0);
-    Integer h = s.Kind == Display::Table ? LayoutTable(e, x, ty, width, depth) : 0;
-    if (s.Kind != Display::Table) {
+    Integer h = s.Kind == BoxKind::Table ? LayoutTable(e, x, ty, width, depth) : 0;
+    if (s.Kind != BoxKind::Table) {
       // Rows and cells out of a table lay out as blocks.
-      Integer index = PushBox(e, Display::Block);
+      Integer index = PushBox(e, BoxKind::Block);
       h = LayoutBlockContent(e, x, ty, width, depth);
       Boxes[static_cast<size_t>(index)].Box = RECT{x, ty, x + width, ty + h};
     }
@@ -94,7 +94,7 @@ Integer Layout::Impl::LayoutBlock(const Element* e, Integer x, Integer y, Intege
     Integer hx = x + (width - w) / 2;
     if (SameTextW(a, u"left")) hx = x;
     else if (SameTextW(a, u"right")) hx = x + width - w;
-    Integer index = PushBox(e, Display::Block);
+    Integer index = PushBox(e, BoxKind::Block);
     BlockBox& b = Boxes[static_cast<size_t>(index)];
     b.Rule = true;
     b.NoShade = e->FindAttribute(u"noshade") != nullptr;
@@ -111,8 +111,8 @@ Integer Layout::Impl::LayoutBlock(const Element* e, Integer x, Integer y, Intege
   Integer left = x + s.MarginLeft;
   Integer w = std::max<Integer>(0, width - s.MarginLeft - s.MarginRight);
   Integer own = Resolve(s.Width, width);
-  if (own != kAuto && s.Kind != Display::Inline) w = own;
-  Integer index = PushBox(e, s.Kind == Display::Inline ? Display::Inline : Display::Block);
+  if (own != kAuto && s.Kind != BoxKind::Inline) w = own;
+  Integer index = PushBox(e, s.Kind == BoxKind::Inline ? BoxKind::Inline : BoxKind::Block);
   size_t fragFrom = Fragments.size();
   Integer contentX = left + s.PaddingLeft;
   Integer contentW = std::max<Integer>(0, w - s.PaddingLeft);
@@ -120,7 +120,7 @@ Integer Layout::Impl::LayoutBlock(const Element* e, Integer x, Integer y, Intege
   Integer own_h = Resolve(s.Height, 0);
   if (own_h != kAuto && own_h > h) h = own_h;
   Boxes[static_cast<size_t>(index)].Box = RECT{left, ty, left + w, ty + h};
-  if (s.Kind == Display::ListItem && !Full()) {
+  if (s.Kind == BoxKind::ListItem && !Full()) {
     // The marker stands left of the first line.
     const Element* list = e->GetParentElement();
     bool ordered = list && list->GetTagId() == TAGID_OL;
@@ -155,7 +155,7 @@ Integer Layout::Impl::LayoutBlock(const Element* e, Integer x, Integer y, Intege
     marker.LineBottom = marker.Box.bottom;
     if (Fragments.size() < static_cast<size_t>(kMaxFragments)) Fragments.push_back(std::move(marker));
   }
-  carry = s.Kind == Display::Inline ? 0 : s.MarginBottom;
+  carry = s.Kind == BoxKind::Inline ? 0 : s.MarginBottom;
   return ty + h;
 }
 
@@ -168,7 +168,7 @@ void Layout::Impl::IntrinsicWidths(const Element* e, Integer depth, Integer& min
   }
   minW = maxW = 0;
   const ComputedStyle& s = StyleFor(e);
-  if (s.Kind == Display::Table) {
+  if (s.Kind == BoxKind::Table) {
     TableIntrinsic(e, depth, minW, maxW);
   } else {
     const auto& children = e->GetChildNodes();
@@ -203,7 +203,7 @@ void Layout::Impl::IntrinsicWidths(const Element* e, Integer depth, Integer& min
     minW = ClampLength(static_cast<Int64>(minW) + s.PaddingLeft);
     maxW = ClampLength(static_cast<Int64>(maxW) + s.PaddingLeft);
     Integer own = Resolve(s.Width, 0);
-    if (own != kAuto && s.Width >= 0 && s.Kind != Display::Inline) {
+    if (own != kAuto && s.Width >= 0 && s.Kind != BoxKind::Inline) {
       minW = std::max(minW, own);
       maxW = std::max(own, minW);
     }

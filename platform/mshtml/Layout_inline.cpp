@@ -23,8 +23,8 @@ bool Layout::Impl::IsBlockLevel(const Node* n, Integer depth) const {
   if (n->GetNodeType() != NODE_ELEMENT || depth >= kMaxLayoutDepth) return false;
   const auto* e = static_cast<const Element*>(n);
   const ComputedStyle& s = StyleFor(e);
-  if (s.Kind == Display::None) return false;
-  if (s.Kind != Display::Inline) return true;
+  if (s.Kind == BoxKind::Gone) return false;
+  if (s.Kind != BoxKind::Inline) return true;
   auto it = HoldsBlock.find(e);
   return it != HoldsBlock.end() && it->second;
 }
@@ -77,7 +77,7 @@ size_t Layout::Impl::GatherInline(const Element* parent, size_t from, Integer de
     if (n->GetNodeType() != NODE_ELEMENT) return false;
     const auto* e = static_cast<const Element*>(n);
     const ComputedStyle& s = StyleFor(e);
-    if (s.Kind == Display::None) return false;
+    if (s.Kind == BoxKind::Gone) return false;
     Integer style = StyleIndex(e);
     ELEMENT_TAG_ID id = e->GetTagId();
     if (id == TAGID_BR) {
@@ -89,14 +89,14 @@ size_t Layout::Impl::GatherInline(const Element* parent, size_t from, Integer de
       return false;
     }
     // A block laid out inline (past the depth bound) still starts and ends a line.
-    if (s.Kind != Display::Inline) items.push_back({InlineItem::Break, e, 0, 0, style});
+    if (s.Kind != BoxKind::Inline) items.push_back({InlineItem::Break, e, 0, 0, style});
     return true;
   };
   auto leave = [&](const Node* n) {
     if (n->GetNodeType() != NODE_ELEMENT) return;
     const auto* e = static_cast<const Element*>(n);
     const ComputedStyle& s = StyleFor(e);
-    if (s.Kind != Display::Inline && s.Kind != Display::None)
+    if (s.Kind != BoxKind::Inline && s.Kind != BoxKind::Gone)
       items.push_back({InlineItem::Break, e, 0, 0, StyleIndex(e)});
   };
   for (; i < children.size(); ++i) {

@@ -87,12 +87,12 @@ void Layout::Paint(HDC hdc, const RECT& clip, POINT scroll) {
     }
     if (b.Background != kNoColor) {
       RECT r = b.Box;
-      if (b.Kind == Display::Table && b.Border > 0) InflateRect(&r, -b.Border, -b.Border);
-      if (b.Kind != Display::Row) Fill(hdc, r, b.Background);
+      if (b.Kind == BoxKind::Table && b.Border > 0) InflateRect(&r, -b.Border, -b.Border);
+      if (b.Kind != BoxKind::Row) Fill(hdc, r, b.Background);
     }
-    if (b.Border > 0 && (b.Kind == Display::Table || b.Kind == Display::Cell))
-      Frame(hdc, b.Box, b.Border, b.Kind == Display::Table);
-    if (im.Glyphs && (b.Kind == Display::Table || b.Owner->GetTagId() == TAGID_P)) {
+    if (b.Border > 0 && (b.Kind == BoxKind::Table || b.Kind == BoxKind::Cell))
+      Frame(hdc, b.Box, b.Border, b.Kind == BoxKind::Table);
+    if (im.Glyphs && (b.Kind == BoxKind::Table || b.Owner->GetTagId() == TAGID_P)) {
       RECT mark{b.Box.left, b.Box.top, b.Box.left + 5, b.Box.top + 5};
       HBRUSH brush = CreateSolidBrush(RGB(128, 128, 128));
       FrameRect(hdc, &mark, brush);

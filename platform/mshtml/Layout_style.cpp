@@ -322,7 +322,7 @@ void Layout::Impl::ComputeStyles() {
   StyleOf.clear();
   // The root style: the engine's default font and colours.
   ComputedStyle root;
-  root.Kind = Display::Block;
+  root.Kind = BoxKind::Block;
   FontKey rootKey{16, false, false, "Times New Roman"};
   root.Font = FontFor(rootKey);
   root.Color = RGB(0, 0, 0);
@@ -353,7 +353,7 @@ void Layout::Impl::ComputeStyles() {
     const auto* e = static_cast<const Element*>(n);
     const Element* parent = e->GetParentElement();
     const ComputedStyle& ps = parent ? StyleFor(parent) : Styles[0];
-    if (ps.Kind == Display::None) {
+    if (ps.Kind == BoxKind::Gone) {
       StyleOf[e] = static_cast<Integer>(Styles.size());
       ComputedStyle none = ps;
       Styles.push_back(none);
@@ -374,18 +374,18 @@ void Layout::Impl::ComputeStyles() {
         id == TAGID_TITLE || id == TAGID_META || id == TAGID_LINK || id == TAGID_BASE || id == TAGID_PARAM ||
         id == TAGID_COL || id == TAGID_COLGROUP || id == TAGID_AREA || id == TAGID_MAP || id == TAGID_NOSCRIPT ||
         id == TAGID_NOFRAMES || id == TAGID_NOEMBED || id == TAGID_BGSOUND) {
-      s.Kind = Display::None;
+      s.Kind = BoxKind::Gone;
     } else if (id == TAGID_LI) {
-      s.Kind = Display::ListItem;
+      s.Kind = BoxKind::ListItem;
     } else if (id == TAGID_TABLE) {
-      s.Kind = Display::Table;
+      s.Kind = BoxKind::Table;
     } else if (id == TAGID_TR) {
-      s.Kind = Display::Row;
+      s.Kind = BoxKind::Row;
     } else if (id == TAGID_TD || id == TAGID_TH) {
-      s.Kind = Display::Cell;
+      s.Kind = BoxKind::Cell;
     } else if (id == TAGID_HTML || id == TAGID_BODY || id == TAGID_CAPTION || id == TAGID_THEAD ||
                id == TAGID_TBODY || id == TAGID_TFOOT || IsBlockElement(e)) {
-      s.Kind = Display::Block;
+      s.Kind = BoxKind::Block;
     }
     Integer px = key.Size;
     switch (id) {
@@ -568,11 +568,11 @@ void Layout::Impl::ComputeStyles() {
           COLORREF c = ParseColor(first);
           if (c != kNoColor || SameTextW(first, u"transparent")) s.Background = c;
         } else if (name == u"display") {
-          if (SameTextW(v, u"none")) s.Kind = Display::None;
-          else if (SameTextW(v, u"block") && s.Kind == Display::Inline) s.Kind = Display::Block;
-          else if (SameTextW(v, u"inline") && s.Kind == Display::Block && id != TAGID_BODY && id != TAGID_HTML)
-            s.Kind = Display::Inline;
-          else if (SameTextW(v, u"list-item")) s.Kind = Display::ListItem;
+          if (SameTextW(v, u"none")) s.Kind = BoxKind::Gone;
+          else if (SameTextW(v, u"block") && s.Kind == BoxKind::Inline) s.Kind = BoxKind::Block;
+          else if (SameTextW(v, u"inline") && s.Kind == BoxKind::Block && id != TAGID_BODY && id != TAGID_HTML)
+            s.Kind = BoxKind::Inline;
+          else if (SameTextW(v, u"list-item")) s.Kind = BoxKind::ListItem;
         } else if (name == u"text-align") {
           if (SameTextW(v, u"center")) s.TextAlign = Align::Center;
           else if (SameTextW(v, u"right")) s.TextAlign = Align::Right;

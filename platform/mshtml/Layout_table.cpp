@@ -48,14 +48,14 @@ static Grid BuildGrid(const Layout::Impl& impl, const Element* table) {
   auto addRow = [&](const Node* n) {
     if (n->GetNodeType() != NODE_ELEMENT) return;
     const auto* e = static_cast<const Element*>(n);
-    if (e->GetTagId() == TAGID_TR && impl.StyleFor(e).Kind != Display::None) g.Rows.push_back(e);
+    if (e->GetTagId() == TAGID_TR && impl.StyleFor(e).Kind != BoxKind::Gone) g.Rows.push_back(e);
   };
   for (const Node* n : table->GetChildNodes()) {
     if (n->GetNodeType() != NODE_ELEMENT) continue;
     const auto* e = static_cast<const Element*>(n);
     ELEMENT_TAG_ID id = e->GetTagId();
-    if (id == TAGID_CAPTION && !g.Caption && impl.StyleFor(e).Kind != Display::None) g.Caption = e;
-    if ((id == TAGID_THEAD || id == TAGID_TBODY || id == TAGID_TFOOT) && impl.StyleFor(e).Kind != Display::None)
+    if (id == TAGID_CAPTION && !g.Caption && impl.StyleFor(e).Kind != BoxKind::Gone) g.Caption = e;
+    if ((id == TAGID_THEAD || id == TAGID_TBODY || id == TAGID_TFOOT) && impl.StyleFor(e).Kind != BoxKind::Gone)
       for (const Node* r : e->GetChildNodes()) addRow(r);
     addRow(n);
   }
@@ -66,7 +66,7 @@ static Grid BuildGrid(const Layout::Impl& impl, const Element* table) {
     for (const Node* n : g.Rows[static_cast<size_t>(r)]->GetChildNodes()) {
       if (n->GetNodeType() != NODE_ELEMENT) continue;
       const auto* e = static_cast<const Element*>(n);
-      if ((e->GetTagId() != TAGID_TD && e->GetTagId() != TAGID_TH) || impl.StyleFor(e).Kind == Display::None)
+      if ((e->GetTagId() != TAGID_TD && e->GetTagId() != TAGID_TH) || impl.StyleFor(e).Kind == BoxKind::Gone)
         continue;
       while (c < static_cast<Integer>(busyUntil.size()) && busyUntil[static_cast<size_t>(c)] > r) ++c;
       if (c >= kMaxColumns) break;
@@ -246,7 +246,7 @@ Integer Layout::Impl::LayoutTable(const Element* table, Integer x, Integer y, In
     Integer carry = -1;
     ty = LayoutBlock(g.Caption, tx, ty, static_cast<Integer>(tw), depth + 1, carry);
   }
-  Integer tableBox = PushBox(table, Display::Table);
+  Integer tableBox = PushBox(table, BoxKind::Table);
   Boxes[static_cast<size_t>(tableBox)].Border = m.Border;
   Boxes[static_cast<size_t>(tableBox)].Raised = true;
 
@@ -262,7 +262,7 @@ Integer Layout::Impl::LayoutTable(const Element* table, Integer x, Integer y, In
   size_t rows = g.Rows.size();
   // Row boxes first, so that a row's box stands before its cells'.
   std::vector<Integer> rowBox(rows);
-  for (size_t r = 0; r < rows; ++r) rowBox[r] = PushBox(g.Rows[r], Display::Row);
+  for (size_t r = 0; r < rows; ++r) rowBox[r] = PushBox(g.Rows[r], BoxKind::Row);
 
   struct Placed {
     Integer Box;
@@ -276,7 +276,7 @@ Integer Layout::Impl::LayoutTable(const Element* table, Integer x, Integer y, In
     if (Full()) break;
     Integer cellLeft = colX[static_cast<size_t>(slot.Col)];
     Integer cellRight = colX[static_cast<size_t>(slot.Col + slot.ColSpan)] - m.Spacing;
-    Integer box = PushBox(slot.Cell, Display::Cell);
+    Integer box = PushBox(slot.Cell, BoxKind::Cell);
     BlockBox& b = Boxes[static_cast<size_t>(box)];
     b.Border = m.CellBorder;
     if (b.Background == kNoColor) b.Background = StyleFor(g.Rows[static_cast<size_t>(slot.Row)]).Background;
