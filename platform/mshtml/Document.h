@@ -3,10 +3,11 @@
 // with the engine's own attribute rules, tag ids, serialization, source indexes,
 // table, body, image, anchor and base facets, inline styles and style sheets.
 //
-// The document owns every node it ever made: removing a node from the tree (or
-// replacing it through innerHTML/outerHTML) detaches it, and the node stays valid
-// until the document goes, so a caller that holds an element across an edit never
-// holds a dangling pointer. Text is UTF-16 throughout.
+// The document owns every node it made since it was last loaded: removing a node
+// from the tree (or replacing it through innerHTML/outerHTML) detaches it, and the
+// node stays valid until the document goes or loads new content, so a caller that
+// holds an element across an edit never holds a dangling pointer. A load releases
+// every node (and text range) of the content before it. Text is UTF-16 throughout.
 //
 // Failures are raised as EOleSysError carrying the HRESULT the platform gives for
 // them (E_INVALIDARG for a bad index, name or target, E_FAIL for markup the engine
@@ -344,7 +345,8 @@ class Document : public Node {
   ~Document() override;
   WideString GetNodeName() const override { return u"#document"; }
 
-  // Replaces the whole content with the parsed markup. Any markup gives a document
+  // Replaces the whole content with the parsed markup; the nodes of the previous
+  // content, the selection and text ranges over it are released. Any markup gives a document
   // (HTML, HEAD, BODY always exist afterwards; a META GENERATOR is added to the head
   // when it has none). Text past the parser's limits is refused with E_FAIL.
   void LoadHTML(const WideString& html);

@@ -1,7 +1,7 @@
 // The layout object: when to lay out again, the body's canvas, and scrolling.
 #include <algorithm>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 #include "platform/mshtml/LayoutInternal.h"
 
 namespace mshtml {

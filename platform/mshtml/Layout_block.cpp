@@ -2,7 +2,7 @@
 // siblings), lists with their markers, rules, and the widths content asks for.
 #include <algorithm>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 #include "platform/mshtml/LayoutInternal.h"
 
 namespace mshtml {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 #include "platform/mshtml/LayoutInternal.h"
 
 namespace mshtml {

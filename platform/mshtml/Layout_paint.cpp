@@ -4,7 +4,7 @@
 // edit-mode markers.
 #include <algorithm>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 #include "platform/mshtml/LayoutInternal.h"
 
 namespace mshtml {

@@ -4,7 +4,7 @@
 #include <array>
 #include <cstring>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 #include "platform/mshtml/LayoutInternal.h"
 #include "platform/rtl/CodePage.h"
 

@@ -3,7 +3,7 @@
 // table's width and alignment, row heights and the cells' vertical alignment.
 #include <algorithm>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 #include "platform/mshtml/LayoutInternal.h"
 
 namespace mshtml {

@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <utility>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 
 namespace mshtml {
 

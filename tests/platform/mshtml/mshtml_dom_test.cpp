@@ -6,6 +6,8 @@
 #include <string>
 
 #include "MshtmlTestSupport.h"
+#include "platform/mshtml/Document.h"
+#include "platform/mshtml/TagIds.h"
 
 using namespace mshtml;
 using namespace mshtmltest;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "MshtmlTestSupport.h"
+#include "platform/mshtml/Document.h"
 
 using namespace mshtml;
 using namespace mshtmltest;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include "MshtmlTestSupport.h"
+#include "platform/mshtml/Document.h"
+#include "platform/mshtml/Style.h"
 
 using namespace mshtml;
 using namespace mshtmltest;

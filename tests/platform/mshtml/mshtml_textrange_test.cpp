@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "MshtmlTestSupport.h"
+#include "platform/mshtml/Document.h"
 #include "platform/mshtml/TextRange.h"
 
 using namespace mshtml;

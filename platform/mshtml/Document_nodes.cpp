@@ -4,7 +4,7 @@
 #include <array>
 #include <string_view>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 #include "platform/mshtml/TextRange.h"
 
 namespace mshtml {

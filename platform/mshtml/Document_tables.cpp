@@ -1,7 +1,7 @@
 // Table facets: rows, cells, caption and sections, with the platform's indexes.
 #include <algorithm>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 
 namespace mshtml {
 namespace {

@@ -1,6 +1,6 @@
 // The document's element collections: all, images, links, anchors, by tag name and
 // by id. Each is a snapshot in document order.
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 
 namespace mshtml {
 

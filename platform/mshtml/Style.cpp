@@ -2,7 +2,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 
 namespace mshtml {
 namespace {

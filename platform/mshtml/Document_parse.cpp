@@ -14,7 +14,8 @@
 #include <cstring>
 #include <new>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
+#include "platform/mshtml/TextRange.h"
 
 namespace mshtml {
 namespace {
@@ -444,6 +445,12 @@ void Document::LoadHTML(const WideString& html) {
   std::string utf8 = WideToUtf8(html);
   if (utf8.starts_with("\xEF\xBB\xBF")) utf8.erase(0, 3);
   const std::string docType = LeadingDocType(utf8);
+  if (utf8.size() + sizeof kStandardModeDocType > kMaxMarkupBytes) Fail(E_FAIL, "the markup is too large to load");
+  // A load makes the document new: the nodes of what it held before, and the
+  // selection in them, are released.
+  RemoveAllChildren();
+  selection_.reset();
+  nodes_.clear();
   ReadMarkup(utf8);
   if (!docType.empty()) {
     GumboArena typeArena;

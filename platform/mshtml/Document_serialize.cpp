@@ -2,7 +2,7 @@
 // a reader sees (innerText, outerText). Both walk the tree without recursion.
 #include <string>
 
-#include "platform/mshtml/DomInternal.h"
+#include "platform/mshtml/DocumentInternal.h"
 
 namespace mshtml {
 namespace {
