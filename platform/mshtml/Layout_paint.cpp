@@ -1,0 +1,209 @@
+// Painting with GDI: the body's background, block and cell backgrounds, table frames
+// in the classic raised and sunken look, rules, text in its fonts and colours with
+// underlines and strokes, list markers, images or their placeholder frames, and the
+// edit-mode markers.
+#include <algorithm>
+
+#include "platform/mshtml/DocumentInternal.h"
+#include "platform/mshtml/LayoutInternal.h"
+
+namespace mshtml {
+
+namespace {
+
+void Fill(HDC hdc, const RECT& r, COLORREF color) {
+  HBRUSH brush = CreateSolidBrush(color);
+  FillRect(hdc, &r, brush);
+  DeleteObject(brush);
+}
+
+void HLine(HDC hdc, Integer x0, Integer x1, Integer y, COLORREF color) {
+  RECT r{x0, y, x1, y + 1};
+  Fill(hdc, r, color);
+}
+
+void VLine(HDC hdc, Integer x, Integer y0, Integer y1, COLORREF color) {
+  RECT r{x, y0, x + 1, y1};
+  Fill(hdc, r, color);
+}
+
+// A frame of the given width: light above and left, dark below and right (raised),
+// or the other way round (sunken).
+void Frame(HDC hdc, RECT r, Integer width, bool raised) {
+  COLORREF light = GetSysColor(COLOR_BTNHIGHLIGHT);
+  COLORREF dark = GetSysColor(COLOR_BTNSHADOW);
+  if (raised) {
+    light = GetSysColor(COLOR_3DLIGHT);
+    dark = GetSysColor(COLOR_3DDKSHADOW);
+    if (width == 1) dark = GetSysColor(COLOR_BTNSHADOW);
+  }
+  COLORREF tl = raised ? light : dark, br = raised ? dark : light;
+  for (Integer i = 0; i < width && r.right - r.left > 1 && r.bottom - r.top > 1; ++i) {
+    HLine(hdc, r.left, r.right, r.top, tl);
+    VLine(hdc, r.left, r.top, r.bottom, tl);
+    HLine(hdc, r.left, r.right, r.bottom - 1, br);
+    VLine(hdc, r.right - 1, r.top + 1, r.bottom, br);
+    InflateRect(&r, -1, -1);
+  }
+}
+
+bool Meets(const RECT& a, const RECT& b) {
+  return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
+}
+
+}  // namespace
+
+void Layout::Paint(HDC hdc, const RECT& clip, POINT scroll) {
+  Impl& im = *impl_;
+  im.Ensure();
+  if (!hdc) return;
+  Integer saved = SaveDC(hdc);
+  IntersectClipRect(hdc, clip.left, clip.top, clip.right, clip.bottom);
+  POINT origin{};
+  GetViewportOrgEx(hdc, &origin);
+  SetViewportOrgEx(hdc, origin.x - scroll.x, origin.y - scroll.y, nullptr);
+  RECT area = clip;
+  OffsetRect(&area, scroll.x, scroll.y);
+  SetBkMode(hdc, TRANSPARENT);
+
+  // The canvas: the body's colour, white without one.
+  COLORREF canvas = RGB(255, 255, 255);
+  if (Element* body = im.Doc->GetBody(); body && im.StyleOf.count(body)) {
+    COLORREF c = im.StyleFor(body).Background;
+    if (c != kNoColor) canvas = c;
+  }
+  Fill(hdc, area, canvas);
+
+  for (const BlockBox& b : im.Boxes) {
+    if (!Meets(b.Box, area) || b.Owner->GetTagId() == TAGID_BODY) continue;
+    if (b.Rule) {
+      if (b.NoShade) {
+        Fill(hdc, b.Box, b.Background != kNoColor ? b.Background : GetSysColor(COLOR_BTNSHADOW));
+      } else {
+        RECT r = b.Box;
+        Frame(hdc, r, 1, false);
+      }
+      continue;
+    }
+    if (b.Background != kNoColor) {
+      RECT r = b.Box;
+      if (b.Kind == BoxKind::Table && b.Border > 0) InflateRect(&r, -b.Border, -b.Border);
+      if (b.Kind != BoxKind::Row) Fill(hdc, r, b.Background);
+    }
+    if (b.Border > 0 && (b.Kind == BoxKind::Table || b.Kind == BoxKind::Cell))
+      Frame(hdc, b.Box, b.Border, b.Kind == BoxKind::Table);
+    if (im.Glyphs && (b.Kind == BoxKind::Table || b.Owner->GetTagId() == TAGID_P)) {
+      RECT mark{b.Box.left, b.Box.top, b.Box.left + 5, b.Box.top + 5};
+      HBRUSH brush = CreateSolidBrush(RGB(128, 128, 128));
+      FrameRect(hdc, &mark, brush);
+      DeleteObject(brush);
+    }
+  }
+
+  HDC picture = 0;
+  HGDIOBJ oldFont = 0;
+  Integer currentFont = -1;
+  for (size_t k = 0; k < im.Fragments.size(); ++k) {
+    const Fragment& f = im.Fragments[k];
+    RECT reach = f.Box;
+    reach.right += f.SpaceAfter;
+    if (!Meets(reach, area) && !(f.Type == Fragment::Break && im.Glyphs)) continue;
+    const ComputedStyle& s = im.Styles[static_cast<size_t>(f.Style)];
+    switch (f.Type) {
+      case Fragment::Text: {
+        if (s.Font != currentFont) {
+          HGDIOBJ prev = SelectObject(hdc, im.Fonts[static_cast<size_t>(s.Font)].Font);
+          if (!oldFont) oldFont = prev;
+          currentFont = s.Font;
+        }
+        SetTextColor(hdc, s.Color);
+        TextOut(hdc, f.Box.left, f.Box.top, f.Chars.data(), static_cast<Integer>(f.Chars.size()));
+        const FontInfo& font = im.Fonts[static_cast<size_t>(s.Font)];
+        Integer thick = std::max<Integer>(1, font.Height / 16);
+        // A line under a link runs on across the blank to the next piece of the same line.
+        Integer right = f.Box.right;
+        if (f.SpaceAfter > 0 && k + 1 < im.Fragments.size()) {
+          const Fragment& next = im.Fragments[k + 1];
+          const ComputedStyle& ns = im.Styles[static_cast<size_t>(next.Style)];
+          if (next.LineTop == f.LineTop && next.Type != Fragment::Marker && ns.Underline == s.Underline)
+            right += f.SpaceAfter;
+        }
+        if (s.Underline) {
+          RECT u{f.Box.left, f.Box.top + font.Ascent + 1, right, f.Box.top + font.Ascent + 1 + thick};
+          Fill(hdc, u, s.Color);
+        }
+        if (s.Strike) {
+          Integer mid = f.Box.top + font.Ascent - font.Ascent / 3;
+          RECT u{f.Box.left, mid, right, mid + thick};
+          Fill(hdc, u, s.Color);
+        }
+        break;
+      }
+      case Fragment::Marker: {
+        if (f.Chars.empty()) {
+          HBRUSH brush = CreateSolidBrush(s.Color);
+          HGDIOBJ oldBrush = SelectObject(hdc, brush);
+          HPEN pen = CreatePen(PS_SOLID, 1, s.Color);
+          HGDIOBJ oldPen = SelectObject(hdc, pen);
+          Ellipse(hdc, f.Box.left, f.Box.top, f.Box.right, f.Box.bottom);
+          SelectObject(hdc, oldPen);
+          SelectObject(hdc, oldBrush);
+          DeleteObject(pen);
+          DeleteObject(brush);
+        } else {
+          if (s.Font != currentFont) {
+            HGDIOBJ prev = SelectObject(hdc, im.Fonts[static_cast<size_t>(s.Font)].Font);
+            if (!oldFont) oldFont = prev;
+            currentFont = s.Font;
+          }
+          SetTextColor(hdc, s.Color);
+          TextOut(hdc, f.Box.left, f.Box.top, f.Chars.data(), static_cast<Integer>(f.Chars.size()));
+        }
+        break;
+      }
+      case Fragment::Image: {
+        const auto* img = static_cast<const Element*>(f.Owner);
+        ImageEntry* entry = img->GetTagId() == TAGID_IMG ? im.ImageFor(img) : nullptr;
+        Integer w = f.Box.right - f.Box.left, h = f.Box.bottom - f.Box.top;
+        if (entry && w > 0 && h > 0) {
+          if (!picture) picture = CreateCompatibleDC(hdc);
+          HGDIOBJ old = SelectObject(picture, entry->Bitmap);
+          SetStretchBltMode(hdc, HALFTONE);
+          StretchBlt(hdc, f.Box.left, f.Box.top, w, h, picture, 0, 0, entry->Width, entry->Height, SRCCOPY);
+          SelectObject(picture, old);
+        } else {
+          // No picture: a sunken frame of the image's size.
+          Frame(hdc, f.Box, 1, false);
+        }
+        if (img->GetTagId() == TAGID_IMG) {
+          auto border = AttrInt(img, u"border");
+          // A linked image has a frame in the link colour unless border=0 says otherwise.
+          bool linked = false;
+          for (const Element* a = img->GetParentElement(); a && !linked; a = a->GetParentElement())
+            linked = a->GetTagId() == TAGID_A && a->FindAttribute(u"href");
+          Integer bw = border.value_or(linked ? 2 : 0);
+          for (Integer i = 0; i < bw && i < w / 2 && i < h / 2; ++i) {
+            RECT r{f.Box.left + i, f.Box.top + i, f.Box.right - i, f.Box.bottom - i};
+            HBRUSH brush = CreateSolidBrush(linked ? static_cast<COLORREF>(im.LinkColor) : s.Color);
+            FrameRect(hdc, &r, brush);
+            DeleteObject(brush);
+          }
+        }
+        break;
+      }
+      case Fragment::Break:
+        if (im.Glyphs && f.Owner->GetNodeType() == NODE_ELEMENT) {
+          RECT mark{f.Box.left + 1, f.Box.top + 2, f.Box.left + 5, f.Box.bottom - 2};
+          HBRUSH brush = CreateSolidBrush(RGB(128, 128, 128));
+          FrameRect(hdc, &mark, brush);
+          DeleteObject(brush);
+        }
+        break;
+    }
+  }
+  if (oldFont) SelectObject(hdc, oldFont);
+  if (picture) DeleteDC(picture);
+  RestoreDC(hdc, saved);
+}
+
+}  // namespace mshtml
