@@ -227,6 +227,7 @@ class TCustomListView : public TCustomControl {
 
  protected:
   void CreateParams(TCreateParams& params) override;
+  void CreateWnd() override;
   void Paint() override;
   void MouseDown(TMouseButton button, TShiftState shift, Integer x, Integer y) override;
   void KeyDown(Word& key, TShiftState shift) override;

@@ -146,6 +146,11 @@ void TCustomListView::CreateParams(TCreateParams& params) {
   params.ExStyle |= WS_EX_CLIENTEDGE;
 }
 
+void TCustomListView::CreateWnd() {
+  TCustomControl::CreateWnd();
+  UpdateScrollBar();
+}
+
 void TCustomListView::SetLargeImages(TImageList* value) {
   if (value == largeImages_) return;
   if (largeImages_) largeImages_->RemoveFreeNotification(this);
