@@ -505,23 +505,21 @@ void TCustomListView::PaintItem(TCanvas* canvas, Integer index) {
   // The caption: centred under the image in up to two lines, on the highlight when
   // the item is selected.
   const Integer textTop = cell.top + kCellPadding + imageH + kCellPadding;
-  TRect bounds = Rect(cell.left + 2, textTop, cell.right - 2, cell.bottom - 2);
-  TRect measure = bounds;
-  DrawText(canvas->GetHandle(), item->caption_.c_str(), -1, &measure,
-           DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_CALCRECT | DT_END_ELLIPSIS);
-  const Integer textW = std::min<Integer>(measure.right - measure.left, bounds.right - bounds.left);
-  const Integer textH = std::min<Integer>(measure.bottom - measure.top, bounds.bottom - bounds.top);
+  const TRect bounds = Rect(cell.left + 2, textTop, cell.right - 2, cell.bottom - 2);
+  constexpr UINT kFormat = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS;
+  const TSize size = classic::MeasureCaption(canvas, Rect(bounds.left + 2, bounds.top, bounds.right - 2, bounds.bottom),
+                                             item->caption_, kFormat);
+  const Integer textW = std::min<Integer>(size.cx, bounds.right - bounds.left - 4);
+  const Integer textH = std::min<Integer>(size.cy, bounds.bottom - bounds.top);
   const Integer cx = (bounds.left + bounds.right) / 2;
   const TRect label = Rect(cx - textW / 2 - 2, textTop, cx - textW / 2 + textW + 2, textTop + textH);
   if (showSelected) {
     canvas->GetBrush()->SetColor(focusedView ? clHighlight : clBtnFace);
+    canvas->GetBrush()->SetStyle(bsSolid);
     canvas->FillRect(label);
   }
-  canvas->GetBrush()->SetStyle(bsClear);
-  canvas->GetFont()->SetColor(showSelected && focusedView ? clHighlightText : clWindowText);
-  TRect textRect = Rect(label.left + 2, label.top, label.right - 2, label.bottom);
-  DrawText(canvas->GetHandle(), item->caption_.c_str(), -1, &textRect, DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS);
-  canvas->GetBrush()->SetStyle(bsSolid);
+  classic::DrawCaption(canvas, Rect(label.left + 2, label.top, label.right - 2, label.bottom), item->caption_, kFormat,
+                       showSelected && focusedView ? clHighlightText : clWindowText, true);
   if (focusedView && item == focused_) classic::DrawFocusRect(canvas, label);
 }
 

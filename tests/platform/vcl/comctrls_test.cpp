@@ -12,6 +12,7 @@
 #include "platform/sim/Screen.h"
 #include "platform/vcl/ComCtrls.h"
 #include "platform/vcl/Forms.h"
+#include "platform/vcl/Menus.h"
 #include "tests/platform/vcl/controls_test_util.h"
 #include "tests/platform/vcl/graphics_test_util.h"
 #include "tests/support/Pump.h"
@@ -354,6 +355,7 @@ TEST_F(ListViewTest, IconsAndSelectedLabelsLookClassic) {
   sim::SaveWindowPng(form.GetHandle(), LARK_TEST_BINARY_DIR "/listview.png");
   const TRect cell0 = view->GetItems()->GetItem(0)->DisplayRect();
   const TRect cell1 = view->GetItems()->GetItem(1)->DisplayRect();
+  const TRect cell2 = view->GetItems()->GetItem(2)->DisplayRect();
   const int iconX = (cell0.right - cell0.left - 16) / 2;
   // Icons centred at the top of their cells.
   EXPECT_EQ(Pixel(*view, cell0.left + iconX + 8, cell0.top + 4 + 8), Rgb(clRed));
@@ -365,7 +367,9 @@ TEST_F(ListViewTest, IconsAndSelectedLabelsLookClassic) {
   int highlightOther = 0;
   for (int x = 0; x < cell0.right - cell0.left; ++x) {
     highlight += Pixel(*view, cell1.left + x, labelY + 3) == Rgb(clHighlight);
+    // Neither before nor after the selected one.
     highlightOther += Pixel(*view, cell0.left + x, labelY + 3) == Rgb(clHighlight);
+    highlightOther += Pixel(*view, cell2.left + x, labelY + 3) == Rgb(clHighlight);
   }
   EXPECT_GT(highlight, 20);
   EXPECT_EQ(highlightOther, 0);
@@ -478,6 +482,92 @@ TEST_F(ComCtrlsTest, ProgressBarFillsInBlocks) {
   bar->SetPosition(100);
   larktest::PumpUntilIdle();
   for (int x = 2; x < 102; x += 7) EXPECT_EQ(Pixel(*bar, x, 8), Rgb(clHighlight)) << x;
+}
+
+}  // namespace
+
+namespace {
+
+// A main window as the program has it: a menu bar, a page control with a list of
+// subscriptions as icons, and a status bar with an owner-drawn progress panel. It
+// is written to PNG for a person to look at (a copy is kept in tests/data/vcl) and
+// probed here.
+TEST_F(ComCtrlsTest, MainWindowOfAllTheControls) {
+  form.SetBounds(40, 40, 360, 260);
+  form.SetCaption("Larkspool");
+  TMainMenu menu(&form);
+  for (const char* caption : {"&File", "&Subscriptions", "&Help"}) {
+    auto* item = new TMenuItem(&form);
+    item->SetCaption(caption);
+    menu.GetItems()->Add(item);
+    auto* sub = new TMenuItem(&form);
+    sub->SetCaption("Item");
+    item->Add(sub);
+  }
+  form.SetMenu(&menu);
+  TImageList images(&form);
+  images.SetWidth(24);
+  images.SetHeight(24);
+  for (TColor c : {clMaroon, clNavy, clTeal, clOlive}) {
+    auto bitmap = vcltest::SolidBitmap(pf24bit, 24, 24, c);
+    images.Add(bitmap.get(), nullptr);
+  }
+  auto* bar = new TStatusBar(&form);
+  bar->SetParent(&form);
+  for (int width : {150, 80, 50}) bar->GetPanels()->Add()->SetWidth(width);
+  bar->GetPanels()->GetItem(0)->SetStyle(psOwnerDraw);
+  bar->GetPanels()->GetItem(1)->SetStyle(psOwnerDraw);
+  bar->GetPanels()->GetItem(2)->SetText("Ready");
+  const int progress = 60;
+  bar->OnDrawPanel = [&](TStatusBar* sb, TStatusPanel* panel, const TRect& rect) {
+    TCanvas* canvas = sb->GetCanvas();
+    if (panel->GetIndex() == 0) {
+      // A progress panel: a filled share of the panel and its figure.
+      canvas->GetBrush()->SetColor(clHighlight);
+      canvas->FillRect(Rect(rect.left + 2, rect.top + 2, rect.left + 2 + (rect.right - rect.left - 4) * progress / 100,
+                            rect.bottom - 2));
+      canvas->GetBrush()->SetStyle(bsClear);
+      canvas->GetFont()->SetColor(clBtnText);
+      canvas->TextRect(rect, rect.left + 4, rect.top + 2, "60%");
+    } else {
+      canvas->TextRect(rect, rect.left + 4, rect.top + 2, "3 new");
+    }
+  };
+  auto* pages = new TPageControl(&form);
+  pages->SetParent(&form);
+  pages->SetAlign(alClient);
+  auto* subscriptions = new TTabSheet(&form);
+  subscriptions->SetCaption("Subscriptions");
+  subscriptions->SetPageControl(pages);
+  auto* latest = new TTabSheet(&form);
+  latest->SetCaption("Latest Item");
+  latest->SetPageControl(pages);
+  auto* view = new TListView(&form);
+  view->SetParent(subscriptions);
+  view->SetAlign(alClient);
+  view->SetLargeImages(&images);
+  view->SetSmallImages(&images);
+  for (const char* title : {"Morning News", "Science Hour", "Tech Talk", "Jazz Notes", "History Pod", "Garden Tips"}) {
+    TListItem* item = view->GetItems()->Add();
+    item->SetCaption(title);
+    item->SetImageIndex(view->GetItems()->GetCount() % 4);
+  }
+  view->Arrange(arDefault);
+  ShowForm();
+  view->SetFocus();
+  view->GetItems()->GetItem(2)->SetSelected(true);
+  larktest::PumpUntilIdle();
+  ASSERT_TRUE(sim::SaveWindowPng(form.GetHandle(), LARK_TEST_BINARY_DIR "/comctrls_main_window.png"));
+
+  // The bar above the client area, the page control filling what the status bar
+  // leaves, an icon, the selected label and the progress.
+  EXPECT_EQ(Pixel(form, form.GetClientWidth() - 5, -5), Rgb(clMenu));
+  EXPECT_EQ(pages->GetBoundsRect(), Rect(0, 0, form.GetClientWidth(), form.GetClientHeight() - bar->GetHeight()));
+  const TRect cell = view->GetItems()->GetItem(1)->DisplayRect();
+  EXPECT_EQ(Pixel(*view, (cell.left + cell.right) / 2, cell.top + 10), Rgb(clTeal));
+  const TRect progressRect = bar->PanelRect(0);
+  EXPECT_EQ(Pixel(*bar, progressRect.left + 40, progressRect.bottom - 4), Rgb(clHighlight));
+  EXPECT_EQ(Pixel(*bar, progressRect.right - 6, progressRect.bottom - 4), Rgb(clBtnFace));
 }
 
 }  // namespace
