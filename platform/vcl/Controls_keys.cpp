@@ -6,10 +6,8 @@
 
 namespace {
 
-Word& CharCode(TMessage& m) {
-  // The key travels in the low word of wParam; handlers change it through this view.
-  return *reinterpret_cast<Word*>(&m.WParam);
-}
+// The key travels in the low word of wParam.
+Word CharCode(const TMessage& m) { return static_cast<Word>(m.WParam & 0xFFFF); }
 
 }  // namespace
 

@@ -540,13 +540,9 @@ void TWinControl::UpdateBounds() {
 }
 
 void TWinControl::HandleWindowPosChanged(TMessage& message) {
-  const Integer oldWidth = GetWidth();
-  const Integer oldHeight = GetHeight();
   UpdateBounds();
+  // The platform follows with WM_MOVE and WM_SIZE, which lay out the children.
   DefaultHandler(message);
-  // A platform that does not follow with WM_SIZE still gets the children laid out.
-  (void)oldWidth;
-  (void)oldHeight;
 }
 
 void TWinControl::HandleSize(TMessage& message) {
