@@ -148,7 +148,7 @@ UINT GetMenuDefaultItem(HMENU menu, UINT byPosition, UINT flags);
 // Escape). Works with a hidden owner. With TPM_RETURNCMD the chosen command is the
 // answer (0 when dismissed) and no WM_COMMAND is sent; otherwise the answer is TRUE
 // and WM_COMMAND is posted to the owner. A menu is tracked one at a time per
-// thread: FALSE while another is open.
+// thread: FALSE while another is open. A menu without items is not shown (FALSE).
 BOOL TrackPopupMenu(HMENU menu, UINT flags, Integer x, Integer y, Integer reserved, HWND owner,
                     const RECT* ignored);
 BOOL TrackPopupMenuEx(HMENU menu, UINT flags, Integer x, Integer y, HWND owner, const TPMPARAMS* params);

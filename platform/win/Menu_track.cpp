@@ -559,7 +559,8 @@ BOOL TrackPopupMenu(HMENU menu, UINT flags, Integer x, Integer y, Integer reserv
 }
 
 BOOL TrackPopupMenuEx(HMENU menu, UINT flags, Integer x, Integer y, HWND owner, const TPMPARAMS* params) {
-  if (!IsMenu(menu) || larkmenu::Tracking()) return FALSE;
+  // A menu without items shows nothing and waits for nothing.
+  if (!IsMenu(menu) || GetMenuItemCount(menu) == 0 || larkmenu::Tracking()) return FALSE;
   if (!IsWindow(owner)) {
     SetLastError(ERROR_INVALID_WINDOW_HANDLE);
     return FALSE;
