@@ -23,6 +23,7 @@
 #include "platform/vcl/Geometry.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/vcl/Menus.h"
+#include "platform/vcl/ShiftState.h"
 #include "platform/win/Input.h"
 #include "platform/win/Window.h"
 
@@ -103,9 +104,7 @@ inline constexpr LRESULT DLGC_WANTCHARS = 0x0080;
 // ---------------------------------------------------------------------------------
 // Types.
 
-enum class TShiftStateItem : Byte { ssShift, ssAlt, ssCtrl, ssLeft, ssRight, ssMiddle, ssDouble };
-using enum TShiftStateItem;
-using TShiftState = TSet<TShiftStateItem>;
+// TShiftState is in ShiftState.h (the menus' shortcuts use it too).
 
 enum class TMouseButton : Byte { mbLeft, mbRight, mbMiddle };
 using enum TMouseButton;

@@ -64,6 +64,20 @@ void TWinControl::KeyUp(Word& key, TShiftState shift) {
   if (OnKeyUp) OnKeyUp(this, key, shift);
 }
 
+namespace {
+
+// A shortcut of the control's popup menu or of its form's main menu: the item is
+// clicked and the key taken.
+bool IsMenuKey(TWinControl* control, const TMessage& message) {
+  for (TControl* c = control; c; c = c->GetParent()) {
+    if (TPopupMenu* popup = c->GetPopupMenu(); popup && popup->IsShortCut(message)) return true;
+  }
+  TCustomForm* form = GetParentForm(control);
+  return form && form->GetMenu() && form->GetMenu()->IsShortCut(message);
+}
+
+}  // namespace
+
 // CN_KEYDOWN: a key is about to be dispatched to this control. Result 1 takes it
 // away: a parent that wants it (CM_CHILDKEY), or a dialog key (Tab, arrows, Enter,
 // Escape) that the control does not ask for with WM_GETDLGCODE and its form uses.
@@ -71,6 +85,7 @@ void TWinControl::HandleKeyNotify(TMessage& message) {
   message.Result = 1;
   const Word key = CharCode(message);
   if (Perform(CM_CHILDKEY, key, reinterpret_cast<LPARAM>(this)) != 0) return;
+  if (IsMenuKey(this, message)) return;
   LRESULT mask = 0;
   switch (key) {
     case VK_TAB:
@@ -102,6 +117,7 @@ void TWinControl::HandleSysKeyNotify(TMessage& message) {
   message.Result = 1;
   const Word key = CharCode(message);
   if (Perform(CM_CHILDKEY, key, reinterpret_cast<LPARAM>(this)) != 0) return;
+  if (IsMenuKey(this, message)) return;
   TCustomForm* form = GetParentForm(this);
   if (form && form->Perform(CM_DIALOGKEY, key, message.LParam) != 0) return;
   message.Result = 0;

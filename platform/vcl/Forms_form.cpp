@@ -4,6 +4,8 @@
 
 #include "platform/vcl/Forms.h"
 
+#include "platform/win/Menu.h"
+
 TCustomForm::TCustomForm(TComponent* owner)
     : TWinControl(owner), canvas_(std::make_unique<TControlCanvas>()) {
   visible_ = false;
@@ -94,7 +96,10 @@ void TCustomForm::CreateParams(TCreateParams& params) {
   }
 }
 
-void TCustomForm::CreateWnd() { TWinControl::CreateWnd(); }
+void TCustomForm::CreateWnd() {
+  TWinControl::CreateWnd();
+  if (menu_) menu_->SetWindowHandle(GetHandle());
+}
 
 TRect TCustomForm::NonClientInsets() {
   TCreateParams params;
@@ -121,9 +126,16 @@ void TCustomForm::SetFormStyle(TFormStyle value) {
 
 void TCustomForm::SetMenu(TMainMenu* value) {
   if (value == menu_) return;
-  if (menu_) menu_->RemoveFreeNotification(this);
+  if (menu_) {
+    menu_->RemoveFreeNotification(this);
+    menu_->SetWindowHandle(0);
+    if (HandleAllocated()) ::SetMenu(GetHandle(), 0);
+  }
   menu_ = value;
-  if (value) value->FreeNotification(this);
+  if (value) {
+    value->FreeNotification(this);
+    if (HandleAllocated()) value->SetWindowHandle(GetHandle());
+  }
 }
 
 void TCustomForm::SetWindowState(TWindowState value) {
@@ -144,6 +156,18 @@ void TCustomForm::Dispatch(TMessage& message) {
       return;
     case WM_ACTIVATE:
       HandleActivate(message);
+      return;
+    case WM_COMMAND:
+      // A command of the menu bar.
+      if (menu_ && message.LParam == 0 && HIWORD(message.WParam) == 0 &&
+          menu_->DispatchCommand(LOWORD(message.WParam))) {
+        return;
+      }
+      TWinControl::Dispatch(message);
+      return;
+    case WM_INITMENUPOPUP:
+      if (menu_ && menu_->DispatchPopup(static_cast<HMENU>(message.WParam))) return;
+      TWinControl::Dispatch(message);
       return;
     case WM_CLOSE:
       // The window stays: Close decides what becomes of the form.

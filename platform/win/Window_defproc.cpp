@@ -240,6 +240,16 @@ LRESULT DefWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_KEYUP:
       if (wParam == VK_APPS) SendMessage(hWnd, WM_CONTEXTMENU, hWnd, -1);
       return 0;
+    case WM_SYSCHAR:
+      // Alt with a character: the menu bar's mnemonic (the top-level window's menu).
+      SendMessage(GetAncestor(hWnd, GA_ROOT), WM_SYSCOMMAND, SC_KEYMENU, static_cast<LPARAM>(wParam & 0xFF));
+      return 0;
+    case WM_SYSKEYUP:
+      // Alt released alone, or F10: the keyboard goes to the menu bar.
+      if ((wParam == VK_MENU || wParam == VK_F10) && GetKeyState(VK_SHIFT) >= 0) {
+        SendMessage(GetAncestor(hWnd, GA_ROOT), WM_SYSCOMMAND, SC_KEYMENU, 0);
+      }
+      return 0;
     case WM_SYSKEYDOWN:
       if (wParam == VK_F10 && (GetKeyState(VK_SHIFT) < 0)) {
         SendMessage(hWnd, WM_CONTEXTMENU, hWnd, -1);
