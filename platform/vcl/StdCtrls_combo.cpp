@@ -8,7 +8,9 @@
 #include "platform/win/GdiText.h"
 
 // The open list: a popup window under the combo that holds the mouse while it is
-// open. A click outside closes it unchanged; a release on an item chooses it.
+// open. A click outside closes it unchanged; a release on an item chooses it. The
+// window has no owner, so the keys still go to the focused control (the combo or its
+// edit) rather than to the control owning the window with the mouse.
 class TComboDropDown {
  public:
   TComboDropDown(TCustomComboBox* combo, const TRect& screenRect, Integer itemHeight, Integer top)
@@ -17,7 +19,7 @@ class TComboDropDown {
     hot_ = combo->GetItemIndex();
     window_ = ::CreateWindowEx(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, "", WS_POPUP | WS_BORDER,
                                screenRect.left, screenRect.top, screenRect.right - screenRect.left,
-                               screenRect.bottom - screenRect.top, combo->GetHandle(), 0, 0, nullptr);
+                               screenRect.bottom - screenRect.top, 0, 0, 0, nullptr);
     ::SetWindowLongPtr(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     ::ShowWindow(window_, SW_SHOWNOACTIVATE);
     ::SetCapture(window_);
