@@ -160,7 +160,7 @@ class TCustomRadioGroup : public TCustomGroupBox {
  protected:
   void ArrangeButtons();
   void UpdateButtons();
-  bool CanModify() { return true; }
+  void UpdateTabStops();
 
  private:
   std::unique_ptr<TStringList> items_;

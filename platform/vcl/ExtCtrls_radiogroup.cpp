@@ -31,6 +31,15 @@ void TCustomRadioGroup::SetItemIndex(Integer value) {
     for (TRadioButton* b : buttons_) b->SetChecked(false);
   }
   updating_ = false;
+  UpdateTabStops();
+}
+
+void TCustomRadioGroup::UpdateTabStops() {
+  // Only the checked button is a tab stop (the first when none is); the arrows move
+  // among the others.
+  for (size_t i = 0; i < buttons_.size(); ++i) {
+    buttons_[i]->SetTabStop(static_cast<Integer>(i) == itemIndex_ || (itemIndex_ < 0 && i == 0));
+  }
 }
 
 void TCustomRadioGroup::SetColumns(Integer value) {
@@ -54,6 +63,7 @@ void TCustomRadioGroup::UpdateButtons() {
       if (updating_) return;
       if (!buttons_[static_cast<size_t>(index)]->GetChecked()) return;
       itemIndex_ = index;
+      UpdateTabStops();
       Click();
     };
     button->SetParent(this);
@@ -64,10 +74,9 @@ void TCustomRadioGroup::UpdateButtons() {
     buttons_[i]->SetCaption(items_->Strings(static_cast<Integer>(i)));
     buttons_[i]->SetEnabled(GetEnabled());
     buttons_[i]->SetChecked(static_cast<Integer>(i) == itemIndex_);
-    // Only the checked button is a tab stop; the arrows move among the others.
-    buttons_[i]->SetTabStop(static_cast<Integer>(i) == itemIndex_ || (itemIndex_ < 0 && i == 0));
   }
   updating_ = false;
+  UpdateTabStops();
   ArrangeButtons();
 }
 

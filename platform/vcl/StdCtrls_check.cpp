@@ -135,9 +135,12 @@ void TRadioButton::Dispatch(TMessage& message) {
       return;
     case WM_SETFOCUS:
       TButtonControl::Dispatch(message);
-      // Reached by the arrow keys or Tab: the focus checks it (not for the mouse,
-      // whose release checks it).
-      if ((::GetKeyState(VK_LBUTTON) & 0x8000) == 0) SetChecked(true);
+      // Reached by the arrow keys, the focus checks it (the mouse's release checks
+      // it, and Tab or the form's activation only give the focus).
+      if (::GetKeyState(VK_UP) < 0 || ::GetKeyState(VK_DOWN) < 0 || ::GetKeyState(VK_LEFT) < 0 ||
+          ::GetKeyState(VK_RIGHT) < 0) {
+        SetChecked(true);
+      }
       return;
     default:
       TButtonControl::Dispatch(message);
