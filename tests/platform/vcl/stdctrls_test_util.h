@@ -46,8 +46,7 @@ class Steps {
 
 // The colour a person sees at a point of a control's client area.
 inline COLORREF Pixel(TWinControl* control, int x, int y) {
-  HWND top = control->GetHandle();
-  while (GetParent(top)) top = GetParent(top);
+  HWND top = GetAncestor(control->GetHandle(), GA_ROOT);
   RECT window;
   GetWindowRect(top, &window);
   POINT origin{x, y};
@@ -55,18 +54,32 @@ inline COLORREF Pixel(TWinControl* control, int x, int y) {
   return sim::FramePixel(top, origin.x - window.left, origin.y - window.top);
 }
 
-// A checksum (FNV-1a) of what a person sees in a rectangle of a control's client area.
+// A checksum (FNV-1a) of a rectangle of a control's client area, read from its
+// top-level window's surface (what the display was given), children included.
 inline uint64_t Checksum(TWinControl* control, const RECT& r) {
+  HWND top = GetAncestor(control->GetHandle(), GA_ROOT);
+  // The window's DC would leave out its children: read through one that does not.
+  const LONG_PTR style = GetWindowLong(top, GWL_STYLE);
+  SetWindowLong(top, GWL_STYLE, style & ~static_cast<LONG_PTR>(WS_CLIPCHILDREN));
+  HDC dc = GetWindowDC(top);
+  SetWindowLong(top, GWL_STYLE, style);
+  RECT window;
+  GetWindowRect(top, &window);
+  POINT origin{0, 0};
+  ClientToScreen(control->GetHandle(), &origin);
+  const int dx = origin.x - window.left;
+  const int dy = origin.y - window.top;
   uint64_t h = 1469598103934665603ull;
   for (int y = r.top; y < r.bottom; ++y) {
     for (int x = r.left; x < r.right; ++x) {
-      const COLORREF c = Pixel(control, x, y);
+      const COLORREF c = GetPixel(dc, x + dx, y + dy);
       for (int i = 0; i < 4; ++i) {
         h ^= (c >> (8 * i)) & 0xFF;
         h *= 1099511628211ull;
       }
     }
   }
+  ReleaseDC(top, dc);
   return h;
 }
 
