@@ -558,7 +558,7 @@ HBITMAP CreateCompatibleBitmap(HDC hdc, Integer width, Integer height) {
     return 0;
   }
   if (width == 0 || height == 0) return NewMonoBitmap(1, 1);
-  if (dc->Screen) return NewDDB(width, height, CurrentScreen().Bpp);
+  if (dc->Screen || dc->Window != 0) return NewDDB(width, height, CurrentScreen().Bpp);
   auto cur = dc->Target();
   const Surface& cs = *cur->Surf;
   if (cur->IsDIB) {

@@ -143,17 +143,23 @@ void PresentDirty() {
 HWND TakePaintWindowLocked(MessageQueue& queue, HWND filter) {
   Registry& reg = Reg();
   std::lock_guard<std::mutex> lock(reg.mutex);
-  std::vector<std::shared_ptr<WindowRec>> roots;
-  std::erase_if(queue.paint, [&](HWND h) {
-    auto w = FindLocked(reg, h);
-    if (!w || w->destroying || !NeedsPaint(*w) || !VisibleLocked(reg, *w)) return true;
+  std::vector<std::shared_ptr<WindowRec>> tried;
+  for (auto it = queue.paint.begin(); it != queue.paint.end();) {
+    auto w = FindLocked(reg, *it);
+    if (!w || w->destroying || !NeedsPaint(*w)) {
+      it = queue.paint.erase(it);
+      continue;
+    }
     auto top = TopLevelLocked(reg, w);
-    if (std::find(roots.begin(), roots.end(), top) == roots.end()) roots.push_back(top);
-    return false;
-  });
-  for (const auto& root : roots) {
-    if (HWND h = FirstInSubtreeLocked(reg, root, filter); h != 0) return h;
+    if (std::find(tried.begin(), tried.end(), top) == tried.end()) {
+      tried.push_back(top);
+      if (HWND h = FirstInSubtreeLocked(reg, top, filter); h != 0) return h;
+    }
+    ++it;
   }
+  // What is left cannot be painted now: hidden windows (painted again when shown) or,
+  // under a filter, windows the filter leaves out.
+  if (filter == 0) queue.paint.clear();
   return 0;
 }
 

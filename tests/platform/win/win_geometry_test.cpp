@@ -306,6 +306,28 @@ TEST(WindowGeometry, WindowFromPointFindsTheDeepestVisibleEnabledWindow) {
   DestroyWindow(top);
 }
 
+TEST(WindowGeometry, PlacementKeepsTheNormalRectangleWhileMaximised) {
+  const HWND w = MakeWindow(nullptr, "w", WS_OVERLAPPEDWINDOW | WS_VISIBLE, kRect);
+  ShowWindow(w, SW_SHOWMAXIMIZED);
+  WINDOWPLACEMENT wp;
+  ASSERT_TRUE(GetWindowPlacement(w, &wp));
+  EXPECT_EQ(wp.showCmd, static_cast<UINT>(SW_SHOWMAXIMIZED));
+  EXPECT_EQ(wp.rcNormalPosition.left, kRect.left);
+  EXPECT_EQ(wp.rcNormalPosition.bottom, kRect.bottom);
+  wp.rcNormalPosition = RECT{10, 10, 210, 110};
+  wp.showCmd = SW_SHOWNORMAL;
+  ASSERT_TRUE(SetWindowPlacement(w, &wp));
+  RECT r;
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.left, 10);
+  EXPECT_EQ(r.right, 210);
+  std::vector<HWND> all;
+  EnumWindows([](HWND h, LPARAM lp) { reinterpret_cast<std::vector<HWND>*>(lp)->push_back(h); return TRUE; },
+              reinterpret_cast<LPARAM>(&all));
+  EXPECT_NE(std::find(all.begin(), all.end(), w), all.end());
+  DestroyWindow(w);
+}
+
 TEST(WindowGeometry, DisablingTheFocusWindowTakesTheFocus) {
   const HWND top = MakeWindow(nullptr, "top", WS_POPUP | WS_VISIBLE, kRect);
   const HWND edit = MakeWindow(nullptr, "edit", WS_CHILD | WS_VISIBLE, RECT{0, 0, 10, 10}, top);
