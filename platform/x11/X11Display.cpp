@@ -54,33 +54,6 @@ bool VisualTakesOurPixels(Display* dpy, Visual* visual, int depth) {
 // caption (menus, lists dropped down, tips).
 bool Unmanaged(const TopLevelState& state) { return (state.style & WS_CAPTION) != WS_CAPTION; }
 
-std::string Utf8Of(const std::string& ansi) {
-  const WideString wide = AnsiToWide(ansi);
-  std::string out;
-  for (size_t i = 0; i < wide.size(); ++i) {
-    uint32_t c = wide[i];
-    if (c >= 0xd800 && c < 0xdc00 && i + 1 < wide.size()) {
-      c = 0x10000 + ((c - 0xd800) << 10) + (wide[++i] - 0xdc00);
-    }
-    if (c < 0x80) {
-      out.push_back(static_cast<char>(c));
-    } else if (c < 0x800) {
-      out.push_back(static_cast<char>(0xc0 | (c >> 6)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-    } else if (c < 0x10000) {
-      out.push_back(static_cast<char>(0xe0 | (c >> 12)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-    } else {
-      out.push_back(static_cast<char>(0xf0 | (c >> 18)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3f)));
-      out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3f)));
-      out.push_back(static_cast<char>(0x80 | (c & 0x3f)));
-    }
-  }
-  return out;
-}
-
 class X11Display;
 X11Display* gActive = nullptr;  // the installed X11 backend, owned by the window layer
 
@@ -380,7 +353,7 @@ class X11Display : public larkwin::NullDisplay {
   }
 
   void SetCaption(Native& native, const std::string& caption) {
-    const std::string utf8 = Utf8Of(caption);
+    const std::string utf8 = AnsiToUtf8(caption);
     XChangeProperty(dpy_, native.xid, netWmName_, utf8String_, 8, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(utf8.data()),
                     static_cast<int>(utf8.size()));
