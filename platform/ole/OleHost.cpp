@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/rtl/NoDestructor.h"
+#include "platform/win/Input.h"
 
 HRESULT OleSetMenuDescriptor(HOLEMENU descriptor, HWND frame, HWND /*activeObject*/,
                              IOleInPlaceFrame* /*frameObject*/, IOleInPlaceActiveObject* /*activeObjectObject*/) {
@@ -67,13 +68,17 @@ BOOL IsAccelerator(HACCEL table, int count, MSG* msg, Word* command) {
   const bool character = msg->message == WM_CHAR || msg->message == kSysChar;
   if (!keyDown && !character) return FALSE;
   const bool alt = (static_cast<uintptr_t>(msg->lParam) & 0x20000000u) != 0;
+  // Shift and Ctrl as they were when this thread took the message; they matter only to
+  // virtual-key entries (a character already carries its shift).
+  const bool shift = GetKeyState(VK_SHIFT) < 0;
+  const bool control = GetKeyState(VK_CONTROL) < 0;
   const size_t n = std::min<size_t>(static_cast<size_t>(count), it->second.size());
   for (size_t i = 0; i < n; ++i) {
     const ACCEL& a = it->second[i];
-    if ((a.fVirt & (FSHIFT | FCONTROL)) != 0) continue;
     const bool virtualKey = (a.fVirt & FVIRTKEY) != 0;
     if (virtualKey != keyDown || a.key != msg->wParam) continue;
     if (((a.fVirt & FALT) != 0) != alt) continue;
+    if (virtualKey && (((a.fVirt & FSHIFT) != 0) != shift || ((a.fVirt & FCONTROL) != 0) != control)) continue;
     if (command) *command = a.cmd;
     return TRUE;
   }

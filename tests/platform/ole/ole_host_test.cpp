@@ -4,6 +4,7 @@
 
 #include "platform/ole/OleFont.h"
 #include "platform/ole/OleVariant.h"
+#include "platform/win/Input.h"
 
 namespace {
 
@@ -142,6 +143,52 @@ TEST(OleLibrary, DrawsThroughTheViewAndChecksMenusAndKeys) {
   EXPECT_EQ(IsAccelerator(0, 4, &msg, nullptr), FALSE);
   EXPECT_EQ(DestroyAcceleratorTable(table), TRUE);
   EXPECT_EQ(IsAccelerator(table, 4, &msg, nullptr), FALSE);
+}
+
+// Shift and Ctrl are read as they were when the key's message was taken, so an entry
+// with Ctrl answers Ctrl+S and not S, and a plain entry does not answer Ctrl+K.
+TEST(OleLibrary, AcceleratorsHonourShiftAndCtrlOfTheKeyTaken) {
+  WNDCLASS wc{};
+  wc.lpfnWndProc = DefWindowProc;
+  wc.lpszClassName = "AccelTarget";
+  RegisterClass(&wc);
+  const HWND w = CreateWindowEx(0, "AccelTarget", "", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, 0, 0, 0, nullptr);
+  ASSERT_NE(w, HWND(0));
+  SetFocus(w);
+  const ACCEL entries[] = {{FVIRTKEY, 0x4B, 1},
+                           {FVIRTKEY | FCONTROL, 0x53, 2},
+                           {FVIRTKEY | FSHIFT, 0x53, 3},
+                           {FVIRTKEY | FCONTROL | FSHIFT, 0x53, 4}};
+  const HACCEL table = CreateAcceleratorTable(entries, 4);
+  struct Chord {
+    std::vector<Byte> held;
+    Byte key;
+    Word command;  // 0: no entry answers
+  };
+  const Chord chords[] = {{{}, 0x4B, 1},
+                          {{VK_CONTROL}, 0x4B, 0},
+                          {{}, 0x53, 0},
+                          {{VK_CONTROL}, 0x53, 2},
+                          {{VK_SHIFT}, 0x53, 3},
+                          {{VK_CONTROL, VK_SHIFT}, 0x53, 4}};
+  for (const Chord& c : chords) {
+    for (Byte vk : c.held) keybd_event(vk, 0, 0, 0);
+    keybd_event(c.key, 0, 0, 0);
+    keybd_event(c.key, 0, KEYEVENTF_KEYUP, 0);
+    for (auto vk = c.held.rbegin(); vk != c.held.rend(); ++vk) keybd_event(*vk, 0, KEYEVENTF_KEYUP, 0);
+    Word answered = 0;
+    MSG msg;
+    while (PeekMessage(&msg, 0, 0, 0, PM_REMOVE)) {
+      Word command = 0;
+      if (msg.message == WM_KEYDOWN && msg.wParam == c.key && IsAccelerator(table, 4, &msg, &command)) {
+        answered = command;
+      }
+      DispatchMessage(&msg);
+    }
+    EXPECT_EQ(answered, c.command) << "key " << int(c.key) << " with " << c.held.size() << " held";
+  }
+  DestroyAcceleratorTable(table);
+  DestroyWindow(w);
 }
 
 }  // namespace
