@@ -5,12 +5,14 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
 #include <mutex>
 #include <random>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -39,27 +41,36 @@ struct ParsedLine {
   size_t valueStart = 0; // where the value's text begins in the line (keys only)
 };
 
-ParsedLine Parse(const AnsiString& text) {
+// s without the blanks and control characters around it.
+AnsiString Trimmed(std::string_view s) {
+  size_t first = 0;
+  size_t last = s.size();
+  while (first < last && static_cast<unsigned char>(s[first]) <= ' ') ++first;
+  while (last > first && static_cast<unsigned char>(s[last - 1]) <= ' ') --last;
+  return AnsiString(s.substr(first, last - first));
+}
+
+ParsedLine Parse(std::string_view text) {
   ParsedLine parsed;
   size_t first = 0;
   while (first < text.size() && static_cast<unsigned char>(text[first]) <= ' ') ++first;
   if (first == text.size() || text[first] == ';') return parsed;
   if (text[first] == '[') {
     size_t close = text.find(']', first + 1);
-    size_t end = close == AnsiString::npos ? text.size() : close;
+    size_t end = close == std::string_view::npos ? text.size() : close;
     parsed.kind = LineKind::Section;
-    parsed.name = Trim(text.substr(first + 1, end - first - 1));
+    parsed.name = Trimmed(text.substr(first + 1, end - first - 1));
     return parsed;
   }
   size_t eq = text.find('=');
-  if (eq == AnsiString::npos) return parsed;
+  if (eq == std::string_view::npos) return parsed;
   parsed.kind = LineKind::Key;
-  parsed.name = Trim(text.substr(0, eq));
+  parsed.name = Trimmed(text.substr(0, eq));
   parsed.valueStart = eq + 1;
   while (parsed.valueStart < text.size() &&
          static_cast<unsigned char>(text[parsed.valueStart]) <= ' ')
     ++parsed.valueStart;
-  AnsiString value = Trim(text.substr(eq + 1));
+  AnsiString value = Trimmed(text.substr(eq + 1));
   if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
       value.back() == value.front())
     value = value.substr(1, value.size() - 2);
@@ -67,25 +78,30 @@ ParsedLine Parse(const AnsiString& text) {
   return parsed;
 }
 
-Lines SplitLines(const AnsiString& content) {
-  Lines lines;
+// Calls visit(text, eol) for each line of content, in order; eol is "\r\n", "\n",
+// "\r", or empty for a last line without a break.
+template <class Visit>
+void ForEachLine(const AnsiString& content, Visit visit) {
+  const std::string_view all(content);
   size_t start = 0;
-  const size_t n = content.size();
+  const size_t n = all.size();
   while (start < n) {
-    size_t p = start;
-    while (p < n && content[p] != '\r' && content[p] != '\n') ++p;
-    Line line{content.substr(start, p - start), AnsiString()};
-    if (p < n && content[p] == '\r') {
-      line.eol += '\r';
-      ++p;
-    }
-    if (p < n && content[p] == '\n') {
-      line.eol += '\n';
-      ++p;
-    }
-    lines.push_back(std::move(line));
+    size_t p = all.find_first_of("\r\n", start);
+    if (p == std::string_view::npos) p = n;
+    const size_t textEnd = p;
+    if (p < n && all[p] == '\r') ++p;
+    if (p < n && all[p] == '\n') ++p;
+    visit(all.substr(start, textEnd - start), all.substr(textEnd, p - textEnd));
     start = p;
   }
+}
+
+Lines SplitLines(const AnsiString& content) {
+  Lines lines;
+  lines.reserve(static_cast<size_t>(std::count(content.begin(), content.end(), '\n')) + 1);
+  ForEachLine(content, [&](std::string_view text, std::string_view eol) {
+    lines.push_back(Line{AnsiString(text), AnsiString(eol)});
+  });
   return lines;
 }
 
@@ -149,6 +165,8 @@ AnsiString ReadContent(const AnsiString& fileName, bool forWrite) {
   } else if (S_ISDIR(st.st_mode)) {
     why = std::strerror(EISDIR);
   } else {
+    // The whole file in one allocation when its size is what fstat said.
+    if (st.st_size > 0) content.reserve(std::min(static_cast<size_t>(st.st_size), TIniFile::kMaxFileSize) + 1);
     char buffer[65536];
     for (;;) {
       const ssize_t n = RetryOnEintr([&] { return ::read(fd.Get(), buffer, sizeof buffer); });
@@ -168,6 +186,22 @@ AnsiString ReadContent(const AnsiString& fileName, bool forWrite) {
   if (why.empty()) return content;
   if (forWrite) Fail(fileName, "cannot read it (" + why + ")");
   return AnsiString();
+}
+
+// True when the file holds exactly content, compared piece by piece as it is read.
+bool FileHolds(const AnsiString& fileName, const AnsiString& content) {
+  const ScopedFd fd(RetryOnEintr([&] { return ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC); }));
+  if (!fd) return false;
+  char buffer[65536];
+  size_t at = 0;
+  for (;;) {
+    const ssize_t n = RetryOnEintr([&] { return ::read(fd.Get(), buffer, sizeof buffer); });
+    if (n < 0) return false;
+    if (n == 0) return at == content.size();
+    const size_t got = static_cast<size_t>(n);
+    if (got > content.size() - at || std::memcmp(buffer, content.data() + at, got) != 0) return false;
+    at += got;
+  }
 }
 
 AnsiString TempSuffix() {
@@ -280,19 +314,19 @@ std::shared_ptr<const Snapshot> ParseSnapshot(const AnsiString& content) {
   // The section keys go to: the last one added (taken again after each addition),
   // null before the first section and in a repeated one.
   ParsedSection* current = nullptr;
-  for (const Line& line : SplitLines(content)) {
-    ParsedLine parsed = Parse(line.text);
+  ForEachLine(content, [&](std::string_view text, std::string_view) {
+    ParsedLine parsed = Parse(text);
     if (parsed.kind == LineKind::Section) {
       current = nullptr;
       const auto added = snapshot->sectionIndex.emplace(AnsiUpperCase(parsed.name), snapshot->sections.size());
-      if (!added.second) continue;
+      if (!added.second) return;
       snapshot->sections.push_back(ParsedSection{std::move(parsed.name), {}, {}});
       current = &snapshot->sections.back();
     } else if (parsed.kind == LineKind::Key && current != nullptr) {
       const auto added = current->keyIndex.emplace(AnsiUpperCase(parsed.name), current->keys.size());
       if (added.second) current->keys.emplace_back(std::move(parsed.name), std::move(parsed.value));
     }
-  }
+  });
   return snapshot;
 }
 
@@ -352,10 +386,15 @@ std::shared_ptr<const Snapshot> TIniFile::Cache::Current(const AnsiString& fileN
 
   timespec clock{};
   ::clock_gettime(CLOCK_REALTIME, &clock);
-  AnsiString bytes = ReadContent(fileName, false);
-  if (!snapshot || bytes != content) {
-    snapshot = ParseSnapshot(bytes);
-    content = std::move(bytes);
+  // A file whose stamp is as it was but may hide a change is compared with the kept
+  // bytes as it is read, without a copy; any other is read anew, and parsed again
+  // when its bytes differ.
+  if (!snapshot || now != stamp || !FileHolds(fileName, content)) {
+    AnsiString bytes = ReadContent(fileName, false);
+    if (!snapshot || bytes != content) {
+      snapshot = ParseSnapshot(bytes);
+      content = std::move(bytes);
+    }
   }
   stamp = now;
   // Only a stamp older than the step of the file system's times tells every later

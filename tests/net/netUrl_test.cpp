@@ -130,6 +130,53 @@ TEST(NetUrl, ParseURLResolvesManyParentLevelsInOnePass) {
   EXPECT_EQ(path, "/a/x");
 }
 
+// Relative addresses that start with "../", resolved one level at a time as the rule
+// reads: the current directory is the path up to its last "/" ("/" without one); each
+// level drops the directory's trailing character and cuts after the "/" before it,
+// or leaves "/" when there is none; then the rest of the address follows.
+std::string ResolveLevelByLevel(const std::string& url, const std::string& currentPath) {
+  const size_t last = currentPath.rfind('/');
+  std::string dir = last == std::string::npos ? "/" : currentPath.substr(0, last + 1);
+  std::string rest = url;
+  while (rest.compare(0, 3, "../") == 0) {
+    rest.erase(0, 3);
+    dir.pop_back();
+    const size_t slash = dir.rfind('/');
+    dir = slash == std::string::npos ? "/" : dir.substr(0, slash + 1);
+  }
+  return dir + rest;
+}
+
+TEST(NetUrl, ParentLevelsResolveAsLevelByLevel) {
+  const char* const currentPaths[] = {
+      "/a/b/c/index.html", "/a/b/c/", "/a/b/c", "/a", "/", "", "nodir", "a/b/c", "a/b/",
+      "//", "//x//y//", "/a//b/", "/a/./b/../c/d", "/a/b?q=/x/y", "/\xe9t\xe9/\x80/p",
+  };
+  const char* const rests[] = {
+      "x", "", "show.xml?a=1&b=../c", "./x", "/x", "//x", "..", "..x", "../", ".../x",
+      "a/../b", "%2E%2E/x", "#frag", "?q=1",
+  };
+  for (const char* current : currentPaths) {
+    for (int levels = 1; levels <= 7; ++levels) {
+      for (const char* rest : rests) {
+        std::string url;
+        for (int i = 0; i < levels; ++i) url += "../";
+        url += rest;
+        SCOPED_TRACE("URL \"" + url + "\" in \"" + current + "\"");
+        AnsiString proto = "junk", user = "junk", pass = "junk", host = "junk", port = "junk";
+        AnsiString path = current;
+        ParseURL(url, proto, user, pass, host, port, path);
+        EXPECT_EQ(path, ResolveLevelByLevel(url, current));
+        EXPECT_EQ(proto, "");
+        EXPECT_EQ(user, "");
+        EXPECT_EQ(pass, "");
+        EXPECT_EQ(host, "");
+        EXPECT_EQ(port, "");
+      }
+    }
+  }
+}
+
 struct PosnCase {
   const char* s;
   const char* t;
