@@ -22,7 +22,8 @@ AnsiString TagValue(const AnsiString& s, const char* tag, const char* endTag, In
 }
 
 // A value wrapped in a CDATA section gives the text between the section's start and
-// its "]]".
+// its "]]". Titles and descriptions get this; common writers wrap them all, and the
+// section's marks would otherwise show in captions or hide a page's text.
 AnsiString StripCData(const AnsiString& v) {
   const Integer c = Pos("<![CDATA[", v);
   if (c == 0) return v;
@@ -225,7 +226,7 @@ bool ScanFeed(const AnsiString& feedText, TFeedChannel& channel) {
   c.Title = StripCData(CutBefore(v, "</title>"));
   c.Link = TagValue(text, "<link>", "</link>", kChannelWindow);
   if (c.Title.empty()) c.Title = c.Link;
-  c.Description = TagValue(text, "<description>", "</description>", kChannelWindow);
+  c.Description = StripCData(TagValue(text, "<description>", "</description>", kChannelWindow));
   c.ImageUrl = ImageAddress(text);
 
   for (int k = 0; k < kMaxFeedItems; ++k) {

@@ -65,8 +65,13 @@ void TMn::httpFeedDocData(TObject*, const void* buffer, Integer len) {
   }
   FeedText.append(bytes, count);
 
+  // A response that says it is not XML is dropped with what it sent: the end of the
+  // download, which the abort raises, finds no text.
   const AnsiString& type = httpFeed->GetContentType();
-  if (!type.empty() && Pos("xml", type) == 0) httpFeed->Abort();
+  if (!type.empty() && Pos("xml", type) == 0) {
+    FeedText.clear();
+    httpFeed->Abort();
+  }
 }
 
 void TMn::httpFeedDocEnd(TObject*) {

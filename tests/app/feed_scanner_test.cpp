@@ -99,6 +99,8 @@ TEST(FeedScanner, ChannelValues) {
   // Without a title the link stands in; titles in CDATA lose the section's marks.
   EXPECT_EQ(Scan(Rss("<link>http://x.test/</link>")).Title, "http://x.test/");
   EXPECT_EQ(Scan(Rss("<title><![CDATA[Show & Tell]]></title>")).Title, "Show & Tell");
+  EXPECT_EQ(Scan(Rss("<description><![CDATA[<p>About</p>]]></description>")).Description,
+            "<p>About</p>");
 
   // A missing start tag gives an empty value, not text from elsewhere in the feed.
   const TFeedChannel bare = Scan(Rss("<title>T</title><atom:link href=\"h\"/> junk </link>"
