@@ -8,6 +8,7 @@
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Strings.h"
 #include "platform/vcl/ComCtrls.h"
+#include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/ImageList.h"
 #include "platform/vcl/Menus.h"
 
@@ -63,6 +64,22 @@ void TMn::BuildComponents() {
   SetCaption("Larkspool");
   SetBounds(277, 103, 984, 720);
 
+  pnlBottom = new TPanel(this);
+  pnlBottom->SetParent(this);
+  pnlBottom->SetAlign(alBottom);
+  pnlBottom->SetHeight(370);
+  pnlBottom->SetBevelOuter(bvNone);
+  pcItems = new TPageControl(this);
+  pcItems->SetParent(pnlBottom);
+  pcItems->SetAlign(alClient);
+  tsLatestItem = AddTab(this, pcItems, "Latest Item");
+  tsItem[0] = tsLatestItem;
+  for (int k = 1; k < kItemTabs; ++k) tsItem[k] = AddTab(this, pcItems, "Item -" + IntToStr(k));
+  tsShowFile = AddTab(this, pcItems, "ShowFile");
+  // The tabs show once a feed has been opened.
+  for (TTabSheet* sheet : tsItem) sheet->SetTabVisible(false);
+  tsShowFile->SetTabVisible(false);
+
   StatusBar = new TStatusBar(this);
   StatusBar->SetParent(this);
   for (Integer width : {400, 100, 50}) {
@@ -74,18 +91,6 @@ void TMn::BuildComponents() {
   StatusBar->OnDrawPanel = [this](TStatusBar* bar, TStatusPanel* panel, const TRect& rect) {
     StatusBarDrawPanel(bar, panel, rect);
   };
-
-  pcItems = new TPageControl(this);
-  pcItems->SetParent(this);
-  pcItems->SetAlign(alBottom);
-  pcItems->SetHeight(370);
-  tsLatestItem = AddTab(this, pcItems, "Latest Item");
-  tsItem[0] = tsLatestItem;
-  for (int k = 1; k < kItemTabs; ++k) tsItem[k] = AddTab(this, pcItems, "Item -" + IntToStr(k));
-  tsShowFile = AddTab(this, pcItems, "ShowFile");
-  // The tabs show once a feed has been opened.
-  for (TTabSheet* sheet : tsItem) sheet->SetTabVisible(false);
-  tsShowFile->SetTabVisible(false);
 
   ImageList = new TImageList(this);
   ImageList->SetWidth(50);
@@ -146,6 +151,10 @@ void TMn::BuildComponents() {
   httpFeed->OnDocEnd = [this](TObject* sender) { httpFeedDocEnd(sender); };
   httpDownload = new THttpCli(this);
   SetUpHttpClient(httpDownload, "application/x-www-form-urlencoded");
+
+  // The status bar below the item pages: bottom-aligned controls stack by their
+  // bottom edges.
+  StatusBar->SetTop(GetClientHeight());
 }
 
 AnsiString TMn::IniFileName() { return ChangeFileExt(ProgramFileName(), ".ini"); }

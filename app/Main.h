@@ -15,6 +15,7 @@
 
 class TComponent;
 class TObject;
+class TPanel;
 class TPageControl;
 class TTabSheet;
 class TListView;
@@ -59,6 +60,7 @@ class TMn : public TForm {
   TProgressBar* ProgressBar = nullptr;
 
   // Components.
+  TPanel* pnlBottom = nullptr;
   TPageControl* pcItems = nullptr;
   TTabSheet* tsLatestItem = nullptr;
   TTabSheet* tsItem[kItemTabs] = {};  // [0] is tsLatestItem, [1..7] tsItem1..tsItem7

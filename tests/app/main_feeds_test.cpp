@@ -16,6 +16,7 @@
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/sim/Dialogs.h"
+#include "platform/sim/Screen.h"
 #include "platform/vcl/ComCtrls.h"
 #include "platform/vcl/Menus.h"
 #include "platform/win/MessageBox.h"
@@ -156,10 +157,19 @@ TEST_F(MainFeeds, SubscribesFeedsOfOtherWritersAndKeepsThemAcrossARestart) {
 TEST_F(MainFeeds, OpeningASubscriptionShowsItsChannelAndItemPages) {
   ASSERT_TRUE(StartNginx());
   auto mn = Open();
+  // The progress bar comes with the status bar's first paint.
+  mn->Show();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return mn->ProgressBar != nullptr; }));
   const std::string url = nginx_.Url("/feeds/npm-podcast.xml");
   AddFeed(*mn, url);
   ASSERT_EQ(mn->FeedUrls->GetCount(), 1);
-  Open(*mn, 0);
+  mn->lvSubscriptions->GetItems()->GetItem(0)->SetSelected(true);
+  mn->lvSubscriptionsClick(mn->lvSubscriptions);
+  EXPECT_EQ(mn->ProgressBar->GetPosition(), 1);
+  EXPECT_EQ(mn->StatusBar->GetPanels()->GetItem(2)->GetText(), url);
+  WaitForDownload(*mn);
+  EXPECT_EQ(mn->ProgressBar->GetPosition(), 0);
+  EXPECT_EQ(mn->StatusBar->GetPanels()->GetItem(2)->GetText(), "");
 
   const std::string folder = folder_.Path();
   EXPECT_EQ(mn->GetPageSource(kShowFilePage),
@@ -201,6 +211,8 @@ TEST_F(MainFeeds, OpeningASubscriptionShowsItsChannelAndItemPages) {
   }
   EXPECT_TRUE(mn->tsShowFile->GetTabVisible());
   EXPECT_EQ(mn->pcItems->GetActivePage(), mn->tsLatestItem);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_TRUE(sim::SaveWindowPng(mn->GetHandle(), LARK_TEST_BINARY_DIR "/app_main_opened.png"));
 
   // A feed of three items: three item tabs, the rest hidden.
   std::string three = "<rss version=\"2.0\"><channel><title>Three</title>";
