@@ -141,6 +141,12 @@ AnsiString ConvertRemainingUtf8(const MarkedText& t) {
   return out;
 }
 
+// The smaller of two positions that are not 0; 0 when both are.
+Integer Nearer(Integer a, Integer b) {
+  if (a > 0 && b > 0) return a < b ? a : b;
+  return a > 0 ? a : b;
+}
+
 AnsiString ImageAddress(const AnsiString& text) {
   if (const Integer i = Pos("itunes:image", text); i > 0) {
     AnsiString a = Copy(text, i, kChannelWindow);
@@ -148,14 +154,7 @@ AnsiString ImageAddress(const AnsiString& text) {
       a = Copy(a, h + 6, kChannelWindow);
     else
       a = Copy(a, Pos("http", a), kChannelWindow);
-    const Integer q = Pos("\"", a);
-    const Integer c = Pos("<", a);
-    Integer e = 0;
-    if (q > 0 && c > 0)
-      e = q < c ? q : c;
-    else
-      e = q > 0 ? q : c;
-    return Copy(a, 1, e - 1);
+    return Copy(a, 1, Nearer(Pos("\"", a), Pos("<", a)) - 1);
   }
   if (const Integer i = Pos("<image>", text); i > 0) {
     AnsiString a = Copy(text, i, kChannelWindow);
@@ -174,14 +173,7 @@ AnsiString EnclosureAddress(const AnsiString& item) {
   const Integer close = Pos(">", e);
   if (u == 0 || (close > 0 && u > close)) return {};
   e = Copy(e, u + 5, kItemWindow);  // past url= and the opening quote
-  const Integer dq = Pos("\"", e);
-  const Integer sq = Pos("'", e);
-  Integer end = 0;
-  if (dq > 0 && sq > 0)
-    end = dq < sq ? dq : sq;
-  else
-    end = dq > 0 ? dq : sq;
-  return Copy(e, 1, end - 1);
+  return Copy(e, 1, Nearer(Pos("\"", e), Pos("'", e)) - 1);
 }
 
 TFeedItem ReadItem(const AnsiString& item) {
