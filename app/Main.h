@@ -6,6 +6,7 @@
 // rule added after it) where GetPageSource and GetPageStyle read it.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 
 #include "app/FeedScanner.h"

@@ -3,6 +3,7 @@
 // and the enabling of "Unsubscribe".
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -13,7 +14,9 @@
 #include "net/HttpProt.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/SimHooks.h"
+#include "platform/rtl/Exceptions.h"
 #include "platform/sim/Dialogs.h"
+#include "platform/sim/Faults.h"
 #include "platform/vcl/ComCtrls.h"
 #include "platform/vcl/Menus.h"
 #include "platform/win/MessageBox.h"
@@ -155,6 +158,40 @@ TEST_F(MainSubscriptions, UnsubscribeRenumbersTheImageFiles) {
   // The list as the next start reads it.
   TMn again(nullptr);
   EXPECT_EQ(Captions(again), (std::vector<std::string>{"Show 1", "Show 3", "Show 4"}));
+}
+
+TEST_F(MainSubscriptions, AFailedRewriteLosesNoSubscription) {
+  const std::string three = IniOf({1, 2, 3});
+  // Each file operation of the rewrite fails in turn.
+  int failures = 0;
+  for (int skip = 0;; ++skip) {
+    SCOPED_TRACE(skip);
+    WriteFile(Path("Larkspool.ini"), three);
+    std::remove(Path("Larkspool.~ini").c_str());
+    TMn mn(nullptr);
+    sim::FailNext({sim::Fault::FileCreate, sim::Fault::FileWrite, sim::Fault::FileRename,
+                   sim::Fault::FileDelete},
+                  skip);
+    bool failed = false;
+    try {
+      mn.SubscribeFeed("http://feeds.test/new", "New");
+    } catch (const Exception&) {
+      failed = true;
+    }
+    const bool faultUsed = sim::PendingFaults() == 0;
+    sim::ClearFaults();
+    TMn again(nullptr);
+    const auto captions = Captions(again);
+    if (failed) {
+      ++failures;
+      EXPECT_EQ(Ini(), three);
+    } else {
+      EXPECT_EQ(captions, (std::vector<std::string>{"Show 1", "Show 2", "Show 3", "New"}));
+    }
+    EXPECT_GE(captions.size(), 3u);
+    if (!faultUsed) break;
+  }
+  EXPECT_GT(failures, 0);
 }
 
 TEST_F(MainSubscriptions, ThumbnailSizesAreRadioItemsAndKeptWithTheList) {
