@@ -9,6 +9,8 @@ Integer TMn::ProcessFeed(const AnsiString& address, const AnsiString& text, bool
   TFeedChannel channel;
   if (!ScanFeed(text, channel)) return -1;
 
+  // The channel image (loaded, fitted, written as temp.bmp and as the subscription's
+  // image file) joins here and in SubscribeFeed once the image views are on the form.
   SetProgress(70);
   BuildChannelPage(channel.Title, channel.Description, address, channel.ImageUrl, show);
 
