@@ -2,6 +2,7 @@
 #include "app/FeedScanner.h"
 
 #include <cstdint>
+#include <cstring>
 #include <string_view>
 
 #include "platform/rtl/CodePage.h"
@@ -48,6 +49,13 @@ constexpr TableEntry kTable[] = {
     {"\xC2\xA3", "\xA3"},
 };
 
+constexpr bool NeverLonger() {
+  for (const TableEntry& entry : kTable)
+    if (entry.To.size() > entry.From.size()) return false;
+  return true;
+}
+static_assert(NeverLonger(), "the in-place passes need replacements no longer than what they replace");
+
 // Text beside a mask of the same length that marks the bytes the table put there
 // (1) apart from the feed's own bytes (0), so that the UTF-8 pass never reads a
 // table character as part of a sequence.
@@ -56,26 +64,29 @@ struct MarkedText {
   std::string Made;
 };
 
+// Every entry of the table is replaced by text no longer than itself, so the passes
+// work in place: what is written never overtakes what is still to be read.
 void ReplaceAll(MarkedText& t, std::string_view from, std::string_view to) {
   size_t at = t.Text.find(from);
   if (at == AnsiString::npos) return;
-  AnsiString text;
-  std::string made;
-  text.reserve(t.Text.size());
-  made.reserve(t.Text.size());
-  size_t done = 0;
+  char* text = t.Text.data();
+  char* made = t.Made.data();
+  size_t read = at, write = at;
   while (at != AnsiString::npos) {
-    text.append(t.Text, done, at - done);
-    made.append(t.Made, done, at - done);
-    text.append(to);
-    made.append(to.size(), '\1');
-    done = at + from.size();
-    at = t.Text.find(from, done);
+    std::memmove(text + write, text + read, at - read);
+    std::memmove(made + write, made + read, at - read);
+    write += at - read;
+    std::memcpy(text + write, to.data(), to.size());
+    std::memset(made + write, 1, to.size());
+    write += to.size();
+    read = at + from.size();
+    at = t.Text.find(from, read);
   }
-  text.append(t.Text, done, AnsiString::npos);
-  made.append(t.Made, done, std::string::npos);
-  t.Text = std::move(text);
-  t.Made = std::move(made);
+  const size_t rest = t.Text.size() - read;
+  std::memmove(text + write, text + read, rest);
+  std::memmove(made + write, made + read, rest);
+  t.Text.resize(write + rest);
+  t.Made.resize(write + rest);
 }
 
 bool IsContinuation(uint8_t b) { return (b & 0xC0) == 0x80; }
@@ -122,23 +133,22 @@ char Windows1252Of(char32_t cp) {
   return a.size() == 1 ? a[0] : '?';
 }
 
-AnsiString ConvertRemainingUtf8(const MarkedText& t) {
-  AnsiString out;
-  out.reserve(t.Text.size());
+// In place, as every sequence becomes one character.
+void ConvertRemainingUtf8(MarkedText& t) {
   const size_t n = t.Text.size();
+  size_t write = 0;
   for (size_t i = 0; i < n;) {
     if (static_cast<uint8_t>(t.Text[i]) >= 0xC2) {
       char32_t cp = 0;
       if (const size_t len = Utf8Sequence(t, i, cp)) {
-        out.push_back(Windows1252Of(cp));
+        t.Text[write++] = Windows1252Of(cp);
         i += len;
         continue;
       }
     }
-    out.push_back(t.Text[i]);
-    ++i;
+    t.Text[write++] = t.Text[i++];
   }
-  return out;
+  t.Text.resize(write);
 }
 
 // The smaller of two positions that are not 0; 0 when both are.
@@ -204,7 +214,8 @@ bool IsRss2(const AnsiString& text) {
 AnsiString DecodeEntities(const AnsiString& text) {
   MarkedText t{text, std::string(text.size(), '\0')};
   for (const TableEntry& entry : kTable) ReplaceAll(t, entry.From, entry.To);
-  return ConvertRemainingUtf8(t);
+  ConvertRemainingUtf8(t);
+  return std::move(t.Text);
 }
 
 bool ScanFeed(const AnsiString& feedText, TFeedChannel& channel) {
