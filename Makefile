@@ -34,7 +34,7 @@ release-check: deps
 # to FUZZ_TEXT_MAX_LEN, with no length control, so that paths whose work grows
 # faster than the input show. A single allocation above 1 GiB counts as a failure:
 # no input of these sizes has a sound reason to ask for it.
-FUZZ_TEXT_TARGETS ?= http_response inifile url
+FUZZ_TEXT_TARGETS ?= feed http_response inifile url
 FUZZ_TEXT_MAX_LEN ?= 262144
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARK_FUZZ=ON

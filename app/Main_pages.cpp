@@ -1,0 +1,33 @@
+// The channel page and the item pages, and the tabs that show them.
+#include "app/Main.h"
+
+#include "app/FeedPages.h"
+#include "platform/rtl/Files.h"
+#include "platform/vcl/ComCtrls.h"
+
+void TMn::ShowPage(int page, const AnsiString& source, const AnsiString& style) {
+  // The page's source is set first and its style rule added after it, so the rule
+  // belongs to the page shown.
+  PageSource[page] = source;
+  PageStyle[page] = style;
+}
+
+void TMn::BuildChannelPage(const AnsiString& title, const AnsiString& description,
+                           const AnsiString& feedAddress, const AnsiString& imageAddress,
+                           bool show) {
+  const AnsiString page =
+      ChannelPageText(title, description, feedAddress, imageAddress, ProgramFolder());
+  if (show) ShowPage(kShowFilePage, page, kChannelStyleRule);
+}
+
+void TMn::ShowItemPage(int k, const AnsiString& channelTitle, const AnsiString& channelLink,
+                       const TFeedItem& item, bool show) {
+  if (k < 0 || k >= kItemTabs) return;
+  const AnsiString page = ItemPageText(channelTitle, channelLink, item);
+  if (!show) return;
+  EnclosureUrls[k] = item.Enclosure;
+  tsItem[k]->SetCaption(ItemTabCaption(item));
+  ShowPage(k, page);
+  for (int t = 0; t < kItemTabs; ++t) tsItem[t]->SetTabVisible(t <= k);
+  tsShowFile->SetTabVisible(true);
+}
