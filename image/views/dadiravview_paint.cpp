@@ -281,6 +281,10 @@ void TDadirAvView::CalcPaintCoef() {
     dstWidth_ = extentX_;
     dstHeight_ = extentY_;
   }
+  // Nothing shown on an axis (a view without width or height, an origin past the
+  // picture): nothing to draw or convert there.
+  if (extentX_ <= 0 || srcWidth_ <= 0) srcWidth_ = dstWidth_ = 0;
+  if (extentY_ <= 0 || srcHeight_ <= 0) srcHeight_ = dstHeight_ = 0;
   CreateCoordConvLUT();
 }
 
