@@ -182,6 +182,9 @@ TEST(ViewPainting, BackgroundStyles) {
   f.view->SetBackGround(0x00FFFFFF);
   for (const auto& [style, name] : styles) {
     SCOPED_TRACE(name);
+    // Hatches in a colour a person can see against the gaps.
+    const bool plain = style == iebsSolid || style == iebsChessboard || style == iebsDiagonals;
+    f.view->SetBackGround(plain ? 0x00FFFFFF : 0x00A05020);
     f.view->SetBackgroundStyle(style);
     f.Paint();
     sim::SaveWindowPng(f.form->GetHandle(), viewtest::ShotPath(std::string("bg_") + name));
