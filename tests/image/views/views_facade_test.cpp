@@ -4,6 +4,7 @@
 // component; a store being loaded on a worker thread is never painted meanwhile.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,72 @@ TEST(FacadeView, StoreLoadedOnAWorkerThreadIsPaintedOnlyWhenDone) {
   EXPECT_DOUBLE_EQ(f.view->GetZoom(), 25);
   EXPECT_GT(f.view->GetRenderCount(), rendersBefore);
   EXPECT_EQ(f.view->GetPaintDestWidth(), 200);
+}
+
+}  // namespace
+
+namespace {
+
+// Each operation through the facade and straight on a processing component that
+// works on an equal picture give the same pixels.
+TEST(FacadeView, ForwardingTable) {
+  larktest::TempDir dir;
+  const std::string png = viewtest::MakePhotoFile(dir.Path(), 64, 48);
+  struct Op {
+    const char* name;
+    std::function<void(TDadirAv&)> facade;
+    std::function<void(TDadirAvProc&)> direct;
+  };
+  const std::vector<Op> ops = {
+      {"Negative", [](TDadirAv& v) { v.Negative(); }, [](TDadirAvProc& p) { p.Negative(); }},
+      {"ConvertToGray", [](TDadirAv& v) { v.ConvertToGray(); },
+       [](TDadirAvProc& p) { p.ConvertToGray(); }},
+      {"Contrast", [](TDadirAv& v) { v.Contrast(30); }, [](TDadirAvProc& p) { p.Contrast(30); }},
+      {"HSLvar", [](TDadirAv& v) { v.HSLvar(10, 5, -3); },
+       [](TDadirAvProc& p) { p.HSLvar(10, 5, -3); }},
+      {"Flip", [](TDadirAv& v) { v.Flip(TFlipDir::fdHorizontal); },
+       [](TDadirAvProc& p) { p.Flip(TFlipDir::fdHorizontal); }},
+      {"Resample", [](TDadirAv& v) { v.Resample(50, 40, rfLanczos3); },
+       [](TDadirAvProc& p) { p.Resample(50, 40, rfLanczos3); }},
+      {"ImageResize", [](TDadirAv& v) { v.ImageResize(70, 60); },
+       [](TDadirAvProc& p) { p.ImageResize(70, 60); }},
+      {"ApplyFilterPreset", [](TDadirAv& v) { v.ApplyFilterPreset(TIEFilterPresets::fpBlur); },
+       [](TDadirAvProc& p) { p.ApplyFilterPreset(TIEFilterPresets::fpBlur); }},
+      {"HistAutoEqualize", [](TDadirAv& v) { v.HistAutoEqualize(); },
+       [](TDadirAvProc& p) { p.HistAutoEqualize(); }},
+      {"Maximum", [](TDadirAv& v) { v.Maximum(3); }, [](TDadirAvProc& p) { p.Maximum(3); }},
+      {"ConvertToBWThreshold", [](TDadirAv& v) { v.ConvertToBWThreshold(128); },
+       [](TDadirAvProc& p) { p.ConvertToBWThreshold(128); }},
+  };
+  for (const Op& op : ops) {
+    SCOPED_TRACE(op.name);
+    TDadirAv view(nullptr);
+    view.LoadFromFile(png.c_str());
+    TIEBitmap copy;
+    copy.SetLocation(ieMemory);
+    copy.Assign(view.GetIEBitmap());
+    TDadirAvProc proc(nullptr);
+    proc.SetIEBitmap(&copy);
+    op.facade(view);
+    op.direct(proc);
+    EXPECT_EQ(view.GetIEBitmap()->GetWidth(), copy.GetWidth());
+    EXPECT_EQ(view.GetIEBitmap()->GetPixelFormat(), copy.GetPixelFormat());
+    EXPECT_EQ(viewtest::StoreBytes(view.GetIEBitmap()), viewtest::StoreBytes(&copy));
+  }
+  // The loads and saves by format reach the input/output component.
+  TDadirAv view(nullptr);
+  view.LoadFromFilePNG(png.c_str());
+  EXPECT_FALSE(view.GetAborting());
+  view.SaveToFileBMP((dir.Path() + "x.bmp").c_str());
+  TMemoryStream stream;
+  view.SaveToStreamPNG(&stream);
+  stream.SetPosition(0);
+  TDadirAv other(nullptr);
+  other.LoadFromStream(&stream);
+  EXPECT_EQ(viewtest::StoreBytes(other.GetIEBitmap()), viewtest::StoreBytes(view.GetIEBitmap()));
+  TDadirAv third(nullptr);
+  third.LoadFromFileBMP((dir.Path() + "x.bmp").c_str());
+  EXPECT_EQ(viewtest::StoreBytes(third.GetIEBitmap()), viewtest::StoreBytes(view.GetIEBitmap()));
 }
 
 }  // namespace
