@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "image/views/dadiravview.h"
+#include "image/views/dadiravview_internal.h"
 #include "platform/rtl/Math.h"
 #include "platform/win/Window.h"
 
@@ -19,23 +20,11 @@ void SetSBPageSize(HWND window, Integer bar, Integer page, bool redraw) {
   SetScrollInfo(window, bar, &info, redraw ? TRUE : FALSE);
 }
 
-// Trunc of a double into an Integer, saturating instead of overflowing.
-Integer TruncSat(double v) {
-  if (!(v == v)) return 0;
-  v = std::trunc(v);
-  if (v >= 2147483647.0) return 2147483647;
-  if (v <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<Integer>(v);
-}
-
-Integer RoundSat(double v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483647.0) return 2147483647;
-  if (v <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<Integer>(Round(v));
-}
 
 }  // namespace
+
+using dadiravview::RoundSat;
+using dadiravview::TruncSat;
 
 void TDadirAvView::CalcEdges(Integer& ex, Integer& ey) const {
   if (backgroundStyle_ == iebsCropped) {

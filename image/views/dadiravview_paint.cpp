@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "image/views/dadiravview.h"
+#include "image/views/dadiravview_internal.h"
 #include "platform/rtl/Math.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/win/Debug.h"
@@ -13,19 +14,6 @@ namespace {
 
 TColor Complement(TColor c) { return static_cast<TColor>(ColorToRGB(c) ^ 0xFFFFFF); }
 
-Integer RoundSat(double v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483647.0) return 2147483647;
-  if (v <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<Integer>(Round(v));
-}
-
-Integer TruncSat(double v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483647.0) return 2147483647;
-  if (v <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<Integer>(std::trunc(v));
-}
 
 // Builds one axis of the coordinate tables. The products are 64-bit, so a very wide
 // source at a small zoom cannot wrap and write outside the tables.
@@ -51,6 +39,9 @@ void BuildAxis(Integer src, Integer srcLen, Integer dstLen, std::vector<Integer>
 }
 
 }  // namespace
+
+using dadiravview::RoundSat;
+using dadiravview::TruncSat;
 
 // --- Painting -------------------------------------------------------------------------
 
