@@ -20,6 +20,7 @@
 
 #include "image/formats/dadiravio.h"
 #include "image/formats/jpegfilt_edit.h"
+#include "image/model/ieview.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
@@ -153,6 +154,12 @@ class TDadirAvIO : public TComponent {
   void SetAttachedBitmap(TBitmap* bitmap);
   TBitmap* GetAttachedBitmap() const noexcept { return bitmap_; }
   bool GetOwnsIEBitmap() const noexcept { return ownsIEBitmap_; }
+  // Works on a view's image: its store, or an own store over its framework bitmap.
+  // The component follows the view when it replaces its store and forgets it when it
+  // goes. null empties the working store.
+  void SetAttachedDadirAv(TIEView* view);
+  TIEView* GetAttachedDadirAv() const noexcept { return view_; }
+  void Notification(TComponent* component, TOperation operation) override;
 
   // --- State
   TIOParamsVals* GetParams() const noexcept { return params_.get(); }
@@ -307,6 +314,12 @@ class TDadirAvIO : public TComponent {
   void ReadParams(TStream* stream, Integer fileType, bool relativeTiffOffsets);
   void DoLoadFromURL(const AnsiString& URL);
 
+  // The view's listener: follows a replaced store, forgets a view that goes.
+  void OnBitmapChange(TObject* sender, bool destroying);
+  void RemoveViewListener();
+
+  TIEView* view_ = nullptr;
+  PIEBitmapChangeEvent viewListener_ = -1;
   TIEBitmap* ieBitmap_ = nullptr;
   std::unique_ptr<TIEBitmap> ownBitmap_;  // the store the component made, when it is working on it
   bool ownsIEBitmap_ = true;

@@ -16,6 +16,7 @@ TDadirAvIO::TDadirAvIO(TComponent* Owner)
 
 TDadirAvIO::~TDadirAvIO() {
   WaitThreads(false);
+  RemoveViewListener();
   DeleteCriticalSection(&threadsLock_);
 }
 
@@ -26,7 +27,63 @@ void TDadirAvIO::SetIEBitmap(TIEBitmap* store) {
   ieBitmap_ = store;
 }
 
-void TDadirAvIO::SetAttachedIEBitmap(TIEBitmap* store) { SetIEBitmap(store); }
+void TDadirAvIO::SetAttachedIEBitmap(TIEBitmap* store) {
+  RemoveViewListener();
+  if (store == nullptr && view_ != nullptr) return;
+  SetIEBitmap(store);
+  if (store != nullptr) view_ = nullptr;
+}
+
+void TDadirAvIO::RemoveViewListener() {
+  if (view_ != nullptr && viewListener_ >= 0) view_->RemoveBitmapChangeEvent(viewListener_);
+  viewListener_ = -1;
+}
+
+void TDadirAvIO::SetAttachedDadirAv(TIEView* view) {
+  RemoveViewListener();
+  if (view_ != nullptr && view_ != view) view_->RemoveFreeNotification(this);
+  view_ = view;
+  if (view == nullptr) {
+    if (ieBitmap_ != nullptr) ieBitmap_->FreeImage();
+    return;
+  }
+  TBitmap* framework = view->GetFBitmap();
+  TIEBitmap* store = view->GetIEBitmap();
+  if (store != nullptr) {
+    SetIEBitmap(store);  // the view's own store, not owned
+  } else {
+    SetBitmap(framework);
+  }
+  view->FreeNotification(this);
+  viewListener_ = view->RegisterBitmapChangeEvent(
+      [this](TObject* sender, bool destroying) { OnBitmapChange(sender, destroying); });
+}
+
+void TDadirAvIO::OnBitmapChange(TObject*, bool destroying) {
+  if (destroying) {
+    viewListener_ = -1;
+    view_ = nullptr;
+    return;
+  }
+  if (view_ == nullptr) return;
+  TBitmap* framework = view_->GetFBitmap();
+  if (ownsIEBitmap_ && ownBitmap_ != nullptr && view_->GetIEBitmap() == nullptr) {
+    bitmap_ = framework;
+    ieBitmap_->EncapsulateTBitmap(framework, true);
+    return;
+  }
+  if (TIEBitmap* store = view_->GetIEBitmap()) SetIEBitmap(store);
+}
+
+void TDadirAvIO::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == opRemove && component == view_) {
+    viewListener_ = -1;
+    view_ = nullptr;
+    ieBitmap_ = nullptr;
+    bitmap_ = nullptr;
+  }
+}
 
 void TDadirAvIO::SetBitmap(TBitmap* bitmap) {
   // A framework bitmap is worked on through an own store that wraps it.
@@ -39,7 +96,12 @@ void TDadirAvIO::SetBitmap(TBitmap* bitmap) {
   ieBitmap_->EncapsulateTBitmap(bitmap, true);
 }
 
-void TDadirAvIO::SetAttachedBitmap(TBitmap* bitmap) { SetBitmap(bitmap); }
+void TDadirAvIO::SetAttachedBitmap(TBitmap* bitmap) {
+  RemoveViewListener();
+  if (bitmap == nullptr && view_ != nullptr) return;
+  SetBitmap(bitmap);
+  if (bitmap != nullptr) view_ = nullptr;
+}
 
 void TDadirAvIO::SetDefaultDitherMethod(TIEDitherMethod method) {
   if (ieBitmap_ != nullptr) ieBitmap_->SetDefaultDitherMethod(method);
@@ -75,6 +137,21 @@ void TDadirAvIO::Finishing(const std::function<void()>& work) {
 }
 
 void TDadirAvIO::Update() {
+  if (view_ != nullptr) {
+    if (IsInsideAsyncThreads()) {
+      // The view lays out on its own thread; it reads the store once this thread has
+      // left the list (see TIEIOThread::Execute).
+      if (view_->HandleAllocated()) PostMessage(view_->GetHandle(), IEM_UPDATE, 0, 0);
+      view_->ImageChange();
+      return;
+    }
+    view_->Update();
+    view_->ImageChange();
+    // The application reads a load's success from the view's framework bitmap.
+    TBitmap* framework = bitmap_ != nullptr ? bitmap_ : view_->GetFBitmap();
+    if (framework != nullptr) framework->SetModified(!aborting_);
+    return;
+  }
   if (bitmap_ != nullptr) bitmap_->SetModified(!aborting_);
 }
 
@@ -141,6 +218,10 @@ void TIEIOThread::Execute() {
     owner_->aborting_ = true;
   }
   work_ = nullptr;
+  // A view attached to the component must not read the store while this thread
+  // writes it; it is told again once the thread is off the list.
+  TIEView* view = owner_->view_;
+  const HWND viewWindow = view != nullptr && view->HandleAllocated() ? view->GetHandle() : 0;
   EnterCriticalSection(&owner_->threadsLock_);
   auto& list = owner_->threads_;
   for (auto it = list.begin(); it != list.end(); ++it) {
@@ -149,6 +230,7 @@ void TIEIOThread::Execute() {
     break;
   }
   LeaveCriticalSection(&owner_->threadsLock_);
+  if (viewWindow != 0) PostMessage(viewWindow, IEM_UPDATE, 0, 0);
 }
 
 Integer TDadirAvIO::GetAsyncRunning() {

@@ -25,6 +25,7 @@
 #include "platform/rtl/Sets.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Types.h"
+#include "platform/vcl/Graphics.h"
 #include "platform/win/GdiDrawDib.h"
 #include "platform/win/WinTypes.h"
 
@@ -730,6 +731,38 @@ BOOL DrawDibDrawEmu(HDRAWDIB hdd, HDC hdc, Integer xDst, Integer yDst, Integer d
 BOOL DrawDibDraw2(HDRAWDIB hdd, HDC hdc, Integer xDst, Integer yDst, Integer dxDst,
                   Integer dyDst, const BITMAPINFOHEADER* header, const void* bits, Integer xSrc,
                   Integer ySrc, Integer dxSrc, Integer dySrc, UINT flags);
+
+// ===========================================================================
+// Drawing helpers shared by the views
+
+enum class TIEShadowType : Byte { iestNone, iestSolid, iestSmooth1, iestSmooth2 };
+using enum TIEShadowType;
+
+class TFont;
+class TBrush;
+class TCanvas;
+
+// Shadow strips along the right and bottom edges of an image; the strip is the
+// rectangle (X1, Y1)-(X2, Y2), corners included. The smooth kinds use the grey ramp
+// Trunc(255 x e^(t - 1)); a strip without pixels draws nothing.
+void IERightShadow(TCanvas* Canvas, Integer X1, Integer Y1, Integer X2, Integer Y2,
+                   TIEShadowType ShadowType);
+void IEBottomShadow(TCanvas* Canvas, Integer X1, Integer Y1, Integer X2, Integer Y2,
+                    TIEShadowType ShadowType);
+// A raised frame: highlight on the left and top, shadow on the bottom and right.
+void IEDraw3DRect(TCanvas* Canvas, Integer X1, Integer Y1, Integer X2, Integer Y2,
+                  TColor HighlightColor, TColor ShadowColor);
+// A hint box kept inside Width x Height; X and Y return where it went. Background
+// receives a copy of the area the box covers, for restoring it later.
+void IEDrawHint(TCanvas* Canvas, Integer& X, Integer& Y, const AnsiString& Text, TFont* Font,
+                TBrush* Brush, TBitmap*& Background, Integer Width, Integer Height,
+                TColor HighlightColor, TColor ShadowColor);
+HDRAWDIB IEDrawDibOpen();
+bool IEDrawDibClose(HDRAWDIB Handle);
+Integer IEDrawDibRealize(HDRAWDIB Handle, HDC DC, bool Background);
+bool IEDrawDibDraw(HDRAWDIB Handle, HDC DC, Integer XDst, Integer YDst, Integer DxDst,
+                   Integer DyDst, const BITMAPINFOHEADER& Header, const void* Bits, Integer XSrc,
+                   Integer YSrc, Integer DxSrc, Integer DySrc, UINT Flags);
 
 // The pixel stores and the mask belong to this unit too.
 #include "image/model/iebitmap.h"

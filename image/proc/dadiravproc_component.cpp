@@ -1,6 +1,7 @@
 // TDadirAvProc: construction and attachment to framework bitmaps and pixel stores.
 #include "image/model/iebitmap.h"
 #include "image/proc/dadiravproc.h"
+#include "image/views/dadiravview.h"
 
 TDadirAvProc::TDadirAvProc(TComponent* owner)
     : TComponent(owner), previewFont_(std::make_unique<TFont>()),
@@ -9,6 +10,7 @@ TDadirAvProc::TDadirAvProc(TComponent* owner)
 }
 
 TDadirAvProc::~TDadirAvProc() {
+  RemoveViewListener();
   ClearAllUndo();
   ClearAllRedo();
 }
@@ -28,9 +30,65 @@ void TDadirAvProc::SetIEBitmap(TIEBitmap* bitmap) {
   ReplaceStore(bitmap);
 }
 
-void TDadirAvProc::SetAttachedIEBitmap(TIEBitmap* bitmap) { SetIEBitmap(bitmap); }
+void TDadirAvProc::SetAttachedIEBitmap(TIEBitmap* bitmap) {
+  RemoveViewListener();
+  if (bitmap == nullptr && view_ != nullptr) return;
+  SetIEBitmap(bitmap);
+  if (bitmap != nullptr) view_ = nullptr;
+}
+
+void TDadirAvProc::RemoveViewListener() {
+  if (view_ != nullptr && viewListener_ >= 0) view_->RemoveBitmapChangeEvent(viewListener_);
+  viewListener_ = -1;
+}
+
+void TDadirAvProc::SetAttachedDadirAv(TIEView* view) {
+  RemoveViewListener();
+  if (view_ != nullptr && view_ != view) view_->RemoveFreeNotification(this);
+  view_ = view;
+  if (view == nullptr) {
+    if (ieBitmap_ != nullptr) ieBitmap_->FreeImage();
+    return;
+  }
+  if (TIEBitmap* store = view->GetIEBitmap()) {
+    SetIEBitmap(store);
+  } else {
+    SetAttachedBitmap(view->GetFBitmap());
+    view_ = view;
+  }
+  view->FreeNotification(this);
+  viewListener_ = view->RegisterBitmapChangeEvent(
+      [this](TObject* sender, bool destroying) { OnBitmapChange(sender, destroying); });
+}
+
+void TDadirAvProc::OnBitmapChange(TObject*, bool destroying) {
+  if (destroying) {
+    viewListener_ = -1;
+    view_ = nullptr;
+    return;
+  }
+  if (view_ == nullptr) return;
+  if (ownedStore_ && view_->GetIEBitmap() == nullptr) {
+    attachedBitmap_ = view_->GetFBitmap();
+    ieBitmap_->EncapsulateTBitmap(attachedBitmap_, true);
+    return;
+  }
+  if (TIEBitmap* store = view_->GetIEBitmap()) SetIEBitmap(store);
+}
+
+void TDadirAvProc::Notification(TComponent* component, TOperation operation) {
+  TComponent::Notification(component, operation);
+  if (operation == opRemove && component == view_) {
+    viewListener_ = -1;
+    view_ = nullptr;
+    ieBitmap_ = ownedStore_.get();
+  }
+}
 
 void TDadirAvProc::SetAttachedBitmap(TBitmap* bitmap) {
+  RemoveViewListener();
+  if (bitmap == nullptr && view_ != nullptr) return;
+  if (bitmap != nullptr) view_ = nullptr;
   // A borrowed store belongs to its caller: wrapping a bitmap in it would throw the
   // caller's pixels away, so the bitmap gets a store of the component's own.
   if (!ownedStore_) {
@@ -51,6 +109,11 @@ void TDadirAvProc::Rewrap() {
 }
 
 void TDadirAvProc::Update() {
+  if (view_ != nullptr) {
+    view_->Update();
+    view_->ImageChange();
+    return;
+  }
   if (attachedBitmap_ != nullptr) attachedBitmap_->SetModified(true);
 }
 
@@ -64,5 +127,16 @@ bool TDadirAvProc::GetReSel(Integer& x1, Integer& y1, Integer& x2, Integer& y2, 
   y1 = 0;
   x2 = ieBitmap_ != nullptr ? ieBitmap_->GetWidth() : 0;
   y2 = ieBitmap_ != nullptr ? ieBitmap_->GetHeight() : 0;
-  return false;
+  auto* view = dynamic_cast<TDadirAvView*>(view_);
+  if (view == nullptr) return false;
+  mask = view->GetSelectionMask();
+  if (!view->GetSelected()) return false;
+  if (mask == nullptr || mask->IsEmpty()) return true;
+  x1 = mask->GetX1();
+  y1 = mask->GetY1();
+  x2 = mask->GetX2() + 1;
+  y2 = mask->GetY2() + 1;
+  polySel = view->GetPolySelArray();
+  polySelCount = view->GetPolySelCount();
+  return true;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "image/model/iedefs.h"
+#include "image/model/ieview.h"
 #include "image/proc/dadiravproc_basic.h"
 #include "image/proc/dadiravproc_colour.h"
 #include "image/proc/dadiravproc_filters.h"
@@ -55,6 +56,12 @@ class TDadirAvProc : public TComponent {
   void SetAttachedBitmap(TBitmap* bitmap);
   // The store the operations work on.
   TIEBitmap* GetAttachedIEBitmap() const noexcept { return ieBitmap_; }
+  // Works on a view's image (its store, or an own store over its framework
+  // bitmap), limited by the view's selection; follows the view when it replaces its
+  // store and forgets it when it goes. null releases the working store's pixels.
+  void SetAttachedDadirAv(TIEView* view);
+  TIEView* GetAttachedDadirAv() const noexcept { return view_; }
+  void Notification(TComponent* component, TOperation operation) override;
   // Borrows bitmap; null leaves the component without a store (operations then do
   // nothing).
   void SetAttachedIEBitmap(TIEBitmap* bitmap);
@@ -66,10 +73,18 @@ class TDadirAvProc : public TComponent {
   bool GetAutoUndo() const noexcept { return autoUndo_; }
   void SetAutoUndo(bool value) noexcept { autoUndo_ = value; }
   // The colour for vacated or cleared pixels.
-  TColor GetReBackground() const noexcept { return background_; }
-  void SetReBackground(TColor value) noexcept { background_ = value; }
+  // With a view attached, the view's background.
+  TColor GetReBackground() const noexcept {
+    return view_ != nullptr ? view_->GetBackground() : background_;
+  }
+  void SetReBackground(TColor value) {
+    if (view_ != nullptr)
+      view_->SetBackGround(value);
+    else
+      background_ = value;
+  }
   TColor GetBackground() const noexcept { return GetReBackground(); }
-  void SetBackground(TColor value) noexcept { SetReBackground(value); }
+  void SetBackground(TColor value) { SetReBackground(value); }
   TMsgLanguage GetMsgLanguage() const noexcept { return msgLanguage_; }
   void SetMsgLanguage(TMsgLanguage value) noexcept { msgLanguage_ = value; }
   TFont* GetPreviewFont() const noexcept { return previewFont_.get(); }
@@ -301,6 +316,10 @@ class TDadirAvProc : public TComponent {
   TColor background_ = 0;
   TMsgLanguage msgLanguage_ = msSystem;
   std::unique_ptr<TFont> previewFont_;
+  void OnBitmapChange(TObject* sender, bool destroying);
+  void RemoveViewListener();
+  TIEView* view_ = nullptr;
+  PIEBitmapChangeEvent viewListener_ = -1;
   TIEBitmap* ieBitmap_ = nullptr;
   std::unique_ptr<TIEBitmap> ownedStore_;  // set when ieBitmap_ is the component's own
   std::vector<std::unique_ptr<TIEBitmap>> undo_;  // oldest first
