@@ -1,5 +1,7 @@
-// The framework's simple dialogs. Their answers come from the dialog responder of the
-// simulated world (platform/win/SimHooks.h).
+// The framework's dialogs: the simple ones (a message, a line of text to type) and
+// the components behind the platform's common dialogs. Each is a real modal form;
+// whether it goes on screen or is answered at once is up to the dialog responder of
+// the simulated world (platform/win/SimHooks.h).
 #pragma once
 
 #include "platform/rtl/Types.h"
@@ -8,3 +10,5 @@
 void ShowMessage(const AnsiString& msg);
 // Asks for one line of text; true (with value changed) for OK, false for Cancel.
 bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString& value);
+// The text typed, or defaultValue for Cancel.
+AnsiString InputBox(const AnsiString& caption, const AnsiString& prompt, const AnsiString& defaultValue);
