@@ -626,4 +626,3 @@ BOOL FileDialogForm(OPENFILENAME* ofn, bool save) {
   return result == mrOk ? TRUE : FALSE;
 }
 
-BOOL ChooseColorForm(tagCHOOSECOLOR*) { return FALSE; }
