@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "platform/rtl/Files.h"
+#include "platform/vcl/ClassicLook.h"
 #include "platform/vcl/DialogsInternal.h"
 #include "platform/vcl/StdCtrls.h"
 #include "platform/win/CommDlg.h"
@@ -125,6 +127,41 @@ LRESULT CopyOut(const AnsiString& text, WPARAM size, LPARAM buffer) {
   return needed;
 }
 
+// A label that is a window of its own, as the dialog's static texts are: the caller's
+// child dialog lies over the form's surface, and CDM_SETCONTROLTEXT and
+// CDM_HIDECONTROL reach it by its id. Its mnemonic gives the focus to FocusControl.
+class TStaticLabel : public TCustomControl {
+ public:
+  explicit TStaticLabel(TComponent* owner) : TCustomControl(owner) { SetTabStop(false); }
+  TWinControl* FocusControl = nullptr;
+
+  void Dispatch(TMessage& message) override {
+    if (message.Msg == CM_TEXTCHANGED) Invalidate();
+    if (message.Msg == CM_DIALOGCHAR && FocusControl && GetVisible() && FocusControl->CanFocus()) {
+      const AnsiString text = GetText();
+      const size_t amp = text.find('&');
+      if (amp != AnsiString::npos && amp + 1 < text.size() &&
+          std::toupper(static_cast<unsigned char>(text[amp + 1])) ==
+              std::toupper(static_cast<unsigned char>(message.WParam))) {
+        FocusControl->SetFocus();
+        message.Result = 1;
+        return;
+      }
+    }
+    TCustomControl::Dispatch(message);
+  }
+
+ protected:
+  void Paint() override {
+    TCanvas* c = GetCanvas();
+    c->GetBrush()->SetColor(clBtnFace);
+    c->FillRect(GetClientRect());
+    c->GetFont()->Assign(GetFont());
+    classic::DrawCaption(c, GetClientRect(), GetText(), DT_SINGLELINE | DT_VCENTER, GetFont()->GetColor(),
+                         GetEnabled());
+  }
+};
+
 class TFileDialogForm : public TDialogForm {
  public:
   TFileDialogForm(OPENFILENAME* ofn, bool save)
@@ -200,7 +237,7 @@ class TFileDialogForm : public TDialogForm {
 
   void BuildControls() {
     Integer order = 0;
-    auto* look = Add<TLabel>(stc4, 8, 12, 64, 13, save_ ? "Save &in:" : "Look &in:");
+    auto* look = Add<TStaticLabel>(stc4, 8, 10, 64, 17, save_ ? "Save &in:" : "Look &in:");
     folderCombo_ = Add<TComboBox>(cmb2, 76, 8, 268, 21);
     folderCombo_->SetStyle(csDropDownList);
     folderCombo_->SetTabOrder(order++);
@@ -208,7 +245,7 @@ class TFileDialogForm : public TDialogForm {
       const Integer i = folderCombo_->GetItemIndex();
       if (i >= 0 && i < static_cast<Integer>(folderChain_.size())) EnterFolder(folderChain_[static_cast<size_t>(i)]);
     };
-    look->SetFocusControl(folderCombo_);
+    look->FocusControl = folderCombo_;
     upButton_ = Add<TButton>(IDC_UPFOLDER, 350, 7, 66, 23, "&Up");
     upButton_->SetTabOrder(order++);
     upButton_->SetHint("Up One Level");
@@ -227,19 +264,19 @@ class TFileDialogForm : public TDialogForm {
     list_->OnClick = [this](TObject*) { SelectionChanged(); };
     list_->OnDblClick = [this](TObject*) { Open(list_->GetItemIndex()); };
 
-    auto* nameLabel = Add<TLabel>(stc3, 8, 228, 84, 13, "File &name:");
-    nameEdit_ = Add<TEdit>(edt1, 96, 224, 236, 21);
+    auto* nameLabel = Add<TStaticLabel>(stc3, 8, 226, 90, 17, "File &name:");
+    nameEdit_ = Add<TEdit>(edt1, 100, 224, 234, 21);
     nameEdit_->SetTabOrder(order++);
-    nameLabel->SetFocusControl(nameEdit_);
+    nameLabel->FocusControl = nameEdit_;
     okButton_ = Add<TButton>(IDOK, 341, 223, 75, 23, save_ ? "&Save" : "&Open");
     okButton_->SetDefault(true);
     okButton_->OnClick = [this](TObject*) { Accept(); };
 
-    auto* typeLabel = Add<TLabel>(stc2, 8, 255, 84, 13, save_ ? "Save as &type:" : "Files of &type:");
-    typeCombo_ = Add<TComboBox>(cmb1, 96, 251, 236, 21);
+    auto* typeLabel = Add<TStaticLabel>(stc2, 8, 253, 90, 17, save_ ? "Save as &type:" : "Files of &type:");
+    typeCombo_ = Add<TComboBox>(cmb1, 100, 251, 234, 21);
     typeCombo_->SetStyle(csDropDownList);
     typeCombo_->SetTabOrder(order++);
-    typeLabel->SetFocusControl(typeCombo_);
+    typeLabel->FocusControl = typeCombo_;
     for (const Filter& f : filters_) typeCombo_->GetItems()->Add(f.Description);
     typeCombo_->OnSelect = [this](TObject*) { TypeChanged(); };
     okButton_->SetTabOrder(order++);
@@ -247,7 +284,7 @@ class TFileDialogForm : public TDialogForm {
     cancelButton_->SetModalResult(mrCancel);
     cancelButton_->SetCancel(true);
     cancelButton_->SetTabOrder(order++);
-    readOnly_ = Add<TCheckBox>(chx1, 96, 278, 200, 17, "Open as &read-only");
+    readOnly_ = Add<TCheckBox>(chx1, 100, 278, 200, 17, "Open as &read-only");
     readOnly_->SetTabOrder(order++);
     const bool showReadOnly = !save_ && !(ofn_->Flags & OFN_HIDEREADONLY);
     readOnly_->SetVisible(showReadOnly);
@@ -376,9 +413,8 @@ class TFileDialogForm : public TDialogForm {
     }
     TStrings* items = folderCombo_->GetItems();
     items->Clear();
-    for (size_t depth = 0; depth < folderChain_.size(); ++depth) {
-      const AnsiString& f = folderChain_[depth];
-      items->Add(AnsiString(2 * depth, ' ') + (f.size() <= 1 ? f : ExtractFileName(f)));
+    for (const AnsiString& f : folderChain_) {
+      items->Add(f);
     }
     folderCombo_->SetItemIndex(static_cast<Integer>(folderChain_.size()) - 1);
   }
@@ -487,10 +523,10 @@ class TFileDialogForm : public TDialogForm {
   AnsiString WithDefaultExt(AnsiString path) const {
     if (!ExtractFileExt(ExtractFileName(path)).empty()) return path;
     AnsiString ext = defExt_;
-    // A save takes the type's own extension when the type names exactly one.
+    // A save takes the extension of the type's first pattern when it names one.
     const std::vector<AnsiString> patterns = CurrentPatterns();
-    if (save_ && !ext.empty() && patterns.size() == 1 && patterns[0].rfind("*.", 0) == 0 &&
-        patterns[0].find_first_of("*?", 2) == AnsiString::npos)
+    if (save_ && !ext.empty() && !patterns.empty() && patterns[0].rfind("*.", 0) == 0 &&
+        patterns[0].size() > 2 && patterns[0].find_first_of("*?", 2) == AnsiString::npos)
       ext = patterns[0].substr(2);
     if (ext.empty()) return path;
     if (save_ || (!FileExists(path) && FileExists(path + "." + ext))) return path + "." + ext;
@@ -568,8 +604,8 @@ class TFileDialogForm : public TDialogForm {
         out += ExtractFileDir(p) == folder_ ? ExtractFileName(p) : p;
         out.push_back('\0');
       }
+      out.push_back('\0');
     }
-    out.push_back('\0');
     if (!ofn_->lpstrFile || out.size() > ofn_->nMaxFile) {
       SetCommDlgExtendedError(FNERR_BUFFERTOOSMALL);
       if (ofn_->lpstrFile && ofn_->nMaxFile >= 2) {
