@@ -4,7 +4,13 @@
 // the simulated world (platform/win/SimHooks.h).
 #pragma once
 
+#include <memory>
+
+#include "platform/rtl/Component.h"
+#include "platform/rtl/Lists.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Types.h"
+#include "platform/vcl/Graphics.h"
 
 // A message with an OK button, captioned with the application's title.
 void ShowMessage(const AnsiString& msg);
@@ -13,12 +19,6 @@ bool InputQuery(const AnsiString& caption, const AnsiString& prompt, AnsiString&
 // The text typed, or defaultValue for Cancel.
 AnsiString InputBox(const AnsiString& caption, const AnsiString& prompt, const AnsiString& defaultValue);
 
-#include <memory>
-
-#include "platform/rtl/Component.h"
-#include "platform/rtl/Lists.h"
-#include "platform/rtl/Sets.h"
-#include "platform/vcl/Graphics.h"
 
 // The components that run the platform's common dialogs.
 class TCommonDialog : public TComponent {
@@ -127,4 +127,18 @@ class TPrinterSetupDialog : public TCommonDialog {
   LARK_CLASS_NAME(TPrinterSetupDialog)
   explicit TPrinterSetupDialog(TComponent* owner) : TCommonDialog(owner) {}
   bool Execute() override;
+};
+
+// Choosing a font: its face, style and size, with a sample. Font is read before and
+// written after the dialog.
+class TFontDialog : public TCommonDialog {
+ public:
+  LARK_CLASS_NAME(TFontDialog)
+  explicit TFontDialog(TComponent* owner);
+  ~TFontDialog() override;
+  bool Execute() override;
+  TFont* GetFont() const noexcept { return font_.get(); }
+
+ private:
+  std::unique_ptr<TFont> font_;
 };

@@ -2,6 +2,7 @@
 // from the dialog host (platform/win/DialogHost.h).
 #include "platform/win/CommDlg.h"
 
+#include <cstddef>
 #include <cstring>
 #include <map>
 #include <mutex>

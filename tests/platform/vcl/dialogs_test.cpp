@@ -254,3 +254,44 @@ TEST_F(DialogForms, PicturesWithTheProgramsFaces) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(DialogForms, FontDialogTakesAnswersAndKeys) {
+  TFontDialog fonts(nullptr);
+  fonts.GetFont()->SetName("Tahoma");
+  fonts.GetFont()->SetSize(10);
+  sim::QueueDialogAnswer("Font", IDOK, "Arial,12,Bold");
+  ASSERT_TRUE(fonts.Execute());
+  EXPECT_EQ(fonts.GetFont()->GetName(), "Arial");
+  EXPECT_EQ(fonts.GetFont()->GetSize(), 12);
+  EXPECT_TRUE(fonts.GetFont()->GetStyle().Contains(fsBold));
+  EXPECT_FALSE(fonts.GetFont()->GetStyle().Contains(fsItalic));
+
+  // On screen: the face list has the focus; Down goes to the next face, Alt+Y to the
+  // styles, where Up goes back to Italic.
+  ASSERT_TRUE(sim::UseFreeTypeFonts(true));
+  sim::QueueDialogAction("Font", [](HWND dialog) {
+    Pump();
+    sim::PressKey(VK_DOWN);
+    sim::PressKey('Y', sim::kAlt);
+    Pump();
+    sim::PressKey(VK_UP);
+    Pump();
+    EXPECT_TRUE(sim::SaveWindowPng(dialog, Png("font_dialog.png")));
+    sim::PressKey(VK_RETURN);
+    Pump();
+  });
+  ASSERT_TRUE(fonts.Execute());
+  sim::UseFreeTypeFonts(false);
+  EXPECT_EQ(fonts.GetFont()->GetName(), "Courier New");
+  EXPECT_EQ(fonts.GetFont()->GetSize(), 12);
+  EXPECT_TRUE(fonts.GetFont()->GetStyle().Contains(fsItalic));
+  EXPECT_FALSE(fonts.GetFont()->GetStyle().Contains(fsBold));
+
+  sim::QueueDialogAnswer("Font", IDCANCEL, "Verdana,8,Regular");
+  EXPECT_FALSE(fonts.Execute());
+  EXPECT_EQ(fonts.GetFont()->GetName(), "Courier New");
+}
+
+}  // namespace
