@@ -15,12 +15,16 @@ struct QueuedAnswer {
   AnsiString Match;
   int32_t Result;
   std::optional<AnsiString> Value;
+  DialogAction Action;  // set: the dialog goes on screen and this acts on it
 };
 
 struct Responder {
   std::mutex Lock;
   std::deque<QueuedAnswer> Answers;
   std::vector<DialogRecord> Log;
+  // Actions of dialogs answered "on screen" that are not shown yet, latest last
+  // (a dialog opened from another's action is shown before the outer one returns).
+  std::vector<DialogAction> Pending;
   bool Echo = true;
 };
 
@@ -40,6 +44,11 @@ const char* KindName(DialogKind kind) {
     case DialogKind::MessageBox: return "message box";
     case DialogKind::ShowMessage: return "message";
     case DialogKind::InputQuery: return "input query";
+    case DialogKind::OpenFile: return "open dialog";
+    case DialogKind::SaveFile: return "save dialog";
+    case DialogKind::Color: return "colour dialog";
+    case DialogKind::Font: return "font dialog";
+    case DialogKind::PrinterSetup: return "printer set-up";
   }
   return "dialog";
 }
@@ -51,7 +60,8 @@ int32_t Answer(DialogKind kind, const AnsiString& caption, const AnsiString& tex
   DialogRecord record{kind, caption, text, flags, defaultResult, value ? *value : AnsiString()};
   for (auto it = r.Answers.begin(); it != r.Answers.end(); ++it) {
     if (!Fits(*it, caption, text)) continue;
-    record.Result = it->Result;
+    record.Result = it->Action ? kDialogOnScreen : it->Result;
+    if (it->Action) r.Pending.push_back(std::move(it->Action));
     if (value && it->Value) record.Value = *it->Value;
     r.Answers.erase(it);
     break;
@@ -65,27 +75,47 @@ int32_t Answer(DialogKind kind, const AnsiString& caption, const AnsiString& tex
   return r.Log.back().Result;
 }
 
+void Shown(DialogKind /*kind*/, HWND dialog) {
+  DialogAction action;
+  {
+    Responder& r = TheResponder();
+    std::lock_guard<std::mutex> lock(r.Lock);
+    if (r.Pending.empty()) return;
+    action = std::move(r.Pending.back());
+    r.Pending.pop_back();
+  }
+  action(dialog);
+}
+
 void Record(const AnsiString& file, int32_t context);
 
 }  // namespace
 
 void InstallDialogResponder() {
   SetDialogResponder(&Answer);
+  SetDialogShownHook(&Shown);
   SetHelpRecorder(&Record);
+}
+
+void QueueDialogAction(const AnsiString& match, DialogAction action) {
+  InstallDialogResponder();
+  Responder& r = TheResponder();
+  std::lock_guard<std::mutex> lock(r.Lock);
+  r.Answers.push_back({match, kDialogOnScreen, std::nullopt, std::move(action)});
 }
 
 void QueueDialogAnswer(const AnsiString& match, int32_t result) {
   InstallDialogResponder();
   Responder& r = TheResponder();
   std::lock_guard<std::mutex> lock(r.Lock);
-  r.Answers.push_back({match, result, std::nullopt});
+  r.Answers.push_back({match, result, std::nullopt, nullptr});
 }
 
 void QueueDialogAnswer(const AnsiString& match, int32_t result, const AnsiString& value) {
   InstallDialogResponder();
   Responder& r = TheResponder();
   std::lock_guard<std::mutex> lock(r.Lock);
-  r.Answers.push_back({match, result, value});
+  r.Answers.push_back({match, result, value, nullptr});
 }
 
 int QueuedDialogAnswers() {
@@ -106,6 +136,7 @@ void ClearDialogs() {
   std::lock_guard<std::mutex> lock(r.Lock);
   r.Answers.clear();
   r.Log.clear();
+  r.Pending.clear();
 }
 
 void SetDialogEcho(bool on) {

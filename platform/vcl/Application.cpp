@@ -11,6 +11,7 @@
 #include "platform/rtl/Descriptors.h"
 #include "platform/rtl/Files.h"
 #include "platform/vcl/Controls.h"
+#include "platform/vcl/DialogsInternal.h"
 #include "platform/vcl/Forms.h"
 #include "platform/win/SimHooks.h"
 #include "platform/win/Input.h"
@@ -55,7 +56,7 @@ class SessionEndWatch {
 
 }  // namespace
 
-TApplication::TApplication(TComponent* owner) : TComponent(owner) {}
+TApplication::TApplication(TComponent* owner) : TComponent(owner) { InstallDialogHost(); }
 
 TApplication::~TApplication() {
   // The forms hear OnDestroy while they are whole, then go, while the window behind

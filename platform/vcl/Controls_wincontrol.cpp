@@ -397,9 +397,15 @@ void TWinControl::Dispatch(TMessage& message) {
       HandleCharNotify(message);
       return;
     case CN_KEYUP:
-    case CN_SYSCHAR:
       message.Result = 0;
       return;
+    case CN_SYSCHAR: {
+      // Alt with a letter: a control's mnemonic on the form (a label's, a button's).
+      TCustomForm* form = GetParentForm(this);
+      message.Result =
+          form && form->Perform(CM_DIALOGCHAR, message.WParam, message.LParam) != 0 ? 1 : 0;
+      return;
+    }
     case CM_CHILDKEY:
       if (GetParent()) message.Result = GetParent()->Perform(message.Msg, message.WParam, message.LParam);
       return;

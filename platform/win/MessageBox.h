@@ -1,5 +1,6 @@
-// The platform's message box. Nobody sits in front of it: the answer comes from the
-// dialog responder of the simulated world (platform/win/SimHooks.h).
+// The platform's message box: a modal form of the framework (platform/win/DialogHost.h)
+// with its icon, its text and its buttons. Whether it goes on screen or is answered
+// at once is up to the dialog responder (platform/win/SimHooks.h).
 #pragma once
 
 #include "platform/win/WinTypes.h"
@@ -42,6 +43,15 @@ inline constexpr Integer IDRETRY = 4;
 inline constexpr Integer IDIGNORE = 5;
 inline constexpr Integer IDYES = 6;
 inline constexpr Integer IDNO = 7;
+
+// The buttons of a button set, left to right.
+struct MessageBoxButtons {
+  Integer Buttons[3];
+  int Count;
+};
+MessageBoxButtons MessageBoxButtonsOf(UINT type);
+// The index of the default button in its set.
+int MessageBoxDefaultIndex(UINT type);
 
 // Shows a message box and answers the button chosen.
 Integer MessageBox(HWND owner, const char* text, const char* caption, UINT type);

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "platform/rtl/CodePage.h"
+#include "platform/win/Display.h"
 #include "platform/win/MessageQueue.h"
 
 namespace sim {
@@ -19,6 +20,7 @@ constinit std::atomic<int64_t> gRealOffset{0};
 
 constinit std::atomic<DialogResponder> gResponder{nullptr};
 constinit std::atomic<HelpRecorder> gHelpRecorder{nullptr};
+constinit std::atomic<DialogShownHook> gShownHook{nullptr};
 
 int64_t SteadyMs() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -31,6 +33,11 @@ const char* KindName(DialogKind kind) {
     case DialogKind::MessageBox: return "message box";
     case DialogKind::ShowMessage: return "message";
     case DialogKind::InputQuery: return "input query";
+    case DialogKind::OpenFile: return "open dialog";
+    case DialogKind::SaveFile: return "save dialog";
+    case DialogKind::Color: return "colour dialog";
+    case DialogKind::Font: return "font dialog";
+    case DialogKind::PrinterSetup: return "printer set-up";
   }
   return "dialog";
 }
@@ -57,10 +64,19 @@ int32_t AnswerDialog(DialogKind kind, const AnsiString& caption, const AnsiStrin
                      uint32_t flags, int32_t defaultResult, AnsiString* value) {
   if (const DialogResponder responder = gResponder.load(std::memory_order_acquire))
     return responder(kind, caption, text, flags, defaultResult, value);
+  if (PersonPresent()) return kDialogOnScreen;
   std::fprintf(stderr, "[%s] %s: %s -> %d\n", KindName(kind), AnsiToUtf8(caption).c_str(),
                AnsiToUtf8(text).c_str(), defaultResult);
   return defaultResult;
 }
+
+void DialogShown(DialogKind kind, HWND dialog) {
+  if (const DialogShownHook hook = gShownHook.load(std::memory_order_acquire)) hook(kind, dialog);
+}
+
+bool PersonPresent() { return &larkwin::Display() != &larkwin::NullBackend(); }
+
+void SetDialogShownHook(DialogShownHook hook) { gShownHook.store(hook, std::memory_order_release); }
 
 void RecordHelp(const AnsiString& file, int32_t context) {
   if (const HelpRecorder recorder = gHelpRecorder.load(std::memory_order_acquire))

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/rtl/Types.h"
+#include "platform/win/WinTypes.h"
 
 namespace sim {
 
@@ -35,13 +36,33 @@ bool ServeReadyDescriptors();
 
 // --- The person answering dialogs ---
 
-enum class DialogKind { MessageBox, ShowMessage, InputQuery };
+enum class DialogKind {
+  MessageBox,
+  ShowMessage,
+  InputQuery,
+  OpenFile,
+  SaveFile,
+  Color,
+  Font,
+  PrinterSetup,
+};
+
+// The answer that puts the dialog in front of the person: it runs as a modal form
+// until the person (or a test acting through injected input) closes it.
+inline constexpr int32_t kDialogOnScreen = -1;
 
 // Called by the platform's dialogs: answers the dialog. `defaultResult` is what its
-// default button gives; `value` is an input query's in/out value. Without a
-// responder the dialog is written to standard error and takes its default button.
+// default button gives; `value` is the dialog's in/out text (an input query's
+// value, a file dialog's name, a colour or font in text). Without a responder, a
+// dialog is shown on screen when a display other than the null one is in use, and
+// otherwise written to standard error and given its default button.
 int32_t AnswerDialog(DialogKind kind, const AnsiString& caption, const AnsiString& text,
                      uint32_t flags, int32_t defaultResult, AnsiString* value = nullptr);
+// Called once a dialog answered with kDialogOnScreen is on screen and its loop runs.
+void DialogShown(DialogKind kind, HWND dialog);
+// Whether a person can act on a dialog on screen (a display other than the null one
+// is in use).
+bool PersonPresent();
 // A help request (the help file and the context asked for). Without a recorder
 // nothing happens: there is no help viewer.
 void RecordHelp(const AnsiString& file, int32_t context);
@@ -50,9 +71,11 @@ using DialogResponder = int32_t (*)(DialogKind kind, const AnsiString& caption,
                                     const AnsiString& text, uint32_t flags,
                                     int32_t defaultResult, AnsiString* value);
 using HelpRecorder = void (*)(const AnsiString& file, int32_t context);
+using DialogShownHook = void (*)(DialogKind kind, HWND dialog);
 // Null restores the default.
 void SetDialogResponder(DialogResponder responder);
 void SetHelpRecorder(HelpRecorder recorder);
+void SetDialogShownHook(DialogShownHook hook);
 
 // --- What the program wrote with OutputDebugString ---
 
