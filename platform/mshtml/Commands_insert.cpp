@@ -127,10 +127,18 @@ void JoinBlocksAt(Document& document, Integer at) {
 
 }  // namespace
 
-void ReplaceSelectionWithHtml(Document& document, const WideString& html) {
+// The selection as a range to write over: a control selection's elements are
+// removed first and the range is the caret where they were.
+static std::unique_ptr<TextRange> RangeToReplace(Document& document) {
+  if (SelectedControls(document).empty()) return SelectionRange(document);
   const Integer at = ClearSelectionContent(document);
   auto range = SelectionRange(document);
   range->SetRange(at, at);
+  return range;
+}
+
+void ReplaceSelectionWithHtml(Document& document, const WideString& html) {
+  auto range = RangeToReplace(document);
   range->PasteHTML(html);
   SelectUnits(document, range->GetEnd(), range->GetEnd());
 }
@@ -284,9 +292,7 @@ HRESULT Paste(Document& document) {
     ReplaceSelectionWithHtml(document, fragment->Html);
     return S_OK;
   }
-  const Integer at = ClearSelectionContent(document);
-  auto range = SelectionRange(document);
-  range->SetRange(at, at);
+  auto range = RangeToReplace(document);
   range->SetText(fragment->Text);
   SelectUnits(document, range->GetEnd(), range->GetEnd());
   return S_OK;

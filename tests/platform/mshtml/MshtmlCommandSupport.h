@@ -69,6 +69,12 @@ inline WideString SelectionText(mshtml::Document& doc) {
   return range ? range->GetText() : WideString();
 }
 
+// The selection's start, in units.
+inline Integer CaretOf(mshtml::Document& doc) {
+  auto range = doc.GetSelection()->CreateRange();
+  return range ? range->GetStart() : -1;
+}
+
 inline std::string Describe(const VARIANT& v) {
   switch (v.vt) {
     case VT_NULL: return "NULL";
