@@ -47,6 +47,12 @@ DialogAnswer AskDialog(const DialogRequest& request) {
   return {};
 }
 
+void RecordSilentRequest(const DialogRequest& request) {
+  Hooks& h = TheHooks();
+  std::lock_guard<std::mutex> lock(h.Mutex);
+  h.Requests.push_back(request);
+}
+
 std::optional<HRESULT> ForcedFailure(DWORD id) {
   Hooks& h = TheHooks();
   std::lock_guard<std::mutex> lock(h.Mutex);

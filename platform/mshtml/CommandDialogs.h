@@ -31,5 +31,7 @@ struct DialogAnswer {
 
 // Asks the hook; without one the dialog is cancelled.
 DialogAnswer AskDialog(const DialogRequest& request);
+// Logs a request that shows no dialog (printing without prompting): nothing to answer.
+void RecordSilentRequest(const DialogRequest& request);
 
 }  // namespace mshtml

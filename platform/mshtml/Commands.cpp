@@ -198,6 +198,10 @@ HRESULT PrintCommand(Document&, const Call& call) {
       }
     }
   }
+  if (call.Option == OLECMDEXECOPT_DONTPROMPTUSER) {
+    RecordSilentRequest(request);
+    return S_OK;
+  }
   return AskDialog(request).Ok ? S_OK : OLECMDERR_E_CANCELED;
 }
 

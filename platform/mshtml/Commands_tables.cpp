@@ -65,6 +65,14 @@ void Tidy(TableRowElement* row) {
   if (table && table->GetRows().empty()) table->RemoveNode(true);
 }
 
+// A new cell: it holds a non-breaking space, so that it has a line's height and a
+// place for the caret.
+Element* NewCell(Document& document, const WideString& tag) {
+  Element* cell = document.CreateElement(tag);
+  cell->AppendChild(document.CreateTextNode(WideString(1, char16_t{0xA0})));
+  return cell;
+}
+
 // Copies the cell's attributes (span aside) to a new cell.
 void CopyFormat(const Element* from, Element* to) {
   for (const Attribute& a : from->GetAttributes())
@@ -151,7 +159,7 @@ HRESULT InsertTable(Document& document, const VARIANT* in) {
     Element* tr = document.CreateElement(u"TR");
     tbody->AppendChild(tr);
     for (Integer c = 0; c < cols; ++c) {
-      Element* td = document.CreateElement(u"TD");
+      Element* td = NewCell(document, u"TD");
       for (const Attribute& a : cellAttrs) td->SetAttribute(a.Name, a.Value);
       tr->AppendChild(td);
       if (!firstCell) firstCell = td;
@@ -172,12 +180,8 @@ HRESULT InsertTable(Document& document, const VARIANT* in) {
     at = std::min(at, TextRange(body).GetUnitCount());
     InsertAtPoint(BlockInsertPoint(document, at), {table});
   }
-  // The caret goes into the first cell.
-  TextNode* probe = document.CreateTextNode(u"x");
-  firstCell->AppendChild(probe);
-  const auto units = ReadTextUnits(body);
-  const Integer at = UnitSpan(units, probe).first;
-  probe->RemoveNode(true);
+  // The caret goes into the first cell, before its space.
+  const Integer at = UnitSpan(ReadTextUnits(body), firstCell).first;
   SelectUnits(document, at, at);
   return S_OK;
 }
@@ -211,7 +215,7 @@ HRESULT TableCommand(Document& document, DWORD id, const VARIANT* in) {
       Element* tr = document.CreateElement(u"TR");
       parent->InsertBefore(tr, row);
       for (Element* c : row->GetCells()) {
-        Element* td = document.CreateElement(c->GetTagName());
+        Element* td = NewCell(document, c->GetTagName());
         CopyFormat(c, td);
         if (c->AsTableCell()->GetColSpan() > 1) td->AsTableCell()->SetColSpan(c->AsTableCell()->GetColSpan());
         tr->AppendChild(td);
@@ -224,7 +228,7 @@ HRESULT TableCommand(Document& document, DWORD id, const VARIANT* in) {
       for (Element* r : table->GetRows()) {
         TableRowElement* tr = r->AsTableRow();
         const ElementList rowCells = tr->GetCells();
-        Element* td = document.CreateElement(u"TD");
+        Element* td = NewCell(document, u"TD");
         if (index < static_cast<Integer>(rowCells.size())) {
           CopyFormat(rowCells[static_cast<size_t>(index)], td);
           tr->InsertBefore(td, rowCells[static_cast<size_t>(index)]);
@@ -278,7 +282,7 @@ HRESULT TableCommand(Document& document, DWORD id, const VARIANT* in) {
     case DECMD_SPLITCELL: {
       // A new cell right of the caret's. A spanning cell gives one column of its span;
       // otherwise the cells of the other rows in that column widen by one.
-      Element* td = document.CreateElement(cell->GetTagName());
+      Element* td = NewCell(document, cell->GetTagName());
       CopyFormat(cell, td);
       row->InsertBefore(td, cell->GetNextSibling());
       if (cell->GetColSpan() > 1) {
@@ -307,7 +311,7 @@ HRESULT TableCommand(Document& document, DWORD id, const VARIANT* in) {
       break;
     }
     case DECMD_INSERTCELL: {
-      Element* td = document.CreateElement(cell->GetTagName());
+      Element* td = NewCell(document, cell->GetTagName());
       CopyFormat(cell, td);
       row->InsertBefore(td, cell);
       break;
