@@ -612,7 +612,8 @@ const CommandDef* FindByName(const WideString& name) {
 
 bool IsEnabled(Document& document, const CommandDef& d) {
   try {
-    if (d.Edits && !IsEditMode(document)) return false;
+    // Edits need a body to edit (a document before its first load has none).
+    if (d.Edits && (!IsEditMode(document) || !document.GetBody())) return false;
     return d.Enabled(document);
   } catch (const EOleSysError&) {
     return false;

@@ -32,6 +32,18 @@
 //   E_POINTER                    a null array where one is required
 //   E_FAIL                       the document refused the change
 // No function here raises.
+//
+// What an editing component does besides forwarding its command target:
+//   - its own edits (typing, Enter, Backspace, drops) go in undo units (Undo.h):
+//     typing as BeginUndoUnit(doc, u"Typing", true) ... EndUndoUnit(doc), so a run
+//     of keys undoes as one; it calls BreakTypingRun when the caret moves otherwise;
+//   - typed text takes the formats GetTypingFormats gives (Bold at a caret), and
+//     replaces the next character while IsOverwriteMode;
+//   - its modified property reads IsModified; a designMode switch calls ClearUndo
+//     (a load forgets the history and the flag by itself);
+//   - it draws the glyphs and borders GetViewSwitches asks for;
+//   - IDM_STOP / "Stop" answers S_OK here: stopping a pending load is the component's;
+//   - dialogs the commands open go through the hook of CommandDialogs.h.
 #pragma once
 
 #include <cstdint>

@@ -496,3 +496,29 @@ TEST(MshtmlCommands, OverwriteModifiedAndViewSwitches) {
 }
 
 }  // namespace
+
+namespace {
+
+// A document before its first load has no body and nothing to edit: the edits are
+// disabled and refuse, and nothing breaks.
+TEST(MshtmlCommands, ADocumentWithoutABody) {
+  Document doc;
+  doc.SetDesignMode(u"on");
+  ASSERT_EQ(doc.GetBody(), nullptr);
+  const char* names[] = {"Bold", "InsertHorizontalRule", "InsertImage", "CreateLink", "Delete", "Paste",
+                         "JustifyCenter", "FormatBlock", "InsertOrderedList", "Indent", "InsertParagraph",
+                         "SelectAll", "DirRTL", "ForeColor", "Unselect"};
+  for (const char* name : names) {
+    EXPECT_FALSE(Enabled(doc, name)) << name;
+    const OleVariant value(u"x");
+    bool done = true;
+    EXPECT_EQ(ExecCommand(doc, W(name), false, &value, &done), S_OK) << name;
+    EXPECT_FALSE(done) << name;
+    OleVariant state;
+    EXPECT_EQ(QueryCommandValue(doc, W(name), &state), S_OK) << name;
+  }
+  const OleVariant args;
+  EXPECT_EQ(Exec(doc, &CGID_DHTMLEDIT, DECMD_INSERTTABLE, 0, &args, nullptr), OLECMDERR_E_DISABLED);
+}
+
+}  // namespace
