@@ -174,13 +174,8 @@ HRESULT PrintCommand(Document&, const Call& call) {
   const VARIANT* in = call.In;
   if (in && in->vt != VT_EMPTY && !(in->vt == VT_ERROR && in->scode == DISP_E_PARAMNOTFOUND)) {
     SAFEARRAY* array = nullptr;
-    if (in->vt == (VT_ARRAY | VT_VARIANT))
-      array = in->parray;
-    else if (in->vt == (VT_ARRAY | VT_VARIANT | VT_BYREF) && in->pparray)
-      array = *in->pparray;
-    else
-      return DISP_E_TYPEMISMATCH;
-    if (!array || SafeArrayGetDim(array) != 1) return E_INVALIDARG;
+    const HRESULT read = ReadVariantArray(in, &array);
+    if (FAILED(read)) return read;
     LONG low = 0, high = -1;
     SafeArrayGetLBound(array, 1, &low);
     SafeArrayGetUBound(array, 1, &high);
@@ -718,6 +713,23 @@ HRESULT Exec(Document& document, const GUID* group, DWORD id, DWORD option, cons
   call.Out = out;
   call.Prompt = option != OLECMDEXECOPT_DONTPROMPTUSER;
   return Run(document, *d, call, NameOfId(id));
+}
+
+HRESULT ExecOnControls(Document& document, const ElementList& controls, DWORD id, DWORD option, const VARIANT* in,
+                       VARIANT* out) {
+  if (controls.empty()) return E_INVALIDARG;
+  Selection* selection = document.GetSelection();
+  const ElementList heldControls = selection->GetControls();
+  auto heldRange = selection->CreateRange();
+  selection->SelectControls(controls);
+  const HRESULT hr = Exec(document, &CGID_MSHTML, id, option, in, out);
+  if (!heldControls.empty())
+    selection->SelectControls(heldControls);
+  else if (heldRange)
+    selection->Select(*heldRange);
+  else
+    selection->Empty();
+  return hr;
 }
 
 bool QueryCommandSupported(Document&, const WideString& name) { return FindByName(name) != nullptr; }

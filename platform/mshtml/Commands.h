@@ -163,6 +163,12 @@ DWORD CommandFlags(Document& document, const GUID* group, DWORD id);
 // (IDM_GETBLOCKFMTS: a VT_ARRAY | VT_BSTR of the block format names).
 HRESULT Exec(Document& document, const GUID* group, DWORD id, DWORD option, const VARIANT* in, VARIANT* out);
 
+// A control range's own command target: the command runs on the elements as if they
+// were selected as controls (IDM_SAVEPICTURE on an image); the document's selection
+// is left as it was.
+HRESULT ExecOnControls(Document& document, const ElementList& controls, DWORD id, DWORD option, const VARIANT* in,
+                       VARIANT* out);
+
 // --- By name (letter case ignored) ---
 //
 // Names: AbsolutePosition, BackColor, Bold, Copy, CreateLink, Cut, Delete, DirLTR,

@@ -122,6 +122,10 @@ HRESULT ReadTextArgument(const VARIANT* value, WideString* text, bool* present);
 // VT_I2/I4/UI*/BSTR of digits; DISP_E_TYPEMISMATCH otherwise.
 HRESULT ReadIntegerArgument(const VARIANT* value, Integer* number, bool* present);
 HRESULT ReadBoolArgument(const VARIANT* value, bool* flag, bool* present);
+// A one-dimensional array of variants, held or referred to (VT_BYREF) by the value:
+// DISP_E_TYPEMISMATCH for another type, E_POINTER for a null array, E_INVALIDARG for
+// other dimensions. The array stays the value's.
+HRESULT ReadVariantArray(const VARIANT* value, SAFEARRAY** array);
 
 // The command families, each in its own source.
 //

@@ -320,6 +320,20 @@ HRESULT ReadBoolArgument(const VARIANT* value, bool* flag, bool* present) {
   return DISP_E_TYPEMISMATCH;
 }
 
+HRESULT ReadVariantArray(const VARIANT* value, SAFEARRAY** array) {
+  value = Deref(value);
+  *array = nullptr;
+  if (!value) return E_INVALIDARG;
+  if (value->vt == (VT_ARRAY | VT_VARIANT))
+    *array = value->parray;
+  else if (value->vt == (VT_ARRAY | VT_VARIANT | VT_BYREF) && value->pparray)
+    *array = *value->pparray;
+  else
+    return DISP_E_TYPEMISMATCH;
+  if (!*array) return E_POINTER;
+  return SafeArrayGetDim(*array) == 1 ? S_OK : E_INVALIDARG;
+}
+
 WideString ColorText(Integer bgr) {
   char buf[8];
   const auto v = static_cast<uint32_t>(bgr);

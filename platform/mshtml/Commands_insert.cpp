@@ -232,10 +232,8 @@ HRESULT Unlink(Document& document) {
 HRESULT DeleteSelection(Document& document, bool wordAfter) {
   Element* body = document.GetBody();
   if (!body) return E_FAIL;
-  const ElementList controls = SelectedControls(document);
-  if (!controls.empty()) {
-    const Integer at = RemoveControls(document, controls);
-    SelectUnits(document, at, at);
+  if (!SelectedControls(document).empty()) {
+    ClearSelectionContent(document);
     return S_OK;
   }
   auto range = SelectionRange(document);

@@ -102,14 +102,8 @@ HRESULT ReadTableArguments(const VARIANT* in, Integer* rows, Integer* cols, Wide
   while (in && in->vt == (VT_VARIANT | VT_BYREF)) in = in->pvarVal;
   if (!in || in->vt == VT_EMPTY) return E_INVALIDARG;
   SAFEARRAY* array = nullptr;
-  if (in->vt == (VT_ARRAY | VT_VARIANT))
-    array = in->parray;
-  else if (in->vt == (VT_ARRAY | VT_VARIANT | VT_BYREF) && in->pparray)
-    array = *in->pparray;
-  else
-    return DISP_E_TYPEMISMATCH;
-  if (!array) return E_POINTER;
-  if (SafeArrayGetDim(array) != 1) return E_INVALIDARG;
+  const HRESULT read = ReadVariantArray(in, &array);
+  if (FAILED(read)) return read;
   LONG low = 0, high = -1;
   SafeArrayGetLBound(array, 1, &low);
   SafeArrayGetUBound(array, 1, &high);

@@ -140,6 +140,13 @@ TEST(MshtmlCommandDialogs, SavePictureNeedsAnImage) {
   ASSERT_EQ(Exec(doc, &CGID_MSHTML, IDM_SAVEPICTURE, 0, nullptr, nullptr), S_OK);
   EXPECT_EQ(U(sim::HtmlDialogLog().back().ElementSrc), "pic.png");
   EXPECT_EQ(U(sim::HtmlDialogLog().back().ElementTag), "IMG");
+  // A control range's own target: the image, without selecting it.
+  SelectUnits(doc, 1, 1);
+  sim::QueueHtmlDialogAnswer(IDM_SAVEPICTURE, true);
+  ASSERT_EQ(ExecOnControls(doc, {doc.GetElementById(u"i")}, IDM_SAVEPICTURE, 0, nullptr, nullptr), S_OK);
+  EXPECT_EQ(U(sim::HtmlDialogLog().back().ElementSrc), "pic.png");
+  EXPECT_EQ(doc.GetSelection()->GetType(), u"None");
+  EXPECT_EQ(CaretOf(doc), 1);
 }
 
 TEST(MshtmlCommandDialogs, KnobsFailForceAndRecord) {
