@@ -419,6 +419,12 @@ class Document : public Node {
   UInt64 GetChangeCount() const noexcept { return changeCount_; }
   // Called after each change, when assigned.
   std::function<void()> OnChange;
+  // How many times content was loaded (LoadHTML, LoadBytes) since the document was made.
+  UInt64 GetLoadCount() const noexcept { return loadCount_; }
+  // The editing commands' state of this document (undo history, modified flag,
+  // Commands.h), kept here so that it lives and dies with the document. The model
+  // itself never reads it.
+  std::shared_ptr<void>& EditingState() noexcept { return editing_; }
 
   // Parses markup as the children of a context element (TAGID of the context
   // decides the parser's state: a TR context makes cells, a TITLE context text) and
@@ -450,6 +456,8 @@ class Document : public Node {
 
   std::vector<std::unique_ptr<Node>> nodes_;  // every node the document made
   UInt64 changeCount_ = 0;
+  UInt64 loadCount_ = 0;
+  std::shared_ptr<void> editing_;
   WideString loadedSource_;
   WideString designMode_ = u"Inherit";
   std::unique_ptr<Selection> selection_;

@@ -451,6 +451,7 @@ void Document::LoadHTML(const WideString& html) {
   RemoveAllChildren();
   selection_.reset();
   nodes_.clear();
+  ++loadCount_;
   ReadMarkup(utf8);
   if (!docType.empty()) {
     GumboArena typeArena;

@@ -205,6 +205,11 @@ std::vector<TextUnit> ReadTextUnits(const Element* root) {
   return UnitReader().Run(root);
 }
 
+TreePoint BoundaryPoint(const std::vector<TextUnit>& units, Integer i, Element* root) {
+  const Point p = PointOf(units, std::clamp<Integer>(i, 0, static_cast<Integer>(units.size())), root);
+  return {p.Container, p.Offset};
+}
+
 // ---------------------------------------------------------------------------------
 // TextRange
 

@@ -27,6 +27,15 @@ struct TextUnit {
 // The units of the content of root (the body as a rule).
 std::vector<TextUnit> ReadTextUnits(const Element* root);
 
+// A place in the tree: in a text node before character Offset, or in an element
+// before child Offset (Offset = child count: after the last child).
+struct TreePoint {
+  Node* Container;
+  Integer Offset;
+};
+// The place of unit boundary i (0 .. units.size()) of the units of root.
+TreePoint BoundaryPoint(const std::vector<TextUnit>& units, Integer i, Element* root);
+
 class TextRange {
  public:
   // A range over the whole content of root.

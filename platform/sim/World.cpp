@@ -1,5 +1,6 @@
 #include "platform/sim/World.h"
 
+#include "platform/mshtml/CommandSimHooks.h"
 #include "platform/ole/SimHooks.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Dialogs.h"
@@ -30,6 +31,7 @@ void ResetWorld() {
   UseMemoryRegistry();
   AllowRegistryAccess();
   ResetCom();
+  ResetHtmlCommands();
 }
 
 std::vector<std::string> WorldLeftovers() {
@@ -39,6 +41,8 @@ std::vector<std::string> WorldLeftovers() {
   if (IsVirtualClock()) left.push_back("the virtual clock is still installed");
   if (const int objects = RegisteredClassObjects(); objects > 0)
     left.push_back(std::to_string(objects) + " class object(s) registered and never revoked");
+  if (const int answers = QueuedHtmlDialogAnswers(); answers > 0)
+    left.push_back(std::to_string(answers) + " HTML command dialog answer(s) queued and never used");
   if (const int answers = QueuedDialogAnswers(); answers > 0)
     left.push_back(std::to_string(answers) + " dialog answer(s) queued and never used");
   return left;

@@ -10,6 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/mshtml/Commands.h"
+#include "platform/mshtml/HtmlClipboard.h"
+#include "platform/mshtml/TextRange.h"
 #include "platform/win/Clipboard.h"
 #include "platform/win/Display.h"
 #include "platform/win/Gdi.h"
@@ -380,6 +383,41 @@ TEST_F(X11Display, TheClipboardsTextIsSharedWithOtherClients) {
     CloseClipboard();
     return read == "na\xefve";
   }, 10000));
+}
+
+// The HTML engine's copy reaches other clients as text, and their text is what its
+// paste takes.
+TEST_F(X11Display, TheHtmlEnginesClipboardTextIsShared) {
+  ShowFramedWindow();
+  const std::string xclip = larktest::RequireProgram("xclip");
+  ASSERT_FALSE(xclip.empty());
+  mshtml::Document doc;
+  doc.LoadHTML(u"<p>one <b>two</b> three</p>");
+  doc.SetDesignMode(u"on");
+  mshtml::TextRange range(doc.GetBody());
+  range.SetRange(4, 7);
+  doc.GetSelection()->Select(range);
+  ASSERT_EQ(mshtml::ExecCommand(doc, u"Copy", false, nullptr, nullptr), S_OK);
+  larktest::PeerProcess reader;
+  ASSERT_TRUE(reader.Start({"env", "DISPLAY=" + server_.Display(), xclip, "-o", "-selection",
+                            "clipboard", "-target", "UTF8_STRING"}));
+  ASSERT_TRUE(larktest::PumpUntil([&] { return !reader.Running(); }, 10000));
+  EXPECT_EQ(reader.Log(), "two");
+
+  int code = -1;
+  larktest::RunCommand({"/bin/sh", "-c",
+                        "printf 'from <x>' | DISPLAY=" + server_.Display() + " " + xclip +
+                            " -i -selection clipboard -loops 1 >/dev/null 2>&1 &"},
+                       &code);
+  range.SetRange(0, 0);
+  doc.GetSelection()->Select(range);
+  ASSERT_TRUE(larktest::PumpUntil([&] {
+    larkx11::SyncX11Display();
+    const auto fragment = mshtml::GetClipboardFragment();
+    return fragment && fragment->Html.empty() && fragment->Text == u"from <x>";
+  }, 10000));
+  ASSERT_EQ(mshtml::ExecCommand(doc, u"Paste", false, nullptr, nullptr), S_OK);
+  EXPECT_EQ(mshtml::WideToUtf8(doc.GetBody()->GetInnerHTML()), "<P>from &lt;x&gt;one <B>two</B> three</P>");
 }
 
 TEST_F(X11Display, ALostConnectionEndsTheMessageLoop) {
