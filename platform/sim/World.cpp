@@ -1,5 +1,6 @@
 #include "platform/sim/World.h"
 
+#include "platform/mshtml/SimHooks.h"
 #include "platform/ole/SimHooks.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Dialogs.h"
@@ -30,6 +31,7 @@ void ResetWorld() {
   UseMemoryRegistry();
   AllowRegistryAccess();
   ResetCom();
+  ResetEditComponent();
 }
 
 std::vector<std::string> WorldLeftovers() {
