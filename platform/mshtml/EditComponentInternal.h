@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/mshtml/EditComponent.h"
@@ -12,6 +13,10 @@
 namespace mshtml {
 
 class EditComponent;
+
+// The caret's rectangle at the unit boundary at: before the character there, or
+// after the one before it; nullopt when neither is a laid-out character.
+std::optional<RECT> CaretRectAt(Layout& layout, const std::vector<TextUnit>& units, Integer at);
 
 // The document as COM objects see it; lives as long as someone holds it, answers
 // E_UNEXPECTED once its component is gone.

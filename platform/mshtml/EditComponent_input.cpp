@@ -369,11 +369,7 @@ bool EditComponent::OnKeyDown(UINT key) {
       if (!range || !layout_) break;
       const auto units = ReadTextUnits(range->GetRoot());
       const Integer at = std::min<Integer>(range->GetStart(), static_cast<Integer>(units.size()));
-      std::optional<RECT> caret;
-      if (at < static_cast<Integer>(units.size()) && units[at].UnitKind == TextUnit::Char)
-        caret = layout_->GetCaretRect(static_cast<TextNode*>(units[at].Anchor), units[at].Offset);
-      else if (at > 0 && units[at - 1].UnitKind == TextUnit::Char)
-        caret = layout_->GetCaretRect(static_cast<TextNode*>(units[at - 1].Anchor), units[at - 1].Offset + 1);
+      const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
       if (!caret) break;
       const Integer y = (caret->top + caret->bottom) / 2;
       auto p = layout_->PositionFromPoint(key == VK_HOME ? 0 : kMaxLength, y);
@@ -416,11 +412,7 @@ void EditComponent::MoveCaretVertically(Integer lines) {
   if (!range || !layout_) return;
   const auto units = ReadTextUnits(range->GetRoot());
   const Integer at = std::min<Integer>(range->GetEnd(), static_cast<Integer>(units.size()));
-  std::optional<RECT> caret;
-  if (at < static_cast<Integer>(units.size()) && units[at].UnitKind == TextUnit::Char)
-    caret = layout_->GetCaretRect(static_cast<TextNode*>(units[at].Anchor), units[at].Offset);
-  else if (at > 0 && units[at - 1].UnitKind == TextUnit::Char)
-    caret = layout_->GetCaretRect(static_cast<TextNode*>(units[at - 1].Anchor), units[at - 1].Offset + 1);
+  const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
   if (!caret) return;
   // The nearest line above or below: the first position whose caret lies wholly
   // past this one's line (paragraph margins lie between).
@@ -599,6 +591,13 @@ bool JoinAt(Document* document, const std::vector<TextUnit>& units, Integer inde
   return true;
 }
 
+// Delete and Backspace on a control selection take the elements out.
+void RemoveSelectedControls(Selection* selection) {
+  const ElementList controls = selection->GetControls();
+  selection->Empty();
+  for (Element* e : controls) e->RemoveNode(true);
+}
+
 }  // namespace
 
 void EditComponent::DeleteBackward() {
@@ -606,9 +605,7 @@ void EditComponent::DeleteBackward() {
   BeginEdit();
   try {
     if (!selection->GetControls().empty()) {
-      const ElementList controls = selection->GetControls();
-      selection->Empty();
-      for (Element* e : controls) e->RemoveNode(true);
+      RemoveSelectedControls(selection);
     } else if (auto range = selection->CreateRange()) {
       if (!range->IsCollapsed()) {
         range->SetText(u"");
@@ -636,9 +633,7 @@ void EditComponent::DeleteForward() {
   BeginEdit();
   try {
     if (!selection->GetControls().empty()) {
-      const ElementList controls = selection->GetControls();
-      selection->Empty();
-      for (Element* e : controls) e->RemoveNode(true);
+      RemoveSelectedControls(selection);
     } else if (auto range = selection->CreateRange()) {
       const auto units = ReadTextUnits(range->GetRoot());
       const Integer at = range->GetStart();

@@ -65,6 +65,15 @@ void RegisterClasses() {
 
 }  // namespace
 
+std::optional<RECT> CaretRectAt(Layout& layout, const std::vector<TextUnit>& units, Integer at) {
+  const Integer count = static_cast<Integer>(units.size());
+  if (at >= 0 && at < count && units[at].UnitKind == TextUnit::Char)
+    return layout.GetCaretRect(static_cast<TextNode*>(units[at].Anchor), units[at].Offset);
+  if (at > 0 && at <= count && units[at - 1].UnitKind == TextUnit::Char)
+    return layout.GetCaretRect(static_cast<TextNode*>(units[at - 1].Anchor), units[at - 1].Offset + 1);
+  return std::nullopt;
+}
+
 HRESULT EditComponent::ActivateInPlace(IOleClientSite* site, HWND parent, const RECT* position, bool uiActivate) {
   if (!outerWindow_) {
     if (site == nullptr) return E_INVALIDARG;
@@ -234,11 +243,7 @@ void EditComponent::ScrollCaretIntoView() {
   if (!range) return;
   const auto units = ReadTextUnits(range->GetRoot());
   const Integer at = std::min<Integer>(range->GetEnd(), static_cast<Integer>(units.size()));
-  std::optional<RECT> caret;
-  if (at < static_cast<Integer>(units.size()) && units[at].UnitKind == TextUnit::Char)
-    caret = layout_->GetCaretRect(static_cast<TextNode*>(units[at].Anchor), units[at].Offset);
-  else if (at > 0 && units[at - 1].UnitKind == TextUnit::Char)
-    caret = layout_->GetCaretRect(static_cast<TextNode*>(units[at - 1].Anchor), units[at - 1].Offset + 1);
+  const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
   if (!caret) return;
   const RECT r = ClientRect();
   const Integer height = r.bottom - r.top;
@@ -277,11 +282,7 @@ void EditComponent::Paint() {
       if (auto range = selection->CreateRange()) {
         const auto units = ReadTextUnits(range->GetRoot());
         const Integer at = std::min<Integer>(range->GetStart(), static_cast<Integer>(units.size()));
-        std::optional<RECT> caret;
-        if (at < static_cast<Integer>(units.size()) && units[at].UnitKind == TextUnit::Char)
-          caret = layout_->GetCaretRect(static_cast<TextNode*>(units[at].Anchor), units[at].Offset);
-        else if (at > 0 && units[at - 1].UnitKind == TextUnit::Char)
-          caret = layout_->GetCaretRect(static_cast<TextNode*>(units[at - 1].Anchor), units[at - 1].Offset + 1);
+        const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
         if (caret) {
           RECT bar{caret->left, caret->top, caret->left + 1, caret->bottom};
           FillRect(dc, &bar, black);

@@ -10,6 +10,7 @@
 
 #include "EditorTestHost.h"
 #include "platform/ole/Stream.h"
+#include "platform/win/Input.h"
 #include "platform/sim/Mshtml.h"
 
 using namespace edittest;
@@ -97,6 +98,26 @@ TEST(MshtmlEditor, CreatedByClassIdAndLoadsItsFirstDocumentAfterActivation) {
   GetClientRect(host.DocWindow(), &client);
   EXPECT_EQ(client.bottom, 240);
   EXPECT_EQ(host.TheLayout()->GetViewportHeight(), 240);
+  // UI activation gives the document the focus; deactivation takes the windows away
+  // and tells the site in order; the document stays.
+  host.Site->Calls.clear();
+  ASSERT_EQ(host.Object->DoVerb(OLEIVERB_UIACTIVATE, nullptr, host.Site.Get(), 0, host.Frame, &host.Place), S_OK);
+  EXPECT_EQ(host.Site->Calls, (std::vector<std::string>{"OnUIActivate"}));
+  EXPECT_EQ(GetFocus(), host.DocWindow());
+  const HWND doc = host.DocWindow();
+  ASSERT_EQ(host.Object.As<IOleInPlaceObject>()->InPlaceDeactivate(), S_OK);
+  EXPECT_EQ(host.Site->Calls, (std::vector<std::string>{"OnUIActivate", "OnUIDeactivate", "OnInPlaceDeactivate"}));
+  EXPECT_FALSE(IsWindow(window));
+  EXPECT_FALSE(IsWindow(doc));
+  EXPECT_EQ(host.Object.As<IOleInPlaceObject>()->GetWindow(&window), E_FAIL);
+  EXPECT_EQ(U(host.Doc()->GetBody()->GetInnerHTML()), "<P>&nbsp;</P>");
+  // Activated again, it shows the same document without loading it again.
+  host.Sink->Log.clear();
+  ASSERT_EQ(host.Object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, host.Site.Get(), 0, host.Frame, &host.Place), S_OK);
+  EXPECT_FALSE(host.Busy());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_TRUE(host.Sink->Log.empty());
+  EXPECT_TRUE(IsWindow(host.DocWindow()));
 }
 
 TEST(MshtmlEditor, EveryLoadRequestFinishesOnALaterPassWithItsEventsInOrder) {
