@@ -371,6 +371,8 @@ class Document : public Node {
   // "Off" or "Inherit". Other texts: E_INVALIDARG.
   WideString GetDesignMode() const;
   void SetDesignMode(const WideString& mode);
+  // Called after designMode was written, with the mode it had before, when assigned.
+  std::function<void(const WideString& before)> OnDesignModeChange;
 
   // The BODY's colours as "#rrggbb" (lower case; named colours resolved); empty
   // when the attribute is absent. Writing an empty text removes the attribute.

@@ -594,6 +594,7 @@ void Document::SetTitle(const WideString& title) {
 WideString Document::GetDesignMode() const { return designMode_; }
 
 void Document::SetDesignMode(const WideString& mode) {
+  const WideString before = designMode_;
   if (SameTextW(mode, u"on"))
     designMode_ = u"On";
   else if (SameTextW(mode, u"off"))
@@ -602,6 +603,7 @@ void Document::SetDesignMode(const WideString& mode) {
     designMode_ = u"Inherit";
   else
     Fail(E_INVALIDARG, "designMode takes on, off or inherit");
+  if (OnDesignModeChange) OnDesignModeChange(before);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #include "platform/sim/World.h"
 
 #include "platform/mshtml/CommandSimHooks.h"
+#include "platform/mshtml/SimHooks.h"
 #include "platform/ole/SimHooks.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Dialogs.h"
@@ -32,6 +33,7 @@ void ResetWorld() {
   AllowRegistryAccess();
   ResetCom();
   ResetHtmlCommands();
+  ResetEditComponent();
 }
 
 std::vector<std::string> WorldLeftovers() {

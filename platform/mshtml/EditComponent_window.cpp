@@ -1,0 +1,296 @@
+// The editing component's windows: in-place activation makes the component's window
+// (a child of the host's window; its procedure ignores input) and inside it the
+// document's window, which paints the document through the layout, scrolls it,
+// keeps the focus and the caret, and turns input into the document's events.
+#include <algorithm>
+#include <mutex>
+
+#include "platform/mshtml/EditComponent.h"
+#include "platform/mshtml/EditComponentInternal.h"
+#include "platform/win/Input.h"
+#include "platform/win/Messages.h"
+#include "platform/win/Window.h"
+
+namespace mshtml {
+
+namespace {
+
+constexpr const char* kOuterClass = "LarkHtmlEditComponent";
+constexpr const char* kDocumentClass = "LarkHtmlEditDocument";
+
+EditComponent* Owner(HWND hWnd) { return reinterpret_cast<EditComponent*>(GetWindowLongPtr(hWnd, GWLP_USERDATA)); }
+
+LRESULT TakeOwner(HWND hWnd, LPARAM lParam) {
+  const auto* create = reinterpret_cast<const CREATESTRUCT*>(lParam);
+  SetWindowLongPtr(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  return TRUE;
+}
+
+LRESULT OuterWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    TakeOwner(hWnd, lParam);
+    return DefWindowProc(hWnd, msg, wParam, lParam);
+  }
+  if (msg == WM_NCDESTROY) SetWindowLongPtr(hWnd, GWLP_USERDATA, 0);
+  if (EditComponent* owner = Owner(hWnd)) return owner->OuterProc(hWnd, msg, wParam, lParam);
+  return DefWindowProc(hWnd, msg, wParam, lParam);
+}
+
+LRESULT DocumentWindowProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_NCCREATE) {
+    TakeOwner(hWnd, lParam);
+    return DefWindowProc(hWnd, msg, wParam, lParam);
+  }
+  if (msg == WM_NCDESTROY) SetWindowLongPtr(hWnd, GWLP_USERDATA, 0);
+  if (EditComponent* owner = Owner(hWnd)) return owner->DocumentProc(hWnd, msg, wParam, lParam);
+  return DefWindowProc(hWnd, msg, wParam, lParam);
+}
+
+void RegisterClasses() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    WNDCLASS outer;
+    outer.lpfnWndProc = OuterWindowProc;
+    outer.cbWndExtra = static_cast<Integer>(sizeof(LONG_PTR));
+    outer.lpszClassName = kOuterClass;
+    RegisterClass(&outer);
+    WNDCLASS doc;
+    doc.style = CS_DBLCLKS;
+    doc.lpfnWndProc = DocumentWindowProc;
+    doc.cbWndExtra = static_cast<Integer>(sizeof(LONG_PTR));
+    doc.lpszClassName = kDocumentClass;
+    RegisterClass(&doc);
+  });
+}
+
+}  // namespace
+
+std::optional<RECT> CaretRectAt(Layout& layout, const std::vector<TextUnit>& units, Integer at) {
+  const Integer count = static_cast<Integer>(units.size());
+  if (at >= 0 && at < count && units[at].UnitKind == TextUnit::Char)
+    return layout.GetCaretRect(static_cast<TextNode*>(units[at].Anchor), units[at].Offset);
+  if (at > 0 && at <= count && units[at - 1].UnitKind == TextUnit::Char)
+    return layout.GetCaretRect(static_cast<TextNode*>(units[at - 1].Anchor), units[at - 1].Offset + 1);
+  return std::nullopt;
+}
+
+HRESULT EditComponent::ActivateInPlace(IOleClientSite* site, HWND parent, const RECT* position, bool uiActivate) {
+  if (!outerWindow_) {
+    if (site == nullptr) return E_INVALIDARG;
+    ComPtr<IOleInPlaceSite> inPlace;
+    if (FAILED(ComPtr<IOleClientSite>(site).As(&inPlace)) || !inPlace) return E_NOINTERFACE;
+    if (inPlace->CanInPlaceActivate() != S_OK) return E_FAIL;
+    HWND host = parent;
+    if (!host && FAILED(inPlace->GetWindow(&host))) return E_FAIL;
+    RECT place = position ? *position : RECT{0, 0, 0, 0};
+    if (!position) {
+      ComPtr<IOleInPlaceFrame> frame;
+      ComPtr<IOleInPlaceUIWindow> docWindow;
+      RECT clip{};
+      OLEINPLACEFRAMEINFO info;
+      info.cb = sizeof info;
+      inPlace->GetWindowContext(frame.ReleaseAndGetAddressOf(), docWindow.ReleaseAndGetAddressOf(), &place, &clip,
+                                &info);
+    }
+    inPlaceSite_ = inPlace;
+    if (FAILED(inPlace->OnInPlaceActivate())) {
+      inPlaceSite_ = nullptr;
+      return E_FAIL;
+    }
+    RegisterClasses();
+    outerWindow_ = CreateWindowEx(0, kOuterClass, "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, place.left, place.top,
+                                  place.right - place.left, place.bottom - place.top, host, 0, 0, this);
+    if (!outerWindow_) {
+      inPlaceSite_ = nullptr;
+      inPlace->OnInPlaceDeactivate();
+      return E_FAIL;
+    }
+    RECT client{};
+    GetClientRect(outerWindow_, &client);
+    docWindow_ = CreateWindowEx(0, kDocumentClass, "", WS_CHILD | WS_VISIBLE | (scrollbars_ ? WS_VSCROLL : 0), 0, 0,
+                                client.right, client.bottom, outerWindow_, 0, 0, this);
+    if (!layout_) MakeLayout();
+    const RECT r = ClientRect();
+    layout_->SetViewport(r.right - r.left, r.bottom - r.top);
+    UpdateScrollBars();
+    // The first document loads now that there is a window to show it.
+    if (!everLoaded_ && job_ && job_->Held) {
+      job_->PassesLeft = 0;
+      job_->Held = false;
+      auto first = std::move(job_);
+      StartLoad(std::move(first));
+    }
+    if (clientSite_) clientSite_->ShowObject();
+    else site->ShowObject();
+  }
+  if (uiActivate && !uiActive_ && inPlaceSite_) {
+    uiActive_ = true;
+    inPlaceSite_->OnUIActivate();
+    if (docWindow_) SetFocus(docWindow_);
+  }
+  return S_OK;
+}
+
+void EditComponent::DestroyWindows() {
+  if (outerWindow_) {
+    HWND outer = outerWindow_;
+    outerWindow_ = 0;
+    docWindow_ = 0;
+    DestroyWindow(outer);
+  }
+}
+
+HRESULT EditComponent::GetWindow(HWND* window) {
+  if (window == nullptr) return E_POINTER;
+  *window = outerWindow_;
+  return outerWindow_ ? S_OK : E_FAIL;
+}
+HRESULT EditComponent::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
+
+HRESULT EditComponent::InPlaceDeactivate() {
+  if (!outerWindow_) return S_OK;
+  UIDeactivate();
+  DestroyWindows();
+  if (ComPtr<IOleInPlaceSite> site = std::move(inPlaceSite_)) site->OnInPlaceDeactivate();
+  return S_OK;
+}
+
+HRESULT EditComponent::UIDeactivate() {
+  if (!uiActive_) return S_OK;
+  uiActive_ = false;
+  if (inPlaceSite_) inPlaceSite_->OnUIDeactivate(FALSE);
+  return S_OK;
+}
+
+HRESULT EditComponent::SetObjectRects(const RECT* position, const RECT*) {
+  if (position == nullptr) return E_POINTER;
+  if (outerWindow_)
+    MoveWindow(outerWindow_, position->left, position->top, position->right - position->left,
+               position->bottom - position->top, TRUE);
+  return S_OK;
+}
+HRESULT EditComponent::ReactivateAndUndo() { return E_NOTIMPL; }
+
+HRESULT EditComponent::TranslateAccelerator(MSG* msg) {
+  if (msg == nullptr) return E_POINTER;
+  if (!docWindow_) return S_FALSE;
+  switch (msg->message) {
+    case WM_KEYDOWN:
+    case WM_SYSKEYDOWN:
+    case WM_KEYUP:
+    case WM_SYSKEYUP:
+    case WM_CHAR:
+      // The key is the document's, as if it had arrived at its window.
+      DocumentProc(docWindow_, msg->message, msg->wParam, msg->lParam);
+      return S_OK;
+    default:
+      return S_FALSE;
+  }
+}
+HRESULT EditComponent::OnFrameWindowActivate(BOOL) { return S_OK; }
+HRESULT EditComponent::OnDocWindowActivate(BOOL) { return S_OK; }
+HRESULT EditComponent::ResizeBorder(const RECT*, IOleInPlaceUIWindow*, BOOL) { return S_OK; }
+HRESULT EditComponent::EnableModeless(BOOL) { return S_OK; }
+
+LRESULT EditComponent::OuterProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  switch (msg) {
+    case WM_SIZE:
+      if (docWindow_) MoveWindow(docWindow_, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+      return 0;
+    case WM_SETFOCUS:
+      if (docWindow_) SetFocus(docWindow_);
+      return 0;
+    case WM_ERASEBKGND:
+      return 1;
+    default:
+      break;
+  }
+  // Input that reaches this window (the host sending it on) is not the document's.
+  if ((msg >= WM_MOUSEMOVE && msg <= WM_MBUTTONDBLCLK) || (msg >= WM_KEYDOWN && msg <= WM_SYSKEYUP)) return 0;
+  return DefWindowProc(hWnd, msg, wParam, lParam);
+}
+
+RECT EditComponent::ClientRect() const {
+  RECT r{};
+  if (docWindow_) GetClientRect(docWindow_, &r);
+  return r;
+}
+
+void EditComponent::UpdateScrollBars() {
+  if (!docWindow_ || !layout_) return;
+  const RECT r = ClientRect();
+  layout_->SetViewport(r.right - r.left, r.bottom - r.top);
+  SCROLLINFO info;
+  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+  info.nMin = 0;
+  info.nMax = scrollbars_ ? layout_->GetScrollHeight() - 1 : 0;
+  info.nPage = static_cast<UINT>(scrollbars_ ? std::max<Integer>(0, r.bottom - r.top) : 0);
+  info.nPos = layout_->GetScrollTop();
+  SetScrollInfo(docWindow_, SB_VERT, &info, TRUE);
+}
+
+void EditComponent::ScrollTo(Integer x, Integer y) {
+  if (!layout_) return;
+  layout_->SetScrollLeft(x);
+  layout_->SetScrollTop(y);
+  UpdateScrollBars();
+  if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
+}
+
+void EditComponent::ScrollCaretIntoView() {
+  if (!layout_ || !docWindow_) return;
+  auto range = document_->GetSelection()->CreateRange();
+  if (!range) return;
+  const auto units = ReadTextUnits(range->GetRoot());
+  const Integer at = std::min<Integer>(range->GetEnd(), static_cast<Integer>(units.size()));
+  const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
+  if (!caret) return;
+  const RECT r = ClientRect();
+  const Integer height = r.bottom - r.top;
+  if (caret->top < 0)
+    ScrollTo(layout_->GetScrollLeft(), layout_->GetScrollTop() + caret->top);
+  else if (caret->bottom > height)
+    ScrollTo(layout_->GetScrollLeft(), layout_->GetScrollTop() + caret->bottom - height);
+}
+
+void EditComponent::Paint() {
+  PAINTSTRUCT ps;
+  HDC dc = BeginPaint(docWindow_, &ps);
+  if (!dc) return;
+  if (layout_) {
+    layout_->Paint(dc, ps.rcPaint);
+    // A control selection: a frame with handles around each selected element.
+    Selection* selection = document_->GetSelection();
+    HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    for (Element* e : selection->GetControls()) {
+      RECT box = layout_->GetBoundingClientRect(e);
+      if (box.right <= box.left) continue;
+      RECT frame{box.left - 1, box.top - 1, box.right + 1, box.bottom + 1};
+      FrameRect(dc, &frame, black);
+      const Integer cx = (box.left + box.right) / 2, cy = (box.top + box.bottom) / 2;
+      const POINT handles[] = {{box.left, box.top}, {cx, box.top},    {box.right, box.top},
+                               {box.left, cy},      {box.right, cy},  {box.left, box.bottom},
+                               {cx, box.bottom},    {box.right, box.bottom}};
+      for (const POINT& h : handles) {
+        RECT handle{h.x - 3, h.y - 3, h.x + 4, h.y + 4};
+        FillRect(dc, &handle, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        FrameRect(dc, &handle, black);
+      }
+    }
+    // The caret, where a person types (design mode, with the focus).
+    if (focused_ && DesignMode() && !job_ && selection->GetType() == u"None") {
+      if (auto range = selection->CreateRange()) {
+        const auto units = ReadTextUnits(range->GetRoot());
+        const Integer at = std::min<Integer>(range->GetStart(), static_cast<Integer>(units.size()));
+        const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
+        if (caret) {
+          RECT bar{caret->left, caret->top, caret->left + 1, caret->bottom};
+          FillRect(dc, &bar, black);
+        }
+      }
+    }
+  }
+  EndPaint(docWindow_, &ps);
+}
+
+}  // namespace mshtml
