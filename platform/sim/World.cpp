@@ -7,6 +7,7 @@
 #include "platform/sim/Input.h"
 #include "platform/sim/Screen.h"
 #include "platform/rtl/SimHooks.h"
+#include "platform/shell/SimHooks.h"
 #include "platform/win/SimHooks.h"
 #include "platform/winsock/SimHooks.h"
 
@@ -30,6 +31,9 @@ void ResetWorld() {
   UseMemoryRegistry();
   AllowRegistryAccess();
   ResetCom();
+  ResetNotificationArea();
+  RecordShellExecute(true);
+  ClearShellExecuteCalls();
 }
 
 std::vector<std::string> WorldLeftovers() {
