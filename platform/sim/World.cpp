@@ -8,6 +8,7 @@
 #include "platform/sim/Screen.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/shell/SimHooks.h"
+#include "platform/uxtheme/SimHooks.h"
 #include "platform/win/SimHooks.h"
 #include "platform/winsock/SimHooks.h"
 
@@ -34,6 +35,7 @@ void ResetWorld() {
   ResetNotificationArea();
   RecordShellExecute(true);
   ClearShellExecuteCalls();
+  ResetTheme();
 }
 
 std::vector<std::string> WorldLeftovers() {

@@ -12,7 +12,7 @@ namespace sim {
 // loadable, the default screen, the real program path and runtime folder, an empty
 // registry in memory alone with every access allowed, and the calling thread's COM
 // initialisation undone with no class objects registered, an empty notification area
-// and the shell's "open" recorded instead of run.
+// and the shell's "open" recorded instead of run, and the visual styles off.
 void ResetWorld();
 
 // What a test left behind that would change the next one: pending faults, an
