@@ -108,7 +108,7 @@ constexpr COLORREF kHotLine = RGB(248, 179, 48);
 constexpr COLORREF kDefaultLine = RGB(105, 130, 238);
 constexpr COLORREF kCheckFrame = RGB(28, 81, 128);
 constexpr COLORREF kCheckMark = RGB(33, 161, 33);
-constexpr COLORREF kGroupFrame = RGB(208, 208, 191);
+constexpr COLORREF kGroupFrame = RGB(160, 160, 146);
 
 // Push button states: 1 normal, 2 hot, 3 pressed, 4 disabled, 5 defaulted.
 void DrawPushButton(HDC dc, const RECT& r, Integer state) {
