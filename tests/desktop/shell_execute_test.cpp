@@ -48,8 +48,9 @@ TEST_F(ShellExecuteTest, WithoutAnOpenerNothingRunsAndTheCallSaysSo) {
 TEST_F(ShellExecuteTest, TheAddressGoesToTheOpenerUnchanged) {
   {
     std::ofstream script(folder + "/xdg-open");
-    script << "#!/bin/sh\nprintf '%s' \"$1\" > \"$(dirname \"$0\")/opened.tmp\"\n"
-              "mv \"$(dirname \"$0\")/opened.tmp\" \"$(dirname \"$0\")/opened\"\n";
+    // PATH holds only this folder while the test runs: the script names its tools in full.
+    script << "#!/bin/sh\nprintf '%s' \"$1\" > '" << folder << "/opened.tmp'\n"
+           << "/bin/mv '" << folder << "/opened.tmp' '" << folder << "/opened'\n";
   }
   chmod((folder + "/xdg-open").c_str(), 0755);
   const char* address = "http://example.org/feed?a=1&b=two words";
