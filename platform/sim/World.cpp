@@ -9,6 +9,8 @@
 #include "platform/sim/Input.h"
 #include "platform/sim/Screen.h"
 #include "platform/rtl/SimHooks.h"
+#include "platform/shell/SimHooks.h"
+#include "platform/uxtheme/SimHooks.h"
 #include "platform/win/SimHooks.h"
 #include "platform/winsock/SimHooks.h"
 
@@ -34,6 +36,10 @@ void ResetWorld() {
   ResetCom();
   ResetHtmlCommands();
   ResetEditComponent();
+  ResetNotificationArea();
+  RecordShellExecute(true);
+  ClearShellExecuteCalls();
+  ResetTheme();
 }
 
 std::vector<std::string> WorldLeftovers() {

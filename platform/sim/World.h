@@ -11,7 +11,8 @@ namespace sim {
 // dialog, help and debug logs, echo on, the system's resolvers, every module
 // loadable, the default screen, the real program path and runtime folder, an empty
 // registry in memory alone with every access allowed, and the calling thread's COM
-// initialisation undone with no class objects registered.
+// initialisation undone with no class objects registered, an empty notification area
+// and the shell's "open" recorded instead of run, and the visual styles off.
 void ResetWorld();
 
 // What a test left behind that would change the next one: pending faults, an

@@ -1,5 +1,7 @@
 #include "platform/vcl/Application.h"
 
+#include <algorithm>
+
 #include <signal.h>
 #include <sys/epoll.h>
 #include <sys/signalfd.h>
@@ -88,10 +90,26 @@ bool TApplication::HelpContext(Integer context) {
 HWND TApplication::GetHandle() {
   if (!handle_) {
     handle_ = AllocateHWnd([this](TMessage& m) {
+      // A copy: a hook may add or remove hooks; one removed meanwhile is not called.
+      const auto hooks = windowHooks_;
+      for (const auto& [id, hook] : hooks) {
+        const bool live = std::any_of(windowHooks_.begin(), windowHooks_.end(),
+                                      [id = id](const auto& h) { return h.first == id; });
+        if (live && hook(m)) return;
+      }
       m.Result = DefWindowProc(handle_, m.Msg, m.WParam, m.LParam);
     });
   }
   return handle_;
+}
+
+int TApplication::HookMainWindow(TWindowHook hook) {
+  windowHooks_.emplace_back(++lastHookId_, std::move(hook));
+  return lastHookId_;
+}
+
+void TApplication::UnhookMainWindow(int hookId) {
+  std::erase_if(windowHooks_, [hookId](const auto& h) { return h.first == hookId; });
 }
 
 void TApplication::FormCreated(TCustomForm* form) {

@@ -5,6 +5,8 @@
 #include <exception>
 #include <functional>
 #include <type_traits>
+#include <utility>
+#include <vector>
 
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Exceptions.h"
@@ -13,6 +15,8 @@
 using TExceptionEvent = std::function<void(TObject* sender, Exception* e)>;
 using TIdleEvent = std::function<void(TObject* sender, bool& done)>;
 using TMessageEvent = std::function<void(MSG& msg, bool& handled)>;
+// Sees a message of the application's window first; answers true when it handled it.
+using TWindowHook = std::function<bool(TMessage& message)>;
 
 class TCustomForm;
 
@@ -33,6 +37,12 @@ class TApplication : public TComponent {
   bool HelpContext(Integer context);
   // The hidden window that stands for the application (the owner of its message boxes).
   HWND GetHandle();
+  // Hooks see every message of the application's window before it does, in the order
+  // they were added, until one answers true (the window then does nothing more).
+  // HookMainWindow answers the number UnhookMainWindow takes (a hook may unhook itself,
+  // or another, while it runs).
+  int HookMainWindow(TWindowHook hook);
+  void UnhookMainWindow(int hookId);
 
   // Creates a form owned by the application and fires its OnCreate; the first form
   // becomes the main form.
@@ -107,6 +117,8 @@ class TApplication : public TComponent {
   bool showMainForm_ = true;
   bool terminated_ = false;
   AnsiString hint_;
+  std::vector<std::pair<int, TWindowHook>> windowHooks_;
+  int lastHookId_ = 0;
 };
 
 // The process's application object, made on first use and freed at exit (with the
