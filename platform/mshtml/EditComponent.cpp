@@ -12,6 +12,7 @@
 #include <set>
 
 #include "platform/mshtml/EditComponentInternal.h"
+#include "platform/mshtml/Undo.h"
 #include "platform/mshtml/SimHooks.h"
 #include "platform/ole/Com.h"
 #include "platform/win/Messages.h"
@@ -338,6 +339,8 @@ void EditComponent::PostDisplayChanged() {
 
 void EditComponent::DesignModeWritten(const WideString& before) {
   if (before == document_->GetDesignMode()) return;
+  // Edits made in the other mode cannot be undone from this one.
+  ClearUndo(*document_);
   if (job_) return;  // the pending load completes and reports anyway
   auto job = std::make_unique<LoadJob>();
   job->What = LoadJob::Keep;
@@ -472,14 +475,14 @@ HRESULT EditComponent::CommandStatus(const GUID* group, ULONG count, OLECMD* com
 }
 
 HRESULT EditComponent::ExecCommand(DWORD id, DWORD option, VARIANT* in, VARIANT* out) {
-  return RunCommand(&CGID_DHTMLEdit, id, option, in, out);
+  return RunCommand(&CGID_DHTMLEDIT, id, option, in, out);
 }
 
 HRESULT EditComponent::QueryStatus(DWORD id, DWORD* status) {
   if (status == nullptr) return E_POINTER;
   OLECMD command;
   command.cmdID = id;
-  const HRESULT hr = CommandStatus(&CGID_DHTMLEdit, 1, &command);
+  const HRESULT hr = CommandStatus(&CGID_DHTMLEDIT, 1, &command);
   *status = command.cmdf;
   return hr;
 }

@@ -39,6 +39,7 @@
 #include <functional>
 #include <optional>
 
+#include "platform/mshtml/Commands.h"
 #include "platform/mshtml/Document.h"
 #include "platform/mshtml/Layout.h"
 #include "platform/ole/ConnectionPoints.h"
@@ -55,9 +56,8 @@ inline constexpr IID IID_IHTMLDocument2 = MakeGuid("{332C4425-26CB-11D0-B483-00C
 inline constexpr IID IID_IHTMLChangeSink = MakeGuid("{6A1D5E02-3F0B-4C61-9E2A-7B4C1D2E3F01}");
 inline constexpr IID IID_IHTMLChangeLog = MakeGuid("{6A1D5E02-3F0B-4C61-9E2A-7B4C1D2E3F02}");
 inline constexpr IID IID_IMarkupContainer2 = MakeGuid("{6A1D5E02-3F0B-4C61-9E2A-7B4C1D2E3F03}");
-// The engine's command group, and the component's own (its table commands).
-inline constexpr GUID CGID_MSHTML = MakeGuid("{DE4BA900-59CA-11CF-9592-444553540000}");
-inline constexpr GUID CGID_DHTMLEdit = MakeGuid("{2582F1C0-084E-11D1-9A0E-006097C9B344}");
+// The command groups (the engine's CGID_MSHTML and the component's own CGID_DHTMLEDIT)
+// are the command table's (Commands.h).
 
 // Properties of the component by DISPID.
 inline constexpr DISPID DISPID_DHTMLEDIT_SHOWDETAILS = 11;
@@ -130,7 +130,7 @@ struct IDHTMLEdit : IDispatch {
   // dialog of its own, so that counts as cancelled: nothing is loaded or saved.
   virtual HRESULT LoadDocument(VARIANT* path, VARIANT* promptUser) = 0;
   virtual HRESULT SaveDocument(VARIANT* path, VARIANT* promptUser) = 0;
-  // The component's own commands (group CGID_DHTMLEdit).
+  // The component's own commands (group CGID_DHTMLEDIT).
   virtual HRESULT ExecCommand(DWORD id, DWORD option, VARIANT* in, VARIANT* out) = 0;
   // The command's OLECMDF_ flags.
   virtual HRESULT QueryStatus(DWORD id, DWORD* status) = 0;
@@ -180,7 +180,7 @@ struct EditCommandContext {
 };
 
 // The one way the component and its document run a command (IOleCommandTarget::Exec
-// of either, and the component's ExecCommand with group CGID_DHTMLEdit).
+// of either, and the component's ExecCommand with group CGID_DHTMLEDIT).
 // OLECMDERR_E_NOTSUPPORTED for a command the engine does not offer.
 HRESULT RouteEditCommand(const EditCommandContext& context, const GUID* group, DWORD id, DWORD option,
                          VARIANT* in, VARIANT* out);

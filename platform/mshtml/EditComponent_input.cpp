@@ -7,6 +7,7 @@
 
 #include "platform/mshtml/EditComponent.h"
 #include "platform/mshtml/EditComponentInternal.h"
+#include "platform/mshtml/Undo.h"
 #include "platform/win/Input.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"
@@ -303,6 +304,7 @@ void EditComponent::ShowContextMenu(Integer x, Integer y) {
 }
 
 void EditComponent::PlaceCaretAt(Integer x, Integer y) {
+  BreakTypingRun(*document_);
   if (!layout_) return;
   Selection* selection = document_->GetSelection();
   Element* hit = layout_->ElementFromPoint(x, y);
@@ -343,6 +345,7 @@ bool EditComponent::OnKeyDown(UINT key) {
     case VK_DELETE: DeleteForward(); break;
     case VK_LEFT:
     case VK_RIGHT: {
+      BreakTypingRun(*document_);
       if (!range) {
         // From a control selection the caret goes beside the element.
         document_->GetSelection()->Empty();
@@ -362,10 +365,14 @@ bool EditComponent::OnKeyDown(UINT key) {
       document_->GetSelection()->Select(*range);
       break;
     }
-    case VK_UP: MoveCaretVertically(-1); break;
-    case VK_DOWN: MoveCaretVertically(1); break;
+    case VK_UP:
+    case VK_DOWN:
+      BreakTypingRun(*document_);
+      MoveCaretVertically(key == VK_UP ? -1 : 1);
+      break;
     case VK_HOME:
     case VK_END: {
+      BreakTypingRun(*document_);
       if (!range || !layout_) break;
       const auto units = ReadTextUnits(range->GetRoot());
       const Integer at = std::min<Integer>(range->GetStart(), static_cast<Integer>(units.size()));
@@ -440,6 +447,8 @@ void EditComponent::InsertText(const WideString& text) {
   if (!selection->GetControls().empty()) return;
   auto range = selection->CreateRange();
   if (!range) return;
+  // A run of keys (typing, Enter, Backspace, Delete) undoes as one.
+  UndoUnit unit(*document_, u"Typing", true);
   BeginEdit();
   try {
     const auto units = ReadTextUnits(range->GetRoot());
@@ -470,6 +479,8 @@ void EditComponent::InsertLineBreak() {
   Selection* selection = document_->GetSelection();
   auto range = selection->CreateRange();
   if (!range) return;
+  // A run of keys (typing, Enter, Backspace, Delete) undoes as one.
+  UndoUnit unit(*document_, u"Typing", true);
   BeginEdit();
   try {
     range->SetText(u"\r\n");
@@ -484,6 +495,8 @@ void EditComponent::SplitParagraph() {
   auto range = selection->CreateRange();
   Element* body = document_->GetBody();
   if (!range || !body) return;
+  // A run of keys (typing, Enter, Backspace, Delete) undoes as one.
+  UndoUnit unit(*document_, u"Typing", true);
   BeginEdit();
   try {
     if (!range->IsCollapsed()) {
@@ -602,6 +615,8 @@ void RemoveSelectedControls(Selection* selection) {
 
 void EditComponent::DeleteBackward() {
   Selection* selection = document_->GetSelection();
+  // A run of keys (typing, Enter, Backspace, Delete) undoes as one.
+  UndoUnit unit(*document_, u"Typing", true);
   BeginEdit();
   try {
     if (!selection->GetControls().empty()) {
@@ -630,6 +645,8 @@ void EditComponent::DeleteBackward() {
 
 void EditComponent::DeleteForward() {
   Selection* selection = document_->GetSelection();
+  // A run of keys (typing, Enter, Backspace, Delete) undoes as one.
+  UndoUnit unit(*document_, u"Typing", true);
   BeginEdit();
   try {
     if (!selection->GetControls().empty()) {

@@ -393,3 +393,56 @@ TEST(MshtmlEditorInput, TheComponentPaintsItsPage) {
   EXPECT_EQ(height, 300);
   EXPECT_GT(colours, 8);
 }
+
+namespace {
+
+// The component's command target runs the engine's command table: its states, its
+// effects, and the undo history, where a run of typing is one unit until the caret
+// moves by other means.
+TEST(MshtmlEditorCommands, TheCommandTargetRunsTheTableAndUndoesTypingRuns) {
+  Host host;
+  host.Activate();
+  host.Load("<p>ab</p>");
+  SetFocus(host.DocWindow());
+  host.SetCaret(2);
+  sim::TypeText("cd");
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  sim::PressKey(VK_LEFT);
+  sim::TypeText("x");
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  ASSERT_EQ(host.Body(), "<P>abcxd</P>");
+
+  ComPtr<IOleCommandTarget> target = host.Object.As<IOleCommandTarget>();
+  ASSERT_TRUE(target);
+  OLECMD undo{mshtml::IDM_UNDO, 0};
+  ASSERT_EQ(target->QueryStatus(&mshtml::CGID_MSHTML, 1, &undo, nullptr), S_OK);
+  EXPECT_TRUE(undo.cmdf & OLECMDF_ENABLED);
+  ASSERT_EQ(target->Exec(&mshtml::CGID_MSHTML, mshtml::IDM_UNDO, 0, nullptr, nullptr), S_OK);
+  EXPECT_EQ(host.Body(), "<P>abcd</P>");
+  ASSERT_EQ(target->Exec(&mshtml::CGID_MSHTML, mshtml::IDM_UNDO, 0, nullptr, nullptr), S_OK);
+  EXPECT_EQ(host.Body(), "<P>ab</P>");
+  ASSERT_EQ(target->Exec(&mshtml::CGID_MSHTML, mshtml::IDM_REDO, 0, nullptr, nullptr), S_OK);
+  EXPECT_EQ(host.Body(), "<P>abcd</P>");
+
+  // Bold over a selection, latched afterwards; an unknown group is refused.
+  ASSERT_EQ(target->Exec(&mshtml::CGID_MSHTML, mshtml::IDM_SELECTALL, 0, nullptr, nullptr), S_OK);
+  ASSERT_EQ(target->Exec(&mshtml::CGID_MSHTML, mshtml::IDM_BOLD, 0, nullptr, nullptr), S_OK);
+  EXPECT_EQ(host.Body(), "<P><STRONG>abcd</STRONG></P>");
+  OLECMD bold{mshtml::IDM_BOLD, 0};
+  ASSERT_EQ(target->QueryStatus(&mshtml::CGID_MSHTML, 1, &bold, nullptr), S_OK);
+  EXPECT_TRUE(bold.cmdf & OLECMDF_LATCHED);
+  const GUID other = MakeGuid("{00000000-1111-2222-3333-444444444444}");
+  EXPECT_EQ(target->Exec(&other, mshtml::IDM_BOLD, 0, nullptr, nullptr), OLECMDERR_E_UNKNOWNGROUP);
+
+  // The modified flag follows IDM_SETDIRTY.
+  OleVariant dirty;
+  ASSERT_EQ(host.Get(DISPID_DHTMLEDIT_ISDIRTY, &dirty), S_OK);
+  EXPECT_TRUE(dirty.AsBool());
+  OleVariant clean(false);
+  ASSERT_EQ(target->Exec(&mshtml::CGID_MSHTML, mshtml::IDM_SETDIRTY, 0, &clean, nullptr), S_OK);
+  OleVariant after;
+  ASSERT_EQ(host.Get(DISPID_DHTMLEDIT_ISDIRTY, &after), S_OK);
+  EXPECT_FALSE(after.AsBool());
+}
+
+}  // namespace
