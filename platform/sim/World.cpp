@@ -6,6 +6,7 @@
 #include "platform/sim/Faults.h"
 #include "platform/sim/Input.h"
 #include "platform/sim/Screen.h"
+#include "platform/media/SimHooks.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/win/SimHooks.h"
 #include "platform/winsock/SimHooks.h"
@@ -30,6 +31,7 @@ void ResetWorld() {
   UseMemoryRegistry();
   AllowRegistryAccess();
   ResetCom();
+  UseFakeMediaSinks();
 }
 
 std::vector<std::string> WorldLeftovers() {
