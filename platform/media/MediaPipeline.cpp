@@ -1,7 +1,7 @@
 // The playing pipeline on GStreamer's playbin. The bus is not given a GLib main loop:
 // its descriptor, readable while messages wait, is watched by the owning thread's
 // message loop, which pops them there.
-#include "platform/media/MediaPipeline.h"
+#include "platform/media/MediaInternal.h"
 
 #include <sys/epoll.h>
 

@@ -3,7 +3,7 @@
 
 #include <cstdio>
 
-#include "platform/media/MediaPipeline.h"
+#include "platform/media/MediaInternal.h"
 #include "platform/vcl/Graphics.h"
 
 using larkmedia::PipelineState;

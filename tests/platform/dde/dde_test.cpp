@@ -13,6 +13,7 @@
 #include "platform/sim/Clock.h"
 #include "platform/sim/Runtime.h"
 #include "tests/support/Peers.h"
+#include "tests/support/StandInBrowser.h"
 
 namespace {
 
@@ -26,21 +27,14 @@ class Dde : public ::testing::Test {
   // Starts a stand-in browser serving service with these script lines.
   void StartBrowser(const std::string& service, const std::vector<std::string>& script,
                     std::vector<std::string> extra = {}) {
-    const std::string scriptPath = runtime_.Path() + service + ".script";
-    std::ofstream out(scriptPath);
-    for (const std::string& line : script) out << line << "\n";
-    out.close();
-    std::vector<std::string> argv = {LARK_STAND_IN_BROWSER, "--folder", runtime_.Path(), "--service",
-                                     service, "--script", scriptPath};
-    argv.insert(argv.end(), extra.begin(), extra.end());
-    ASSERT_TRUE(browser_.Start(argv));
-    ASSERT_TRUE(browser_.WaitForOutput("listening")) << browser_.Log();
+    ASSERT_TRUE(stand_.Start(LARK_STAND_IN_BROWSER, runtime_.Path(), service, script, extra));
   }
 
   static std::string Text(const std::unique_ptr<char[]>& reply) { return reply ? reply.get() : "<null>"; }
 
   larktest::TempDir runtime_;
-  larktest::PeerProcess browser_;
+  larktest::StandInBrowser stand_;
+  larktest::PeerProcess& browser_ = stand_.Process();
 };
 
 TEST_F(Dde, RequestGetsTheBrowsersAnswerAsText) {
