@@ -34,6 +34,7 @@ class Pipeline {
  private:
   void SetState(PipelineState state);
   void HandleBusMessages();
+  void DropBusMessages();
 
   void* playbin_ = nullptr;  // GstElement*
   void* bus_ = nullptr;      // GstBus*

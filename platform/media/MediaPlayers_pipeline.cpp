@@ -93,8 +93,7 @@ void Pipeline::Open(const std::string& address) {
   }
   g_object_set(playbin_, "uri", uri.c_str(), nullptr);
   // Messages of the earlier address must not speak for this one.
-  gst_bus_set_flushing(static_cast<GstBus*>(bus_), TRUE);
-  gst_bus_set_flushing(static_cast<GstBus*>(bus_), FALSE);
+  DropBusMessages();
   opened_ = true;
   error_.clear();
   SetState(PipelineState::Stopped);
@@ -131,6 +130,8 @@ void Pipeline::Stop() {
   if (!opened_) return;
   wantPause_ = false;
   gst_element_set_state(AsElement(playbin_), GST_STATE_NULL);
+  // A "playing" still queued from before must not take the stop back.
+  DropBusMessages();
   if (state_ != PipelineState::Failed) SetState(PipelineState::Stopped);
 }
 
@@ -139,6 +140,11 @@ void Pipeline::Close() {
   opened_ = false;
   error_.clear();
   SetState(PipelineState::Idle);
+}
+
+void Pipeline::DropBusMessages() {
+  gst_bus_set_flushing(static_cast<GstBus*>(bus_), TRUE);
+  gst_bus_set_flushing(static_cast<GstBus*>(bus_), FALSE);
 }
 
 void Pipeline::SetState(PipelineState state) {

@@ -4,61 +4,29 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
+#include "tests/support/MediaFiles.h"
 #include "tests/support/Peers.h"
 
 namespace {
 
-const std::string kTagger = std::string(LARK_TEST_DATA) + "/id3/tag_mp3.py";
-
-std::string ReadFile(const std::string& path) {
-  std::string out;
-  if (FILE* f = std::fopen(path.c_str(), "rb")) {
-    char buf[65536];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    std::fclose(f);
-  }
-  return out;
-}
+using larktest::ReadFileBytes;
 
 class Id3 : public ::testing::Test {
  protected:
   void SetUp() override {
-    int code = -1;
-    larktest::RunCommand({larktest::RequireProgram("sox"), "-n", "-r", "8000", "-c", "1", "-b", "16",
-                          dir_.Path() + "tone.wav", "synth", "0.2", "sine", "440"},
-                         &code);
-    ASSERT_EQ(code, 0);
-    larktest::RunCommand({larktest::RequireProgram("lame"), "--quiet", dir_.Path() + "tone.wav",
-                          dir_.Path() + "plain.mp3"},
-                         &code);
-    ASSERT_EQ(code, 0);
+    larktest::MakeToneWav(dir_.Path() + "tone.wav", "0.2");
+    larktest::MakeMp3(dir_.Path() + "tone.wav", dir_.Path() + "plain.mp3");
   }
 
-  // A JPEG cover written by ImageMagick; a noisy picture of that size comes out large.
   std::string MakeCover(const std::string& name, const std::string& size, bool noisy) {
-    const std::string path = dir_.Path() + name;
-    int code = -1;
-    larktest::RunCommand({larktest::RequireProgram("convert-im6.q16"), "-seed", "7", "-size", size,
-                          noisy ? "plasma:fractal" : "gradient:red-blue", "-quality", "95", path},
-                         &code);
-    EXPECT_EQ(code, 0);
-    return path;
+    larktest::MakeJpeg(dir_.Path() + name, size, noisy);
+    return dir_.Path() + name;
   }
-
-  // plain.mp3 tagged by mutagen.
-  std::string Tag(const std::string& name, std::vector<std::string> options) {
-    const std::string path = dir_.Path() + name;
-    std::vector<std::string> argv = {"/usr/bin/python3", kTagger, dir_.Path() + "plain.mp3", path};
-    argv.insert(argv.end(), options.begin(), options.end());
-    int code = -1;
-    const std::string out = larktest::RunCommand(argv, &code);
-    EXPECT_EQ(code, 0) << out;
-    return ReadFile(path);
+  std::string Tag(const std::string& name, const std::vector<std::string>& options) {
+    return larktest::TagMp3(dir_.Path() + "plain.mp3", dir_.Path() + name, options);
   }
 
   larktest::TempDir dir_;
@@ -92,7 +60,7 @@ TEST_F(Id3, ATagInTheFirstChunkGivesEncoderAndCover) {
   EXPECT_TRUE(r.CaptionChanged);
   EXPECT_EQ(r.Caption, "Encoded By: Larks Encoder 1.0");
   ASSERT_TRUE(r.HasPicture);
-  EXPECT_EQ(r.Picture, ReadFile(cover));
+  EXPECT_EQ(r.Picture, ReadFileBytes(cover));
   EXPECT_FALSE(reader.ReadingId3);
   EXPECT_TRUE(reader.Id3Buffer.empty());
   // Later chunks of the same download are not looked at.
@@ -120,13 +88,13 @@ TEST_F(Id3, ATagSpreadOverChunksIsReadWhenComplete) {
     }
     EXPECT_TRUE(fed.Last().AbortDownload);
     EXPECT_EQ(fed.Last().Caption, "Encoded By: chunky");
-    EXPECT_EQ(fed.Last().Picture, ReadFile(cover));
+    EXPECT_EQ(fed.Last().Picture, ReadFileBytes(cover));
   }
 }
 
 TEST_F(Id3, FilesWithoutAnId3v23TagStopTheReading) {
   const std::string v24 = Tag("v24.mp3", {"--version", "4", "--encoder", "four"});
-  const std::string cases[] = {v24, ReadFile(dir_.Path() + "plain.mp3"), "ID", "ID4"};
+  const std::string cases[] = {v24, ReadFileBytes(dir_.Path() + "plain.mp3"), "ID", "ID4"};
   for (const std::string& file : cases) {
     TId3TagReader reader;
     reader.DocBegin();

@@ -9,6 +9,7 @@
 
 #include "platform/sim/Media.h"
 #include "tests/support/HttpPeers.h"
+#include "tests/support/MediaFiles.h"
 #include "tests/support/Peers.h"
 #include "tests/support/Pump.h"
 
@@ -18,34 +19,16 @@ constexpr uint32_t kPlayLimitMs = 30000;
 
 class Media : public ::testing::Test {
  protected:
-  // A mono tone of the given length written by sox into folder; answers its path.
+  // A tone of the given length written into the test's folder; answers its path.
   std::string MakeWav(const std::string& name, const std::string& seconds) {
-    const std::string sox = larktest::RequireProgram("sox");
-    const std::string path = dir_.Path() + name;
-    int code = -1;
-    larktest::RunCommand({sox, "-n", "-r", "8000", "-c", "1", "-b", "16", path, "synth", seconds, "sine", "440"},
-                         &code);
-    EXPECT_EQ(code, 0) << "sox could not write " << path;
-    return path;
+    larktest::MakeToneWav(dir_.Path() + name, seconds);
+    return dir_.Path() + name;
   }
   std::string MakeMp3(const std::string& name, const std::string& wav) {
-    const std::string lame = larktest::RequireProgram("lame");
-    const std::string path = dir_.Path() + name;
-    int code = -1;
-    larktest::RunCommand({lame, "--quiet", wav, path}, &code);
-    EXPECT_EQ(code, 0) << "lame could not write " << path;
-    return path;
+    larktest::MakeMp3(wav, dir_.Path() + name);
+    return dir_.Path() + name;
   }
-  static std::string ReadAll(const std::string& path) {
-    std::string out;
-    if (FILE* f = std::fopen(path.c_str(), "rb")) {
-      char buf[65536];
-      size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-      std::fclose(f);
-    }
-    return out;
-  }
+  static std::string ReadAll(const std::string& path) { return larktest::ReadFileBytes(path); }
 
   larktest::TempDir dir_;
 };
