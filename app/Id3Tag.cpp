@@ -129,8 +129,9 @@ TId3ChunkResult TId3TagReader::DocData(const BYTE* Buffer, Integer Len) {
     }
     Id3Size = static_cast<Integer>(total);
     Id3Buffer.assign(static_cast<size_t>(Id3Size), 0);
-    std::memcpy(Id3Buffer.data(), Head.data(), Head.size());
-    Id3Received = kHeaderSize;
+    // A negative size byte can make the tag shorter than its own header.
+    Id3Received = std::min(Id3Size, kHeaderSize);
+    std::memcpy(Id3Buffer.data(), Head.data(), static_cast<size_t>(Id3Received));
     Head.clear();
     HaveBuffer = true;
     Id3Complete = Id3Received >= Id3Size;

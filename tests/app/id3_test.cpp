@@ -165,6 +165,8 @@ TEST(Id3Hostile, SizesAndFramesThatDoNotFit) {
       {"largest syncsafe size", Header(0, {0x7F, 0x7F, 0x7F, 0x7F}), "ID3 tag too large or corrupted (268435465 bytes)",
        nullptr},
       {"header alone", Header(0, Syncsafe(0)), nullptr, nullptr},
+      {"size shorter than the header", Header(0, {0x00, 0x00, 0x00, 0xFB}) + "TENC" + std::string(20, 'x'), nullptr,
+       nullptr},
       {"encoder", TagOf(Frame("TENC", 5, std::string("\0abcd", 5)) + "pad"), "Encoded By: abcd", nullptr},
       {"encoder text stops at NUL", TagOf(Frame("TENC", 6, std::string("\0ab\0cd", 6)) + "pad"), "Encoded By: ab",
        nullptr},
