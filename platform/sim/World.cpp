@@ -8,6 +8,7 @@
 #include "platform/sim/Faults.h"
 #include "platform/sim/Input.h"
 #include "platform/sim/Screen.h"
+#include "platform/media/SimHooks.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/shell/SimHooks.h"
 #include "platform/uxtheme/SimHooks.h"
@@ -40,6 +41,7 @@ void ResetWorld() {
   RecordShellExecute(true);
   ClearShellExecuteCalls();
   ResetTheme();
+  UseFakeMediaSinks();
 }
 
 std::vector<std::string> WorldLeftovers() {

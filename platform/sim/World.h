@@ -7,12 +7,13 @@
 namespace sim {
 
 // Puts the world back as a fresh process finds it (with the test responder answering
-// dialogs): no pending faults, the real clock, no queued dialog answers and empty
-// dialog, help and debug logs, echo on, the system's resolvers, every module
-// loadable, the default screen, the real program path and runtime folder, an empty
-// registry in memory alone with every access allowed, and the calling thread's COM
-// initialisation undone with no class objects registered, an empty notification area
-// and the shell's "open" recorded instead of run, and the visual styles off.
+// dialogs, and media players whose sound goes to a fake sink): no pending faults, the
+// real clock, no queued dialog answers and empty dialog, help and debug logs, echo on,
+// the system's resolvers, every module loadable, the default screen, the real program
+// path and runtime folder, an empty registry in memory alone with every access
+// allowed, and the calling thread's COM initialisation undone with no class objects
+// registered, an empty notification area and the shell's "open" recorded instead of
+// run, and the visual styles off.
 void ResetWorld();
 
 // What a test left behind that would change the next one: pending faults, an

@@ -68,8 +68,10 @@ std::string RuntimeFolder() {
   return folder + "/";
 }
 
-// Mutex names may hold any character ("Local\App"); keep a safe file name.
-std::string LockFileName(const std::string& name) {
+}  // namespace
+
+// Names may hold any character ("Local\App"); keep a safe file name.
+std::string RuntimeSafeName(const std::string& name) {
   static const char hex[] = "0123456789ABCDEF";
   std::string escaped;
   for (unsigned char c : name) {
@@ -91,8 +93,17 @@ std::string LockFileName(const std::string& name) {
     std::snprintf(tail, sizeof tail, "~%016llX", static_cast<unsigned long long>(hash));
     escaped = escaped.substr(0, kMaxEscaped - 17) + tail;
   }
-  return "lark-mutex-" + escaped + ".lock";
+  return escaped;
 }
+
+std::string UserRuntimeFolder() {
+  std::lock_guard<std::mutex> lock(gMutex);
+  return RuntimeFolder();
+}
+
+namespace {
+
+std::string LockFileName(const std::string& name) { return "lark-mutex-" + RuntimeSafeName(name) + ".lock"; }
 
 // Takes the owner's lock. A prober (OpenMutex) holds a shared lock for a moment; that
 // does not count as an owner, so try again while only probers are in the way.

@@ -3,6 +3,8 @@
 // ends, the mutex goes with it, as an abandoned mutex does.
 #pragma once
 
+#include <string>
+
 #include "platform/win/WinTypes.h"
 
 inline constexpr DWORD SYNCHRONIZE = 0x00100000;
@@ -23,3 +25,11 @@ BOOL ReleaseMutex(HANDLE mutex);
 // Closes a handle made by CreateMutex or OpenMutex; FALSE with ERROR_INVALID_HANDLE
 // for anything else.
 BOOL CloseHandle(HANDLE object);
+
+// The per-user folder where the user's processes meet (the named mutexes' lock files,
+// the sockets of DDE services): $XDG_RUNTIME_DIR, else a private folder under /tmp,
+// with a trailing '/'. "" when it cannot be used.
+std::string UserRuntimeFolder();
+// name as part of a file name there: letters, digits, '-', '_' and '.' stay, every
+// other byte becomes %XX; a long name is shortened and told apart by a hash.
+std::string RuntimeSafeName(const std::string& name);
