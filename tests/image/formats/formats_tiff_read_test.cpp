@@ -1,6 +1,6 @@
-// The TIFF reader: files written at run time by libtiff's tiffcp, compared pixel for
-// pixel with what Pillow (on libtiff) reads from them; hand-built pages for the
-// corners of the format; damaged and hostile files.
+// The TIFF reader: files written at run time by libtiff's tiffcp and by ImageMagick,
+// compared pixel for pixel with what Pillow (on libtiff) reads from them; hand-built
+// pages for the corners of the format; damaged and hostile files.
 //
 // Cases that decode fax or JPEG data go through the fax codecs and the JPEG reader;
 // their suites are named TiffPeerFilesFax, TiffPeerFilesJpeg and TiffReaderJpeg.
