@@ -2,10 +2,18 @@
 // the row decompressors, unpacking and placing rows by photometric interpretation,
 // JPEG strips and tiles, and turning the page upright.
 //
+// Deflate strips and tiles are one zlib stream each, inflated a row at a time into
+// the row buffer, so no strip can make the reader allocate more than a row. The
+// horizontal differencing predictor is undone on each decompressed row of LZW and
+// Deflate data, per sample, for 8- and 16-bit samples; any other predictor, or
+// differencing on samples of another size, fails the page.
+//
 // Every size the file gives is checked before it is used: the page and its rows are
 // bounded, strip and tile arrays are indexed only within their counts, strip data
 // must lie inside the stream (and may not be read over and over), and palette
 // lookups stay inside the map.
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 #include <vector>
@@ -29,8 +37,15 @@ constexpr Int64 kMaxRowBytes = Int64{1} << 26;
 
 enum : Integer {
   kCompNone = 1, kCompHuffman = 2, kCompG3 = 3, kCompG4 = 4, kCompLZW = 5, kCompOldJPEG = 6,
-  kCompJPEG = 7, kCompPackBits = 32773
+  kCompJPEG = 7, kCompDeflate = 8, kCompPackBits = 32773, kCompAdobeDeflate = 32946
 };
+
+bool IsDeflate(Integer comp) { return comp == kCompDeflate || comp == kCompAdobeDeflate; }
+
+// Whether rows come out of the decompressor as differences to undo.
+bool Differenced(const TTIFFVars& v) {
+  return v.Predictor == 2 && (v.Compression == kCompLZW || IsDeflate(v.Compression));
+}
 
 using tiffilt::Get16;
 
@@ -81,6 +96,9 @@ class UnitDecoder {
       }
       case kCompPackBits:
         return PackBits(out, rowBytes);
+      case kCompDeflate:
+      case kCompAdobeDeflate:
+        return Inflate(out, rowBytes);
       default:
         // Uncompressed (the page decoder refuses every compression it does not know).
         if (pos_ + rowBytes > len_) return false;
@@ -95,9 +113,39 @@ class UnitDecoder {
     if (lzwUsed_ && v_.LZW != nullptr) v_.LZW(nullptr, 0, 0, lzwState_);
     lzwUsed_ = false;
     lzwState_ = nullptr;
+    if (zStarted_) inflateEnd(&z_);
+    zStarted_ = false;
   }
 
  private:
+  // The next rowBytes bytes of the unit's zlib stream. A damaged stream, one that
+  // asks for a dictionary, or one that ends (or runs out of data) before the row is
+  // full gives no row.
+  bool Inflate(Byte* out, Integer rowBytes) {
+    if (zFailed_) return false;
+    if (!zStarted_) {
+      z_ = z_stream{};
+      z_.next_in = data_.data();
+      z_.avail_in = static_cast<uInt>(len_);
+      if (inflateInit(&z_) != Z_OK) {
+        zFailed_ = true;
+        return false;
+      }
+      zStarted_ = true;
+    }
+    z_.next_out = out;
+    z_.avail_out = static_cast<uInt>(rowBytes);
+    while (z_.avail_out > 0) {
+      const int rc = inflate(&z_, Z_NO_FLUSH);
+      if (rc == Z_OK || (rc == Z_STREAM_END && z_.avail_out == 0)) continue;
+      // The stream's end short of the row, no input left (Z_BUF_ERROR), a wanted
+      // dictionary and every error end the unit.
+      zFailed_ = true;
+      return false;
+    }
+    return true;
+  }
+
   bool PackBits(Byte* out, Integer rowBytes) {
     Integer n = 0;
     while (n < rowBytes) {
@@ -129,6 +177,9 @@ class UnitDecoder {
   std::vector<Byte> refLine_;
   void* lzwState_ = nullptr;
   bool lzwUsed_ = false;
+  z_stream z_{};
+  bool zStarted_ = false;
+  bool zFailed_ = false;
 };
 
 class PageReader {
@@ -342,7 +393,12 @@ void PageReader::Place(const Byte* s, Integer x, Integer y, Integer width) {
     }
   } else if (ph == 2 && (spp == 3 || spp == 4) && bps == 16) {
     const Integer hi = intel ? 1 : 0;
-    for (Integer i = 0; i < n; ++i, s += 2 * spp) out[i] = TRGB{s[4 + hi], s[2 + hi], s[hi]};
+    const bool alpha = spp == 4 && m != nullptr;
+    if (alpha) mask_->SetFull(false);
+    for (Integer i = 0; i < n; ++i, s += 2 * spp) {
+      out[i] = TRGB{s[4 + hi], s[2 + hi], s[hi]};
+      if (alpha) m[i] = s[6 + hi];
+    }
   } else if (ph == 2 && spp == 1 && bps == 16) {
     for (Integer i = 0; i < n; ++i, s += 2) {
       const Integer w = s[0] | (s[1] << 8);
@@ -438,7 +494,7 @@ bool PageReader::DecodeUnit(std::vector<Byte> data, Integer x, Integer y, Intege
   for (Integer r = 0; r < rows; ++r) {
     if (Aborted()) return false;
     if (!dec.Next(row.data(), static_cast<Integer>(rowBytes))) return Fail();
-    if (v_.Predictor == 2 && v_.Compression == kCompLZW)
+    if (Differenced(v_))
       UndoPredictor(row.data(), width, v_.SamplesPerPixel, v_.BitsPerSample, env_.Intel);
     PutRow(row.data(), static_cast<Integer>(rowBytes), x, y + r, width);
     if (y + r < v_.ImageLength) RowDone(std::min(width, v_.ImageWidth - x));
@@ -462,7 +518,7 @@ bool PageReader::DecodePlanarBand(std::vector<std::vector<Byte>> planes, Integer
     if (Aborted()) return false;
     for (Integer k = 0; k < spp; ++k) {
       if (!decs[static_cast<size_t>(k)]->Next(plane.data(), static_cast<Integer>(planeBytes))) return Fail();
-      if (v_.Predictor == 2 && v_.Compression == kCompLZW)
+      if (Differenced(v_))
         UndoPredictor(plane.data(), width, 1, v_.BitsPerSample, env_.Intel);
       for (Integer i = 0; i < width; ++i)
         std::memcpy(row.data() + (static_cast<size_t>(i) * spp + k) * sampleBytes,
@@ -696,8 +752,14 @@ void PageReader::Decode() {
     // A compression the reader does not decode, or samples it cannot place, never
     // give pixels: the page fails rather than come back blank or as stored bytes.
     const bool known = comp == kCompNone || (comp >= kCompHuffman && comp <= kCompLZW) || comp == kCompJPEG ||
-                       comp == kCompPackBits;
+                       comp == kCompPackBits || IsDeflate(comp);
     if (!known || (comp != kCompJPEG && !Placeable())) return void(Fail());
+    // Behind LZW and Deflate a predictor changes every sample: one the reader cannot
+    // undo (floating point, unknown values, differencing of samples other than 8 or
+    // 16 bits) fails the page rather than show the differences as pixels.
+    if ((comp == kCompLZW || IsDeflate(comp)) && v_.Predictor != 1 &&
+        !(v_.Predictor == 2 && (v_.BitsPerSample == 8 || v_.BitsPerSample == 16)))
+      return void(Fail());
     const bool bilevel = v_.BitsPerSample == 1 && v_.SamplesPerPixel == 1 && v_.Photometric != 3;
     bmp_->Allocate(w, h, bilevel ? ie1g : ie24RGB);
     if (bmp_->GetWidth() != w || bmp_->GetHeight() != h) return void(Fail());

@@ -1,10 +1,11 @@
-// The TIFF reader: files written at run time by libtiff's tiffcp, compared pixel for
-// pixel with what Pillow (on libtiff) reads from them; hand-built pages for the
-// corners of the format; damaged and hostile files.
+// The TIFF reader: files written at run time by libtiff's tiffcp and by ImageMagick,
+// compared pixel for pixel with what Pillow (on libtiff) reads from them; hand-built
+// pages for the corners of the format; damaged and hostile files.
 //
 // Cases that decode fax or JPEG data go through the fax codecs and the JPEG reader;
 // their suites are named TiffPeerFilesFax, TiffPeerFilesJpeg and TiffReaderJpeg.
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -236,6 +237,10 @@ struct PeerCase {
   Integer width, height, pages;
   std::vector<std::string> tiffcp;
   Integer tolerance;  // largest channel difference allowed (lossy compression)
+  // Written by ImageMagick instead: `tiffcp` holds convert's options, and a non-empty
+  // imSource replaces the Pillow source with convert's own image (deep samples).
+  bool imageMagick = false;
+  std::vector<std::string> imSource = {};
 };
 
 class PeerFiles : public ::testing::TestWithParam<PeerCase> {
@@ -262,11 +267,20 @@ class PeerFiles : public ::testing::TestWithParam<PeerCase> {
       EXPECT_EQ(rc, 0) << "ImageMagick could not rewrite the source";
     }
     std::vector<std::string> argv{tiffcp};
+    if (c.imageMagick) {
+      const std::string convert = larktest::RequireProgram("convert-im6.q16");
+      if (convert.empty()) return {};
+      argv = {convert};
+      if (c.imSource.empty())
+        argv.push_back(src);
+      else
+        argv.insert(argv.end(), c.imSource.begin(), c.imSource.end());
+    }
     argv.insert(argv.end(), c.tiffcp.begin(), c.tiffcp.end());
-    argv.push_back(src);
+    if (!c.imageMagick) argv.push_back(src);
     argv.push_back(out);
     larktest::RunCommand(argv, &rc);
-    EXPECT_EQ(rc, 0) << "tiffcp failed";
+    EXPECT_EQ(rc, 0) << argv[0] << " failed";
     return ReadFile(out);
   }
 
@@ -358,6 +372,50 @@ const PeerCase kPlainCases[] = {
     {"BilevelWhiteIsZeroLzw", "1w", 37, 21, 2, SV{"-c", "lzw"}, 0},
 };
 INSTANTIATE_TEST_SUITE_P(TiffPeerFiles, PeerFiles, ::testing::ValuesIn(kPlainCases), CaseName);
+
+// Deflate (the zlib stream of each strip or tile, codes 8 and 32946) and horizontal
+// differencing after any decompressor, as ImageMagick and tiffcp write them.
+const SV kDeep{"-size", "37x21", "gradient:#1020f0-#f0e010", "-swirl", "120", "-depth", "16"};
+const SV kDeepAlpha{"-size", "37x21", "gradient:#1020f0-#f0e010", "-swirl", "120", "(", "+clone",
+                    "-rotate", "90", "-resize", "37x21!", "-colorspace", "gray", ")", "-alpha", "off",
+                    "-compose", "copy_opacity", "-composite", "-depth", "16"};
+const SV kTiles{"-define", "tiff:tile-geometry=16x16"};
+SV With(SV a, const SV& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+const PeerCase kDeflateCases[] = {
+    {"ImRgbZip", "RGB", 37, 21, 1, SV{"-compress", "zip"}, 0, true},
+    {"ImRgbZipPredictor", "RGB", 37, 21, 1, SV{"-compress", "zip", "-define", "tiff:predictor=2"}, 0, true},
+    {"ImRgbZipStripsOfFourRows", "RGB", 37, 21, 1, SV{"-compress", "zip", "-define", "tiff:rows-per-strip=4"}, 0, true},
+    {"ImRgbaZip", "RGBA", 37, 21, 1, SV{"-compress", "zip"}, 0, true},
+    {"ImGreyZip", "L", 37, 21, 1, SV{"-compress", "zip", "-define", "tiff:rows-per-strip=5"}, 0, true},
+    {"ImRgbZipTiles", "RGB", 37, 21, 1, With(SV{"-compress", "zip"}, kTiles), 0, true},
+    {"ImRgb16Zip", "RGB", 37, 21, 1, SV{"-compress", "zip"}, 0, true, kDeep},
+    {"ImRgb16ZipTiles", "RGB", 37, 21, 1, With(SV{"-compress", "zip"}, kTiles), 0, true, kDeep},
+    {"ImRgba16Zip", "RGBA", 37, 21, 1, SV{"-compress", "zip"}, 0, true, kDeepAlpha},
+    {"ImGrey16Zip", "I;16", 37, 21, 1, SV{"-compress", "zip"}, 0, true},
+    {"ImRgbLzwPredictor", "RGB", 37, 21, 1, SV{"-compress", "lzw", "-define", "tiff:predictor=2"}, 0, true},
+    {"ImRgbaLzwPredictor", "RGBA", 37, 21, 1, SV{"-compress", "lzw", "-define", "tiff:predictor=2"}, 0, true},
+    {"ImGreyLzwPredictorStrips", "L", 37, 21, 1,
+     SV{"-compress", "lzw", "-define", "tiff:predictor=2", "-define", "tiff:rows-per-strip=3"}, 0, true},
+    {"ImRgbLzwPredictorTiles", "RGB", 37, 21, 1,
+     With(SV{"-compress", "lzw", "-define", "tiff:predictor=2"}, kTiles), 0, true},
+    {"ImRgb16LzwPredictor", "RGB", 37, 21, 1, SV{"-compress", "lzw", "-define", "tiff:predictor=2"}, 0, true, kDeep},
+    {"ImRgb16LzwPredictorTiles", "RGB", 37, 21, 1,
+     With(SV{"-compress", "lzw", "-define", "tiff:predictor=2"}, kTiles), 0, true, kDeep},
+    {"ImGrey16LzwPredictor", "I;16", 37, 21, 1, SV{"-compress", "lzw", "-define", "tiff:predictor=2"}, 0, true},
+    {"RgbZip", "RGB", 37, 21, 2, SV{"-c", "zip"}, 0},
+    {"RgbZipPredictorStrips", "RGB", 37, 21, 1, SV{"-c", "zip:2", "-r", "4"}, 0},
+    {"RgbaZipPredictorTiles", "RGBA", 40, 33, 1, SV{"-c", "zip:2", "-t", "-w", "16", "-l", "16"}, 0},
+    {"GreyZipPredictorBigEndian", "L", 37, 21, 1, SV{"-c", "zip:2", "-B"}, 0},
+    {"Grey16ZipPredictorBigEndian", "I;16", 37, 21, 1, SV{"-c", "zip:2", "-B"}, 0},
+    {"RgbSeparatePlanesZipPredictor", "RGB", 37, 21, 1, SV{"-p", "separate", "-c", "zip:2", "-r", "4"}, 0},
+    {"PaletteZip", "P", 37, 21, 1, SV{"-c", "zip"}, 0},
+    {"BilevelZip", "1", 37, 21, 1, SV{"-c", "zip"}, 0},
+    {"RgbLzwPredictorTiles", "RGB", 40, 33, 1, SV{"-c", "lzw:2", "-t", "-w", "16", "-l", "16"}, 0},
+};
+INSTANTIATE_TEST_SUITE_P(TiffPeerFilesDeflate, PeerFiles, ::testing::ValuesIn(kDeflateCases), CaseName);
 
 // Through the fax decoders (unit tifccitt).
 const PeerCase kFaxCases[] = {
@@ -719,7 +777,7 @@ MagickPage MakeWithMagick(larktest::TempDir& dir, std::vector<std::string> make,
     argv.push_back(made);
     argv.push_back(out);
     larktest::RunCommand(argv, &rc);
-    EXPECT_EQ(rc, 0) << "tiffcp failed";
+    EXPECT_EQ(rc, 0) << argv[0] << " failed";
     file = out;
   }
   larktest::RunCommand({convert, file, "-depth", "8", "rgb:" + raw}, &rc);
@@ -772,10 +830,10 @@ TEST(TiffReaderPeerLayouts, OddGreyDepthsAndSixteenBitCmykDecodeExactly) {
   }
 }
 
-// Deflate (its registered code 8 and the older 32946) is not among the compressions
-// the reader decodes: such a page ends with the abort flag instead of showing its
-// compressed bytes. Its parameters are still there for a preview.
-TEST(TiffReaderPeerLayouts, DeflatePagesAreRefused) {
+// Deflate under its registered code 8 and under the older 32946 decodes to what
+// ImageMagick reads from the file; the compression has no name among the
+// parameters' values.
+TEST(TiffReaderPeerLayouts, DeflatePagesDecodeUnderEitherCode) {
   larktest::TempDir dir;
   const std::vector<std::string> rgb = {"-seed", "5", "-size", "17x9", "plasma:", "-depth", "8"};
   std::vector<std::string> magickZip = rgb;
@@ -808,7 +866,11 @@ TEST(TiffReaderPeerLayouts, DeflatePagesAreRefused) {
     TIOParamsVals params(nullptr);
     ReadResult r;
     ReadTiff(*bytes, params, r, ReadOptions{});
-    EXPECT_FALSE(r.ok);
+    ASSERT_TRUE(r.ok);
+    ASSERT_EQ(r.bitmap.GetWidth(), 17);
+    ASSERT_EQ(r.bitmap.GetHeight(), 9);
+    const Difference worst = WorstDifference(r.bitmap, byMagick.rgb, 17, 9);
+    EXPECT_EQ(worst.most, 0) << "at " << worst.x << "," << worst.y;
     TIOParamsVals previewParams(nullptr);
     ReadResult preview;
     ReadTiff(*bytes, previewParams, preview, ReadOptions{.preview = true});
@@ -841,6 +903,72 @@ TEST(TiffReader, LayoutsWithoutPixelsAbort) {
     ReadTiff(Page(true, 4, 2, c.spp, c.bps, c.photometric, std::string(64, '\x55'), c.extra), params, r,
              ReadOptions{});
     EXPECT_FALSE(r.ok);
+  }
+}
+
+std::string Zlib(const std::string& raw) {
+  uLongf n = compressBound(static_cast<uLong>(raw.size()));
+  std::string out(n, '\0');
+  compress(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(raw.data()),
+           static_cast<uLong>(raw.size()));
+  out.resize(n);
+  return out;
+}
+
+// Deflate data that cannot give the page's rows, and predictors the reader cannot
+// undo, end with the abort flag; a sound stream with more than the page or bytes
+// after its end still reads.
+TEST(TiffReader, DeflateAndPredictorCorners) {
+  // A 4 x 3 RGB page, each row differenced: (10, 20, 30) then +1 per sample.
+  std::string rows;
+  for (int y = 0; y < 3; ++y)
+    for (int x = 0; x < 4; ++x)
+      rows += x == 0 ? Rgb({10 * (y + 1), 20, 30}) : Rgb({1, 1, 1});
+  const std::string good = Zlib(rows);
+  std::string damaged = good;
+  for (size_t i = 2; i + 4 < damaged.size(); ++i) damaged[i] = static_cast<char>(0xFF);
+  const auto tags = [](uint16_t comp, uint16_t predictor) {
+    return [comp, predictor](TiffBuilder& b) {
+      b.Short(259, {comp});
+      b.Short(317, {predictor});
+    };
+  };
+  struct Case {
+    const char* name;
+    Integer bps;
+    std::string data;
+    std::function<void(TiffBuilder&)> extra;
+    bool ok;
+  };
+  const Case cases[] = {
+      {"differenced rows", 8, good, tags(8, 2), true},
+      {"differenced rows under the old code", 8, good, tags(32946, 2), true},
+      {"bytes after the stream", 8, good + "trailing", tags(8, 2), true},
+      {"a stream longer than the page", 8, Zlib(rows + rows), tags(8, 2), true},
+      {"a damaged stream", 8, damaged, tags(8, 2), false},
+      {"a cut stream", 8, good.substr(0, good.size() / 2), tags(8, 2), false},
+      {"a stream short of the last row", 8, Zlib(rows.substr(0, rows.size() - 1)), tags(8, 2), false},
+      {"no zlib header", 8, rows, tags(8, 1), false},
+      {"an empty strip", 8, std::string(), tags(8, 1), false},
+      {"floating-point predictor", 8, good, tags(8, 3), false},
+      {"unknown predictor", 8, good, tags(8, 9), false},
+      {"differencing of 4-bit samples", 4, Zlib(std::string(6, '\x11')), tags(8, 2), false},
+      {"differencing of 4-bit samples behind LZW", 4, "\x80\x00\x00\x00", tags(5, 2), false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TIOParamsVals params(nullptr);
+    ReadResult r;
+    ReadTiff(Page(true, 4, 3, 3, c.bps, 2, c.data, c.extra), params, r, ReadOptions{});
+    EXPECT_EQ(r.ok, c.ok);
+    if (!c.ok || !r.ok) continue;
+    for (Integer y = 0; y < 3; ++y)
+      for (Integer x = 0; x < 4; ++x) {
+        const TRGB p = PixelAt(r.bitmap, x, y);
+        EXPECT_EQ(p.r, 10 * (y + 1) + x) << x << "," << y;
+        EXPECT_EQ(p.g, 20 + x) << x << "," << y;
+        EXPECT_EQ(p.b, 30 + x) << x << "," << y;
+      }
   }
 }
 
