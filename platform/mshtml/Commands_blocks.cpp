@@ -274,10 +274,20 @@ HRESULT ToggleList(Document& document, bool ordered) {
     return S_OK;
   }
   if (!items.empty()) {
-    // A list of the other kind: it changes kind.
+    // A list of the other kind: it changes kind. An item standing outside any list
+    // (loose markup) gets a list of its own instead of renaming its container.
     ElementList lists;
     for (Element* li : items) {
-      auto* l = static_cast<Element*>(li->GetParentNode());
+      Node* parent = li->GetParentNode();
+      const ELEMENT_TAG_ID around =
+          parent && parent->GetNodeType() == NODE_ELEMENT ? static_cast<Element*>(parent)->GetTagId() : TAGID_NULL;
+      if (around != TAGID_OL && around != TAGID_UL && around != TAGID_DIR && around != TAGID_MENU) {
+        Element* list = document.CreateElement(tag);
+        parent->InsertBefore(list, li);
+        list->AppendChild(li);
+        continue;
+      }
+      auto* l = static_cast<Element*>(parent);
       if (std::find(lists.begin(), lists.end(), l) == lists.end()) lists.push_back(l);
     }
     for (Element* l : lists) Rename(l, tag);

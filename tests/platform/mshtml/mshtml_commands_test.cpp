@@ -68,6 +68,8 @@ TEST(MshtmlCommands, EffectsByName) {
       {"<p>[a</p><p>b]</p>", "InsertOrderedList", {}, "<OL>\r\n<LI>a</LI>\r\n<LI>b</LI></OL>"},
       {"<p>a|b</p>", "InsertUnorderedList", {}, "<UL>\r\n<LI>ab</LI></UL>"},
       {"<ol><li>a|b</li></ol>", "InsertUnorderedList", {}, "<UL>\r\n<LI>ab</LI></UL>"},
+      // An item outside any list (loose feed markup) gets a list; its container stays.
+      {"<li>a|b</li><p>c</p>", "InsertOrderedList", {}, "<OL>\r\n<LI>ab</LI></OL>\r\n<P>c</P>"},
       {"<ul><li>a</li><li>b|</li><li>c</li></ul>", "InsertUnorderedList", {},
        "<UL>\r\n<LI>a</LI></UL>\r\n<P>b</P>\r\n<UL>\r\n<LI>c</LI></UL>"},
       {"<p>a|b</p>", "Indent", {}, "<BLOCKQUOTE>\r\n<P>ab</P></BLOCKQUOTE>"},
