@@ -168,6 +168,9 @@ void TMn::BuildComponents() {
   imRecentEpisodes->SetParent(tsLatestItem);
   imRecentEpisodes->SetAlign(alClient);
   imRecentEpisodes->SetScrollBars(ssNone);
+  // The page lies on it: white, as the page is, until the page is drawn.
+  imRecentEpisodes->SetBackGround(clWhite);
+  imRecentEpisodes->Blank();
   im100x100 = new TDadirAv(this);
   im100x100->SetParent(imRecentEpisodes);
   im100x100->SetBounds(0, 0, 52, 49);
