@@ -205,6 +205,105 @@ TEST_F(MainWindow, AboutShowsTheProgramAndHelpOpensTheHelpFile) {
   About = nullptr;
 }
 
+// First start: the default subscriptions beside the program become its own (the
+// channel-image files 1..100 are replaced by the defaults' ones) and the window stays
+// in view. Any later start goes to the tray once the pages have started.
+TEST_F(MainWindow, TheFirstStartTakesTheDefaultsAndLaterStartsGoToTheTray) {
+  ASSERT_TRUE(ForceDirectories(Path("Default")));
+  std::ofstream(Path("Default/Larkspool.ini"), std::ios::binary)
+      << "[Subscriptions]\r\nFeed1=http://feeds.test/a\r\nTitle1=Default A\r\nThumbnailSize=0\r\n";
+  std::ofstream(Path("Default/feed1.bmp"), std::ios::binary) << "default image";
+  std::ofstream(Path("feed1.bmp"), std::ios::binary) << "old image 1";
+  std::ofstream(Path("feed7.bmp"), std::ios::binary) << "old image 7";
+  {
+    TMn* created = nullptr;
+    Application->CreateForm(created);
+    std::unique_ptr<TMn> mn(created);
+    EXPECT_FALSE(mn->StartHidden);
+    EXPECT_EQ(larktest::ReadFileBytes(Path("feed1.bmp")), "default image");
+    EXPECT_FALSE(FileExists(Path("feed7.bmp")));
+    ASSERT_EQ(mn->FeedUrls->GetCount(), 1);
+    EXPECT_EQ(mn->lvSubscriptions->GetItems()->GetItem(0)->GetCaption(), "Default A");
+    EXPECT_TRUE(mn->miSize50->GetChecked());
+    mn->Show();
+    mn->htmlCreate(mn.get());
+    EXPECT_TRUE(mn->GetVisible());
+    EXPECT_EQ(mn->pcItems->GetActivePage(), mn->tsLatestItem);
+  }
+  TMn* created = nullptr;
+  Application->CreateForm(created);
+  std::unique_ptr<TMn> mn(created);
+  EXPECT_TRUE(mn->StartHidden);
+  EXPECT_EQ(mn->pcItems->GetActivePage(), mn->tsItem[7]);
+  mn->Show();
+  // Each page reports once; the first report walks the tabs to the latest item.
+  mn->htmlCreate(mn.get());
+  EXPECT_EQ(mn->pcItems->GetActivePage(), mn->tsLatestItem);
+  EXPECT_FALSE(mn->GetVisible());
+  for (TTabSheet* sheet : mn->tsItem) EXPECT_FALSE(sheet->GetTabVisible());
+  EXPECT_FALSE(mn->tsShowFile->GetTabVisible());
+}
+
+// The player follows the enclosure's extension (compared in lower case); the channel
+// page's tab and a tab without enclosure hide the players.
+TEST_F(MainWindow, ThePlayerIsChosenByTheEnclosuresExtension) {
+  auto mn = Open();
+  ASSERT_NE(mn->Wmp, nullptr) << "the media framework is missing";
+  // Nothing answers there: the players are chosen, nothing plays.
+  const std::string base = "http://127.0.0.1:9/";
+  const char* files[kItemTabs] = {"a.WMV", "b.m4a", "c.mp3?x=1", "", "d.mov", "e.ogg", "f.m4v", "g.mp3"};
+  for (int k = 0; k < kItemTabs; ++k) mn->EnclosureUrls[k] = *files[k] ? base + files[k] : "";
+  auto select = [&](int page) {
+    mn->pcItems->SetActivePageIndex(page);
+    mn->pcItemsChange(mn->pcItems);
+  };
+
+  select(0);
+  EXPECT_TRUE(mn->pnlPlayers->GetVisible());
+  EXPECT_EQ(mn->pnlPlayers->GetWidth(), 324);
+  EXPECT_TRUE(mn->pnlWmpVideo->GetVisible());
+  EXPECT_FALSE(mn->pnlWmp->GetVisible());
+  EXPECT_EQ(mn->WmpVideo->GetURL(), base + "a.WMV");
+  EXPECT_EQ(mn->Wmp->GetURL(), "");
+
+  select(1);
+  ASSERT_NE(mn->QtPlayer, nullptr);
+  EXPECT_EQ(mn->QtPlayer->GetURL(), base + "b.m4a");
+  EXPECT_FALSE(mn->QtPlayer->GetControllerVisible());
+  EXPECT_EQ(mn->pnlPlayers->GetWidth(), 326);
+  EXPECT_TRUE(mn->pnlQt->GetVisible());
+  EXPECT_EQ(mn->WmpVideo->GetURL(), "");
+
+  // A query after the file name: none of the five kinds; the panel stays as it is.
+  select(2);
+  EXPECT_EQ(mn->QtPlayer, nullptr);
+  EXPECT_TRUE(mn->pnlPlayers->GetVisible());
+
+  select(4);
+  ASSERT_NE(mn->QtPlayer, nullptr);
+  select(5);
+  EXPECT_EQ(mn->QtPlayer, nullptr);
+  select(6);
+  ASSERT_NE(mn->QtPlayer, nullptr);
+  EXPECT_EQ(mn->QtPlayer->GetURL(), base + "f.m4v");
+
+  select(7);
+  EXPECT_EQ(mn->QtPlayer, nullptr);
+  EXPECT_EQ(mn->Wmp->GetURL(), base + "g.mp3");
+  EXPECT_EQ(mn->pnlPlayers->GetWidth(), 308);
+  EXPECT_TRUE(mn->pnlWmp->GetVisible());
+  EXPECT_EQ(mn->httpDownload->GetURL(), base + "g.mp3");
+
+  select(3);
+  EXPECT_FALSE(mn->pnlPlayers->GetVisible());
+  EXPECT_EQ(mn->Wmp->GetURL(), "");
+  select(7);
+  select(kShowFilePage);
+  EXPECT_FALSE(mn->pnlPlayers->GetVisible());
+  EXPECT_EQ(mn->Wmp->GetURL(), "");
+  ASSERT_TRUE(larktest::PumpUntilIdle(20000));
+}
+
 // A new feed with a 640 x 480 channel image: the balloon, the image fitted to
 // 300 x 225 as temp.bmp and as the feed's BMP, a 75 x 56 thumbnail in the middle of a
 // white square. A feed whose image cannot be loaded (missing, not an image) gets the
