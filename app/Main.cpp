@@ -14,6 +14,7 @@
 #include "net/HttpProt.h"
 #include "platform/dde/DdeMan.h"
 #include "platform/media/MediaPlayers.h"
+#include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Files.h"
 #include "platform/rtl/IniFile.h"
 #include "platform/rtl/Lists.h"
@@ -382,7 +383,11 @@ void TMn::FormDestroy(TObject*) {
   FreeQtPlayer();
   httpFeed->Abort();
   httpDownload->Abort();
-  TIniFile(IniFileName()).WriteInteger(kSection, "ThumbnailSize", ThumbnailSizeIndex());
+  // The window is going away: a size that cannot be written is not reported.
+  try {
+    TIniFile(IniFileName()).WriteInteger(kSection, "ThumbnailSize", ThumbnailSizeIndex());
+  } catch (const Exception&) {
+  }
   Timer->SetEnabled(false);
 }
 

@@ -24,6 +24,7 @@
 #include "platform/shell/SimHooks.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Dialogs.h"
+#include "platform/sim/Faults.h"
 #include "platform/sim/Runtime.h"
 #include "platform/sim/Screen.h"
 #include "platform/sim/Tray.h"
@@ -158,6 +159,17 @@ TEST_F(MainWindow, TheCloseBoxHidesToTheTrayUntilTheSessionEnds) {
   std::ifstream in(Path("Larkspool.ini"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
             "[Subscriptions]\r\nThumbnailSize=1\r\n");
+}
+
+// The ini file cannot be written as the window goes away: nothing is reported and
+// nothing else breaks.
+TEST_F(MainWindow, ASizeThatCannotBeWrittenAtTheEndIsNotReported) {
+  auto mn = Open();
+  sim::FailNext({sim::Fault::FileCreate, sim::Fault::FileWrite});
+  mn.reset();
+  EXPECT_EQ(sim::PendingFaults(), 0) << "the write was tried";
+  sim::ClearFaults();
+  EXPECT_TRUE(sim::DialogLog().empty());
 }
 
 // Exit asks first; Cancel keeps the program, OK ends its loop.
