@@ -1,16 +1,32 @@
-// The main window: its components and their settings, and the files beside the
-// program.
+// The main window: its components and their settings, start-up with the first-run
+// defaults, the tray, About and Help, the end of the program, the status bar, and the
+// files beside the program.
 #include "app/Main.h"
 
+#include "app/About.h"
+#include "app/ProgramPicture.h"
+#include "desktop/ThemeMgr.h"
+#include "desktop/TrayIcon.h"
+#include "image/formats/dadiravio.h"
+#include "image/formats/giflzw.h"
+#include "image/io/dadiravio.h"
+#include "image/views/dadirav.h"
 #include "net/HttpProt.h"
+#include "platform/dde/DdeMan.h"
+#include "platform/media/MediaPlayers.h"
+#include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Files.h"
 #include "platform/rtl/IniFile.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Strings.h"
+#include "platform/vcl/Application.h"
 #include "platform/vcl/ComCtrls.h"
 #include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/ImageList.h"
 #include "platform/vcl/Menus.h"
+#include "platform/vcl/Timer.h"
+#include "platform/win/Gdi.h"
+#include "platform/win/MessageBox.h"
 
 namespace {
 
@@ -28,6 +44,13 @@ TTabSheet* AddTab(TComponent* owner, TPageControl* pages, const AnsiString& capt
   return sheet;
 }
 
+TPanel* AddPanel(TComponent* owner, TWinControl* parent) {
+  auto* panel = new TPanel(owner);
+  panel->SetParent(parent);
+  panel->SetBevelOuter(bvNone);
+  return panel;
+}
+
 void SetUpHttpClient(THttpCli* http, const AnsiString& contentTypePost) {
   http->SetLocalAddr("0.0.0.0");
   http->SetProxyPort("80");
@@ -40,38 +63,101 @@ void SetUpHttpClient(THttpCli* http, const AnsiString& contentTypePost) {
   http->SetFollowRelocation(true);
 }
 
+// A view that shows its image fitted into it both ways, smoothly.
+void SetUpFittedView(TDadirAv* view) {
+  view->SetZoomFilter(rfBicubic);
+  view->SetScrollBars(ssNone);
+  view->AutoStretch = true;
+  view->AutoShrink = true;
+}
+
+constexpr char kSection[] = "Subscriptions";
+
 }  // namespace
 
 TMn::TMn(TComponent* owner) : TForm(owner), FeedUrls(std::make_unique<TStringList>()) {
+  // GIF channel images are read (and written) through the GIF coders.
+  DefGIF_LZWDECOMPFUNC = GIFLZWDecompress;
+  DefGIF_LZWCOMPFUNC = GIFNONLZWCompress;
+  IEUpdateGIFStatus();
+  Application->SetHelpFile(ProgramFolder() + "Larkspool.hlp");
+
   BuildComponents();
-  const Integer size = TIniFile(IniFileName()).ReadInteger("Subscriptions", "ThumbnailSize", 1);
+  // With the pages starting up, each item tab is shown once (htmlCreate).
+  pcItems->SetActivePage(tsItem[kItemTabs - 1]);
+  // The wheel neither scrolls nor zooms the page views and the channel image.
+  imRecentEpisodes->GetMouseWheelParams()->Action = iemwNone;
+  im300x300->GetMouseWheelParams()->Action = iemwNone;
+
+  // First run: the default subscriptions and their images beside the program, when
+  // they are there, become the program's own; the window then stays in view.
+  const AnsiString folder = ProgramFolder();
+  const AnsiString defaults = folder + "Default/";
+  bool firstRun = false;
+  if (!FileExists(IniFileName()) && FileExists(defaults + "Larkspool.ini")) {
+    CopyFile((defaults + "Larkspool.ini").c_str(), IniFileName().c_str(), FALSE);
+    for (Integer n = 1; n <= kMaxStoredFeeds; ++n) {
+      DeleteFile(ImageFileName(n));
+      const AnsiString source = defaults + "feed" + IntToStr(n) + ".bmp";
+      if (FileExists(source)) CopyFile(source.c_str(), ImageFileName(n).c_str(), FALSE);
+    }
+    firstRun = true;
+  }
+  if (!firstRun) StartHidden = true;
+
+  const Integer size = TIniFile(IniFileName()).ReadInteger(kSection, "ThumbnailSize", 1);
   miSize50->SetChecked(size == 0);
   miSize75->SetChecked(size == 1);
   miSize100->SetChecked(size == 2);
   LoadSubscriptions();
+  Timer->SetEnabled(true);
 }
 
 TMn::~TMn() {
+  // OnDestroy while the window's members are all still there.
+  BeforeDestruction();
   // The clients' events call back into the window: no late event may find it gone.
   httpFeed->OnHeaderEnd = nullptr;
   httpFeed->OnDocData = nullptr;
   httpFeed->OnDocEnd = nullptr;
+  httpDownload->OnDocBegin = nullptr;
+  httpDownload->OnDocData = nullptr;
   httpFeed->Abort();
   httpDownload->Abort();
 }
 
 void TMn::BuildComponents() {
-  SetCaption("Larkspool");
+  SetCaption(kProgramTitle);
   SetBounds(277, 103, 984, 720);
+  SetPosition(poScreenCenter);
+  OnCloseQuery = [this](TObject* sender, bool& canClose) { FormCloseQuery(sender, canClose); };
+  OnDestroy = [this](TObject* sender) { FormDestroy(sender); };
+  OnResize = [this](TObject* sender) { FormResize(sender); };
 
-  pnlBottom = new TPanel(this);
-  pnlBottom->SetParent(this);
+  imIcon = new TImage(this);
+  imIcon->SetParent(this);
+  imIcon->SetBounds(0, 0, 41, 41);
+  imIcon->SetVisible(false);
+  {
+    TBitmap picture;
+    MakeProgramPicture(&picture, 41);
+    imIcon->GetPicture()->Assign(&picture);
+  }
+
+  Bevel1 = new TBevel(this);
+  Bevel1->SetParent(this);
+  Bevel1->SetShape(bsTopLine);
+  Bevel1->SetAlign(alTop);
+  Bevel1->SetHeight(4);
+
+  pnlBottom = AddPanel(this, this);
   pnlBottom->SetAlign(alBottom);
   pnlBottom->SetHeight(370);
-  pnlBottom->SetBevelOuter(bvNone);
+  BuildPlayers();
   pcItems = new TPageControl(this);
   pcItems->SetParent(pnlBottom);
   pcItems->SetAlign(alClient);
+  pcItems->OnChange = [this](TObject* sender) { pcItemsChange(sender); };
   tsLatestItem = AddTab(this, pcItems, "Latest Item");
   tsItem[0] = tsLatestItem;
   for (int k = 1; k < kItemTabs; ++k) tsItem[k] = AddTab(this, pcItems, "Item -" + IntToStr(k));
@@ -79,6 +165,17 @@ void TMn::BuildComponents() {
   // The tabs show once a feed has been opened.
   for (TTabSheet* sheet : tsItem) sheet->SetTabVisible(false);
   tsShowFile->SetTabVisible(false);
+  imRecentEpisodes = new TDadirAvView(this);
+  imRecentEpisodes->SetParent(tsLatestItem);
+  imRecentEpisodes->SetAlign(alClient);
+  imRecentEpisodes->SetScrollBars(ssNone);
+  // The page lies on it: white, as the page is, until the page is drawn.
+  imRecentEpisodes->SetBackGround(clWhite);
+  imRecentEpisodes->Blank();
+  im100x100 = new TDadirAv(this);
+  im100x100->SetParent(imRecentEpisodes);
+  im100x100->SetBounds(0, 0, 52, 49);
+  im100x100->SetVisible(false);
 
   StatusBar = new TStatusBar(this);
   StatusBar->SetParent(this);
@@ -91,6 +188,11 @@ void TMn::BuildComponents() {
   StatusBar->OnDrawPanel = [this](TStatusBar* bar, TStatusPanel* panel, const TRect& rect) {
     StatusBarDrawPanel(bar, panel, rect);
   };
+
+  im300x300 = new TDadirAv(this);
+  im300x300->SetParent(this);
+  im300x300->SetVisible(false);
+  SetUpFittedView(im300x300);
 
   ImageList = new TImageList(this);
   ImageList->SetWidth(50);
@@ -110,9 +212,20 @@ void TMn::BuildComponents() {
     lvSubscriptionsKeyPress(sender, key);
   };
 
+  Dde = new TDdeClientConv(this);
+  Timer = new TTimer(this);
+  Timer->SetEnabled(false);
+  Timer->SetInterval(1000);
+  Timer->SetOnTimer([this](TObject* sender) { TimerTimer(sender); });
+  tmBalloonHint = new TTimer(this);
+  tmBalloonHint->SetEnabled(false);
+  tmBalloonHint->SetInterval(10000);
+  tmBalloonHint->SetOnTimer([this](TObject* sender) { tmBalloonHintTimer(sender); });
+
   MainMenu1 = new TMainMenu(this);
   TMenuItem* file = AddMenuItem(this, MainMenu1->GetItems(), "File");
-  AddMenuItem(this, file, "Exit");
+  miExit = AddMenuItem(this, file, "Exit");
+  miExit->OnClick = [this](TObject* sender) { miTrayExitClick(sender); };
   miSubscriptions = AddMenuItem(this, MainMenu1->GetItems(), "Subscriptions");
   miSubscriptions->OnClick = [this](TObject* sender) { miSubscriptionsClick(sender); };
   miAddFeed = AddMenuItem(this, miSubscriptions, "Add Feed");
@@ -131,9 +244,11 @@ void TMn::BuildComponents() {
     *sizeItems[s] = item;
   }
   TMenuItem* help = AddMenuItem(this, MainMenu1->GetItems(), "Help");
-  AddMenuItem(this, help, "Help");
+  miHelp = AddMenuItem(this, help, "Help");
+  miHelp->OnClick = [this](TObject* sender) { miHelpClick(sender); };
   AddMenuItem(this, help, "-");
-  AddMenuItem(this, help, "About");
+  miAbout = AddMenuItem(this, help, "About");
+  miAbout->OnClick = [this](TObject* sender) { miAboutClick(sender); };
   SetMenu(MainMenu1);
 
   pmSubscriptions = new TPopupMenu(this);
@@ -141,6 +256,15 @@ void TMn::BuildComponents() {
   pmiUnsubscribe->OnClick = [this](TObject* sender) { pmiUnsubscribeClick(sender); };
   pmSubscriptions->OnPopup = [this](TObject* sender) { pmSubscriptionsPopup(sender); };
   lvSubscriptions->SetPopupMenu(pmSubscriptions);
+
+  pmTray = new TPopupMenu(this);
+  miTrayShow = AddMenuItem(this, pmTray->GetItems(), "Show");
+  miTrayShow->OnClick = [this](TObject* sender) { miTrayShowClick(sender); };
+  miTrayAddFeed = AddMenuItem(this, pmTray->GetItems(), "Add Feed");
+  miTrayAddFeed->OnClick = [this](TObject* sender) { miTrayAddFeedClick(sender); };
+  AddMenuItem(this, pmTray->GetItems(), "-");
+  miTrayExit = AddMenuItem(this, pmTray->GetItems(), "Exit");
+  miTrayExit->OnClick = [this](TObject* sender) { miTrayExitClick(sender); };
 
   httpFeed = new THttpCli(this);
   SetUpHttpClient(httpFeed, "text/xml");
@@ -151,10 +275,70 @@ void TMn::BuildComponents() {
   httpFeed->OnDocEnd = [this](TObject* sender) { httpFeedDocEnd(sender); };
   httpDownload = new THttpCli(this);
   SetUpHttpClient(httpDownload, "application/x-www-form-urlencoded");
+  httpDownload->OnDocBegin = [this](TObject* sender) { httpDownloadDocBegin(sender); };
+  httpDownload->OnDocData = [this](TObject* sender, const void* buffer, Integer len) {
+    httpDownloadDocData(sender, buffer, len);
+  };
+
+  ThemeManager1 = new TThemeManager(this);
+
+  TrayIcon = new TTrayIcon(this);
+  TrayIcon->SetHint(kProgramTitle);
+  {
+    TIcon icon;
+    icon.SetHandle(MakeProgramIcon(16));
+    TrayIcon->SetIcon(&icon);
+  }
+  TrayIcon->SetIconIndex(0);
+  TrayIcon->SetCycleInterval(0);
+  TrayIcon->SetPopupMenu(pmTray);
+  TrayIcon->OnDblClick = [this](TObject* sender) { miTrayShowClick(sender); };
+  TrayIcon->SetIconVisible(true);
 
   // The status bar below the item pages: bottom-aligned controls stack by their
   // bottom edges.
   StatusBar->SetTop(GetClientHeight());
+}
+
+void TMn::BuildPlayers() {
+  pnlPlayers = AddPanel(this, pnlBottom);
+  pnlPlayers->SetAlign(alRight);
+  pnlPlayers->SetWidth(326);
+  pnlPlayers->SetVisible(false);
+  Panel2 = AddPanel(this, pnlPlayers);
+  Panel2->SetAlign(alTop);
+  Panel2->SetHeight(20);
+
+  pnlWmp = AddPanel(this, pnlPlayers);
+  pnlWmp->SetBounds(2, 20, 304, 348);
+  imPlayer = new TDadirAv(this);
+  imPlayer->SetParent(pnlWmp);
+  imPlayer->SetBounds(0, 0, 304, 304);
+  imPlayer->SetAlign(alTop);
+  SetUpFittedView(imPlayer);
+  pmPlayer = new TPopupMenu(this);
+  pmPlayer->SetAutoHotkeys(maManual);
+  EncodedBy1 = AddMenuItem(this, pmPlayer->GetItems(), "Encoded By");
+  imPlayer->SetPopupMenu(pmPlayer);
+
+  pnlWmpVideo = AddPanel(this, pnlPlayers);
+  pnlWmpVideo->SetBounds(2, 20, 320, 348);
+  pnlQt = AddPanel(this, pnlPlayers);
+  pnlQt->SetBounds(2, 20, 324, 350);
+  pnlQt->SetVisible(false);
+
+  // Without the media framework the window still works; nothing plays.
+  try {
+    Wmp = new TWindowsMediaPlayer(this);
+    Wmp->SetParent(pnlWmp);
+    Wmp->SetBounds(0, 304, 304, 45);
+    Wmp->SetAlign(alBottom);
+    WmpVideo = new TWindowsMediaPlayer(this);
+    WmpVideo->SetParent(pnlWmpVideo);
+    WmpVideo->SetAlign(alClient);
+    WmpVideo->SetVisible(false);
+  } catch (const EMediaError&) {
+  }
 }
 
 AnsiString TMn::IniFileName() { return ChangeFileExt(ProgramFileName(), ".ini"); }
@@ -163,7 +347,86 @@ AnsiString TMn::ImageFileName(Integer number) {
   return ProgramFolder() + "feed" + IntToStr(number) + ".bmp";
 }
 
+// --- Lifecycle --------------------------------------------------------------------
+
+void TMn::htmlCreate(TObject*) {
+  // Each page in turn, ending on the latest item: every tab is shown once.
+  for (int k = kItemTabs - 1; k >= 1; --k)
+    if (pcItems->GetActivePage() == tsItem[k]) pcItems->SetActivePage(k == 1 ? tsShowFile : tsItem[k - 1]);
+  if (pcItems->GetActivePage() == tsShowFile) pcItems->SetActivePage(tsLatestItem);
+  for (TTabSheet* sheet : tsItem) sheet->SetTabVisible(false);
+  tsShowFile->SetTabVisible(false);
+  if (StartHidden) TrayIcon->HideMainForm();
+}
+
+void TMn::FormCloseQuery(TObject*, bool& canClose) {
+  PausePlayers();
+  TrayIcon->HideMainForm();
+  canClose = AllowClose;
+}
+
+void TMn::Dispatch(TMessage& message) {
+  if (message.Msg == WM_QUERYENDSESSION) {
+    WMQueryEndSession(message);
+    return;
+  }
+  TForm::Dispatch(message);
+}
+
+void TMn::WMQueryEndSession(TMessage& message) {
+  AllowClose = true;
+  message.Result = 1;
+}
+
+void TMn::FormDestroy(TObject*) {
+  StopPlayers();
+  FreeQtPlayer();
+  httpFeed->Abort();
+  httpDownload->Abort();
+  // The window is going away: a size that cannot be written is not reported.
+  try {
+    TIniFile(IniFileName()).WriteInteger(kSection, "ThumbnailSize", ThumbnailSizeIndex());
+  } catch (const Exception&) {
+  }
+  Timer->SetEnabled(false);
+}
+
+void TMn::FormResize(TObject*) {
+  if (lvSubscriptions) lvSubscriptions->Arrange(arDefault);
+}
+
+void TMn::miTrayExitClick(TObject*) {
+  if (Application->MessageBox(kExitQuestion, kExitCaption, MB_OKCANCEL) == IDOK)
+    Application->Terminate();
+}
+
+void TMn::miTrayShowClick(TObject*) { TrayIcon->RestoreMainForm(); }
+
+void TMn::miTrayAddFeedClick(TObject* sender) { miAddFeedClick(sender); }
+
+void TMn::miAboutClick(TObject*) {
+  if (About) {
+    About->ShowModal();
+    return;
+  }
+  TAbout about(nullptr);
+  about.ShowModal();
+}
+
+void TMn::miHelpClick(TObject*) { Application->HelpContext(kHelpContext); }
+
+void TMn::tmBalloonHintTimer(TObject*) {
+  TrayIcon->HideBalloonHint();
+  tmBalloonHint->SetEnabled(false);
+}
+
+// --- Status bar -------------------------------------------------------------------
+
 void TMn::StatusBarDrawPanel(TStatusBar* statusBar, TStatusPanel* panel, const TRect& rect) {
+  if (const HICON icon = MakeProgramIcon(16)) {
+    DrawIconEx(statusBar->GetCanvas()->GetHandle(), 2, 5, icon, 16, 16, 0, 0, DI_NORMAL);
+    DestroyIcon(icon);
+  }
   if (!ProgressBar) {
     ProgressBar = new TProgressBar(statusBar);
     ProgressBar->SetParent(statusBar);

@@ -1,5 +1,6 @@
 // The main window: the subscription list and its ini file, the feed download, the
-// scan of a feed and the pages built from it.
+// scan of a feed and the pages built from it, the channel image, the tray icon, the
+// browser poll of one-click subscription and the enclosure players.
 //
 // The pages are HTML text that the window hands to one HTML control per tab; until
 // those controls sit on the tabs, the window keeps each page's source (and the style
@@ -9,7 +10,9 @@
 #include <cstddef>
 #include <memory>
 
+#include "app/BrowserWatch.h"
 #include "app/FeedScanner.h"
+#include "app/Id3Tag.h"
 #include "platform/rtl/Types.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Geometry.h"
@@ -29,6 +32,15 @@ class TPopupMenu;
 class TMenuItem;
 class TStringList;
 class THttpCli;
+class TImage;
+class TBevel;
+class TTimer;
+class TDadirAv;
+class TDadirAvView;
+class TTrayIcon;
+class TThemeManager;
+class TWindowsMediaPlayer;
+class TQTControl;
 
 
 // Download modes: open a subscription and show it, or subscribe an address when it
@@ -46,6 +58,18 @@ inline constexpr int kMaxStoredFeeds = 100;
 // The largest feed text kept; a longer response is dropped whole.
 inline constexpr size_t kMaxFeedText = 32 * 1024 * 1024;
 
+// The largest channel image kept (a larger one is fitted into it), and the scratch
+// file the channel page shows it from.
+inline constexpr Integer kChannelImageEdge = 300;
+inline constexpr char kChannelImageFile[] = "temp.bmp";
+
+// The window's texts.
+inline constexpr char kProgramTitle[] = "Larkspool";
+inline constexpr char kExitQuestion[] =
+    "Do you really wish to exit the program and disable one click subscription?";
+inline constexpr char kExitCaption[] = "Exit program?";
+inline constexpr Integer kHelpContext = 1000;
+
 class TMn : public TForm {
  public:
   LARK_CLASS_NAME(TMn)
@@ -54,6 +78,18 @@ class TMn : public TForm {
 
   // Enclosure address of the item shown on item tab 0..7.
   AnsiString EnclosureUrls[kItemTabs];
+  // Set only when the session ends (logoff, shutdown): the close box then closes.
+  bool AllowClose = false;
+  // The window goes to the tray once the pages have started (every start but the
+  // first, which copies the default subscriptions).
+  bool StartHidden = false;
+  // The QuickTime player, made when an enclosure needs it; null otherwise.
+  TQTControl* QtPlayer = nullptr;
+  // The ID3v2 tag of the MP3 enclosure being downloaded (its ReadingId3 says whether
+  // chunks are examined).
+  TId3TagReader Id3;
+  // The addresses last taken from the browsers.
+  TBrowserUrls BrowserUrls;
   // Subscribed feed addresses, parallel to the list items, the image list, the ini
   // keys FeedN and the image files feedN.bmp.
   std::unique_ptr<TStringList> FeedUrls;
@@ -61,27 +97,71 @@ class TMn : public TForm {
   TProgressBar* ProgressBar = nullptr;
 
   // Components.
+  TImage* imIcon = nullptr;  // the program picture: the channel image of a feed without one
+  TBevel* Bevel1 = nullptr;
   TPanel* pnlBottom = nullptr;
   TPageControl* pcItems = nullptr;
   TTabSheet* tsLatestItem = nullptr;
   TTabSheet* tsItem[kItemTabs] = {};  // [0] is tsLatestItem, [1..7] tsItem1..tsItem7
   TTabSheet* tsShowFile = nullptr;
+  TDadirAvView* imRecentEpisodes = nullptr;  // under the latest item's page
+  TDadirAv* im100x100 = nullptr;             // the thumbnail canvas
+  TDadirAv* im300x300 = nullptr;             // the channel image while a feed is processed
+  TPanel* pnlPlayers = nullptr;
+  TPanel* Panel2 = nullptr;
+  TPanel* pnlWmp = nullptr;
+  TDadirAv* imPlayer = nullptr;  // the player picture: channel image or the MP3's cover
+  TWindowsMediaPlayer* Wmp = nullptr;       // audio; null when no player can be made
+  TPanel* pnlWmpVideo = nullptr;
+  TWindowsMediaPlayer* WmpVideo = nullptr;  // video; null when no player can be made
+  TPanel* pnlQt = nullptr;
   TPageControl* PageControl1 = nullptr;
   TTabSheet* tsSubscriptions = nullptr;
   TListView* lvSubscriptions = nullptr;
   TImageList* ImageList = nullptr;
   TStatusBar* StatusBar = nullptr;
   TMainMenu* MainMenu1 = nullptr;
+  TMenuItem* miExit = nullptr;
   TMenuItem* miSubscriptions = nullptr;
   TMenuItem* miAddFeed = nullptr;
   TMenuItem* miUnsubscribe = nullptr;
   TMenuItem* miSize50 = nullptr;
   TMenuItem* miSize75 = nullptr;
   TMenuItem* miSize100 = nullptr;
+  TMenuItem* miHelp = nullptr;
+  TMenuItem* miAbout = nullptr;
   TPopupMenu* pmSubscriptions = nullptr;
   TMenuItem* pmiUnsubscribe = nullptr;
+  TPopupMenu* pmTray = nullptr;
+  TMenuItem* miTrayShow = nullptr;
+  TMenuItem* miTrayAddFeed = nullptr;
+  TMenuItem* miTrayExit = nullptr;
+  TPopupMenu* pmPlayer = nullptr;
+  TMenuItem* EncodedBy1 = nullptr;
   THttpCli* httpFeed = nullptr;
   THttpCli* httpDownload = nullptr;
+  TDdeClientConv* Dde = nullptr;
+  TTimer* Timer = nullptr;          // the browser poll, once a second
+  TTimer* tmBalloonHint = nullptr;  // hides the subscription balloon
+  TThemeManager* ThemeManager1 = nullptr;
+  TTrayIcon* TrayIcon = nullptr;
+
+  // Lifecycle: the close box hides the window to the tray; the end of the session
+  // lets it close; Exit asks and ends the program.
+  void FormCloseQuery(TObject* sender, bool& canClose);
+  void FormDestroy(TObject* sender);
+  void FormResize(TObject* sender);
+  void Dispatch(TMessage& message) override;
+  void WMQueryEndSession(TMessage& message);
+  // The pages have started: the item tabs are shown once, then hidden, and the
+  // window goes to the tray unless this is the first start.
+  void htmlCreate(TObject* sender);
+  void miTrayExitClick(TObject* sender);
+  void miTrayShowClick(TObject* sender);
+  void miTrayAddFeedClick(TObject* sender);
+  void miAboutClick(TObject* sender);
+  void miHelpClick(TObject* sender);
+  void tmBalloonHintTimer(TObject* sender);
 
   // Files beside the program.
   static AnsiString IniFileName();
@@ -123,8 +203,28 @@ class TMn : public TForm {
   // The style rule added to that page after its source.
   const AnsiString& GetPageStyle(int page) const { return PageStyle[page]; }
 
-  // Subscribing: appends the address to the stores and rewrites the ini file.
-  Integer SubscribeFeed(const AnsiString& address, const AnsiString& title);
+  // The channel image: loaded from its address into im300x300 (the program picture
+  // when that fails), fitted into 300 x 300 and written as temp.bmp. Answers whether
+  // the image was loaded.
+  bool LoadChannelImage(const AnsiString& address);
+  // Subscribing a new address: the balloon, the image file (when loaded), the
+  // thumbnail, the list entry and the ini rewrite. Answers the entry's position.
+  Integer SubscribeFeed(const AnsiString& address, const AnsiString& title, bool loaded);
+  // A known subscription without an image file gets one from a loaded image.
+  void RefreshChannelImage(Integer i, bool loaded);
+  // The image of im300x300 as a thumbnail on im100x100.
+  void DrawThumbnail();
+
+  // One-click subscription: the once-a-second poll of the browsers.
+  void TimerTimer(TObject* sender);
+
+  // Enclosure playback: the player for the selected item tab's enclosure, and the
+  // ID3v2 tag read from the head of an MP3 enclosure.
+  void pcItemsChange(TObject* sender);
+  void PausePlayers();
+  void StopPlayers();
+  void httpDownloadDocBegin(TObject* sender);
+  void httpDownloadDocData(TObject* sender, const void* buffer, Integer len);
 
   void StatusBarDrawPanel(TStatusBar* statusBar, TStatusPanel* panel, const TRect& rect);
   void SetProgress(Integer position);
@@ -133,7 +233,11 @@ class TMn : public TForm {
 
  private:
   void BuildComponents();
+  void BuildPlayers();
+  // Every page reaches the screen here: the source first, then its style rule.
   void ShowPage(int page, const AnsiString& source, const AnsiString& style = {});
+  void FreeQtPlayer();
+  void SetPlayerUrl(TWindowsMediaPlayer* player, const AnsiString& url);
 
   AnsiString FeedText;
   // True while the response being received is a relocation notice the client follows.

@@ -26,6 +26,12 @@ bool IsFollowedRelocation(const THttpCli* http) {
 }  // namespace
 
 void TMn::FetchFeed(int mode, const AnsiString& address) {
+  // Opening a subscription stops what plays.
+  if (mode == kFetchShow) {
+    SetPlayerUrl(Wmp, "");
+    SetPlayerUrl(WmpVideo, "");
+    FreeQtPlayer();
+  }
   FeedText.clear();
   SetProgress(1);
   StatusBar->GetPanels()->GetItem(2)->SetText(address);

@@ -2,6 +2,7 @@
 #include "app/Main.h"
 
 #include "app/FeedPages.h"
+#include "image/views/dadirav.h"
 #include "platform/rtl/Files.h"
 #include "platform/vcl/ComCtrls.h"
 
@@ -25,6 +26,13 @@ void TMn::ShowItemPage(int k, const AnsiString& channelTitle, const AnsiString& 
   if (k < 0 || k >= kItemTabs) return;
   const AnsiString page = ItemPageText(channelTitle, channelLink, item);
   if (!show) return;
+  // The player picture is the channel image from the first item on, on the colour
+  // of the image's bottom-left pixel.
+  if (imPlayer->GetIsEmpty()) {
+    TBitmap* image = im300x300->GetFBitmap();
+    imPlayer->SetBackGround(image->GetCanvas()->GetPixel(0, image->GetHeight() - 1));
+    imPlayer->Assign(image);
+  }
   EnclosureUrls[k] = item.Enclosure;
   tsItem[k]->SetCaption(ItemTabCaption(item));
   ShowPage(k, page);

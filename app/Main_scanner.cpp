@@ -1,7 +1,9 @@
-// The scan of a downloaded feed and what follows from it: the channel page, the
-// subscription of a new address, the item pages.
+// The scan of a downloaded feed and what follows from it: the channel image and
+// page, the subscription of a new address, the item pages and the latest item's
+// enclosure.
 #include "app/Main.h"
 
+#include "image/views/dadirav.h"
 #include "platform/rtl/Lists.h"
 #include "platform/vcl/ComCtrls.h"
 
@@ -9,20 +11,26 @@ Integer TMn::ProcessFeed(const AnsiString& address, const AnsiString& text, bool
   TFeedChannel channel;
   if (!ScanFeed(text, channel)) return -1;
 
-  // The channel image (loaded, fitted, written as temp.bmp and as the subscription's
-  // image file) joins here and in SubscribeFeed once the image views are on the form.
   SetProgress(70);
+  const bool loaded = LoadChannelImage(channel.ImageUrl);
   BuildChannelPage(channel.Title, channel.Description, address, channel.ImageUrl, show);
 
   SetProgress(80);
   Integer result = FeedUrls->IndexOf(address);
-  if (result == -1) result = SubscribeFeed(address, channel.Title);
+  if (result == -1)
+    result = SubscribeFeed(address, channel.Title, loaded);
+  else if (loaded)
+    RefreshChannelImage(result, loaded);
 
   SetProgress(90);
+  if (show) imPlayer->Blank();
   for (size_t k = 0; k < channel.Items.size(); ++k)
     ShowItemPage(static_cast<int>(k), channel.Title, channel.Link, channel.Items[k], show);
 
-  if (show) pcItems->SetActivePage(tsLatestItem);
+  if (show) {
+    pcItems->SetActivePage(tsLatestItem);
+    pcItemsChange(pcItems);
+  }
   SetProgress(100);
   return result;
 }

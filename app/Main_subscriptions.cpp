@@ -4,6 +4,7 @@
 #include "app/Main.h"
 
 #include "net/HttpProt.h"
+#include "image/views/dadirav.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Files.h"
 #include "platform/rtl/IniFile.h"
@@ -11,6 +12,7 @@
 #include "platform/rtl/Strings.h"
 #include "platform/vcl/Application.h"
 #include "platform/vcl/ComCtrls.h"
+#include "platform/vcl/ExtCtrls.h"
 #include "platform/vcl/ImageList.h"
 #include "platform/vcl/Menus.h"
 #include "platform/win/MessageBox.h"
@@ -42,6 +44,8 @@ void TMn::LoadSubscriptions() {
   ImageList->SetHeight(edge);
   lvSubscriptions->GetItems()->Clear();
   FeedUrls->Clear();
+  im100x100->GetFBitmap()->SetSize(edge, edge);
+  im100x100->Update();
 
   TIniFile ini(IniFileName());
   bool renumbered = false;
@@ -58,6 +62,14 @@ void TMn::LoadSubscriptions() {
       renumbered = true;
     }
     FeedUrls->Add(address);
+    // The entry's image file, or the program picture when it has none.
+    const AnsiString image = ImageFileName(position + 1);
+    if (FileExists(image))
+      im300x300->LoadFromFile(image);
+    else
+      im300x300->Assign(imIcon->GetPicture()->GetBitmap());
+    DrawThumbnail();
+    ImageList->Add(im100x100->GetFBitmap(), nullptr);
     TListItem* item = lvSubscriptions->GetItems()->Add();
     item->SetCaption(ini.ReadString(kSection, "Title" + IntToStr(n), ""));
     item->SetImageIndex(position);
@@ -146,21 +158,4 @@ void TMn::miSubscriptionsSizeThumbnailsClick(TObject* sender) {
   item->SetChecked(check);
   LoadSubscriptions();
   lvSubscriptions->Arrange(arDefault);
-}
-
-Integer TMn::SubscribeFeed(const AnsiString& address, const AnsiString& title) {
-  miSubscriptions->SetEnabled(false);
-  const Integer position = lvSubscriptions->GetItems()->GetCount();
-  TListItem* item = lvSubscriptions->GetItems()->Add();
-  item->SetImageIndex(position);
-  item->SetCaption(title);
-  FeedUrls->Add(address);
-  try {
-    SaveSubscriptions();
-  } catch (...) {
-    miSubscriptions->SetEnabled(true);
-    throw;
-  }
-  miSubscriptions->SetEnabled(true);
-  return position;
 }

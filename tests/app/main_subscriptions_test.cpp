@@ -94,7 +94,7 @@ TEST_F(MainSubscriptions, AGapInTheKeysRenumbersKeysAndImageFiles) {
   EXPECT_EQ(ReadFile(Path("Larkspool.~ini")), gapped);
 
   // A new subscription takes the next number without touching the third's image.
-  EXPECT_EQ(mn.SubscribeFeed("http://feeds.test/new", "New"), 3);
+  EXPECT_EQ(mn.SubscribeFeed("http://feeds.test/new", "New", false), 3);
   EXPECT_EQ(Images(3)[2], "image 4");
   EXPECT_NE(Ini().find("Feed4=http://feeds.test/new\r\nTitle4=New\r\n"), std::string::npos);
 }
@@ -174,7 +174,7 @@ TEST_F(MainSubscriptions, AFailedRewriteLosesNoSubscription) {
                   skip);
     bool failed = false;
     try {
-      mn.SubscribeFeed("http://feeds.test/new", "New");
+      mn.SubscribeFeed("http://feeds.test/new", "New", false);
     } catch (const Exception&) {
       failed = true;
     }
