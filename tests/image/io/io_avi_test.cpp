@@ -4,9 +4,12 @@
 // and scale, and the failures that leave the image as it was.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include "image/model/ieview.h"
 #include "tests/image/io_test_util.h"
 #include "tests/platform/avifile/avi_test_util.h"
+#include "tests/support/Pump.h"
 
 namespace {
 
@@ -189,6 +192,28 @@ TEST_F(IOTest, OpeningASecondFileClosesTheFirst) {
   EXPECT_EQ(io.GetIEBitmap()->GetWidth(), avi_test::kWidth);
   EXPECT_EQ(io.GetParams()->AVI_FrameCount, 5);
   // The component goes with the file open: it closes it.
+}
+
+// In asynchronous mode on an outside store, the frame is decoded on the component's
+// thread from the file opened on the caller's.
+TEST_F(IOTest, FrameLoadOnTheComponentsThread) {
+  const std::string path = Dir() + "async.avi";
+  avi_test::MakeAvi(path, "rawvideo", "bgr24", 3);
+  const std::vector<std::string> peer = avi_test::PeerFrames(path);
+  ASSERT_EQ(peer.size(), 3u);
+  TIEBitmap outside;
+  TDadirAvIO io(nullptr);
+  io.SetAttachedIEBitmap(&outside);
+  io.SetAsyncMode(true);
+  std::atomic<DWORD> finishThread{0};
+  io.OnFinishWork = [&](TObject*) { finishThread = GetCurrentThreadId(); };
+  ASSERT_EQ(io.OpenAVIFile(path), 3);
+  io.LoadFromAVI(2);
+  ASSERT_TRUE(larktest::PumpUntil([&] { return io.GetAsyncRunning() == 0 && finishThread != 0; }));
+  EXPECT_NE(finishThread.load(), GetCurrentThreadId());
+  EXPECT_FALSE(io.GetAborting());
+  EXPECT_EQ(StoreBGR(&outside), peer[2]);
+  io.WaitThreads(false);
 }
 
 }  // namespace
