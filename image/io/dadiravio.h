@@ -21,6 +21,7 @@
 #include "image/formats/dadiravio.h"
 #include "image/formats/jpegfilt_edit.h"
 #include "image/model/ieview.h"
+#include "platform/avifile/AVIFile.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
@@ -279,6 +280,16 @@ class TDadirAvIO : public TComponent {
   // Appends the working store as a page; answers the writer's count.
   Integer InsertToFileTIFF(const AnsiString& FileName);
 
+  // --- AVI frames (one file open at a time; the destructor closes it)
+  // Opens the first video stream of an AVI file, closing the file open before, and
+  // answers its frame count (0 with Aborting set when it cannot be read).
+  Integer OpenAVIFile(const AnsiString& FileName);
+  // Decodes frame FrameIndex (0-based) into the working store. No file open, an
+  // index out of range or a frame that cannot be decoded leave the image as it was
+  // and set Aborting.
+  void LoadFromAVI(Integer FrameIndex);
+  void CloseAVIFile();
+
  private:
   friend class TIEIOThread;
 
@@ -318,6 +329,18 @@ class TDadirAvIO : public TComponent {
   void OnBitmapChange(TObject* sender, bool destroying);
   void RemoveViewListener();
 
+  // The open AVI file: its handles (all null when none is open), closed when the
+  // component goes, after its threads have ended.
+  struct AVIHandles {
+    PAVIFILE file = nullptr;
+    PAVISTREAM stream = nullptr;
+    PGETFRAME getter = nullptr;
+    AVISTREAMINFOA info;
+    void Close();
+    ~AVIHandles() { Close(); }
+  };
+  AVIHandles avi_;
+
   TIEView* view_ = nullptr;
   PIEBitmapChangeEvent viewListener_ = -1;
   TIEBitmap* ieBitmap_ = nullptr;
@@ -332,6 +355,11 @@ class TDadirAvIO : public TComponent {
   CRITICAL_SECTION threadsLock_;
   std::vector<TIEIOThread*> threads_;  // guarded by threadsLock_
 };
+
+// Installs the image library's decoders of compressed AVI frames (MJPG through the
+// JPEG codec) in the platform's AVIFile. Done once when the library starts; calling it
+// again does no harm.
+void IEInstallAVIDecoders();
 
 // ===========================================================================
 // Lossless JPEG transforms, and multi-page TIFF and GIF files
