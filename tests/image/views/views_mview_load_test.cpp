@@ -161,7 +161,21 @@ TEST(GridLoading, BrokenFilesGetThePlaceholderOrGo) {
     const std::string whole = file_test::ReadFile(names.begin()->first);
     file_test::WriteFile(truncated, whole.substr(0, whole.size() / 3));
   }
-  std::vector<std::string> bad = {empty, garbage, missing, truncated};
+  // A PNG whose header claims 50,000 x 50,000 pixels over a few bytes of data.
+  const std::string liar = dir.Path() + "liar.png";
+  {
+    const std::string python = larktest::RequireProgram(viewtest::kPython);
+    int code = -1;
+    larktest::RunCommand({python, "-c",
+                          "import struct, zlib, sys\n"
+                          "def chunk(t, d): return struct.pack('>I', len(d)) + t + d + struct.pack('>I', zlib.crc32(t + d))\n"
+                          "open(sys.argv[1], 'wb').write(b'\\x89PNG\\r\\n\\x1a\\n' + chunk(b'IHDR', struct.pack('>IIBBBBB', 50000, 50000, 8, 2, 0, 0, 0))"
+                          " + chunk(b'IDAT', zlib.compress(b'\\0' * 300)) + chunk(b'IEND', b''))",
+                          liar},
+                         &code);
+    EXPECT_EQ(code, 0);
+  }
+  std::vector<std::string> bad = {empty, garbage, missing, truncated, liar};
   const char* const pixbufBroken[] = {"/usr/libexec/installed-tests/gdk-pixbuf/test-images/fail/CVE-2017-2862.jpg",
                                       "/usr/libexec/installed-tests/gdk-pixbuf/test-images/fail/bug780269.tif",
                                       "/usr/libexec/installed-tests/gdk-pixbuf/test-images/fail/invalid.1.gif"};
@@ -230,6 +244,31 @@ TEST(GridLoading, ScrollingKeepsOnlyVisibleRequests) {
     }
   }
   EXPECT_TRUE(g.LoadVisible());
+}
+
+TEST(GridLoading, NamesThatVanishWhileQueuedAndVeryManyImages) {
+  larktest::TempDir dir;
+  const auto names = MakeFolder(dir.Path(), 16);
+  {
+    LoadGrid g;
+    g.view->SetThreadPoolSize(1);
+    g.AddNames(names);
+    g.view->Invalidate();
+    Application->ProcessMessages();  // queued
+    for (const auto& [name, number] : names) unlink(name.c_str());
+    ASSERT_TRUE(g.LoadVisible());  // loaded or given the placeholder
+    EXPECT_EQ(g.view->GetImageCount(), 16);
+  }
+  // 100,000 named images: only what is visible is asked for.
+  LoadGrid g(400, 300);
+  g.view->LockPaint();
+  for (Integer i = 0; i < 100000; ++i) g.view->SetImageFileName(g.view->AppendImage(), "/nonexistent/x.jpg");
+  g.view->Deselect();
+  g.view->UnLockPaint();
+  g.view->SetViewY(g.view->GetMaximumViewY() / 2);
+  ASSERT_TRUE(g.LoadVisible());
+  EXPECT_LE(g.view->GetStartedLoads(), 60);
+  EXPECT_LE(g.view->GetImageStore()->GetImageCount(), 60);
 }
 
 TEST(GridLoading, ClearAndDestructionWhileLoadsRun) {
