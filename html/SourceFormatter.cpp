@@ -30,6 +30,20 @@ bool IsInlineId(ELEMENT_TAG_ID id) {
                    TAGID_TT,   TAGID_U,       TAGID_VAR});
 }
 
+// Elements that start on a line of their own under IndentSource: those the engine
+// lays out as blocks, whose surrounding white space it drops when it reads the text
+// back. White space before any other element would be a visible blank in the page.
+bool IsBlockId(ELEMENT_TAG_ID id) {
+  return IdIn(id, {TAGID_ADDRESS, TAGID_BLOCKQUOTE, TAGID_BODY, TAGID_CAPTION, TAGID_CENTER, TAGID_COL,
+                   TAGID_COLGROUP, TAGID_DD, TAGID_DIR, TAGID_DIV, TAGID_DL, TAGID_DT, TAGID_FIELDSET,
+                   TAGID_FORM, TAGID_FRAME, TAGID_FRAMESET, TAGID_H1, TAGID_H2, TAGID_H3, TAGID_H4,
+                   TAGID_H5, TAGID_H6, TAGID_HEAD, TAGID_HR, TAGID_HTML, TAGID_LI, TAGID_LINK,
+                   TAGID_LISTING, TAGID_MENU, TAGID_META, TAGID_NOFRAMES, TAGID_OL, TAGID_P,
+                   TAGID_PLAINTEXT, TAGID_PRE, TAGID_SCRIPT, TAGID_STYLE, TAGID_TABLE, TAGID_TBODY,
+                   TAGID_TD, TAGID_TFOOT, TAGID_TH, TAGID_THEAD, TAGID_TITLE, TAGID_TR, TAGID_UL,
+                   TAGID_XMP, TAGID_BASE});
+}
+
 // Elements without content and end tag.
 bool IsEmptyId(ELEMENT_TAG_ID id) {
   return IdIn(id, {TAGID_AREA, TAGID_BASE, TAGID_BASEFONT, TAGID_BR, TAGID_COL, TAGID_FRAME, TAGID_HR, TAGID_IMG,
@@ -153,6 +167,7 @@ WideString TSourceFormatter::GetBody() {
 
 WideString TSourceFormatter::FormatTopElement(const char16_t* name) {
   if (!context_.Document) return {};
+  stopped_ = false;
   try {
     ElementList found = context_.Document->GetElementsByTagName(name);
     if (found.size() != 1) return {};
@@ -177,7 +192,7 @@ WideString TSourceFormatter::GetBody2() { return FormatTopElement(u"body"); }
 // The tree walk.
 
 WideString TSourceFormatter::ParseOuterHTML(mshtml::Node* Node, Integer Level, TEmittedElements& List) {
-  if (!Node) return {};
+  if (!Node || stopped_) return {};
   try {
     switch (Node->GetNodeType()) {
       case NODE_ELEMENT:
@@ -222,7 +237,7 @@ WideString TSourceFormatter::FormatElement(Element* element, Integer level, TEmi
       if (!(name.empty() && tagName.empty() && tagId == TAGID_TC)) return {};
       name = u"TC";
     }
-    if (IsInlineId(tagId)) indent = false;
+    if (IsInlineId(tagId) || !IsBlockId(tagId)) indent = false;
     // The engine's void elements beyond the classic twelve have no content either.
     empty = IsEmptyId(tagId) || element->IsEmptyElement();
   } else {
@@ -232,7 +247,8 @@ WideString TSourceFormatter::FormatElement(Element* element, Integer level, TEmi
       if (!IsEmptyElement(name.substr(1)) || options.Contains(TerminateEmptyElements)) return {};
       return u"<" + (options.Contains(LowercaseElementNames) ? WideLowerCase(name) : name) + u">";
     }
-    if (IsInlineElementName(name)) indent = false;
+    // Elements the engine does not know are laid out inline.
+    indent = false;
     empty = element->IsEmptyElement();
   }
 
@@ -344,18 +360,30 @@ WideString TSourceFormatter::FormatElement(Element* element, Integer level, TEmi
       inner = element->GetInnerHTML();
     } else {
       const bool preserving = IsPreservingId(tagId);
+      const bool head = tagId == TAGID_HEAD;
       if (preserving) ++preserving_;
+      if (head) ++inHead_;
       for (mshtml::Node* child : children) inner += ParseOuterHTML(child, level + 1, list);
       if (preserving) --preserving_;
+      if (head) --inHead_;
       // The parser drops a line feed right after the start tag of these: one more
       // keeps the content's own.
       if (preserving && !inner.empty() && inner[0] == u'\n' && tagId != TAGID_XMP && tagId != TAGID_PLAINTEXT)
         inner.insert(0, u"\n");
     }
     result += inner;
+    if (tagId == TAGID_PLAINTEXT) stopped_ = true;
+    if (stopped_) {
+      // No end tag for this element and the ones it stands in.
+      if (!duplicate && tagId != TAGID_PARAM) list.insert(element);
+      return duplicate ? WideString() : result;
+    }
     if (indent && inner.find(u"\r\n") != WideString::npos) result += u"\r\n" + pad;
     if (!dropFont) {
-      if (options.Contains(AddNbsp) && inner.empty() && !IsNoFillId(tagId)) result += u"&nbsp;";
+      // A TEMPLATE's content is not its children: a blank would land elsewhere.
+      if (options.Contains(AddNbsp) && inner.empty() && !IsNoFillId(tagId) && inHead_ == 0 &&
+          !WideSameText(tagName, u"template"))
+        result += u"&nbsp;";
       result += u"</" + tag + u">";
     }
   } else {

@@ -149,6 +149,12 @@ class TSourceFormatter {
   WideString msSource_;
   // Above 0 while inside an element whose white space is content (no indentation).
   Integer preserving_ = 0;
+  // Above 0 while inside the head, where no element is filled with a blank (text
+  // there belongs to the body).
+  Integer inHead_ = 0;
+  // Set once a PLAINTEXT element is written: the parser reads everything after its
+  // start tag as text, so nothing more can be written.
+  bool stopped_ = false;
 };
 
 // The entity name of a character code (one of the 252 character references of HTML
