@@ -138,7 +138,14 @@ class TSourceFormatter {
 
  private:
   WideString FormatTopElement(const char16_t* name);
-  WideString FormatElement(mshtml::Element* element, Integer level, TEmittedElements& list);
+  // The tree walk appends to one text (no copies of whole subtrees at each level).
+  void FormatNode(mshtml::Node* node, Integer level, TEmittedElements& list, WideString& out);
+  void FormatElement(mshtml::Element* element, Integer level, TEmittedElements& list, WideString& out);
+  // Writes the element's attributes after its start tag's name; answers how many.
+  Integer WriteAttributes(mshtml::Element* element, mshtml::ELEMENT_TAG_ID tagId, bool closesTight,
+                          WideString& result);
+  void Put(WideString& out, const WideString& text);
+  void Cut(WideString& out, size_t size);
   WideString FormatComment(const WideString& text) const;
   WideString EngineHTML();
   WideString MSSource();
@@ -155,6 +162,8 @@ class TSourceFormatter {
   // Set once a PLAINTEXT element is written: the parser reads everything after its
   // start tag as text, so nothing more can be written.
   bool stopped_ = false;
+  // Where the last "\r\n" written starts (npos when none).
+  size_t lastLineBreak_ = WideString::npos;
 };
 
 // The entity name of a character code (one of the 252 character references of HTML

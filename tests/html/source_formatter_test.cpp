@@ -332,6 +332,8 @@ TEST(SourceFormatterOptions, OutputOfTrickyPagesReadsBackTheSame) {
       "<div><p>x</p><plaintext><b>raw</b></p>",
       "<table><tr><td></td><td><table></table></td></tr></table><ul></ul><select></select><script></script>",
       "<pre>\n\nkept</pre><textarea>\nt</textarea><listing>\nl</listing>",
+      // The engine puts text that ends a form after it: an empty form is not filled.
+      "<p>a<form></form>b<div><form></form></div>",
   };
   for (const char* page : pages) {
     SCOPED_TRACE(page);
@@ -341,7 +343,8 @@ TEST(SourceFormatterOptions, OutputOfTrickyPagesReadsBackTheSame) {
     Document reloaded;
     reloaded.LoadHTML(once);
     EXPECT_EQ(U(TSourceFormatter(Context(reloaded, AllSourceCodeOptions)).GetSource()), U(once));
-    if (std::string(page).find("<p></p>") == std::string::npos && std::string(page).find("<td></td>") == std::string::npos) {
+    const std::string text(page);
+    if (text.find("<p></p>") == std::string::npos && text.find("<td></td>") == std::string::npos) {
       EXPECT_EQ(U(reloaded.GetBody()->GetInnerText()), U(doc.GetBody()->GetInnerText())) << U(once);
     }
   }
