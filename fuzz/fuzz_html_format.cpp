@@ -40,7 +40,12 @@ void ReportDifference(const WideString& a, const WideString& b) {
   size_t i = 0;
   while (i < x.size() && i < y.size() && x[i] == y[i]) ++i;
   const size_t from = i > 200 ? i - 200 : 0;
-  std::fprintf(stderr, "first: %s\nagain: %s\n", x.substr(from, 300).c_str(), y.substr(from, 300).c_str());
+  const std::string first = x.substr(from, 400), again = y.substr(from, 400);
+  std::fprintf(stderr, "first: ");
+  std::fwrite(first.data(), 1, first.size(), stderr);
+  std::fprintf(stderr, "\nagain: ");
+  std::fwrite(again.data(), 1, again.size(), stderr);
+  std::fprintf(stderr, "\n");
 }
 
 // SVG and MathML: the parser does not always read their serialization back into the

@@ -315,7 +315,9 @@ void TSourceFormatter::FormatElement(Element* element, Integer level, TEmittedEl
       const bool head = tagId == TAGID_HEAD;
       if (preserving) ++preserving_;
       if (head) ++inHead_;
-      for (mshtml::Node* child : children) FormatNode(child, level + 1, list, out);
+      // The content of a FONT that is left out stands where the FONT stood.
+      const Integer childLevel = dropFont ? level : level + 1;
+      for (mshtml::Node* child : children) FormatNode(child, childLevel, list, out);
       if (preserving) --preserving_;
       if (head) --inHead_;
       // The parser drops a line feed right after the start tag of these: one more

@@ -332,6 +332,8 @@ TEST(SourceFormatterOptions, OutputOfTrickyPagesReadsBackTheSame) {
       "<div><p>x</p><plaintext><b>raw</b></p>",
       "<table><tr><td></td><td><table></table></td></tr></table><ul></ul><select></select><script></script>",
       "<pre>\n\nkept</pre><textarea>\nt</textarea><listing>\nl</listing>",
+      // The content of a FONT left out is indented as if it stood in its place.
+      "<div><font><p>x</p><div>y</div></font></div>",
       // The engine puts text that ends a form after it: an empty form is not filled.
       "<p>a<form></form>b<div><form></form></div>",
   };
