@@ -168,7 +168,6 @@ WideString TSourceFormatter::GetBody() {
 
 WideString TSourceFormatter::FormatTopElement(const char16_t* name) {
   if (!context_.Document) return {};
-  stopped_ = false;
   try {
     ElementList found = context_.Document->GetElementsByTagName(name);
     if (found.size() != 1) return {};
@@ -195,6 +194,14 @@ WideString TSourceFormatter::GetBody2() { return FormatTopElement(u"body"); }
 WideString TSourceFormatter::ParseOuterHTML(mshtml::Node* Node, Integer Level, TEmittedElements& List) {
   WideString out;
   lastLineBreak_ = WideString::npos;
+  stopped_ = false;
+  // A node inside preformatted text or the head is written as it would be there.
+  preserving_ = 0;
+  inHead_ = 0;
+  for (const Element* e = Node ? Node->GetParentElement() : nullptr; e; e = e->GetParentElement()) {
+    if (IsPreservingId(e->GetTagId())) ++preserving_;
+    if (e->GetTagId() == TAGID_HEAD) ++inHead_;
+  }
   FormatNode(Node, Level, List, out);
   return out;
 }
@@ -302,7 +309,12 @@ void TSourceFormatter::FormatElement(Element* element, Integer level, TEmittedEl
   if (indent && level > 0) Put(out, u"\r\n" + pad);
 
   if (!empty) {
-    const bool dropFont = count == 0 && tagId == TAGID_FONT;
+    // A FONT without attributes is left out with its tags, keeping its content; but
+    // not at the end of a FORM, where the engine would move text it leaves last there
+    // after the form.
+    const Element* parent = element->GetParentElement();
+    const bool lastInForm = parent && parent->GetTagId() == TAGID_FORM && parent->GetLastChild() == element;
+    const bool dropFont = count == 0 && tagId == TAGID_FONT && !lastInForm;
     if (!dropFont) Put(out, startTag + u">");
 
     const size_t innerStart = out.size();

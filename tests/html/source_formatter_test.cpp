@@ -336,6 +336,7 @@ TEST(SourceFormatterOptions, OutputOfTrickyPagesReadsBackTheSame) {
       "<div><font><p>x</p><div>y</div></font></div>",
       // The engine puts text that ends a form after it: an empty form is not filled.
       "<p>a<form></form>b<div><form></form></div>",
+      "<div><form>in <font>kept</font></form>after</div>",
   };
   for (const char* page : pages) {
     SCOPED_TRACE(page);
@@ -353,6 +354,18 @@ TEST(SourceFormatterOptions, OutputOfTrickyPagesReadsBackTheSame) {
   // PLAINTEXT's own content comes out; nothing after its start tag is markup.
   std::string source = U(Body("<p>x</p><plaintext><b>raw</b>", Only({LowercaseElementNames})));
   EXPECT_EQ(source, "<body><p>x</p><plaintext><b>raw</b>");
+}
+
+TEST(SourceFormatterOptions, OneElementInsidePreformattedTextIsNotIndented) {
+  Document doc;
+  doc.LoadHTML(u"<pre>a<div>b</div></pre><plaintext>x");
+  TSourceFormatter formatter(Context(doc, AllSourceCodeOptions));
+  TEmittedElements list;
+  EXPECT_EQ(formatter.ParseOuterHTML(doc.GetElementsByTagName(u"div")[0], 2, list), u"<div>b</div>");
+  // A formatter that has written PLAINTEXT still formats the next element it is given.
+  TEmittedElements again;
+  EXPECT_NE(formatter.GetBody(), u"");
+  EXPECT_EQ(formatter.ParseOuterHTML(doc.GetElementsByTagName(u"pre")[0], 0, again), u"<pre>a<div>b</div></pre>");
 }
 
 TEST(SourceFormatterOptions, AnElementWrittenOnceIsNotWrittenAgain) {
