@@ -85,6 +85,18 @@ size_t FindI(const WideString& text, const WideString& sub, size_t from = 0) {
   return at > 0 ? static_cast<size_t>(at - 1) : WideString::npos;
 }
 
+// FindI, skipping comments: a comment before the HTML element may hold any text.
+size_t FindOutsideComments(const WideString& text, const WideString& sub, size_t from = 0) {
+  while (true) {
+    const size_t at = FindI(text, sub, from);
+    const size_t comment = text.find(u"<!--", from);
+    if (at == WideString::npos || comment == WideString::npos || at < comment) return at;
+    const size_t end = text.find(u"-->", comment + 4);
+    if (end == WideString::npos) return WideString::npos;
+    from = end + 3;
+  }
+}
+
 WideString IntToWide(Integer value) {
   const std::string digits = std::to_string(value);
   return WideString(digits.begin(), digits.end());
@@ -493,7 +505,7 @@ void TSourceFormatter::AdjustText(WideString& Text) const {
 
 void TSourceFormatter::AddHeader(WideString& Text) {
   const WideString source = MSSource();
-  size_t html = FindI(source, u"<html>");
+  size_t html = FindOutsideComments(source, u"<html>");
   if (html == WideString::npos || html == 0) return;
   WideString header = source.substr(0, html);
   const WideString docType = kStandardDocType;
@@ -511,13 +523,13 @@ void TSourceFormatter::AddHeader(WideString& Text) {
 
 void TSourceFormatter::AdjustHead(WideString& Text) {
   const WideString source = MSSource();
-  size_t open = FindI(source, u"<head>");
-  size_t close = FindI(source, u"</head>");
+  size_t open = FindOutsideComments(source, u"<head>");
+  size_t close = FindOutsideComments(source, u"</head>");
   if (open == WideString::npos || close == WideString::npos || close < open) return;
   const WideString head = source.substr(open, close + 7 - open);
 
-  size_t textOpen = FindI(Text, u"<head>");
-  size_t textClose = FindI(Text, u"</head>");
+  size_t textOpen = FindOutsideComments(Text, u"<head>");
+  size_t textClose = FindOutsideComments(Text, u"</head>");
   if (textOpen == WideString::npos || textClose == WideString::npos || textClose < textOpen) return;
   if (FindI(Text.substr(textOpen, textClose - textOpen), u"<script") != WideString::npos) return;
 

@@ -30,6 +30,11 @@
 // white space, a quote, "<", ">", "=" or a backquote), with "&" and double quotes
 // written as references inside; percent escapes in values are decoded only for a blank
 // and the characters that never need one (letters, digits, "-", ".", "_", "~").
+// Formatting that text again gives the same text: IndentSource starts only the
+// elements the engine lays out as blocks on new lines (the engine drops white space
+// around them, and nowhere else), and nothing is indented inside preformatted text;
+// AddNbsp leaves alone the elements whose blank would land elsewhere (table
+// structure, the head, a FORM, scripts); nothing is written after PLAINTEXT.
 #pragma once
 
 #include <functional>

@@ -482,6 +482,9 @@ TEST(SourceFormatterHead, AddHeaderKeepsWhatStandsBeforeHtml) {
       {"<!DOCTYPE html>\r\n<html></html>", "<!DOCTYPE html>\r\n<HTML>"},
       {"<HTML></HTML>", "<HTML>"},
       {"no html tag", "<HTML>"},
+      // A comment before the document may hold the tags searched for.
+      {"<!-- <html><head><script>x</script></head> --><HTML><HEAD></HEAD></HTML>",
+       "<!-- <html><head><script>x</script></head> -->\r\n<HTML><HEAD></HEAD>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.serialized);
