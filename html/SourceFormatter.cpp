@@ -399,9 +399,11 @@ Integer TSourceFormatter::WriteAttributes(Element* element, ELEMENT_TAG_ID tagId
       if (!keep) continue;
     }
     WideString value;
+    bool isStyle = false;
     AttributeValue typed = element->GetAttributeNodeValue(attribute);
     if (std::holds_alternative<std::monostate>(typed)) {
       if (!WideSameText(attribute.Name, u"style")) continue;
+      isStyle = true;
       Style* style = element->GetStyle();
       value = style ? style->GetCssText() : WideString();
       if (options.Contains(LowercaseStylePropertyNames)) value = LowerStylePropertyNames(value);
@@ -432,7 +434,9 @@ Integer TSourceFormatter::WriteAttributes(Element* element, ELEMENT_TAG_ID tagId
 
     const WideString attrName = options.Contains(LowercaseAttributeNames) ? WideLowerCase(attribute.Name)
                                                                           : attribute.Name;
-    value = DecodePercentEscapes(value);
+    // Style text is not an address: its percent signs are its own ("url(a%20b.png)"
+    // with a blank would be no address at all).
+    if (!isStyle) value = DecodePercentEscapes(value);
 
     if (StartsWithI(value, kFileProtocol)) {
       const bool excludeProtocol = options.Contains(ExcludeFileProtocol);

@@ -225,6 +225,8 @@ TEST(SourceFormatterOptions, BodyMarkupTable) {
        Only({LowercaseStylePropertyNames}), "<P style=\"color: red; font-size: 2px\">x</P>"},
       {"style property names as the engine writes them", "<p style='color: red'>x</p>", Only({}),
        "<P style=\"COLOR: red\">x</P>"},
+      {"style text keeps its percent escapes", "<p style='background: url(a%20b.png)'>x</p>",
+       Only({LowercaseStylePropertyNames}), "<P style=\"background: url(a%20b.png)\">x</P>"},
       {"comment completed", "x<!--note-->", Only({TerminateComments}), "x<!--note -->"},
       {"comment with a blank completed", "x<!--note --->", Only({TerminateComments}), "x<!--note - -->"},
       {"comment as it is", "x<!--note-->", Only({}), "x<!--note-->"},
