@@ -30,6 +30,20 @@ bool IsInlineId(ELEMENT_TAG_ID id) {
                    TAGID_TT,   TAGID_U,       TAGID_VAR});
 }
 
+// Elements that start on a line of their own under IndentSource: those the engine
+// lays out as blocks, whose surrounding white space it drops when it reads the text
+// back. White space before any other element would be a visible blank in the page.
+bool IsBlockId(ELEMENT_TAG_ID id) {
+  return IdIn(id, {TAGID_ADDRESS, TAGID_BLOCKQUOTE, TAGID_BODY, TAGID_CAPTION, TAGID_CENTER, TAGID_COL,
+                   TAGID_COLGROUP, TAGID_DD, TAGID_DIR, TAGID_DIV, TAGID_DL, TAGID_DT, TAGID_FIELDSET,
+                   TAGID_FORM, TAGID_FRAME, TAGID_FRAMESET, TAGID_H1, TAGID_H2, TAGID_H3, TAGID_H4,
+                   TAGID_H5, TAGID_H6, TAGID_HEAD, TAGID_HR, TAGID_HTML, TAGID_LI, TAGID_LINK,
+                   TAGID_LISTING, TAGID_MENU, TAGID_META, TAGID_NOFRAMES, TAGID_OL, TAGID_P,
+                   TAGID_PLAINTEXT, TAGID_PRE, TAGID_SCRIPT, TAGID_STYLE, TAGID_TABLE, TAGID_TBODY,
+                   TAGID_TD, TAGID_TFOOT, TAGID_TH, TAGID_THEAD, TAGID_TITLE, TAGID_TR, TAGID_UL,
+                   TAGID_XMP, TAGID_BASE});
+}
+
 // Elements without content and end tag.
 bool IsEmptyId(ELEMENT_TAG_ID id) {
   return IdIn(id, {TAGID_AREA, TAGID_BASE, TAGID_BASEFONT, TAGID_BR, TAGID_COL, TAGID_FRAME, TAGID_HR, TAGID_IMG,
@@ -39,14 +53,15 @@ bool IsEmptyId(ELEMENT_TAG_ID id) {
 // Elements that AddNbsp leaves empty: those whose filling would show as something
 // else than a blank in them (a button's caption, a list's option), and those that
 // cannot hold text at all, where the engine would move it out of them (table
-// structure, the head) or where it would become part of a script.
+// structure, the head; the engine puts text that ends a FORM after it) or where it
+// would become part of a script.
 bool IsNoFillId(ELEMENT_TAG_ID id) {
   return IdIn(id, {TAGID_BUTTON, TAGID_GENERIC, TAGID_IFRAME, TAGID_MARQUEE, TAGID_OBJECT, TAGID_SELECT,
                    TAGID_STYLE, TAGID_TBODY, TAGID_TEXTAREA, TAGID_TITLE,
                    // cannot hold text
                    TAGID_TABLE, TAGID_THEAD, TAGID_TFOOT, TAGID_TR, TAGID_COLGROUP, TAGID_HTML, TAGID_HEAD,
                    TAGID_FRAMESET, TAGID_SCRIPT, TAGID_XMP, TAGID_NOEMBED, TAGID_NOFRAMES, TAGID_PLAINTEXT,
-                   TAGID_OPTGROUP});
+                   TAGID_OPTGROUP, TAGID_FORM});
 }
 
 // Elements whose content the engine keeps as raw text: it is written as it is.
@@ -68,6 +83,18 @@ bool StartsWithI(const WideString& text, const WideString& prefix) {
 size_t FindI(const WideString& text, const WideString& sub, size_t from = 0) {
   Integer at = WidePosExI(sub, text, static_cast<Integer>(from) + 1);
   return at > 0 ? static_cast<size_t>(at - 1) : WideString::npos;
+}
+
+// FindI, skipping comments: a comment before the HTML element may hold any text.
+size_t FindOutsideComments(const WideString& text, const WideString& sub, size_t from = 0) {
+  while (true) {
+    const size_t at = FindI(text, sub, from);
+    const size_t comment = text.find(u"<!--", from);
+    if (at == WideString::npos || comment == WideString::npos || at < comment) return at;
+    const size_t end = text.find(u"-->", comment + 4);
+    if (end == WideString::npos) return WideString::npos;
+    from = end + 3;
+  }
 }
 
 WideString IntToWide(Integer value) {
@@ -177,27 +204,67 @@ WideString TSourceFormatter::GetBody2() { return FormatTopElement(u"body"); }
 // The tree walk.
 
 WideString TSourceFormatter::ParseOuterHTML(mshtml::Node* Node, Integer Level, TEmittedElements& List) {
-  if (!Node) return {};
+  WideString out;
+  lastLineBreak_ = WideString::npos;
+  stopped_ = false;
+  // A node inside preformatted text or the head is written as it would be there.
+  preserving_ = 0;
+  inHead_ = 0;
+  for (const Element* e = Node ? Node->GetParentElement() : nullptr; e; e = e->GetParentElement()) {
+    if (IsPreservingId(e->GetTagId())) ++preserving_;
+    if (e->GetTagId() == TAGID_HEAD) ++inHead_;
+  }
+  FormatNode(Node, Level, List, out);
+  return out;
+}
+
+void TSourceFormatter::Put(WideString& out, const WideString& text) {
+  if (text.empty()) return;
+  const size_t before = out.size();
+  out += text;
+  // Where the last "\r\n" now starts (one may span the old end and the new text).
+  const size_t from = before > 0 ? before - 1 : 0;
+  for (size_t i = out.size() - 1; i-- > from;) {
+    if (out[i] == u'\r' && out[i + 1] == u'\n') {
+      lastLineBreak_ = i;
+      break;
+    }
+  }
+}
+
+void TSourceFormatter::Cut(WideString& out, size_t size) {
+  if (out.size() <= size) return;
+  out.resize(size);
+  if (lastLineBreak_ != WideString::npos && lastLineBreak_ + 2 > size) lastLineBreak_ = out.rfind(u"\r\n");
+}
+
+void TSourceFormatter::FormatNode(mshtml::Node* node, Integer level, TEmittedElements& list, WideString& out) {
+  if (!node || stopped_) return;
+  const size_t mark = out.size();
   try {
-    switch (Node->GetNodeType()) {
+    switch (node->GetNodeType()) {
       case NODE_ELEMENT:
-        return FormatElement(static_cast<Element*>(Node), Level, List);
+        FormatElement(static_cast<Element*>(node), level, list, out);
+        break;
       case NODE_TEXT: {
-        WideString text = static_cast<TextNode*>(Node)->GetData();
+        WideString text = static_cast<TextNode*>(node)->GetData();
         // A processing instruction kept as text is written as it is; any other text
         // is escaped, even when it ends as one does.
         bool instruction = text.size() >= 4 && text.compare(0, 2, u"<?") == 0 &&
                            text.compare(text.size() - 2, 2, u"?>") == 0;
         if (!instruction) AdjustText(text);
-        return text;
+        Put(out, text);
+        break;
       }
       case NODE_COMMENT:
-        return FormatComment(static_cast<CommentNode*>(Node)->GetText());
+        Put(out, FormatComment(static_cast<CommentNode*>(node)->GetText()));
+        break;
       default:
-        return {};
+        break;
     }
   } catch (const std::exception&) {
-    return {};
+    // This node gives nothing; the rest of the document is still written.
+    Cut(out, mark);
   }
 }
 
@@ -206,7 +273,7 @@ WideString TSourceFormatter::FormatComment(const WideString& text) const {
   return CompleteCommentTerminator(text);
 }
 
-WideString TSourceFormatter::FormatElement(Element* element, Integer level, TEmittedElements& list) {
+void TSourceFormatter::FormatElement(Element* element, Integer level, TEmittedElements& list, WideString& out) {
   const TSourceCodeOptions& options = context_.Options;
   const bool duplicate = list.count(element) != 0;
   bool indent = options.Contains(IndentSource) && preserving_ == 0;
@@ -219,20 +286,22 @@ WideString TSourceFormatter::FormatElement(Element* element, Integer level, TEmi
   if (tagId >= TAGID_A && tagId <= TAGID_OPTGROUP) {
     name = GetNameForTagId(tagId);
     if (!WideSameText(name, tagName)) {
-      if (!(name.empty() && tagName.empty() && tagId == TAGID_TC)) return {};
+      if (!(name.empty() && tagName.empty() && tagId == TAGID_TC)) return;
       name = u"TC";
     }
-    if (IsInlineId(tagId)) indent = false;
+    if (IsInlineId(tagId) || !IsBlockId(tagId)) indent = false;
     // The engine's void elements beyond the classic twelve have no content either.
     empty = IsEmptyId(tagId) || element->IsEmptyElement();
   } else {
     name = tagName;
     if (!name.empty() && name[0] == u'/') {
       // An end tag the engine kept as an element of its own.
-      if (!IsEmptyElement(name.substr(1)) || options.Contains(TerminateEmptyElements)) return {};
-      return u"<" + (options.Contains(LowercaseElementNames) ? WideLowerCase(name) : name) + u">";
+      if (!IsEmptyElement(name.substr(1)) || options.Contains(TerminateEmptyElements)) return;
+      Put(out, u"<" + (options.Contains(LowercaseElementNames) ? WideLowerCase(name) : name) + u">");
+      return;
     }
-    if (IsInlineElementName(name)) indent = false;
+    // Elements the engine does not know are laid out inline.
+    indent = false;
     empty = element->IsEmptyElement();
   }
 
@@ -240,12 +309,88 @@ WideString TSourceFormatter::FormatElement(Element* element, Integer level, TEmi
   for (const TTagSubstitution& item : context_.TagsSubstitution)
     if (WideSameText(name, item.OriginalTag)) tag = item.ReplacementTag;
 
-  WideString result = u"<" + tag;
+  WideString startTag = u"<" + tag;
   // An element closed by "/>" right after its last value: a bare value would take the
   // slash in.
   const bool closesTight = empty && options.Contains(TerminateEmptyElements) &&
                            !options.Contains(AddSpaceInTerminatedEmptyElements);
+  count = WriteAttributes(element, tagId, closesTight, startTag);
 
+  const size_t mark = out.size();
+  const WideString pad(static_cast<size_t>(std::max(level, 0)) * 2, u' ');
+  if (indent && level > 0) Put(out, u"\r\n" + pad);
+
+  if (!empty) {
+    // A FONT without attributes is left out with its tags, keeping its content; but
+    // not at the end of a FORM, where the engine would move text it leaves last there
+    // after the form.
+    const Element* parent = element->GetParentElement();
+    const bool lastInForm = parent && parent->GetTagId() == TAGID_FORM && parent->GetLastChild() == element;
+    const bool dropFont = count == 0 && tagId == TAGID_FONT && !lastInForm;
+    if (!dropFont) Put(out, startTag + u">");
+
+    const size_t innerStart = out.size();
+    const std::vector<mshtml::Node*>& children = element->GetChildNodes();
+    if (IsRawTextId(tagId) || (children.empty() && (tagId == TAGID_SCRIPT || tagId == TAGID_STYLE ||
+                                                     tagId == TAGID_TITLE))) {
+      Put(out, element->GetInnerHTML());
+    } else {
+      const bool preserving = IsPreservingId(tagId);
+      const bool head = tagId == TAGID_HEAD;
+      if (preserving) ++preserving_;
+      if (head) ++inHead_;
+      // The content of a FONT that is left out stands where the FONT stood.
+      const Integer childLevel = dropFont ? level : level + 1;
+      for (mshtml::Node* child : children) FormatNode(child, childLevel, list, out);
+      if (preserving) --preserving_;
+      if (head) --inHead_;
+      // The parser drops a line feed right after the start tag of these: one more
+      // keeps the content's own.
+      if (preserving && out.size() > innerStart && out[innerStart] == u'\n' && tagId != TAGID_XMP &&
+          tagId != TAGID_PLAINTEXT) {
+        out.insert(innerStart, 1, u'\n');
+        lastLineBreak_ = out.rfind(u"\r\n");
+      }
+    }
+    const bool innerEmpty = out.size() == innerStart;
+    if (tagId == TAGID_PLAINTEXT) stopped_ = true;
+    if (stopped_) {
+      // No end tag for this element and the ones it stands in.
+      if (duplicate) Cut(out, mark);
+      else if (tagId != TAGID_PARAM) list.insert(element);
+      return;
+    }
+    if (indent && lastLineBreak_ != WideString::npos && lastLineBreak_ >= innerStart) Put(out, u"\r\n" + pad);
+    if (!dropFont) {
+      // A TEMPLATE's content is not its children: a blank would land elsewhere.
+      if (options.Contains(AddNbsp) && innerEmpty && !IsNoFillId(tagId) && inHead_ == 0 &&
+          !WideSameText(tagName, u"template"))
+        Put(out, u"&nbsp;");
+      Put(out, u"</" + tag + u">");
+    }
+  } else {
+    if (tagId == TAGID_META && count == 0) {
+      Cut(out, mark);
+      return;
+    }
+    if (options.Contains(TerminateEmptyElements))
+      startTag += options.Contains(AddSpaceInTerminatedEmptyElements) ? u" />" : u"/>";
+    else
+      startTag += u">";
+    Put(out, startTag);
+  }
+
+  if (duplicate) {
+    Cut(out, mark);
+    return;
+  }
+  if (tagId != TAGID_PARAM) list.insert(element);
+}
+
+Integer TSourceFormatter::WriteAttributes(Element* element, ELEMENT_TAG_ID tagId, bool closesTight,
+                                          WideString& result) {
+  const TSourceCodeOptions& options = context_.Options;
+  Integer count = 0;
   for (const Attribute& attribute : element->GetAttributes()) {
     if (!attribute.Specified) {
       bool keep = (tagId == TAGID_DD && WideSameText(attribute.Name, u"class")) ||
@@ -254,9 +399,11 @@ WideString TSourceFormatter::FormatElement(Element* element, Integer level, TEmi
       if (!keep) continue;
     }
     WideString value;
+    bool isStyle = false;
     AttributeValue typed = element->GetAttributeNodeValue(attribute);
     if (std::holds_alternative<std::monostate>(typed)) {
       if (!WideSameText(attribute.Name, u"style")) continue;
+      isStyle = true;
       Style* style = element->GetStyle();
       value = style ? style->GetCssText() : WideString();
       if (options.Contains(LowercaseStylePropertyNames)) value = LowerStylePropertyNames(value);
@@ -287,7 +434,9 @@ WideString TSourceFormatter::FormatElement(Element* element, Integer level, TEmi
 
     const WideString attrName = options.Contains(LowercaseAttributeNames) ? WideLowerCase(attribute.Name)
                                                                           : attribute.Name;
-    value = DecodePercentEscapes(value);
+    // Style text is not an address: its percent signs are its own ("url(a%20b.png)"
+    // with a blank would be no address at all).
+    if (!isStyle) value = DecodePercentEscapes(value);
 
     if (StartsWithI(value, kFileProtocol)) {
       const bool excludeProtocol = options.Contains(ExcludeFileProtocol);
@@ -323,53 +472,7 @@ WideString TSourceFormatter::FormatElement(Element* element, Integer level, TEmi
     ++count;
   }
 
-  const WideString pad(static_cast<size_t>(std::max(level, 0)) * 2, u' ');
-  auto applyIndent = [&] {
-    if (!indent) return;
-    result = level == 0 ? pad + result : u"\r\n" + pad + result;
-  };
-
-  if (!empty) {
-    const bool dropFont = count == 0 && tagId == TAGID_FONT;
-    if (dropFont)
-      result.clear();
-    else
-      result += u">";
-    applyIndent();
-
-    WideString inner;
-    const std::vector<mshtml::Node*>& children = element->GetChildNodes();
-    if (IsRawTextId(tagId) || (children.empty() && (tagId == TAGID_SCRIPT || tagId == TAGID_STYLE ||
-                                                     tagId == TAGID_TITLE))) {
-      inner = element->GetInnerHTML();
-    } else {
-      const bool preserving = IsPreservingId(tagId);
-      if (preserving) ++preserving_;
-      for (mshtml::Node* child : children) inner += ParseOuterHTML(child, level + 1, list);
-      if (preserving) --preserving_;
-      // The parser drops a line feed right after the start tag of these: one more
-      // keeps the content's own.
-      if (preserving && !inner.empty() && inner[0] == u'\n' && tagId != TAGID_XMP && tagId != TAGID_PLAINTEXT)
-        inner.insert(0, u"\n");
-    }
-    result += inner;
-    if (indent && inner.find(u"\r\n") != WideString::npos) result += u"\r\n" + pad;
-    if (!dropFont) {
-      if (options.Contains(AddNbsp) && inner.empty() && !IsNoFillId(tagId)) result += u"&nbsp;";
-      result += u"</" + tag + u">";
-    }
-  } else {
-    if (tagId == TAGID_META && count == 0) return {};
-    applyIndent();
-    if (options.Contains(TerminateEmptyElements))
-      result += options.Contains(AddSpaceInTerminatedEmptyElements) ? u" />" : u"/>";
-    else
-      result += u">";
-  }
-
-  if (duplicate) return {};
-  if (tagId != TAGID_PARAM) list.insert(element);
-  return result;
+  return count;
 }
 
 // ---------------------------------------------------------------------------------
@@ -406,7 +509,7 @@ void TSourceFormatter::AdjustText(WideString& Text) const {
 
 void TSourceFormatter::AddHeader(WideString& Text) {
   const WideString source = MSSource();
-  size_t html = FindI(source, u"<html>");
+  size_t html = FindOutsideComments(source, u"<html>");
   if (html == WideString::npos || html == 0) return;
   WideString header = source.substr(0, html);
   const WideString docType = kStandardDocType;
@@ -424,13 +527,13 @@ void TSourceFormatter::AddHeader(WideString& Text) {
 
 void TSourceFormatter::AdjustHead(WideString& Text) {
   const WideString source = MSSource();
-  size_t open = FindI(source, u"<head>");
-  size_t close = FindI(source, u"</head>");
+  size_t open = FindOutsideComments(source, u"<head>");
+  size_t close = FindOutsideComments(source, u"</head>");
   if (open == WideString::npos || close == WideString::npos || close < open) return;
   const WideString head = source.substr(open, close + 7 - open);
 
-  size_t textOpen = FindI(Text, u"<head>");
-  size_t textClose = FindI(Text, u"</head>");
+  size_t textOpen = FindOutsideComments(Text, u"<head>");
+  size_t textClose = FindOutsideComments(Text, u"</head>");
   if (textOpen == WideString::npos || textClose == WideString::npos || textClose < textOpen) return;
   if (FindI(Text.substr(textOpen, textClose - textOpen), u"<script") != WideString::npos) return;
 

@@ -30,6 +30,11 @@
 // white space, a quote, "<", ">", "=" or a backquote), with "&" and double quotes
 // written as references inside; percent escapes in values are decoded only for a blank
 // and the characters that never need one (letters, digits, "-", ".", "_", "~").
+// Formatting that text again gives the same text: IndentSource starts only the
+// elements the engine lays out as blocks on new lines (the engine drops white space
+// around them, and nowhere else), and nothing is indented inside preformatted text;
+// AddNbsp leaves alone the elements whose blank would land elsewhere (table
+// structure, the head, a FORM, scripts); nothing is written after PLAINTEXT.
 #pragma once
 
 #include <functional>
@@ -138,7 +143,14 @@ class TSourceFormatter {
 
  private:
   WideString FormatTopElement(const char16_t* name);
-  WideString FormatElement(mshtml::Element* element, Integer level, TEmittedElements& list);
+  // The tree walk appends to one text (no copies of whole subtrees at each level).
+  void FormatNode(mshtml::Node* node, Integer level, TEmittedElements& list, WideString& out);
+  void FormatElement(mshtml::Element* element, Integer level, TEmittedElements& list, WideString& out);
+  // Writes the element's attributes after its start tag's name; answers how many.
+  Integer WriteAttributes(mshtml::Element* element, mshtml::ELEMENT_TAG_ID tagId, bool closesTight,
+                          WideString& result);
+  void Put(WideString& out, const WideString& text);
+  void Cut(WideString& out, size_t size);
   WideString FormatComment(const WideString& text) const;
   WideString EngineHTML();
   WideString MSSource();
@@ -149,6 +161,14 @@ class TSourceFormatter {
   WideString msSource_;
   // Above 0 while inside an element whose white space is content (no indentation).
   Integer preserving_ = 0;
+  // Above 0 while inside the head, where no element is filled with a blank (text
+  // there belongs to the body).
+  Integer inHead_ = 0;
+  // Set once a PLAINTEXT element is written: the parser reads everything after its
+  // start tag as text, so nothing more can be written.
+  bool stopped_ = false;
+  // Where the last "\r\n" written starts (npos when none).
+  size_t lastLineBreak_ = WideString::npos;
 };
 
 // The entity name of a character code (one of the 252 character references of HTML

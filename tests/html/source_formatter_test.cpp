@@ -105,6 +105,7 @@ struct OptionSet {
   const char* name;
   TSourceCodeOptions options;
 };
+void PrintTo(const OptionSet& set, std::ostream* os) { *os << set.name; }
 
 const OptionSet kOptionSets[] = {
     {"all (default)", AllSourceCodeOptions},
@@ -224,6 +225,8 @@ TEST(SourceFormatterOptions, BodyMarkupTable) {
        Only({LowercaseStylePropertyNames}), "<P style=\"color: red; font-size: 2px\">x</P>"},
       {"style property names as the engine writes them", "<p style='color: red'>x</p>", Only({}),
        "<P style=\"COLOR: red\">x</P>"},
+      {"style text keeps its percent escapes", "<p style='background: url(a%20b.png)'>x</p>",
+       Only({LowercaseStylePropertyNames}), "<P style=\"background: url(a%20b.png)\">x</P>"},
       {"comment completed", "x<!--note-->", Only({TerminateComments}), "x<!--note -->"},
       {"comment with a blank completed", "x<!--note --->", Only({TerminateComments}), "x<!--note - -->"},
       {"comment as it is", "x<!--note-->", Only({}), "x<!--note-->"},
@@ -316,6 +319,55 @@ TEST(SourceFormatterOptions, PreformattedTextIsNeverIndented) {
   reloaded.LoadHTML(first);
   EXPECT_EQ(U(reloaded.GetElementsByTagName(u"pre")[0]->GetInnerHTML()),
             U(doc.GetElementsByTagName(u"pre")[0]->GetInnerHTML()));
+}
+
+// Formatting what the formatter wrote gives the same text, and the reader sees the
+// same page: the white space of indentation, the blanks of AddNbsp and the end tags
+// never change what the engine makes of it.
+TEST(SourceFormatterOptions, OutputOfTrickyPagesReadsBackTheSame) {
+  const char* pages[] = {
+      // A blank before an inline element would show: only blocks are indented.
+      "<p>a<iframe>i</iframe><noscript>n</noscript><object>o</object><custom>c</custom>b</p>",
+      // Text in the head belongs to the body: nothing there is filled.
+      "<head><noscript></noscript><template></template></head><body><p></p></body>",
+      // Everything after PLAINTEXT is read as text: nothing is written after it.
+      "<div><p>x</p><plaintext><b>raw</b></p>",
+      "<table><tr><td></td><td><table></table></td></tr></table><ul></ul><select></select><script></script>",
+      "<pre>\n\nkept</pre><textarea>\nt</textarea><listing>\nl</listing>",
+      // The content of a FONT left out is indented as if it stood in its place.
+      "<div><font><p>x</p><div>y</div></font></div>",
+      // The engine puts text that ends a form after it: an empty form is not filled.
+      "<p>a<form></form>b<div><form></form></div>",
+      "<div><form>in <font>kept</font></form>after</div>",
+  };
+  for (const char* page : pages) {
+    SCOPED_TRACE(page);
+    Document doc;
+    doc.LoadHTML(W(page));
+    const WideString once = TSourceFormatter(Context(doc, AllSourceCodeOptions)).GetSource();
+    Document reloaded;
+    reloaded.LoadHTML(once);
+    EXPECT_EQ(U(TSourceFormatter(Context(reloaded, AllSourceCodeOptions)).GetSource()), U(once));
+    const std::string text(page);
+    if (text.find("<p></p>") == std::string::npos && text.find("<td></td>") == std::string::npos) {
+      EXPECT_EQ(U(reloaded.GetBody()->GetInnerText()), U(doc.GetBody()->GetInnerText())) << U(once);
+    }
+  }
+  // PLAINTEXT's own content comes out; nothing after its start tag is markup.
+  std::string source = U(Body("<p>x</p><plaintext><b>raw</b>", Only({LowercaseElementNames})));
+  EXPECT_EQ(source, "<body><p>x</p><plaintext><b>raw</b>");
+}
+
+TEST(SourceFormatterOptions, OneElementInsidePreformattedTextIsNotIndented) {
+  Document doc;
+  doc.LoadHTML(u"<pre>a<div>b</div></pre><plaintext>x");
+  TSourceFormatter formatter(Context(doc, AllSourceCodeOptions));
+  TEmittedElements list;
+  EXPECT_EQ(formatter.ParseOuterHTML(doc.GetElementsByTagName(u"div")[0], 2, list), u"<div>b</div>");
+  // A formatter that has written PLAINTEXT still formats the next element it is given.
+  TEmittedElements again;
+  EXPECT_NE(formatter.GetBody(), u"");
+  EXPECT_EQ(formatter.ParseOuterHTML(doc.GetElementsByTagName(u"pre")[0], 0, again), u"<pre>a<div>b</div></pre>");
 }
 
 TEST(SourceFormatterOptions, AnElementWrittenOnceIsNotWrittenAgain) {
@@ -432,6 +484,9 @@ TEST(SourceFormatterHead, AddHeaderKeepsWhatStandsBeforeHtml) {
       {"<!DOCTYPE html>\r\n<html></html>", "<!DOCTYPE html>\r\n<HTML>"},
       {"<HTML></HTML>", "<HTML>"},
       {"no html tag", "<HTML>"},
+      // A comment before the document may hold the tags searched for.
+      {"<!-- <html><head><script>x</script></head> --><HTML><HEAD></HEAD></HTML>",
+       "<!-- <html><head><script>x</script></head> -->\r\n<HTML><HEAD></HEAD>"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.serialized);
