@@ -1,0 +1,244 @@
+// The HTML control class: construction, the update lock and the loading protocol.
+#include "html/ProfDHTMLEdit.h"
+
+#include "platform/rtl/CodePage.h"
+#include "platform/rtl/Files.h"
+#include "platform/vcl/Application.h"
+#include "platform/vcl/Dialogs.h"
+#include "platform/win/Messages.h"
+
+namespace {
+
+// Finds needle in text from position from on, letters compared without regard to case
+// (ASCII tag names only).
+size_t FindNoCase(const WideString& text, const WideString& needle, size_t from) {
+  if (needle.empty() || text.size() < needle.size()) return WideString::npos;
+  auto lower = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; };
+  for (size_t i = from; i + needle.size() <= text.size(); ++i) {
+    size_t k = 0;
+    while (k < needle.size() && lower(text[i + k]) == lower(needle[k])) ++k;
+    if (k == needle.size()) return i;
+  }
+  return WideString::npos;
+}
+
+// Every title after the first is removed with its content.
+WideString RemoveDuplicateTitles(WideString text) {
+  const size_t first = FindNoCase(text, u"<TITLE>", 0);
+  if (first == WideString::npos) return text;
+  for (;;) {
+    const size_t next = FindNoCase(text, u"<TITLE>", first + 1);
+    if (next == WideString::npos) break;
+    const size_t end = FindNoCase(text, u"</TITLE>", next);
+    if (end == WideString::npos) break;
+    text.erase(next, end + 8 - next);
+  }
+  return text;
+}
+
+}  // namespace
+
+HRESULT TProfDHTMLEditChangeSink::Notify() {
+  if (!owner_ || inside_ || !owner_->OnChange) return S_OK;
+  inside_ = true;
+  try {
+    owner_->OnChange(owner_);
+  } catch (...) {
+  }
+  inside_ = false;
+  return S_OK;
+}
+
+TCustomProfDHTMLEdit::TCustomProfDHTMLEdit(TComponent* owner)
+    : TProfOleControl(owner), FTagsSubstitution(std::make_unique<TStringList>()) {
+  ProfDHTMLEditStartup();
+}
+
+TCustomProfDHTMLEdit::~TCustomProfDHTMLEdit() {
+  if (FChangeSink) FChangeSink->Detach();
+  FChangeLog = nullptr;
+  FChangeSink = nullptr;
+  FLoadingDocument = nullptr;
+  FResizeElement = nullptr;
+}
+
+void TCustomProfDHTMLEdit::ApplyControlStyle() {
+  TControlStyle style = GetControlStyle();
+  style = style - csNoStdEvents + csClickEvents;
+  SetControlStyle(style);
+}
+
+void TCustomProfDHTMLEdit::Raise(const TNotifyEvent& event) {
+  if (!event) return;
+  try {
+    event(this);
+  } catch (...) {
+  }
+}
+
+void TCustomProfDHTMLEdit::SetTimeout(double seconds) {
+  if (seconds > 0) FTimeout = seconds;
+}
+
+// --- Update lock ------------------------------------------------------------------
+
+Integer TCustomProfDHTMLEdit::BeginUpdate() {
+  if (FUpdateCount == 0 && HandleAllocated()) Perform(WM_SETREDRAW, 0, 0);
+  return ++FUpdateCount;
+}
+
+Integer TCustomProfDHTMLEdit::EndUpdate() {
+  if (FUpdateCount <= 0) return FUpdateCount;
+  if (--FUpdateCount == 0) {
+    if (HandleAllocated()) Perform(WM_SETREDRAW, 1, 0);
+    if (GetVisible()) {
+      if (HWND window = GetWindowHandle()) InvalidateRect(window, nullptr, TRUE);
+    }
+  }
+  return FUpdateCount;
+}
+
+// --- Loading ----------------------------------------------------------------------
+
+bool TCustomProfDHTMLEdit::CallAndWait(const THtmlDocument& document, TProfDHTMLEditDocumentCompleteReason reason,
+                                       TProfDHTMLEditPrivateMethod method, const WideString& param) {
+  FLoadingDocument = document;
+  try {
+    FReason = reason;
+    (this->*method)(param);
+    // Elapsed time on the monotonic clock: a change of the wall clock neither cuts a
+    // load short nor stretches it.
+    const UInt64 start = GetTickCount64();
+    const UInt64 limit = static_cast<UInt64>(FTimeout * 1000.0);
+    while (GetBusy()) {
+      Application->ProcessMessages();
+      if (!GetBusy()) break;
+      if (GetTickCount64() - start <= limit) continue;
+      FLoadingDocument = nullptr;
+      if (reason == dcrTimeout) {
+        // The blank document that replaces a timed-out load did not come either: give
+        // up on it, so the control is not left waiting for a completion.
+        FReason = dcrUndefined;
+        return false;
+      }
+      RaiseTimeout();
+      return false;
+    }
+    FLoadingDocument = nullptr;
+    return true;
+  } catch (Exception& e) {
+    FReason = dcrUndefined;
+    FLoadingDocument = nullptr;
+    ShowMessage(e.Message());
+    return false;
+  }
+}
+
+bool TCustomProfDHTMLEdit::RaiseTimeout() {
+  return CallAndWait(nullptr, dcrTimeout, &TCustomProfDHTMLEdit::private_NewDocument, {});
+}
+
+void TCustomProfDHTMLEdit::SetSource(const WideString& text) {
+  THtmlDocument document;
+  if (!GetDOM(document)) return;
+  const WideString load = text.empty() ? WideString(u" ") : RemoveDuplicateTitles(text);
+  const WideString base = GetBaseURL();
+  if (!CallAndWait(document, dcrSetSource, &TCustomProfDHTMLEdit::private_SetSource, load)) return;
+  if (!base.empty() && !CallAndWait(document, dcrSetSource3, &TCustomProfDHTMLEdit::private_SetBaseURL, base))
+    return;
+  Raise(OnSetSource);
+}
+
+bool TCustomProfDHTMLEdit::LoadURL(const WideString& url) {
+  const WideString scheme = u"file://";
+  if (url.size() >= scheme.size() && FindNoCase(url.substr(0, scheme.size()), scheme, 0) == 0) return false;
+  if (FileExists(WideToAnsi(url))) return false;
+  THtmlDocument document;
+  if (!GetDOM(document)) return false;
+  BeginUpdate();
+  const bool done = CallAndWait(document, dcrLoadURL, &TCustomProfDHTMLEdit::private_LoadURL, url);
+  EndUpdate();
+  if (done) Raise(OnLoadURL);
+  return done;
+}
+
+AnsiString TCustomProfDHTMLEdit::ResolvePath(const AnsiString& fileName) {
+  if (!ExtractFilePath(fileName).empty()) return fileName;
+  return ProgramFolder() + fileName;
+}
+
+bool TCustomProfDHTMLEdit::LoadFromFile(const AnsiString& fileName) {
+  // The file tested is the file loaded: a bare name lives in the program folder.
+  const AnsiString path = ResolvePath(fileName);
+  if (fileName.empty() || !FileExists(path)) return false;
+  THtmlDocument document;
+  if (!GetDOM(document)) return false;
+  if (!CallAndWait(document, dcrLoadFromFile, &TCustomProfDHTMLEdit::private_LoadFromFile, AnsiToWide(path)))
+    return false;
+  Raise(OnLoadFromFile);
+  return true;
+}
+
+bool TCustomProfDHTMLEdit::Stop() {
+  if (!FLoadingDocument) return false;
+  return CallAndWait(FLoadingDocument, dcrStop, &TCustomProfDHTMLEdit::private_Stop, {});
+}
+
+void TCustomProfDHTMLEdit::private_Stop(const WideString&) {
+  THtmlDocument document = std::move(FLoadingDocument);
+  FLoadingDocument = nullptr;
+  if (!document) return;
+  mshtml::Document* doc = document->GetDocument();
+  if (!doc) return;
+  if (FUseExecStop) {
+    mshtml::ExecCommand(*doc, u"Stop", false, nullptr, nullptr);
+  } else if (auto target = document.As<IOleCommandTarget>()) {
+    target->Exec(&mshtml::CGID_MSHTML, mshtml::IDM_STOP, OLECMDEXECOPT_DODEFAULT, nullptr, nullptr);
+  }
+}
+
+void TCustomProfDHTMLEdit::SetBaseURL(const WideString& url) {
+  THtmlDocument document;
+  if (!GetDOM(document) || GetBaseURL() == url) return;
+  CallAndWait(document, dcrSetBaseURL, &TCustomProfDHTMLEdit::private_SetBaseURL, url);
+}
+
+bool TCustomProfDHTMLEdit::UseSourceCodePreservation() {
+  return FSourceLoaded && RuntimeSourceCodePreservation();
+}
+
+bool TCustomProfDHTMLEdit::WaitForReason() {
+  const UInt64 start = GetTickCount64();
+  const UInt64 limit = static_cast<UInt64>(FTimeout * 1000.0);
+  while (FReason != dcrUndefined) {
+    Application->ProcessMessages();
+    if (FReason == dcrUndefined) break;
+    if (GetTickCount64() - start > limit) return false;
+  }
+  return true;
+}
+
+// --- Source -----------------------------------------------------------------------
+
+WideString TCustomProfDHTMLEdit::FormatDocument(Integer part) {
+  THtmlDocument document;
+  if (!GetDOM(document)) return {};
+  try {
+    mshtml::Document* doc = document->GetDocument();
+    if (!doc) return {};
+    switch (part) {
+      case 1:
+        return doc->GetHead() ? doc->GetHead()->GetInnerHTML() : WideString();
+      case 2:
+        return doc->GetBody() ? doc->GetBody()->GetInnerHTML() : WideString();
+      default:
+        return doc->GetHTML();
+    }
+  } catch (Exception&) {
+    return {};
+  }
+}
+
+WideString TCustomProfDHTMLEdit::GetSource() { return FormatDocument(0); }
+WideString TCustomProfDHTMLEdit::GetHead() { return FormatDocument(1); }
+WideString TCustomProfDHTMLEdit::GetBody() { return FormatDocument(2); }
