@@ -1,5 +1,7 @@
 // The HTML control class: construction, the update lock and the loading protocol.
 #include "html/ProfDHTMLEdit.h"
+#include "html/HtmlUtils.h"
+#include "html/SourceFormatter.h"
 
 #include "platform/rtl/CodePage.h"
 #include "platform/rtl/Files.h"
@@ -9,29 +11,16 @@
 
 namespace {
 
-// Finds needle in text from position from on, letters compared without regard to case
-// (ASCII tag names only).
-size_t FindNoCase(const WideString& text, const WideString& needle, size_t from) {
-  if (needle.empty() || text.size() < needle.size()) return WideString::npos;
-  auto lower = [](char16_t c) { return (c >= u'A' && c <= u'Z') ? static_cast<char16_t>(c + 32) : c; };
-  for (size_t i = from; i + needle.size() <= text.size(); ++i) {
-    size_t k = 0;
-    while (k < needle.size() && lower(text[i + k]) == lower(needle[k])) ++k;
-    if (k == needle.size()) return i;
-  }
-  return WideString::npos;
-}
-
 // Every title after the first is removed with its content.
 WideString RemoveDuplicateTitles(WideString text) {
-  const size_t first = FindNoCase(text, u"<TITLE>", 0);
-  if (first == WideString::npos) return text;
+  const Integer first = WidePosI(u"<TITLE>", text);
+  if (first == 0) return text;
   for (;;) {
-    const size_t next = FindNoCase(text, u"<TITLE>", first + 1);
-    if (next == WideString::npos) break;
-    const size_t end = FindNoCase(text, u"</TITLE>", next);
-    if (end == WideString::npos) break;
-    text.erase(next, end + 8 - next);
+    const Integer next = WidePosExI(u"<TITLE>", text, first + 1);
+    if (next == 0) break;
+    const Integer end = WidePosExI(u"</TITLE>", text, next);
+    if (end == 0) break;
+    text.erase(static_cast<size_t>(next - 1), static_cast<size_t>(end + 8 - next));
   }
   return text;
 }
@@ -151,7 +140,7 @@ void TCustomProfDHTMLEdit::SetSource(const WideString& text) {
 
 bool TCustomProfDHTMLEdit::LoadURL(const WideString& url) {
   const WideString scheme = u"file://";
-  if (url.size() >= scheme.size() && FindNoCase(url.substr(0, scheme.size()), scheme, 0) == 0) return false;
+  if (WideSameText(url.substr(0, scheme.size()), scheme)) return false;
   if (FileExists(WideToAnsi(url))) return false;
   THtmlDocument document;
   if (!GetDOM(document)) return false;
@@ -220,25 +209,22 @@ bool TCustomProfDHTMLEdit::WaitForReason() {
 
 // --- Source -----------------------------------------------------------------------
 
-WideString TCustomProfDHTMLEdit::FormatDocument(Integer part) {
+TSourceFormatContext TCustomProfDHTMLEdit::FormatContext() {
+  TSourceFormatContext context;
   THtmlDocument document;
-  if (!GetDOM(document)) return {};
-  try {
-    mshtml::Document* doc = document->GetDocument();
-    if (!doc) return {};
-    switch (part) {
-      case 1:
-        return doc->GetHead() ? doc->GetHead()->GetInnerHTML() : WideString();
-      case 2:
-        return doc->GetBody() ? doc->GetBody()->GetInnerHTML() : WideString();
-      default:
-        return doc->GetHTML();
-    }
-  } catch (Exception&) {
-    return {};
-  }
+  if (GetDOM(document)) context.Document = document->GetDocument();
+  context.Options = FSourceCodeOptions;
+  context.BaseURL = GetBaseURL();
+  for (Integer i = 0; i < FTagsSubstitution->GetCount(); ++i)
+    context.TagsSubstitution.push_back(
+        {AnsiToWide(FTagsSubstitution->Names(i)), AnsiToWide(FTagsSubstitution->ValueFromIndex(i))});
+  context.UseSourceCodePreservation = UseSourceCodePreservation();
+  context.EngineHTML = [this] { return GetHTML(); };
+  context.MSSource = [this] { return MSSource(); };
+  context.Title = [this] { return GetTitle(); };
+  return context;
 }
 
-WideString TCustomProfDHTMLEdit::GetSource() { return FormatDocument(0); }
-WideString TCustomProfDHTMLEdit::GetHead() { return FormatDocument(1); }
-WideString TCustomProfDHTMLEdit::GetBody() { return FormatDocument(2); }
+WideString TCustomProfDHTMLEdit::GetSource() { return TSourceFormatter(FormatContext()).GetSource(); }
+WideString TCustomProfDHTMLEdit::GetHead() { return TSourceFormatter(FormatContext()).GetHead(); }
+WideString TCustomProfDHTMLEdit::GetBody() { return TSourceFormatter(FormatContext()).GetBody(); }

@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "html/OleControl.h"
+#include "html/SourceFormatter.h"
 #include "platform/mshtml/EditComponent.h"
 #include "platform/rtl/Lists.h"
 
@@ -85,8 +86,10 @@ class TCustomProfDHTMLEdit : public TProfOleControl {
   // --- Source as the control writes it
   WideString GetHead();
   WideString GetBody();
-  Word GetSourceCodeOptions() const noexcept { return FSourceCodeOptions; }
-  void SetSourceCodeOptions(Word value) noexcept { FSourceCodeOptions = value & 0x3FFF; }
+  TSourceCodeOptions GetSourceCodeOptions() const noexcept { return FSourceCodeOptions; }
+  void SetSourceCodeOptions(TSourceCodeOptions value) noexcept { FSourceCodeOptions = value; }
+  // Element names written as others by the formatter: "original=replacement" lines.
+  TStringList* GetTagsSubstitution() const noexcept { return FTagsSubstitution.get(); }
   bool GetUseBrOnCarriageReturn() const noexcept { return FUseBrOnCarriageReturn; }
   void SetUseBrOnCarriageReturn(bool value) noexcept { FUseBrOnCarriageReturn = value; }
 
@@ -194,8 +197,8 @@ class TCustomProfDHTMLEdit : public TProfOleControl {
   // Raises an event when assigned; an exception from its handler is dropped.
   void Raise(const TNotifyEvent& event);
   void WndProc(TMessage& message) override;
-  // The engine's serialization as the control's source until the formatter writes it.
-  WideString FormatDocument(Integer part);
+  // What the source formatter takes from the control.
+  TSourceFormatContext FormatContext();
   // Waits until the pending reason is consumed or Timeout passes; false on expiry.
   bool WaitForReason();
   // The program folder + name unless the name has a folder part.
@@ -217,7 +220,7 @@ class TCustomProfDHTMLEdit : public TProfOleControl {
   Integer FUpdateCount = 0;
   Integer FMouseColumn = 0, FDragColumn = 0, FCellColSpan = 0, FMouseRow = 0, FDragRow = 0, FCellRowSpan = 0;
   Word FLastKey = 0;
-  Word FSourceCodeOptions = 0x3FFF;
+  TSourceCodeOptions FSourceCodeOptions = AllSourceCodeOptions;
   TProfDHTMLEditDocumentCompleteReason FReason = dcrCreate;
   Byte FSkipKeyDown = 0, FSkipKeyUp = 0;
   Byte FTableLocation = 0, FMouseLocation = 0;

@@ -4,6 +4,8 @@
 #include <cstdio>
 
 #include "html/ProfDHTMLEdit.h"
+#include "html/HtmlUtils.h"
+#include "html/SourceFormatter.h"
 #include "platform/mshtml/Commands.h"
 #include "platform/mshtml/TextRange.h"
 #include "platform/ole/OleVariant.h"
@@ -19,18 +21,6 @@ using namespace mshtml;
 namespace {
 
 constexpr Integer kFarBack = -2147483647;
-
-bool EqualsNoCase(const WideString& a, const char16_t* b) {
-  const WideString other = b;
-  if (a.size() != other.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i) {
-    char16_t x = a[i], y = other[i];
-    if (x >= u'a' && x <= u'z') x = static_cast<char16_t>(x - 32);
-    if (y >= u'a' && y <= u'z') y = static_cast<char16_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // The document model behind a document object; null once the component is gone.
 Document* ModelOf(const THtmlDocument& document) { return document ? document->GetDocument() : nullptr; }
@@ -362,9 +352,9 @@ WideString TCustomProfDHTMLEdit::HrefAtPoint(Integer x, Integer y) {
         element = element->GetParentElement();
         continue;
       }
-      if (EqualsNoCase(element->GetTagName(), u"IMG")) {
+      if (WideSameText(element->GetTagName(), u"IMG")) {
         Element* parent = element->GetParentElement();
-        if (parent && EqualsNoCase(parent->GetTagName(), u"A"))
+        if (parent && WideSameText(parent->GetTagName(), u"A"))
           return parent->GetAttribute(u"href").value_or(WideString());
         return {};
       }
@@ -489,14 +479,9 @@ Integer TCustomProfDHTMLEdit::GetSelStart() {
     if (!range) return -1;
     const Integer moved = range->Move(u"character", kFarBack);
     if (moved == 0) return 0;
-    WideString html = doc->GetBody() ? doc->GetBody()->GetInnerHTML() : WideString();
-    // The body as the engine writes it, trimmed and without comments.
-    while (!html.empty() && (html.front() == u' ' || html.front() == u'\r' || html.front() == u'\n' ||
-                             html.front() == u'\t'))
-      html.erase(0, 1);
-    while (!html.empty() &&
-           (html.back() == u' ' || html.back() == u'\r' || html.back() == u'\n' || html.back() == u'\t'))
-      html.pop_back();
+    WideString html =
+        AdjustPreservedOuterHTML(doc->GetBody() ? doc->GetBody()->GetInnerHTML() : WideString());
+    // Without comments: each from "<!--" through the next "-->".
     for (;;) {
       const size_t open = html.find(u"<!--");
       if (open == WideString::npos) break;

@@ -4,6 +4,7 @@
 // widths; the release ends the drag and turns a table or image resized through its
 // handles (a style width and height) into plain width and height attributes.
 #include "html/ProfDHTMLEdit.h"
+#include "html/HtmlUtils.h"
 #include "platform/mshtml/Commands.h"
 #include "platform/mshtml/TextRange.h"
 #include "platform/ole/OleVariant.h"
@@ -17,39 +18,7 @@ namespace {
 constexpr Integer kBorderTolerance = 3;
 
 bool TagIs(const Element* element, const char16_t* tag) {
-  if (!element) return false;
-  const WideString& name = element->GetTagName();
-  const WideString want = tag;
-  if (name.size() != want.size()) return false;
-  for (size_t i = 0; i < name.size(); ++i) {
-    char16_t c = name[i];
-    if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - 32);
-    if (c != want[i]) return false;
-  }
-  return true;
-}
-
-// The cell's place in its table: the row number (1-based), the last column it
-// covers (1-based), and whether it is the first or last cell of its row.
-struct CellPlace {
-  Integer Row = 0;
-  Integer LastColumn = 0;
-  bool First = false;
-  bool Last = false;
-};
-
-CellPlace PlaceOf(TableCellElement* cell) {
-  CellPlace place;
-  TableRowElement* row = cell->GetRow();
-  if (!row) return place;
-  const Integer index = cell->GetCellIndex();
-  const ElementList cells = row->GetCells();
-  place.Row = row->GetRowIndex() + 1;
-  for (Integer i = 0; i <= index && i < static_cast<Integer>(cells.size()); ++i)
-    if (TableCellElement* c = cells[static_cast<size_t>(i)]->AsTableCell()) place.LastColumn += c->GetColSpan();
-  place.First = index == 0;
-  place.Last = static_cast<Integer>(cells.size()) == index + 1;
-  return place;
+  return element && WideSameText(element->GetTagName(), tag);
 }
 
 }  // namespace
@@ -69,20 +38,22 @@ Byte TCustomProfDHTMLEdit::GetTableMouseLocation(EventObject* event) {
           const RECT& r = rects.front();
           const Integer x = event->X;
           const Integer y = event->Y;
-          const CellPlace place = PlaceOf(cell);
           if (y >= r.top + kBorderTolerance && y <= r.bottom - kBorderTolerance) {
             if (x >= r.left - kBorderTolerance && x <= r.left + kBorderTolerance) {
-              answer = place.First ? 0 : 2;
-              if (!place.First) FCellColSpan = cell->GetColSpan();
+              const bool first = IsFirstCellInRow(source);
+              answer = first ? 0 : 2;
+              if (!first) FCellColSpan = cell->GetColSpan();
             } else if (x >= r.right - kBorderTolerance && x <= r.right + kBorderTolerance) {
-              answer = place.Last ? 0 : 2;
-              if (!place.Last) FCellColSpan = 0;
+              const bool last = IsLastCellInRow(source);
+              answer = last ? 0 : 2;
+              if (!last) FCellColSpan = 0;
             } else {
               answer = 0;
             }
           } else if (y < r.top + kBorderTolerance) {
-            answer = place.Row == 1 ? 0 : 1;
-            if (place.Row != 1) FCellRowSpan = cell->GetRowSpan();
+            const bool firstRow = CellRowNumber(source) == 1;
+            answer = firstRow ? 0 : 1;
+            if (!firstRow) FCellRowSpan = cell->GetRowSpan();
           } else {
             answer = 1;
             FCellRowSpan = 0;
@@ -116,10 +87,12 @@ void TCustomProfDHTMLEdit::SetTableCursor(TCursor value) {
 void TCustomProfDHTMLEdit::TrackTableBorder(EventObject* event) {
   const Byte location = GetTableMouseLocation(event);
   Element* source = event->SrcElement;
-  if (FResizeCursor && (TagIs(source, u"TD") || TagIs(source, u"TH")) && source->AsTableCell()) {
-    const CellPlace place = PlaceOf(source->AsTableCell());
-    FMouseColumn = place.LastColumn;
-    FMouseRow = place.Row;
+  if (FResizeCursor && (TagIs(source, u"TD") || TagIs(source, u"TH"))) {
+    try {
+      FMouseColumn = CellLastColumn(source);
+      FMouseRow = CellRowNumber(source);
+    } catch (EOleSysError&) {
+    }
   }
   if (location != FMouseLocation) {
     FMouseLocation = location;

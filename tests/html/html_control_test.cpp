@@ -41,7 +41,7 @@ TEST_F(HtmlControl, SetSourceShowsTheChannelPage) {
   EXPECT_NE(body.find("Larkspool Radio"), std::string::npos) << body;
   EXPECT_NE(body.find("http://feeds.example.org/lark.xml"), std::string::npos);
   const std::string source = U(html->GetSource());
-  EXPECT_NE(source.find("<TABLE"), std::string::npos) << source;
+  EXPECT_NE(source.find("<table"), std::string::npos) << source;
   EXPECT_NE(source.find("Talk about birds"), std::string::npos);
   EXPECT_TRUE(html->GetSourceLoaded());
   EXPECT_FALSE(html->GetModified()) << "a loaded page is not a change";
