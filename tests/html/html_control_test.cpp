@@ -227,6 +227,19 @@ TEST_F(HtmlControl, TimeoutSetterKeepsPositiveValues) {
   EXPECT_EQ(html->GetTimeout(), 2.5);
 }
 
+TEST_F(HtmlControl, SwitchingBrowseModeRaisesOnSetBrowseModeOnly) {
+  int browse = 0, timeouts = 0;
+  html->OnSetBrowseMode = [&](TObject*) { ++browse; };
+  html->OnTimeout = [&](TObject*) { ++timeouts; };
+  html->SetBrowseMode(true);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(browse, 1);
+  EXPECT_EQ(creates, 1);
+  EXPECT_EQ(timeouts, 0);
+  EXPECT_TRUE(html->RuntimeBrowseMode());
+  EXPECT_EQ(html->GetReason(), dcrUndefined);
+}
+
 TEST_F(HtmlControl, StopWithoutALoadAnswersFalse) { EXPECT_FALSE(html->Stop()); }
 
 TEST_F(HtmlControl, AnExceptionInOnSetSourceStaysInside) {
