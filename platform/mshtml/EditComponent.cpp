@@ -136,10 +136,17 @@ WideString LocalPath(const WideString& address) {
 }
 
 bool ReadFileBytes(const WideString& path, std::string* bytes) {
-  std::ifstream in(WideToUtf8(path), std::ios::binary);
-  if (!in) return false;
-  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  return !in.bad();
+  // A folder opens as a stream on Linux but cannot be read: it is no document.
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(WideToUtf8(path), error)) return false;
+  try {
+    std::ifstream in(WideToUtf8(path), std::ios::binary);
+    if (!in) return false;
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+  } catch (const std::exception&) {
+    return false;
+  }
 }
 
 // The bytes of a saved document: the UTF-16 byte-order mark and the text.

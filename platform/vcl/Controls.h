@@ -516,6 +516,12 @@ class TWinControl : public TControl {
   virtual void DestroyWnd();
   void CreateHandle();
   void DestroyHandle();
+  // Takes a window made elsewhere (an embedded object's) as this control's window, as
+  // CreateWnd would have made it: its messages reach WindowProc from now on and
+  // DefaultHandler calls the procedure the window had. ReleaseAdoptedWindow puts that
+  // procedure back and forgets the window without destroying it.
+  void AdoptWindow(HWND window);
+  void ReleaseAdoptedWindow();
   // Paints the window's client area on dc: the default does nothing (the background
   // is erased by WM_ERASEBKGND).
   virtual void PaintWindow(HDC dc);

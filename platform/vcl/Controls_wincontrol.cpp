@@ -201,6 +201,31 @@ void TWinControl::CreateWindowHandle(const TCreateParams& params) {
   if (!made) handle_ = 0;
 }
 
+void TWinControl::AdoptWindow(HWND window) {
+  if (!window || handle_) return;
+  defWndProc_ = reinterpret_cast<WNDPROC>(::GetWindowLongPtr(window, GWLP_WNDPROC));
+  TWinControl* previous = creationControl;
+  creationControl = this;
+  ::SetWindowLongPtr(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlWindowProc));
+  // The first message binds the window to this control.
+  ::SendMessage(window, WM_NULL, 0, 0);
+  creationControl = previous;
+  if (!handle_) {
+    handle_ = window;
+    Bind(window, this);
+  }
+}
+
+void TWinControl::ReleaseAdoptedWindow() {
+  if (!handle_) return;
+  const HWND h = handle_;
+  if (defWndProc_) ::SetWindowLongPtr(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(defWndProc_));
+  TControlCanvas::FreeDeviceContext(h);
+  Unbind(h);
+  handle_ = 0;
+  showing_ = false;
+}
+
 void TWinControl::DestroyHandle() {
   if (!handle_) return;
   // Children go first: their windows go with ours, and they must know it.

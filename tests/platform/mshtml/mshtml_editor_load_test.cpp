@@ -407,6 +407,12 @@ TEST(MshtmlEditor, DocumentStreamsAndFilesCarryTheMarkup) {
   // A folder that cannot be written: the save fails and nothing is left behind.
   OleVariant bad(W((TempDir() / "no such folder" / "x.htm").string()));
   EXPECT_EQ(host.Edit->SaveDocument(&bad, nullptr), STG_E_ACCESSDENIED);
+  // A folder is no document to load, by path or by address: the request is refused
+  // and nothing starts.
+  OleVariant folder(W(TempDir().string()));
+  EXPECT_EQ(host.Edit->LoadDocument(&folder, nullptr), STG_E_FILENOTFOUND);
+  EXPECT_EQ(host.Edit->LoadURL(W("file://" + TempDir().string()).c_str()), INET_E_RESOURCE_NOT_FOUND);
+  EXPECT_FALSE(host.Busy());
 }
 
 TEST(MshtmlEditor, ChangeLogsHearEachChangeOnceAndEndWithTheDocument) {

@@ -1,0 +1,322 @@
+// The HTML display and editing control. TCustomProfDHTMLEdit gives the program one
+// interface whatever engine it hosts: it loads documents from text, addresses and
+// files and waits (bounded by Timeout) until the engine has finished, reads the
+// document back as source, gives access to the document (title, style sheets, the
+// link under the mouse, the selection as text), turns the engine's mouse and key
+// events into the framework's messages, tracks table borders for resizing and
+// reports every edit through OnChange. TProfDHTMLEdit hosts the editing component
+// (platform/mshtml) through the control site of OleControl.h.
+//
+// Operations never raise to their caller: without an available document (a load
+// pending, the engine busy, no first document yet) getters answer empty text, -1 or
+// false and setters do nothing. Only loads report errors, in a message box.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "html/OleControl.h"
+#include "html/SourceFormatter.h"
+#include "platform/mshtml/EditComponent.h"
+#include "platform/rtl/Lists.h"
+
+// Why a load was started; the completion handler acts on it.
+enum class TProfDHTMLEditDocumentCompleteReason : Byte {
+  dcrUndefined, dcrCreate, dcrCreate2, dcrTimeout, dcrSetSource, dcrSetSource2, dcrSetSource3,
+  dcrNewDocument, dcrNewDocument2, dcrLoadURL, dcrLoadURL2, dcrLoadFromFile, dcrLoadFromFile2,
+  dcrOpenDialog, dcrOpenDialog2, dcrStop, dcrSetBaseURL, dcrClearUndo, dcrClearUndo2
+};
+using enum TProfDHTMLEditDocumentCompleteReason;
+
+enum class TTextSize : Byte { TextSizeSmallest, TextSizeSmaller, TextSizeMedium, TextSizeLarger, TextSizeLargest };
+using enum TTextSize;
+
+class TCustomProfDHTMLEdit;
+using TProfDHTMLEditPrivateMethod = void (TCustomProfDHTMLEdit::*)(const WideString& param);
+
+// The engine's document as the control holds it.
+using THtmlDocument = ComPtr<mshtml::IHTMLDocument2>;
+
+// Hears the document's change log and raises the owner's OnChange.
+class TProfDHTMLEditChangeSink final : public ComObject<mshtml::IHTMLChangeSink> {
+ public:
+  explicit TProfDHTMLEditChangeSink(TCustomProfDHTMLEdit* owner) : owner_(owner) {}
+  HRESULT Notify() override;
+  void Detach() noexcept { owner_ = nullptr; }
+
+ private:
+  TCustomProfDHTMLEdit* owner_;
+  bool inside_ = false;
+};
+
+class TCustomProfDHTMLEdit : public TProfOleControl {
+ public:
+  LARK_CLASS_NAME(TCustomProfDHTMLEdit)
+  explicit TCustomProfDHTMLEdit(TComponent* owner);
+  ~TCustomProfDHTMLEdit() override;
+
+  // --- Update lock
+  Integer BeginUpdate();
+  Integer EndUpdate();
+  Integer GetUpdateCount() const noexcept { return FUpdateCount; }
+
+  // --- Loading
+  double GetTimeout() const noexcept { return FTimeout; }
+  // Values of 0 or less are ignored.
+  void SetTimeout(double seconds);
+  bool CallAndWait(const THtmlDocument& document, TProfDHTMLEditDocumentCompleteReason reason,
+                   TProfDHTMLEditPrivateMethod method, const WideString& param);
+  bool RaiseTimeout();
+  WideString GetSource();
+  void SetSource(const WideString& text);
+  bool LoadURL(const WideString& url);
+  bool LoadFromFile(const AnsiString& fileName);
+  bool Stop();
+  void SetBaseURL(const WideString& url);
+  bool CanGetSource() { return CanGetDOM(); }
+  bool CanSetSource() { return CanGetDOM(); }
+  bool CanLoadURL() { return CanGetDOM(); }
+  bool CanLoadFromFile() { return CanGetDOM(); }
+  bool CanSetBaseURL() { return CanGetDOM(); }
+  bool CanStop() const noexcept { return static_cast<bool>(FLoadingDocument); }
+  bool UseSourceCodePreservation();
+  TProfDHTMLEditDocumentCompleteReason GetReason() const noexcept { return FReason; }
+  bool GetSourceLoaded() const noexcept { return FSourceLoaded; }
+
+  // --- Source as the control writes it
+  WideString GetHead();
+  WideString GetBody();
+  TSourceCodeOptions GetSourceCodeOptions() const noexcept { return FSourceCodeOptions; }
+  void SetSourceCodeOptions(TSourceCodeOptions value) noexcept { FSourceCodeOptions = value; }
+  // Element names written as others by the formatter: "original=replacement" lines.
+  TStringList* GetTagsSubstitution() const noexcept { return FTagsSubstitution.get(); }
+  bool GetUseBrOnCarriageReturn() const noexcept { return FUseBrOnCarriageReturn; }
+  void SetUseBrOnCarriageReturn(bool value) noexcept { FUseBrOnCarriageReturn = value; }
+
+  // --- Window, focus, painting, change notification
+  HWND GetWindowHandle();
+  bool Focused();
+  void PaintTo(HDC dc, Integer x, Integer y);
+  void CreateChangeLog();
+  bool SetRTL();
+  bool SetLTR();
+
+  // --- Document access
+  WideString GetTitle();
+  void SetTitle(const WideString& text);
+  bool GetModified();
+  void SetModified(bool value);
+  bool CanUndo();
+  bool CanRedo();
+  bool Undo();
+  bool Redo();
+  bool CanClearUndo();
+  bool ClearUndo();
+  bool CanSave() { return CanGetDOM(); }
+  bool SaveToFile(const AnsiString& fileName);
+  WideString GetPlainText();
+  bool GetImages(TStrings* list);
+  bool GetLinks(TStrings* list);
+  bool CanAddCSS();
+  bool AddCSS(const WideString& text);
+  bool AddCSSFile(const AnsiString& name);
+  WideString HrefAtPoint(Integer x, Integer y);
+  WideString SrcAtPoint(Integer x, Integer y);
+  bool IsEverythingSelected();
+  void SaveBody();
+  bool InsertHTML(const WideString& text);
+
+  // --- Selection as text
+  WideString GetSelText();
+  void SetSelText(const WideString& text);
+  Integer GetSelStart();
+  void SetSelStart(Integer start);
+  Integer GetSelLength();
+  void SetSelLength(Integer length);
+
+  // --- Engine events that do nothing here
+  void BlurHandler(TObject*) {}
+  void ClickHandler(TObject*) {}
+
+  // --- Event layer (engine events to framework messages)
+  void KeyDownHandler(TObject* sender);
+  void KeyUpHandler(TObject* sender);
+  void KeyPressHandler(TObject* sender);
+  void MouseDownHandler(TObject* sender);
+  void MouseMoveHandler(TObject* sender);
+  void MouseUpHandler(TObject* sender);
+  void DblClickHandler(TObject* sender);
+  void MouseOverHandler(TObject* sender);
+  void MouseOutHandler(TObject* sender);
+  void DisplayChangedHandler(TObject* sender);
+
+  // --- Table-border tracking and dragging
+  Byte GetTableMouseLocation(mshtml::EventObject* event);
+  void SetTableCursor(TCursor value);
+  bool GetResizeCursor() const noexcept { return FResizeCursor; }
+  bool GetDragging() const noexcept { return FDragging; }
+
+  // --- The operations each engine host fills in
+  virtual void ReadyStateChangeHandler(TObject* sender) = 0;
+  virtual void DoSetModified(bool value) = 0;
+  virtual bool DoClearUndo(TProfDHTMLEditDocumentCompleteReason reason) = 0;
+  virtual AnsiString GetAbout() = 0;
+  virtual bool RuntimeBrowseMode() = 0;
+  virtual bool RuntimeUseDivOnCarriageReturn() = 0;
+  virtual bool RuntimeShowDetails() = 0;
+  virtual bool RuntimeSourceCodePreservation() = 0;
+  virtual void private_NewDocument(const WideString& param) = 0;
+  virtual void private_LoadURL(const WideString& param) = 0;
+  virtual void private_LoadFromFile(const WideString& param) = 0;
+  virtual void private_SaveToFile(const WideString& param) = 0;
+  virtual void private_SetBaseURL(const WideString& param) = 0;
+  virtual void private_SetSource(const WideString& param) = 0;
+  virtual bool GetBusy() = 0;
+  virtual WideString GetFileName() = 0;
+  virtual WideString GetBaseURL() = 0;
+  virtual bool GetModifiedFlag() = 0;
+  virtual WideString GetEngineTitle() = 0;
+  virtual bool GetDOM(THtmlDocument& document) = 0;
+  virtual WideString GetHTML() = 0;
+  virtual THtmlDocument ReadDOM() = 0;
+  virtual WideString MSSource() = 0;
+  virtual bool CanGetDOM() = 0;
+  virtual bool CanNewDocument() = 0;
+  virtual bool NewDocument() = 0;
+  void private_Stop(const WideString& param);
+
+  // --- Events
+  TNotifyEvent OnMouseEnter, OnMouseLeave, OnDisplayChanged, OnCreate, OnSetBaseURL, OnSetBrowseMode,
+      OnNewDocument, OnLoadURL, OnStop, OnSetSource, OnClearUndo, OnOpenDialog, OnLoadFromFile, OnTimeout,
+      OnOpenDialogCancel, OnChange;
+
+ protected:
+  friend class TProfDHTMLEditChangeSink;
+  // The style the control adds to the site's once the site is made.
+  void ApplyControlStyle();
+  // Raises an event when assigned; an exception from its handler is dropped.
+  void Raise(const TNotifyEvent& event);
+  void WndProc(TMessage& message) override;
+  // What the source formatter takes from the control.
+  TSourceFormatContext FormatContext();
+  // Waits until the pending reason is consumed or Timeout passes; false on expiry.
+  bool WaitForReason();
+  // The program folder + name unless the name has a folder part.
+  static AnsiString ResolvePath(const AnsiString& fileName);
+  mshtml::EventObject* CurrentEvent(THtmlDocument& document);
+  void TrackTableBorder(mshtml::EventObject* event);
+  void DragTableBorder(mshtml::EventObject* event);
+  void StartTableDrag(mshtml::EventObject* event);
+  void EndTableDrag();
+  bool SendMouse(UINT msg, mshtml::EventObject* event, WPARAM extra = 0);
+
+  double FTimeout = 30.0;
+  THtmlDocument FLoadingDocument;
+  mshtml::Element* FResizeElement = nullptr;
+  ComPtr<mshtml::IHTMLChangeLog> FChangeLog;
+  WideString FSavedBody;
+  ComPtr<TProfDHTMLEditChangeSink> FChangeSink;
+  std::unique_ptr<TStringList> FTagsSubstitution;
+  Integer FUpdateCount = 0;
+  Integer FMouseColumn = 0, FDragColumn = 0, FCellColSpan = 0, FMouseRow = 0, FDragRow = 0, FCellRowSpan = 0;
+  Word FLastKey = 0;
+  TSourceCodeOptions FSourceCodeOptions = AllSourceCodeOptions;
+  TProfDHTMLEditDocumentCompleteReason FReason = dcrCreate;
+  Byte FSkipKeyDown = 0, FSkipKeyUp = 0;
+  Byte FTableLocation = 0, FMouseLocation = 0;
+  bool FUseBrOnCarriageReturn = false;
+  bool FRepairDiv = false, FRepairBr = false;
+  bool FResizeCursor = false, FDragging = false, FDraggingRow = false;
+  bool FUseExecJustify = true, FUseExecStop = true, FUseExecParagraph = true;
+  bool FSourceLoaded = false;
+};
+
+// The control that hosts the DHTML editing component.
+class TProfDHTMLEdit : public TCustomProfDHTMLEdit {
+ public:
+  LARK_CLASS_NAME(TProfDHTMLEdit)
+  explicit TProfDHTMLEdit(TComponent* owner);
+  ~TProfDHTMLEdit() override;
+
+  // Component properties by DISPID.
+  Integer GetAppearance();
+  void SetAppearance(Integer value);
+  bool GetBrowseMode();
+  void SetBrowseMode(bool value);
+  bool GetScrollbars();
+  void SetScrollbars(bool value);
+  bool GetShowBorders();
+  void SetShowBorders(bool value);
+  bool GetShowDetails();
+  void SetShowDetails(bool value);
+  bool GetSourceCodePreservation();
+  void SetSourceCodePreservation(bool value);
+  bool GetUseDivOnCarriageReturn();
+  void SetUseDivOnCarriageReturn(bool value);
+  void RuntimeSetShowDetails(bool value);
+
+  void DocumentCompleteHandler(TObject* sender);
+  void ShowContextMenuHandler(TObject* sender, Integer xPos, Integer yPos);
+  void ContextMenuActionHandler(TObject*, Integer) {}
+
+  // The abstract operations.
+  void ReadyStateChangeHandler(TObject*) override {}
+  void DoSetModified(bool value) override;
+  bool DoClearUndo(TProfDHTMLEditDocumentCompleteReason reason) override;
+  AnsiString GetAbout() override;
+  bool RuntimeBrowseMode() override;
+  bool RuntimeUseDivOnCarriageReturn() override;
+  bool RuntimeShowDetails() override;
+  bool RuntimeSourceCodePreservation() override;
+  void private_NewDocument(const WideString& param) override;
+  void private_LoadURL(const WideString& param) override;
+  void private_LoadFromFile(const WideString& param) override;
+  void private_SaveToFile(const WideString& param) override;
+  void private_SetBaseURL(const WideString& param) override;
+  void private_SetSource(const WideString& param) override;
+  bool GetBusy() override;
+  WideString GetFileName() override;
+  WideString GetBaseURL() override;
+  bool GetModifiedFlag() override;
+  WideString GetEngineTitle() override;
+  bool GetDOM(THtmlDocument& document) override;
+  WideString GetHTML() override;
+  THtmlDocument ReadDOM() override;
+  WideString MSSource() override;
+  bool CanGetDOM() override;
+  bool CanNewDocument() override;
+  bool NewDocument() override;
+
+ protected:
+  void InitControlData() override;
+  void WndProc(TMessage& message) override;
+
+ private:
+  ComPtr<mshtml::IDHTMLEdit> Editor();
+  bool PropertyBool(DISPID id, bool onFailure);
+  void RePutBody();
+  void FocusDocumentWindow();
+
+  std::array<TOleEventMethod, 16> FEvents;
+};
+
+// --- The unit's start-up and shut-down ------------------------------------------------
+
+// Renames the installer-feature value "HTMLSourceEditing" to "_HTMLSourceEditing"
+// (hide) or back, in every product key that holds it; stops quietly at the first error.
+void SetHTMLSourceEditingFeature(bool hide);
+// Start-up: the feature value hidden, OLE initialised, pictures in pages loaded through
+// the image library. Runs once; later calls do nothing. The controls run it themselves
+// when the program has not.
+void ProfDHTMLEditStartup();
+// Shut-down: the feature value restored, OLE uninitialised. Runs once, after start-up.
+void ProfDHTMLEditShutdown();
+bool ProfDHTMLEditStarted();
+// The product-code templates and locale ids the feature toggle visits (10 x 171 keys).
+const std::array<const char*, 10>& HTMLSourceEditingTemplates();
+const std::array<uint16_t, 171>& HTMLSourceEditingLocales();
+// The key name for a template and a locale id.
+AnsiString HTMLSourceEditingKey(const char* productTemplate, uint16_t lcid);
+// Reads a local picture (a plain path or a file: address) for the engine's layout;
+// null when it is not a picture the image library can read.
+HBITMAP LoadPagePicture(const WideString& src);
