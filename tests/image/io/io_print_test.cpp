@@ -82,6 +82,9 @@ TEST_F(PrintTest, EverySizeModeAtTheNinePositions) {
       }
   Printer()->EndDoc();
   EXPECT_EQ(TrimBoxes(expected.size()), expected);
+  // For a person to look at: the image fitted and centred (page 14).
+  fs::copy_file(fs::path(larkprint::LastJobFolder()) / "page014.png",
+                std::string(LARK_TEST_BINARY_DIR) + "/print_page_fit_centre.png", fs::copy_options::overwrite_existing);
 }
 
 TEST_F(PrintTest, ImageAtItsOwnResolutionOnA600DpiPage) {
