@@ -26,7 +26,9 @@
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Thread.h"
+#include "platform/vcl/Controls.h"
 #include "platform/vcl/Graphics.h"
+#include "platform/vcl/Printers.h"
 #include "platform/win/CriticalSection.h"
 
 // ===========================================================================
@@ -94,6 +96,22 @@ inline constexpr Int64 IEMaxURLBytes = Int64{64} << 20;
 enum class TIEDialogsMeasureUnit : Byte { ieduInches, ieduCm, ieduSelectableDefInches, ieduSelectableDefCm };
 using enum TIEDialogsMeasureUnit;
 
+// Where an image goes on a printed page, and how large it is printed.
+enum class TIEVerticalPos : Byte { ievpTOP, ievpCENTER, ievpBOTTOM };
+using enum TIEVerticalPos;
+enum class TIEHorizontalPos : Byte { iehpLEFT, iehpCENTER, iehpRIGHT };
+using enum TIEHorizontalPos;
+// The image at its own resolution, fitted into the area with its aspect kept
+// (enlarged as well as reduced), stretched over the area, or at a given size.
+enum class TIESize : Byte { iesNORMAL, iesFITTOPAGE, iesFITTOPAGESTRETCH, iesSPECIFIEDSIZE };
+using enum TIESize;
+// The compact print dialog, or the maximised print preview.
+enum class TIEDialogType : Byte { iedtDialog, iedtMaxi };
+using enum TIEDialogType;
+// What a screen capture copies.
+enum class TIECSSource : Byte { iecsScreen, iecsForegroundWindow, iecsForegroundWindowClient };
+using enum TIECSSource;
+
 // The kind of work of a background thread.
 enum class TIEIOMethodTypes : Byte {
   ieLoadSaveFile,
@@ -111,6 +129,7 @@ enum class TIEIOMethodTypes : Byte {
 using enum TIEIOMethodTypes;
 
 class TDadirAvIO;
+class TForm;
 
 // One load or save of a component on a thread of its own. It is listed in its
 // owner's thread list from construction until its work has ended, and frees itself.
@@ -245,8 +264,57 @@ class TDadirAvIO : public TComponent {
   void LoadFromStreamJP2(TStream* Stream);
   void LoadFromFileJ2K(const AnsiString& FileName);
   void LoadFromStreamJ2K(TStream* Stream);
-  // Metafiles have no reader yet: the load ends with Aborting set.
+  // --- Metafiles (WMF and EMF). Width and Height in pixels: -1 for one keeps the
+  // drawing's aspect, -1 for both its own size (at most 2800 on the longer side).
+  // The drawing is rendered over Background into a 24-bit image of that size.
+  // Aborting is set when the file cannot be read or its size is 0; a requested
+  // side of 0 changes nothing.
   void ImportMetafile(const AnsiString& FileName, Integer Width, Integer Height);
+  // Draws the metafile, sized as above, with its transparent parts showing the
+  // image, at (X, Y) of the current image; Params do not change.
+  void MergeMetafile(const AnsiString& FileName, Integer X, Integer Y, Integer Width, Integer Height);
+
+  // --- Screen capture. MouseCursor -1 (crNone) leaves the pointer out; any other
+  // value draws the arrow pointer at its place. Aborting is set when nothing was
+  // captured (no foreground window, a window call failing); a capture sets Params
+  // as a metafile import does (24-bit, the screen's resolution, FileType 0).
+  void CaptureFromScreen(TIECSSource Source, TCursor MouseCursor);
+
+  // --- Printing. Lengths are inches; DpiX, DpiY device pixels per inch. The caller
+  // starts and ends the print job. A gamma at or below 0 means 1 (no correction).
+  // An empty image, a zero-size page or a zero resolution prints nothing.
+  void PrintImagePosEx(TCanvas* Canvas, Integer DpiX, Integer DpiY, double X, double Y, double Width,
+                       double Height, double GammaCorrection);
+  // The resolution is the canvas device's (LOGPIXELSX/Y).
+  void PrintImagePos(TCanvas* Canvas, double X, double Y, double Width, double Height,
+                     double GammaCorrection);
+  void PrintImageEx(TCanvas* Canvas, Integer DpiX, Integer DpiY, double PageWidth, double PageHeight,
+                    double MarginLeft, double MarginTop, double MarginRight, double MarginBottom,
+                    TIEVerticalPos VerticalPos, TIEHorizontalPos HorizontalPos, TIESize Size,
+                    double SpecWidth, double SpecHeight, double GammaCorrection);
+  // A null Canvas is the printer's; the page and resolution are the canvas device's.
+  void PrintImage(TCanvas* Canvas, double MarginLeft, double MarginTop, double MarginRight,
+                  double MarginBottom, TIEVerticalPos VerticalPos, TIEHorizontalPos HorizontalPos,
+                  TIESize Size, double SpecWidth, double SpecHeight, double GammaCorrection);
+  // The page as it would print, scaled to fit MaxBitmapWidth - 5 x MaxBitmapHeight - 5,
+  // with the margins framed, into Bitmap (24-bit, white). A null Printer is the
+  // system's. A preview area of 5 pixels or less draws nothing.
+  void PreviewPrintImage(TBitmap* Bitmap, Integer MaxBitmapWidth, Integer MaxBitmapHeight,
+                         TPrinter* Printer, double MarginLeft, double MarginTop, double MarginRight,
+                         double MarginBottom, TIEVerticalPos VerticalPos, TIEHorizontalPos HorizontalPos,
+                         TIESize Size, double SpecWidth, double SpecHeight, double GammaCorrection);
+  // Shows a print form for the image (the compact dialog or the maximised preview);
+  // true when it closed with OK (always for the maximised one).
+  bool DoPrintPreviewDialog(TIEDialogType DialogType, const AnsiString& TaskName);
+
+  // Draws with rfFastLinear when the image is printed smaller than its pixel size.
+  bool PrintFilterOnShrink = false;
+  TMsgLanguage MsgLanguage = msSystem;
+  // The font of the print forms.
+  TFont* GetPreviewFont() const noexcept { return previewFont_.get(); }
+  void SetPreviewFont(TFont* font) { previewFont_->Assign(font); }
+  // Runs with the print form before it is shown.
+  std::function<void(TObject* sender, TForm* form)> OnIOPreview;
 
   void SaveToFileTIFF(const AnsiString& FileName);
   void SaveToStreamTIFF(TStream* Stream);
@@ -341,6 +409,12 @@ class TDadirAvIO : public TComponent {
   };
   AVIHandles avi_;
 
+  // The metafile's size after the sizing rule; false (Aborting set) when it is 0.
+  bool SizeMetafile(Integer fileW, Integer fileH, Integer* width, Integer* height);
+  void DoImportMetafile(const AnsiString& FileName, Integer Width, Integer Height);
+  void DoCaptureFromScreen(TIECSSource Source, TCursor MouseCursor);
+
+  std::unique_ptr<TFont> previewFont_;
   TIEView* view_ = nullptr;
   PIEBitmapChangeEvent viewListener_ = -1;
   TIEBitmap* ieBitmap_ = nullptr;

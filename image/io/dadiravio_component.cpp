@@ -10,6 +10,7 @@
 TDadirAvIO::TDadirAvIO(TComponent* Owner)
     : TComponent(Owner), ownBitmap_(std::make_unique<TIEBitmap>()),
       params_(std::make_unique<TIOParamsVals>(this)) {
+  previewFont_ = std::make_unique<TFont>();
   ieBitmap_ = ownBitmap_.get();
   InitializeCriticalSection(&threadsLock_);
 }

@@ -279,13 +279,6 @@ Integer TDadirAvIO::LoadFromStreamGif(TStream* Stream) {
   return LoadStreamFormat(iofnGIF, Stream);
 }
 
-void TDadirAvIO::ImportMetafile(const AnsiString& FileName, Integer Width, Integer Height) {
-  if (ReIssue(ieImportMetaFile, [=, this] { ImportMetafile(FileName, Width, Height); })) return;
-  // No metafile reader yet: the load fails and the image stays as it was.
-  aborting_ = true;
-  DoFinishWork();
-}
-
 void TDadirAvIO::ReadParams(TStream* stream, Integer fileType, bool relativeTiffOffsets) {
   // Nothing is reported while the header is read.
   TProgressRec progress;

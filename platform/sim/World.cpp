@@ -3,6 +3,7 @@
 #include "platform/mshtml/CommandSimHooks.h"
 #include "platform/mshtml/SimHooks.h"
 #include "platform/ole/SimHooks.h"
+#include "platform/printer/SimHooks.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Dialogs.h"
 #include "platform/sim/Faults.h"
@@ -42,6 +43,7 @@ void ResetWorld() {
   ClearShellExecuteCalls();
   ResetTheme();
   UseFakeMediaSinks();
+  ResetPrinter();
 }
 
 std::vector<std::string> WorldLeftovers() {

@@ -77,6 +77,11 @@ class DisplayBackend {
   virtual bool SetMode(const ScreenMode& mode) = 0;
   // The surface GetDC(0) draws on.
   virtual std::shared_ptr<gdi::BitmapObj> ScreenBitmap() = 0;
+  // Called before the screen's surface is read (a blit from a DC of the screen):
+  // a backend whose screen shows other programs' windows too copies the area
+  // (screen coordinates) of what a person sees into that surface. The null backend's
+  // surface already is what it shows.
+  virtual void RefreshScreen(const RECT& /*area*/) {}
 
   // The cursor to show (0: none).
   virtual void SetCursorShape(HCURSOR cursor) = 0;

@@ -330,6 +330,7 @@ inline constexpr Integer PHYSICALHEIGHT = 111;
 inline constexpr Integer PHYSICALOFFSETX = 112;
 inline constexpr Integer PHYSICALOFFSETY = 113;
 inline constexpr Integer DT_RASDISPLAY = 1;
+inline constexpr Integer DT_RASPRINTER = 2;
 inline constexpr Integer RC_BITBLT = 0x0001;
 inline constexpr Integer RC_BITMAP64 = 0x0008;
 inline constexpr Integer RC_DI_BITMAP = 0x0080;
@@ -563,6 +564,12 @@ Integer SetDIBits(HDC hdc, HBITMAP bitmap, UINT start, UINT lines, const void* b
 // hdc == 0 or any DC is accepted.
 HDC CreateCompatibleDC(HDC hdc);
 BOOL DeleteDC(HDC hdc);
+// A memory DC that stands for a printer's page of width x height device pixels at
+// dpiX x dpiY: GetDeviceCaps answers those for HORZRES/VERTRES, PHYSICALWIDTH/HEIGHT
+// and LOGPIXELSX/Y, the page's size in millimetres for HORZSIZE/VERTSIZE, and
+// DT_RASPRINTER for TECHNOLOGY. The caller selects the page's bitmap into it. 0 for
+// sizes or resolutions below 1.
+HDC CreatePrinterDC(Integer width, Integer height, Integer dpiX, Integer dpiY);
 // GetDC(0) / GetWindowDC(0): a DC on the screen. DCs of windows are views of their
 // top-level window's surface (Window.h, where they are made); ReleaseDC of a window's
 // DC marks what it could draw on for presenting.

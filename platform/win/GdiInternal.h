@@ -270,9 +270,19 @@ struct DCState {
   bool AppClip = false;  // the program selected or changed a clip region
 };
 
+// What GetDeviceCaps answers for a DC that stands for a printer's page.
+struct PrinterCaps {
+  Integer Width = 0;   // HORZRES, in device pixels
+  Integer Height = 0;  // VERTRES
+  Integer DpiX = 0;    // LOGPIXELSX
+  Integer DpiY = 0;    // LOGPIXELSY
+};
+
 struct DCObj : Object {
   DCObj() : Object(Kind::DC) {}
   bool Screen = false;
+  // Set for a printer's DC (CreatePrinterDC); the screen's answers otherwise.
+  std::optional<PrinterCaps> Printer;
   // A DC of a window: the window, the surface it draws on and the part of it the
   // window may draw on (surface coordinates).
   HWND Window = 0;

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/win/Display.h"
 #include "platform/win/GdiInternal.h"
 
 namespace gdi {
@@ -291,8 +292,12 @@ BOOL StretchBlt(HDC dest, Integer x, Integer y, Integer width, Integer height, H
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }
-  auto sb = sdc->Target();
   POINT sp = ToDevice(sdc->St, xSrc, ySrc);
+  // Reading the screen reads what the display shows.
+  if (sdc->Screen)
+    larkwin::Display().RefreshScreen(RECT{std::min(sp.x, sp.x + srcWidth), std::min(sp.y, sp.y + srcHeight),
+                                          std::max(sp.x, sp.x + srcWidth), std::max(sp.y, sp.y + srcHeight)});
+  auto sb = sdc->Target();
   bool same = width == srcWidth && height == srcHeight;
   if (same && (width < 0 || height < 0)) return FALSE;
   Blit(*dc, dp.x, dp.y, width, height, sb->Surf.get(), &sdc->St, sp.x, sp.y, srcWidth, srcHeight, rop,

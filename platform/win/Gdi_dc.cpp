@@ -129,6 +129,17 @@ HDC CreateCompatibleDC(HDC hdc) {
   return NewDC(false);
 }
 
+HDC CreatePrinterDC(Integer width, Integer height, Integer dpiX, Integer dpiY) {
+  if (width < 1 || height < 1 || dpiX < 1 || dpiY < 1) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+  }
+  auto dc = std::make_shared<DCObj>();
+  dc->Printer = PrinterCaps{width, height, dpiX, dpiY};
+  SelectInitial(*dc);
+  return AddObject(dc);
+}
+
 BOOL DeleteDC(HDC hdc) {
   auto dc = FindDC(hdc);
   if (!dc) {

@@ -187,9 +187,33 @@ void ResetSystem() {
 using namespace gdi;
 
 Integer GetDeviceCaps(HDC hdc, Integer index) {
-  if (!FindDC(hdc)) {
+  auto dc = FindDC(hdc);
+  if (!dc) {
     SetLastError(ERROR_INVALID_HANDLE);
     return 0;
+  }
+  if (dc->Printer) {
+    const PrinterCaps& p = *dc->Printer;
+    switch (index) {
+      case DRIVERVERSION: return 0x4000;
+      case TECHNOLOGY: return DT_RASPRINTER;
+      case HORZSIZE: return MulDiv(p.Width, 254, p.DpiX * 10);
+      case VERTSIZE: return MulDiv(p.Height, 254, p.DpiY * 10);
+      case HORZRES:
+      case PHYSICALWIDTH: return p.Width;
+      case VERTRES:
+      case PHYSICALHEIGHT: return p.Height;
+      case BITSPIXEL: return 24;
+      case PLANES: return 1;
+      case NUMBRUSHES:
+      case NUMPENS:
+      case NUMCOLORS: return -1;
+      case RASTERCAPS: return RC_BITBLT | RC_BITMAP64 | RC_DI_BITMAP | RC_DIBTODEV | RC_STRETCHBLT | RC_STRETCHDIB;
+      case LOGPIXELSX: return p.DpiX;
+      case LOGPIXELSY: return p.DpiY;
+      case COLORRES: return 24;
+      default: return 0;
+    }
   }
   ScreenInfo sc = CurrentScreen();
   bool palettised = sc.Bpp <= 8;

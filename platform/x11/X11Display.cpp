@@ -16,6 +16,7 @@
 
 #include "platform/rtl/CodePage.h"
 #include "platform/win/Display.h"
+#include "platform/win/GdiInternal.h"
 #include "platform/win/Input.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"
@@ -236,6 +237,40 @@ class X11Display : public larkwin::NullDisplay {
   }
 
   bool SetMode(const ScreenMode&) override { return false; }  // the server's screen is as it is
+
+  // The root window's pixels (every program's windows as they are shown) into the
+  // screen's surface, so that a blit from the screen copies what a person sees.
+  void RefreshScreen(const RECT& area) override {
+    if (dead_) return;
+    auto screen = NullDisplay::ScreenBitmap();
+    if (!screen || !screen->Surf) return;
+    gdi::Surface& surf = *screen->Surf;
+    const int left = std::max<int>(0, area.left), top = std::max<int>(0, area.top);
+    const int right = std::min<int>(surf.Width, area.right), bottom = std::min<int>(surf.Height, area.bottom);
+    if (right <= left || bottom <= top) return;
+    XImage* image = XGetImage(dpy_, root_, left, top, static_cast<unsigned>(right - left),
+                              static_cast<unsigned>(bottom - top), AllPlanes, ZPixmap);
+    if (image == nullptr) return;
+    const Visual* v = DefaultVisual(dpy_, screen_);
+    auto channel = [](unsigned long pixel, unsigned long mask) -> uint32_t {
+      if (mask == 0) return 0;
+      int shift = 0;
+      while (!((mask >> shift) & 1)) ++shift;
+      const unsigned long max = mask >> shift;
+      return static_cast<uint32_t>(((pixel & mask) >> shift) * 255 / max);
+    };
+    gdi::ColorEncoder enc(surf);
+    std::vector<uint32_t> row(static_cast<size_t>(right - left));
+    for (int y = 0; y < bottom - top; ++y) {
+      for (int x = 0; x < right - left; ++x) {
+        const unsigned long p = XGetPixel(image, x, y);
+        row[static_cast<size_t>(x)] = enc((channel(p, v->red_mask) << 16) | (channel(p, v->green_mask) << 8) |
+                                          channel(p, v->blue_mask));
+      }
+      gdi::WriteValues(surf, top + y, left, right - left, row.data());
+    }
+    XDestroyImage(image);
+  }
 
   void SetCursorShape(HCURSOR cursor) override {
     NullDisplay::SetCursorShape(cursor);

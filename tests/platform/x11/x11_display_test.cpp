@@ -441,3 +441,36 @@ TEST_F(X11Display, ALostConnectionEndsTheMessageLoop) {
 }
 
 }  // namespace
+
+namespace {
+
+// A blit from the screen reads the root window: what a person sees, other programs'
+// windows and the desktop included, exactly as xwd dumps it.
+TEST_F(X11Display, ABlitFromTheScreenCopiesWhatXwdSees) {
+  ShowFramedWindow();
+  const Picture screen = CaptureScreen(server_.Display(), dir_.Path());
+  ASSERT_EQ(screen.width, 1024);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  info.bmiHeader.biWidth = 1024;
+  info.bmiHeader.biHeight = -768;
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(0, &info, DIB_RGB_COLORS, &bits, 0, 0);
+  HDC mem = CreateCompatibleDC(0);
+  HGDIOBJ old = SelectObject(mem, bitmap);
+  HDC screenDC = GetWindowDC(GetDesktopWindow());
+  ASSERT_TRUE(BitBlt(mem, 0, 0, 1024, 768, screenDC, 0, 0, SRCCOPY));
+  ReleaseDC(GetDesktopWindow(), screenDC);
+  int differing = 0;
+  const auto* px = static_cast<const uint32_t*>(bits);
+  for (int y = 0; y < 768; ++y)
+    for (int x = 0; x < 1024; ++x) differing += (px[y * 1024 + x] & 0xFFFFFF) != screen.At(x, y);
+  EXPECT_EQ(differing, 0);
+  SelectObject(mem, old);
+  DeleteDC(mem);
+  DeleteObject(bitmap);
+}
+
+}  // namespace
