@@ -40,13 +40,15 @@ TShiftState ShiftStateFromKeys() {
 // The owner forms' windows while hooked: the icon that hooked each and the window
 // procedure it replaced. An icon freed while another subclasser sits above it leaves
 // its entry with no icon, and the window's messages pass straight through.
+// The map is never destroyed: forms (and their icons) may be freed at exit after
+// static destruction has begun, and an entry lives only while its window is hooked.
 struct OwnerHook {
   TTrayIcon* icon = nullptr;
   WNDPROC oldProc = nullptr;
 };
 std::map<HWND, OwnerHook>& OwnerHooks() {
-  static std::map<HWND, OwnerHook> hooks;
-  return hooks;
+  static auto* const hooks = new std::map<HWND, OwnerHook>();
+  return *hooks;
 }
 
 }  // namespace

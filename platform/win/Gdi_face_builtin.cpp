@@ -48,7 +48,10 @@ class BuiltIn final : public RealFont {
     m_.InternalLeading = static_cast<Integer>((kGlyphLeading * cell + kGlyphRows - 1) / kGlyphRows);
     m_.AveCharWidth = m_.MaxCharWidth = static_cast<Integer>(std::clamp<int64_t>(advance, 1, 2048));
     m_.Weight = lf.lfWeight == 0 ? FW_NORMAL : lf.lfWeight;
-    ScaledRows(m_.Height, 9, 10, &m_.UnderlineTop, &m_.UnderlineSize);
+    // The underline takes the cell's last design row, one row below the baseline's,
+    // so a gap stays between the letters and the line (an underlined F must not read
+    // as an E).
+    ScaledRows(m_.Height, kGlyphRows - 1, kGlyphRows, &m_.UnderlineTop, &m_.UnderlineSize);
     ScaledRows(m_.Height, 5, 6, &m_.StrikeTop, &m_.StrikeSize);
     bold_ = lf.lfWeight >= FW_SEMIBOLD;
   }

@@ -3,6 +3,7 @@
 // tray and restored, the tray menu, and the icon's return after the area restarts.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -412,6 +413,29 @@ TEST_F(TrayIconTest, AFreedListOrMenuIsForgotten) {
   EXPECT_EQ(tray.GetIconList(), nullptr);
   EXPECT_EQ(tray.GetPopupMenu(), nullptr);
   EXPECT_EQ(tray.GetIconIndex(), 0);
+}
+
+TEST(TrayIconDeathTest, FormsFreedAtExitTakeTheirIconsAlongSafely) {
+  // In a fresh child process, so that the application and the icons' shared state come
+  // into being in this order: the application frees its forms at exit, after the
+  // objects made later are already gone. The child must leave cleanly (a sanitizer
+  // report on the way out makes it fail).
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        TForm* main = nullptr;
+        Application->CreateForm(main);
+        main->Show();
+        auto* tray = new TTrayIcon(main);
+        tray->SetHint("Larkspool");
+        tray->SetIconVisible(true);
+        new TTrayIcon(main);
+        TForm* other = nullptr;
+        Application->CreateForm(other);
+        new TTrayIcon(other);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -49,7 +49,7 @@ TEST_F(DialogForms, MessageBoxLooksClassic) {
     Pump();
   });
   EXPECT_EQ(MessageBox(0, "Unsubscribe from Lark News?", "Unsubscribe?", MB_YESNO | MB_ICONQUESTION), IDYES);
-  EXPECT_EQ(sum, 5866764801893909455ull) << "compare " << Png("message_box_builtin.png");
+  EXPECT_EQ(sum, 8348886525834192319ull) << "compare " << Png("message_box_builtin.png");
   EXPECT_EQ(iconCentre, RGB(0, 64, 208));
 }
 

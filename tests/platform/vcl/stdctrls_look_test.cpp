@@ -185,7 +185,7 @@ const LookCase kTexts[] = {
        return m;
      },
      nullptr, 15072607854490777858ull, {}},
-    {"Label", [](TForm& f) { return Make<TLabel>(f, 0, 0, "&Label"); }, nullptr, 12921218849153788275ull, {}},
+    {"Label", [](TForm& f) { return Make<TLabel>(f, 0, 0, "&Label"); }, nullptr, 13964772882916975347ull, {}},
     {"LabelDisabled",
      [](TForm& f) {
        auto* l = Make<TLabel>(f, 0, 0, "Label");

@@ -157,11 +157,34 @@ TEST(Text, DrawTextPlacesAndCutsLines) {
   DrawText(tc2.Dc(), "LLLLLLLL", -1, &r2, DT_END_ELLIPSIS | DT_SINGLELINE);
   std::string row = tc2.Ink(kWhite).substr(8 * 31, 31);
   EXPECT_EQ(row, "#####.#####...##....##....##..\n") << "two letters and the ellipsis fit 30 pixels";
+}
 
-  TextCanvas tc3(12, 11, 11);
-  RECT r3{0, 0, 12, 11};
-  DrawText(tc3.Dc(), "&Hi", -1, &r3, DT_LEFT);
-  EXPECT_EQ(tc3.Ink(kWhite).substr(9 * 13, 13), "######......\n") << "the prefixed H is underlined";
+// A prefixed letter is underlined on the cell's last rows, with the row(s) just under
+// the baseline left clear: an underlined F must not merge into an E.
+TEST(Text, PrefixUnderlineKeepsAGapUnderTheLetter) {
+  const struct {
+    int Height;
+    int Cell, Advance;
+    int Line, Gap;  // first row of the underline; first row of the gap above it
+  } cases[] = {
+      {11, 11, 6, 10, 9}, {-11, 13, 7, 12, 11}, {0, 13, 7, 12, 11}, {22, 22, 12, 20, 18}, {-18, 22, 12, 20, 18},
+  };
+  for (const auto& c : cases) {
+    TextCanvas tc(2 * c.Advance, c.Cell, c.Height);
+    RECT r{0, 0, 2 * c.Advance, c.Cell};
+    DrawText(tc.Dc(), "&Fi", -1, &r, DT_LEFT | DT_SINGLELINE);
+    const std::string ink = tc.Ink(kWhite);
+    const int stride = 2 * c.Advance + 1;
+    auto row = [&](int y) { return ink.substr(static_cast<size_t>(y) * stride, c.Advance); };
+    const std::string full(c.Advance, '#'), clear(c.Advance, '.');
+    for (int y = c.Line; y < c.Cell; ++y) EXPECT_EQ(row(y), full) << c.Height << ": underline row " << y;
+    for (int y = c.Gap; y < c.Line; ++y) EXPECT_EQ(row(y), clear) << c.Height << ": gap row " << y;
+    EXPECT_NE(row(c.Gap - 1).find('#'), std::string::npos) << c.Height << ": the F's foot";
+    // The unprefixed letter beside it has no line.
+    EXPECT_EQ(ink.substr(static_cast<size_t>(c.Cell - 1) * stride + c.Advance, c.Advance),
+              std::string(c.Advance, '.'))
+        << c.Height;
+  }
 }
 
 }  // namespace
