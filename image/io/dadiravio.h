@@ -135,7 +135,7 @@ class TIEIOThread : public TThread {
 // ===========================================================================
 // The component
 
-class TDadirAvIO : public TComponent {
+class TDadirAvIO : public TComponent, private TIEViewAttachment {
  public:
   LARK_CLASS_NAME(TDadirAvIO)
   explicit TDadirAvIO(TComponent* Owner);
@@ -314,12 +314,9 @@ class TDadirAvIO : public TComponent {
   void ReadParams(TStream* stream, Integer fileType, bool relativeTiffOffsets);
   void DoLoadFromURL(const AnsiString& URL);
 
-  // The view's listener: follows a replaced store, forgets a view that goes.
-  void OnBitmapChange(TObject* sender, bool destroying);
-  void RemoveViewListener();
+  // The attached view replaced its store: take the new one.
+  void ViewStoreReplaced() override;
 
-  TIEView* view_ = nullptr;
-  PIEBitmapChangeEvent viewListener_ = -1;
   TIEBitmap* ieBitmap_ = nullptr;
   std::unique_ptr<TIEBitmap> ownBitmap_;  // the store the component made, when it is working on it
   bool ownsIEBitmap_ = true;
