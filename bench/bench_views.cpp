@@ -3,7 +3,8 @@
 // of the same picture to the same size, single thread. A frame is what the view does
 // after its image changed: the relayout, the rendering of the back buffer with the
 // zoom filter (the resampling is most of it) and the copy to the window. The
-// photograph is ImageMagick's rose blended with a fractal sky, made once at the start.
+// photograph is ImageMagick's rose blended with a fractal sky, 8 bits a channel
+// (as every peer then works on bytes), made once at the start.
 //
 // Pillow times its resize in-process (best of three). libvips (VIPS_CONCURRENCY=1)
 // runs as the `vips` command: its time is the best of three
@@ -153,7 +154,7 @@ int main(int argc, char** argv) {
   gDir = pattern;
   const std::string make =
       "convert-im6.q16 rose: -resize 6000x4000! \\( -seed 7 -size 6000x4000 plasma:fractal \\) "
-      "-compose blend -define compose:args=35 -composite -type TrueColor " + gDir +
+      "-compose blend -define compose:args=35 -composite -type TrueColor -depth 8 " + gDir +
       "/photo.png && convert-im6.q16 " + gDir + "/photo.png " + gDir + "/photo.miff";
   if (std::system(make.c_str()) != 0) {
     std::printf("ImageMagick did not make the photograph\n");
