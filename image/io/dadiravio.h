@@ -155,7 +155,7 @@ class TIEIOThread : public TThread {
 // ===========================================================================
 // The component
 
-class TDadirAvIO : public TComponent {
+class TDadirAvIO : public TComponent, private TIEViewAttachment {
  public:
   LARK_CLASS_NAME(TDadirAvIO)
   explicit TDadirAvIO(TComponent* Owner);
@@ -393,9 +393,8 @@ class TDadirAvIO : public TComponent {
   void ReadParams(TStream* stream, Integer fileType, bool relativeTiffOffsets);
   void DoLoadFromURL(const AnsiString& URL);
 
-  // The view's listener: follows a replaced store, forgets a view that goes.
-  void OnBitmapChange(TObject* sender, bool destroying);
-  void RemoveViewListener();
+  // The attached view replaced its store: take the new one.
+  void ViewStoreReplaced() override;
 
   // The open AVI file: its handles (all null when none is open), closed when the
   // component goes, after its threads have ended.

@@ -8,7 +8,7 @@
 #include "platform/win/Messages.h"
 
 TDadirAvIO::TDadirAvIO(TComponent* Owner)
-    : TComponent(Owner), ownBitmap_(std::make_unique<TIEBitmap>()),
+    : TComponent(Owner), TIEViewAttachment(this), ownBitmap_(std::make_unique<TIEBitmap>()),
       params_(std::make_unique<TIOParamsVals>(this)) {
   previewFont_ = std::make_unique<TFont>();
   ieBitmap_ = ownBitmap_.get();
@@ -35,15 +35,8 @@ void TDadirAvIO::SetAttachedIEBitmap(TIEBitmap* store) {
   if (store != nullptr) view_ = nullptr;
 }
 
-void TDadirAvIO::RemoveViewListener() {
-  if (view_ != nullptr && viewListener_ >= 0) view_->RemoveBitmapChangeEvent(viewListener_);
-  viewListener_ = -1;
-}
-
 void TDadirAvIO::SetAttachedDadirAv(TIEView* view) {
-  RemoveViewListener();
-  if (view_ != nullptr && view_ != view) view_->RemoveFreeNotification(this);
-  view_ = view;
+  LeaveViewFor(view);
   if (view == nullptr) {
     if (ieBitmap_ != nullptr) ieBitmap_->FreeImage();
     return;
@@ -55,18 +48,10 @@ void TDadirAvIO::SetAttachedDadirAv(TIEView* view) {
   } else {
     SetBitmap(framework);
   }
-  view->FreeNotification(this);
-  viewListener_ = view->RegisterBitmapChangeEvent(
-      [this](TObject* sender, bool destroying) { OnBitmapChange(sender, destroying); });
+  ListenToView();
 }
 
-void TDadirAvIO::OnBitmapChange(TObject*, bool destroying) {
-  if (destroying) {
-    viewListener_ = -1;
-    view_ = nullptr;
-    return;
-  }
-  if (view_ == nullptr) return;
+void TDadirAvIO::ViewStoreReplaced() {
   TBitmap* framework = view_->GetFBitmap();
   if (ownsIEBitmap_ && ownBitmap_ != nullptr && view_->GetIEBitmap() == nullptr) {
     bitmap_ = framework;
@@ -78,9 +63,7 @@ void TDadirAvIO::OnBitmapChange(TObject*, bool destroying) {
 
 void TDadirAvIO::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
-  if (operation == opRemove && component == view_) {
-    viewListener_ = -1;
-    view_ = nullptr;
+  if (ForgetRemovedView(component, operation)) {
     ieBitmap_ = nullptr;
     bitmap_ = nullptr;
   }

@@ -137,3 +137,37 @@ void TIEView::Dispatch(TMessage& message) {
   if (message.Msg == CM_MOUSEENTER && OnMouseEnter) OnMouseEnter(this);
   if (message.Msg == CM_MOUSELEAVE && OnMouseLeave) OnMouseLeave(this);
 }
+
+// --- Components attached to a view ------------------------------------------------------
+
+void TIEViewAttachment::LeaveViewFor(TIEView* view) {
+  RemoveViewListener();
+  if (view_ != nullptr && view_ != view) view_->RemoveFreeNotification(self_);
+  view_ = view;
+}
+
+void TIEViewAttachment::ListenToView() {
+  if (view_ == nullptr) return;
+  view_->FreeNotification(self_);
+  viewListener_ = view_->RegisterBitmapChangeEvent([this](TObject*, bool destroying) {
+    if (destroying) {
+      // The view is going: forget it without calling it again.
+      viewListener_ = -1;
+      view_ = nullptr;
+      return;
+    }
+    if (view_ != nullptr) ViewStoreReplaced();
+  });
+}
+
+void TIEViewAttachment::RemoveViewListener() {
+  if (view_ != nullptr && viewListener_ >= 0) view_->RemoveBitmapChangeEvent(viewListener_);
+  viewListener_ = -1;
+}
+
+bool TIEViewAttachment::ForgetRemovedView(TComponent* component, TOperation operation) {
+  if (operation != opRemove || component == nullptr || component != view_) return false;
+  viewListener_ = -1;
+  view_ = nullptr;
+  return true;
+}

@@ -114,3 +114,35 @@ class TIEView : public TCustomControl {
   Integer dpiY_ = 0;
   Integer recreateCount_ = 0;
 };
+
+// What a component attached to a view (the input/output and processing components)
+// keeps of it: the view, the free notification that tells the component when the
+// view goes, and the listener that follows the view when it replaces its store.
+class TIEViewAttachment {
+ public:
+  TIEViewAttachment(const TIEViewAttachment&) = delete;
+  TIEViewAttachment& operator=(const TIEViewAttachment&) = delete;
+
+ protected:
+  explicit TIEViewAttachment(TComponent* self) : self_(self) {}
+  ~TIEViewAttachment() { RemoveViewListener(); }
+
+  // Leaves the view attached before (its listener; its free notification too when
+  // view is another one) and makes view (null: none) the attached view. The caller
+  // then takes the view's stores and calls ListenToView.
+  void LeaveViewFor(TIEView* view);
+  // Asks the attached view for a free notification and registers the listener.
+  void ListenToView();
+  void RemoveViewListener();
+  // From the component's Notification: true when component was the attached view,
+  // which is then forgotten without being called again.
+  bool ForgetRemovedView(TComponent* component, TOperation operation);
+  // The attached view replaced its store: take the new one.
+  virtual void ViewStoreReplaced() = 0;
+
+  TIEView* view_ = nullptr;
+
+ private:
+  TComponent* self_;
+  PIEBitmapChangeEvent viewListener_ = -1;
+};

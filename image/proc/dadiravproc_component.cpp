@@ -4,7 +4,7 @@
 #include "image/views/dadiravview.h"
 
 TDadirAvProc::TDadirAvProc(TComponent* owner)
-    : TComponent(owner), previewFont_(std::make_unique<TFont>()),
+    : TComponent(owner), TIEViewAttachment(this), previewFont_(std::make_unique<TFont>()),
       ownedStore_(std::make_unique<TIEBitmap>()) {
   ieBitmap_ = ownedStore_.get();
 }
@@ -37,15 +37,8 @@ void TDadirAvProc::SetAttachedIEBitmap(TIEBitmap* bitmap) {
   if (bitmap != nullptr) view_ = nullptr;
 }
 
-void TDadirAvProc::RemoveViewListener() {
-  if (view_ != nullptr && viewListener_ >= 0) view_->RemoveBitmapChangeEvent(viewListener_);
-  viewListener_ = -1;
-}
-
 void TDadirAvProc::SetAttachedDadirAv(TIEView* view) {
-  RemoveViewListener();
-  if (view_ != nullptr && view_ != view) view_->RemoveFreeNotification(this);
-  view_ = view;
+  LeaveViewFor(view);
   if (view == nullptr) {
     if (ieBitmap_ != nullptr) ieBitmap_->FreeImage();
     return;
@@ -56,18 +49,10 @@ void TDadirAvProc::SetAttachedDadirAv(TIEView* view) {
     SetAttachedBitmap(view->GetFBitmap());
     view_ = view;
   }
-  view->FreeNotification(this);
-  viewListener_ = view->RegisterBitmapChangeEvent(
-      [this](TObject* sender, bool destroying) { OnBitmapChange(sender, destroying); });
+  ListenToView();
 }
 
-void TDadirAvProc::OnBitmapChange(TObject*, bool destroying) {
-  if (destroying) {
-    viewListener_ = -1;
-    view_ = nullptr;
-    return;
-  }
-  if (view_ == nullptr) return;
+void TDadirAvProc::ViewStoreReplaced() {
   if (ownedStore_ && view_->GetIEBitmap() == nullptr) {
     attachedBitmap_ = view_->GetFBitmap();
     ieBitmap_->EncapsulateTBitmap(attachedBitmap_, true);
@@ -78,9 +63,7 @@ void TDadirAvProc::OnBitmapChange(TObject*, bool destroying) {
 
 void TDadirAvProc::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
-  if (operation == opRemove && component == view_) {
-    viewListener_ = -1;
-    view_ = nullptr;
+  if (ForgetRemovedView(component, operation)) {
     ieBitmap_ = ownedStore_.get();
   }
 }

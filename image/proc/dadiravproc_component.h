@@ -34,7 +34,7 @@ using enum TIEUndoSource;
 // framework bitmap (wrapped without copying) or a caller's pixel store (borrowed).
 // Every changing operation runs one frame: find the store, check the format, record
 // an undo entry, limit the work to the selection, run the worker, Update.
-class TDadirAvProc : public TComponent {
+class TDadirAvProc : public TComponent, private TIEViewAttachment {
  public:
   LARK_CLASS_NAME(TDadirAvProc)
   // The worker of an operation: the store and the rectangle (right, bottom exclusive).
@@ -316,10 +316,9 @@ class TDadirAvProc : public TComponent {
   TColor background_ = 0;
   TMsgLanguage msgLanguage_ = msSystem;
   std::unique_ptr<TFont> previewFont_;
-  void OnBitmapChange(TObject* sender, bool destroying);
-  void RemoveViewListener();
-  TIEView* view_ = nullptr;
-  PIEBitmapChangeEvent viewListener_ = -1;
+  // The attached view replaced its store: take the new one.
+  void ViewStoreReplaced() override;
+
   TIEBitmap* ieBitmap_ = nullptr;
   std::unique_ptr<TIEBitmap> ownedStore_;  // set when ieBitmap_ is the component's own
   std::vector<std::unique_ptr<TIEBitmap>> undo_;  // oldest first

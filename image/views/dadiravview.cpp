@@ -6,6 +6,7 @@
 
 #include "image/io/dadiravio.h"
 #include "image/proc/dadiravproc_component.h"
+#include "image/views/dadiravview_cursors.h"
 #include "platform/vcl/Forms.h"
 #include "platform/vcl/Timer.h"
 #include "platform/win/Messages.h"
@@ -27,6 +28,7 @@ TDadirAvView::TDadirAvView(TComponent* owner) : TIEView(owner) {
 
   transition_ = std::make_unique<TIETransitionEffects>(&transitionSite_);
   drawDib_ = IEDrawDibOpen();
+  IERegisterViewCursors();
   TIEView::SetCursor(viewCursor_);
   SetBounds(GetLeft(), GetTop(), 105, 105);
   SetDPI(gSystemDPIX, gSystemDPIY);

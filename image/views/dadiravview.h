@@ -226,6 +226,8 @@ class TDadirAvView : public TIEView {
   // The visible part at the current zoom onto canvas at (0, 0).
   void DrawTo(TCanvas* canvas);
   void SetChessboardStyle(Integer size, TBrushStyle style);
+  // A 256-colour palette of the current image; the caller deletes it.
+  HPALETTE _CreatePalette();
   // The back buffer as last rendered (for a person looking at it).
   TBitmap* GetBackBuffer() const noexcept { return backBuffer_.get(); }
   // Source rectangle and destination size of the last CalcPaintCoef.

@@ -4,8 +4,12 @@
 #include <cmath>
 
 #include "image/views/dadiravview.h"
+#include "image/formats/neurquant.h"
+#include "image/proc/dadiravproc_colour.h"
 #include "image/views/dadiravview_internal.h"
 #include "platform/rtl/Math.h"
+#include "platform/vcl/Application.h"
+#include "platform/vcl/Forms.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/win/Debug.h"
 #include "platform/win/Gdi.h"
@@ -378,4 +382,28 @@ void TDadirAvView::SetChessboardStyle(Integer size, TBrushStyle style) {
   chessboardStyle_ = style;
 }
 
-void TDadirAvView::PaletteChanged() { Invalidate(); }
+HPALETTE TDadirAvView::_CreatePalette() {
+  std::vector<TRGB> palette(256, TRGB{0, 0, 0});
+  TIEBitmap* source = ieBitmap_;
+  TIEBitmap converted;
+  if (source->GetWidth() > 0 && source->GetHeight() > 0) {
+    // The quantiser reads 24-bit pixels; other formats go through a copy.
+    if (source->GetPixelFormat() != ie24RGB) {
+      converted.SetLocation(ieMemory);
+      converted.Assign(source);
+      converted.ConvertToPixelFormat(ie24RGB);
+      source = &converted;
+    }
+    TIEQuantizer quantizer(source, palette, 256);
+  }
+  return _CreateWinPalette(palette.data(), 256);
+}
+
+void TDadirAvView::PaletteChanged() {
+  // Palette realisation changes nothing on a true-colour screen: repaint only when
+  // DrawDib says it did.
+  TCustomForm* main = Application->GetMainForm();
+  if (main == nullptr || main->GetCanvas() == nullptr ||
+      IEDrawDibRealize(drawDib_, main->GetCanvas()->GetHandle(), false) != 0)
+    Invalidate();
+}

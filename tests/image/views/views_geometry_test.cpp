@@ -108,6 +108,73 @@ TEST(ViewCoordinates, TableAtSeveralZoomsAndScrollPositions) {
   }
 }
 
+// Client-to-bitmap and bitmap-to-client conversion as a table: picture size, view
+// size, zoom (0 fits), scroll, Center, the centring offsets the layout gives, and
+// points each way.
+TEST(ViewCoordinates, ConversionTableWithScrollAndCentring) {
+  struct Pt {
+    Integer from, to;
+  };
+  struct Case {
+    const char* name;
+    Integer imgW, imgH, viewW, viewH;
+    double zoom;  // 0: Fit
+    Integer scrollX, scrollY;
+    bool center;
+    Integer offX, offY;
+    std::vector<Pt> scr2bmpX, scr2bmpY, bmp2scrX, bmp2scrY;
+  };
+  const std::vector<Case> cases = {
+      {"smaller than the view, centred", 200, 100, 300, 300, 100, 0, 0, true, 50, 100,
+       {{50, 0}, {51, 1}, {249, 199}, {49, -1}}, {{100, 0}, {199, 99}},
+       {{0, 50}, {199, 249}}, {{0, 100}, {99, 199}}},
+      {"smaller than the view, not centred", 200, 100, 300, 300, 100, 0, 0, false, 0, 0,
+       {{0, 0}, {199, 199}}, {{0, 0}, {99, 99}}, {{0, 0}, {199, 199}}, {{99, 99}}},
+      {"fitted: centred across the free axis", 600, 400, 256, 192, 0, 0, 0, true, 0, 10,
+       {{0, 0}, {255, 597}}, {{10, 0}, {180, 397}, {181, 399}, {9, -2}},
+       {{0, 0}}, {{0, 10}}},
+      {"half size, centred both ways", 320, 240, 240, 180, 50, 0, 0, true, 40, 30,
+       {{40, 0}, {41, 2}, {199, 318}}, {{30, 0}, {31, 2}},
+       {{0, 40}, {1, 41}, {2, 41}, {318, 199}}, {{0, 30}, {2, 31}}},
+      {"double size, scrolled: no offsets", 320, 240, 240, 180, 200, 100, 50, true, 0, 0,
+       {{0, 50}, {1, 50}, {2, 51}, {239, 169}}, {{0, 25}, {179, 114}},
+       {{50, 0}, {51, 2}, {169, 238}}, {{25, 0}, {26, 2}}},
+      {"wider than the view, scrolled across, centred down", 400, 100, 200, 200, 100, 120, 0,
+       true, 0, 50, {{0, 120}, {199, 319}}, {{50, 0}, {149, 99}}, {{120, 0}, {319, 199}},
+       {{0, 50}, {99, 149}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ViewForm f(c.viewW, c.viewH);
+    f.view->SetCenter(c.center);
+    SetPicture(f.view, c.imgW, c.imgH);
+    if (c.zoom == 0)
+      f.view->Fit();
+    else
+      f.view->SetZoom(c.zoom);
+    f.view->SetViewXY(c.scrollX, c.scrollY);
+    f.view->CalcPaintCoef();
+    EXPECT_EQ(f.view->GetViewX(), c.scrollX);
+    EXPECT_EQ(f.view->GetViewY(), c.scrollY);
+    EXPECT_EQ(f.view->GetOffsetX(), c.offX);
+    EXPECT_EQ(f.view->GetOffsetY(), c.offY);
+    for (const Pt& p : c.scr2bmpX) EXPECT_EQ(f.view->XScr2Bmp(p.from), p.to) << "client x " << p.from;
+    for (const Pt& p : c.scr2bmpY) EXPECT_EQ(f.view->YScr2Bmp(p.from), p.to) << "client y " << p.from;
+    for (const Pt& p : c.bmp2scrX) EXPECT_EQ(f.view->XBmp2Scr(p.from), p.to) << "bitmap x " << p.from;
+    for (const Pt& p : c.bmp2scrY) EXPECT_EQ(f.view->YBmp2Scr(p.from), p.to) << "bitmap y " << p.from;
+    // What is painted sits at the offsets: the background left of and above it.
+    f.Paint();
+    if (c.offX > 0) {
+      EXPECT_EQ(viewtest::PixelOf(f.view->GetBackBuffer(), c.offX - 1, c.offY + 1),
+                viewtest::PixelOf(f.view->GetBackBuffer(), 0, 0));
+    }
+    if (c.offY > 0) {
+      EXPECT_NE(viewtest::PixelOf(f.view->GetBackBuffer(), c.offX + 2, c.offY),
+                viewtest::PixelOf(f.view->GetBackBuffer(), c.offX + 2, c.offY - 1));
+    }
+  }
+}
+
 TEST(ViewCoordinates, VeryWideSourceAtASmallZoomKeepsItsTables) {
   // 140000 columns at 0.2 %: a 32-bit product of the fixed-point step would wrap.
   ViewForm f(300, 100);

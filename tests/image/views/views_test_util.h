@@ -51,7 +51,8 @@ inline std::string MakePhotoFile(const std::string& dir, Integer width, Integer 
   return code == 0 ? path : std::string();
 }
 
-// A form with a view filling it: no border, so the client area is the view.
+// A form whose client area is a view: no border, so the view's client area is the
+// form's.
 template <class View = TDadirAv>
 struct ViewForm {
   explicit ViewForm(Integer clientWidth = 300, Integer clientHeight = 300,
@@ -63,6 +64,10 @@ struct ViewForm {
     view->SetBorderStyle(TBorderStyle::bsNone);
     view->SetScrollBars(bars);
     view->SetBounds(0, 0, clientWidth, clientHeight);
+    // The form's client area is the view, so a shot of the form shows where in the
+    // view the picture sits.
+    form->SetClientWidth(clientWidth);
+    form->SetClientHeight(clientHeight);
     form->Show();
     Pump();
   }

@@ -2,6 +2,7 @@
 // rectangles and 3-D edges, checked pixel by pixel.
 #include <gtest/gtest.h>
 
+#include "platform/win/Cursors.h"
 #include "tests/platform/win/gdi_fixture.h"
 
 using namespace gditest;
@@ -283,3 +284,36 @@ TEST(GdiShape, HugeFiguresDrawOnlyTheirVisiblePart) {
 }
 
 }  // namespace
+
+// A monochrome cursor from AND and XOR planes: black, white, the screen, and the
+// screen inverted, with its hot spot.
+TEST(GdiShape, MonochromeCursorFromTwoPlanes) {
+  // 4 x 1: AND 0011, XOR 0101 (rows padded to 16 bits).
+  const uint8_t andBits[2] = {0x30, 0};
+  const uint8_t xorBits[2] = {0x50, 0};
+  HCURSOR cursor = CreateCursor(0, 3, 0, 4, 1, andBits, xorBits);
+  ASSERT_NE(cursor, 0u);
+  Canvas dst(4, 1, 24);
+  dst.Fill(kRed);
+  EXPECT_TRUE(DrawIconEx(dst.Dc(), 0, 0, cursor, 0, 0, 0, 0, DI_NORMAL));
+  EXPECT_EQ(GetPixel(dst.Dc(), 0, 0), kBlack);
+  EXPECT_EQ(GetPixel(dst.Dc(), 1, 0), kWhite);
+  EXPECT_EQ(GetPixel(dst.Dc(), 2, 0), kRed);
+  EXPECT_EQ(GetPixel(dst.Dc(), 3, 0), RGB(0, 255, 255));  // red inverted
+  ICONINFO info;
+  ASSERT_TRUE(GetIconInfo(cursor, &info));
+  EXPECT_FALSE(info.fIcon);
+  EXPECT_EQ(info.xHotspot, 3u);
+  EXPECT_EQ(info.yHotspot, 0u);
+  EXPECT_EQ(info.hbmColor, 0u);
+  BITMAP bm{};
+  ASSERT_NE(GetObject(info.hbmMask, sizeof bm, &bm), 0);
+  EXPECT_EQ(bm.bmWidth, 4);
+  EXPECT_EQ(bm.bmHeight, 2);  // AND above XOR
+  DeleteObject(info.hbmMask);
+  EXPECT_TRUE(DestroyCursor(cursor));
+  EXPECT_FALSE(DestroyCursor(cursor));
+  // Bad sizes and missing planes make nothing.
+  EXPECT_EQ(CreateCursor(0, 0, 0, 0, 1, andBits, xorBits), 0u);
+  EXPECT_EQ(CreateCursor(0, 0, 0, 4, 1, nullptr, xorBits), 0u);
+}
