@@ -503,7 +503,8 @@ class TDadirAvView : public TIEView {
   Integer downPolyCount_ = 0;
   Integer resizeBox_[4] = {0, 0, 0, 0};
   TCursor savedScreenCursor_ = 0;
-  TResampleFilter mouseZoomFilter_ = rfNone;  // the zoom filter while a drag runs
+  TResampleFilter mouseZoomFilter_ = rfNone;  // the zoom filter before the press
+  bool mouseZoomFilterHeld_ = false;          // a press saved it
   std::vector<std::unique_ptr<TMemoryStream>> savedSelections_;
 
   // Polygons.

@@ -162,6 +162,7 @@ void TDadirAvView::MouseDown(TMouseButton button, TShiftState shift, Integer x, 
   if (CanFocus()) SetFocus();
   if (button != mbLeft && !MouseInteract.Contains(miZoom)) return;
   mouseZoomFilter_ = zoomFilter_;
+  mouseZoomFilterHeld_ = true;
   if (!MouseInteract.Contains(miScroll) && DelayZoomFilter) zoomFilter_ = rfNone;
   const TIESelectionBase savedBase = SelectionBase;
   SelectionBase = iesbClientArea;
@@ -425,7 +426,9 @@ void TDadirAvView::MouseUp(TMouseButton button, TShiftState shift, Integer x, In
     EndSelect();
     movingRect_ = false;
   }
-  zoomFilter_ = mouseZoomFilter_;
+  // Only a press this view saw saved a filter to put back.
+  if (mouseZoomFilterHeld_) zoomFilter_ = mouseZoomFilter_;
+  mouseZoomFilterHeld_ = false;
   SelectionBase = savedBase;
   if (left) {
     resizingGrip_ = movingGrip_ = -1;

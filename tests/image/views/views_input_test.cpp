@@ -315,3 +315,25 @@ TEST(ViewInput, ShiftCursorsAndGripCursors) {
 }
 
 }  // namespace
+
+namespace {
+
+// The zoom filter is off while a drag runs with DelayZoomFilter and comes back at the
+// release; a release without a press this view saw leaves it alone.
+TEST(ViewInput, DelayedZoomFilterComesBack) {
+  Stage s({});
+  s.f.view->DelayZoomFilter = true;
+  s.f.view->SetZoomFilter(rfBicubic);
+  sim::Click(s.hwnd(), 120, 120, sim::Button::Right);  // no press handled: nothing saved
+  Pump();
+  EXPECT_EQ(s.f.view->GetZoomFilter(), rfBicubic);
+  s.f.view->SetMouseInteract({miSelect});
+  TResampleFilter during = rfBicubic;
+  s.f.view->OnSelectionChanging = [&](TObject*) { during = s.f.view->GetZoomFilter(); };
+  sim::Drag(s.hwnd(), 100, 100, 140, 130);
+  Pump();
+  EXPECT_EQ(during, rfNone);
+  EXPECT_EQ(s.f.view->GetZoomFilter(), rfBicubic);
+}
+
+}  // namespace
