@@ -268,6 +268,7 @@ void TDadirAvView::SetViewCursor(TCursor value) {
 // --- Window messages -------------------------------------------------------------------------
 
 void TDadirAvView::Dispatch(TMessage& message) {
+  if (InteractMessage(message)) return;
   switch (message.Msg) {
     case WM_ERASEBKGND:
       message.Result = 0;  // every pixel is painted by the view

@@ -15,6 +15,7 @@
 #include "image/model/ieview.h"
 #include "image/proc/dadiravproc_component.h"
 #include "platform/rtl/Sets.h"
+#include "platform/rtl/Streams.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/vcl/StdCtrls.h"
 
@@ -286,10 +287,59 @@ class TDadirAvView : public TIEView {
   TIESelectionOptions GetSelectionOptions() const noexcept { return selectionOptions_; }
   void SetSelectionOptions(TIESelectionOptions value);
 
+  // Ellipse of full width and height around (cx, cy).
+  void SelectEllipse(Integer cx, Integer cy, Integer width, Integer height,
+                     TIESelOp op = iespReplace);
+  // The region of colours near the one at (x, y), by WandMode.
+  void SelectMagicWand(Integer x, Integer y, TIESelOp op = iespReplace);
+  virtual void AddSelPoint(Integer x, Integer y);
+  void AddSelPointEx(Integer x, Integer y);
+  void AddSelBreak();
+  void AddSelBreakEx();
+  void InvertSelection();
+  // Grips: 0 top-left, 1 top-right, 2 bottom-right, 3 bottom-left, 4 left, 5 right,
+  // 6 top, 7 bottom. Each answers the grip the drag holds afterwards.
+  Integer SelectResizeEx(Integer grip, Integer x, Integer y, bool keepAspect);
+  Integer SelectMoveEx(Integer grip, Integer dx, Integer dy);
+  void MoveSelection(Integer dx, Integer dy);
+  void SaveSelectionToStream(TStream* stream);
+  // False, with the selection as it was, for another image size or a stream that
+  // does not hold a whole, sound selection.
+  bool LoadSelectionFromStream(TStream* stream);
+  void SaveSelection();
+  bool RestoreSelection();
+  Integer GetSavedSelectionsCount() const noexcept {
+    return static_cast<Integer>(savedSelections_.size());
+  }
+  void CopySelectionToBitmap(TBitmap* target);
+  void AssignSelTo(TObject* target);
+  void CopyFromPolygon(TBitmap* source, const TPoint* points, Integer count, TPoint p);
+  void CopyToPolygon(TBitmap* target, const TPoint* points, Integer count, TPoint p);
+  void DoSelectionChanging();
+  void DoSelectionChange();
+  void DoBeforeSelectionChange();
+
+  TIEMagicWandMode WandMode = iewInclusive;
+  Integer WandTolerance = 15;
+  bool WandMaxFilter = false;
+  // Rectangles square, ellipses round and polygon edges at 45-degree steps, as with Alt.
+  bool ForceConstraint = false;
+
   TNotifyEvent OnSelectionChanging;
   TNotifyEvent OnSelectionChange;
   TNotifyEvent OnBeforeSelectionChange;
   TNotifyEvent OnMouseInSel;
+
+  // --- Mouse and keyboard (dadiravview_input.cpp)
+  virtual void SetMouseInteract(TIEMouseInteract value);
+  TIEMouseInteract GetMouseInteract() const noexcept { return MouseInteract; }
+  // Scrolls while a drag leaves the displayed image; true when it scrolled.
+  bool MouseMoveScroll();
+  virtual void SubMouseMoveScroll(Integer dx, Integer dy);
+  bool GetPolySelecting() const noexcept { return polySelecting_; }
+  bool GetLassoSelecting() const noexcept { return lassoSelecting_; }
+  Integer GetResizingGripActive() const noexcept { return resizingGrip_; }
+  Integer GetMovingGripActive() const noexcept { return movingGrip_; }
 
   // --- Animated polygons and grips (dadiravview_poly.cpp)
   TIEAnimPoly* AnimPolygonNew(TColor color1, TColor color2, bool animated, bool sizeable);
@@ -325,6 +375,14 @@ class TDadirAvView : public TIEView {
  protected:
   void Paint() override;
   void PaletteChanged();
+  void MouseDown(TMouseButton button, TShiftState shift, Integer x, Integer y) override;
+  void MouseMove(TShiftState shift, Integer x, Integer y) override;
+  void MouseUp(TMouseButton button, TShiftState shift, Integer x, Integer y) override;
+  void KeyDown(Word& key, TShiftState shift) override;
+  void KeyUp(Word& key, TShiftState shift) override;
+  void KeyPress(char& key) override;
+  // The double click, the wheel and the arrow keys; true when the message was taken.
+  bool InteractMessage(TMessage& message);
 
  private:
   // What the transition effects see of the view.
@@ -432,6 +490,24 @@ class TDadirAvView : public TIEView {
   TIESelectionOptions selectionOptions_{iesoAnimated, iesoSizeable, iesoMoveable, iesoCanScroll};
   bool delayOutline_ = true;
   TPoint lastMouse_{0, 0};
+
+  // Mouse interaction and the saved selections.
+  void ClampToImage(Integer& x, Integer& y) const;
+  void PolyDraw1();
+  void WheelMessage(TMessage& message);
+  void DoubleClickMessage(TMessage& message);
+  bool AltConstraint(TShiftState shift) const {
+    return shift.Contains(ssAlt) || ForceConstraint;
+  }
+  TPoint downPoint_{0, 0};
+  TPoint prevPoint_{0, 0};
+  TPoint downOrigin_{0, 0};
+  Integer downPolyCount_ = 0;
+  Integer resizeBox_[4] = {0, 0, 0, 0};
+  TCursor savedScreenCursor_ = 0;
+  TResampleFilter mouseZoomFilter_ = rfNone;  // the zoom filter before the press
+  bool mouseZoomFilterHeld_ = false;          // a press saved it
+  std::vector<std::unique_ptr<TMemoryStream>> savedSelections_;
 
   // Polygons.
   std::vector<std::unique_ptr<TIEAnimPoly>> polygons_;

@@ -147,8 +147,12 @@ inline constexpr UINT DT_PREFIXONLY = 0x00200000;
 // Height rule of the built-in font: a positive height is the cell height H; a negative one is the
 // character height, H = round(-height * 11 / 9); 0 means -11 (H = 13). The advance
 // width W is width when given, else round(H * 6 / 11), at least 1. Ascent is
-// ceil(9 H / 11), internal leading ceil(2 H / 11). Escapement, orientation and
-// italic are kept in the record but drawn upright.
+// ceil(9 H / 11), internal leading ceil(2 H / 11). An escapement of 900 draws the
+// line turned a quarter counter-clockwise about the text origin (reading upward),
+// 2700 or -900 a quarter clockwise (reading downward); the cell lies on the side the
+// upright cell's top turns to (right of the origin for 900, left for 2700). Other
+// escapements, orientation and italic are kept in the record but drawn upright;
+// extents are always the upright ones.
 HFONT CreateFont(Integer height, Integer width, Integer escapement, Integer orientation,
                  Integer weight, DWORD italic, DWORD underline, DWORD strikeOut, DWORD charSet,
                  DWORD outPrecision, DWORD clipPrecision, DWORD quality, DWORD pitchAndFamily,

@@ -89,6 +89,23 @@ class Inker {
     }
   }
 
+  // A glyph whose upright cell would start at offset (x, y) from the origin, turned a
+  // quarter about the origin: quarter 1 counter-clockwise (escapement 900), -1
+  // clockwise (2700). The upright pixel (dx, dy) lands on (dy, -dx - 1) or
+  // (-dy - 1, dx) from the origin.
+  void GlyphTurned(const GlyphImage& g, Integer ox, Integer oy, Integer x, Integer y, int quarter) {
+    for (Integer r = 0; r < g.Height; ++r) {
+      const uint8_t* cov = g.Coverage.data() + static_cast<size_t>(r) * static_cast<size_t>(g.Width);
+      for (Integer c = 0; c < g.Width; ++c) {
+        if (cov[c] == 0) continue;
+        const Integer dx = x + g.Left + c, dy = y + g.Top + r;
+        const Integer px = quarter > 0 ? ox + dy : ox - dy - 1;
+        const Integer py = quarter > 0 ? oy - dx - 1 : oy + dx;
+        clip_.ForSpans(py, px, px + 1, [&](Integer a, Integer e) { Span(py, a, e, cov + c); });
+      }
+    }
+  }
+
   // Full ink over device rows [y0, y1) and columns [x0, x1), clipped.
   void Rect(Integer x0, Integer y0, Integer x1, Integer y1) {
     if (x1 <= x0) return;
@@ -150,6 +167,28 @@ void PaintText(DCObj& dc, const FontObj& f, const RealFont& font, Integer x, Int
   ColorEncoder enc(s);
   Integer total = 0;
   for (Integer i = 0; i < n; ++i) total += advances[static_cast<size_t>(i)];
+  // Escapements of a quarter turn run the line up (900) or down (2700, -900) from the
+  // origin; other angles are drawn upright.
+  const Integer esc = ((f.Log.lfEscapement % 3600) + 3600) % 3600;
+  const int quarter = esc == 900 ? 1 : esc == 2700 ? -1 : 0;
+  if (quarter != 0) {
+    Inker ink(s, clip, enc, ResolveColor(dc.St, dc.St.TextColor));
+    if (opaque && total > 0) {
+      Inker back(s, clip, enc, ResolveColor(dc.St, dc.St.BkColor));
+      if (quarter > 0)
+        back.Rect(x, y - total, x + m.Height, y);
+      else
+        back.Rect(x - m.Height, y, x, y + total);
+    }
+    Integer cx = 0;
+    for (Integer i = 0; i < n; ++i) {
+      const Integer w = advances[static_cast<size_t>(i)];
+      if (w > 0)
+        if (auto g = font.Glyph(text[i], w)) ink.GlyphTurned(*g, x, y, cx, 0, quarter);
+      cx += w;
+    }
+    return;
+  }
   if (opaque && total > 0) {
     uint32_t back = enc(ResolveColor(dc.St, dc.St.BkColor));
     std::vector<uint32_t> row(static_cast<size_t>(s.Width), back);

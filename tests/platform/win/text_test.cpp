@@ -1,6 +1,8 @@
 // The built-in font: metrics, extents, rendered glyphs and DrawText layout.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/platform/win/gdi_fixture.h"
 
 using namespace gditest;
@@ -184,6 +186,47 @@ TEST(Text, PrefixUnderlineKeepsAGapUnderTheLetter) {
     EXPECT_EQ(ink.substr(static_cast<size_t>(c.Cell - 1) * stride + c.Advance, c.Advance),
               std::string(c.Advance, '.'))
         << c.Height;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// A quarter-turned font draws the upright glyphs turned about the text origin.
+TEST(Text, QuarterTurnedEscapements) {
+  struct Case {
+    int escapement;
+    int quarter;  // 1 counter-clockwise, -1 clockwise, 0 upright
+  };
+  TextCanvas upright(12, 11, 11);
+  ASSERT_TRUE(TextOut(upright.Dc(), 0, 0, "Hi", 2));
+  const std::string flat = upright.Ink(kWhite);
+  for (const Case c : {Case{900, 1}, Case{2700, -1}, Case{-900, -1}, Case{4500, 1}, Case{450, 0}}) {
+    TextCanvas tc(30, 30, 11);
+    HFONT turned = CreateFont(11, 0, c.escapement, c.escapement, FW_NORMAL, 0, 0, 0, ANSI_CHARSET, 0, 0,
+                              0, 1, "MS Sans Serif");
+    HGDIOBJ old = SelectObject(tc.Dc(), turned);
+    ASSERT_TRUE(TextOut(tc.Dc(), 15, 15, "Hi", 2));
+    const std::string ink = tc.Ink(kWhite);
+    // Nothing else is inked: the glyphs' pixels are all there is.
+    EXPECT_EQ(std::count(ink.begin(), ink.end(), '#'), std::count(flat.begin(), flat.end(), '#'));
+    for (int y = 0; y < 11; ++y)
+      for (int x = 0; x < 12; ++x) {
+        const bool on = flat[static_cast<size_t>(y * 13 + x)] == '#';
+        int px = 15 + x, py = 15 + y;
+        if (c.quarter > 0) {
+          px = 15 + y;
+          py = 15 - x - 1;
+        } else if (c.quarter < 0) {
+          px = 15 - y - 1;
+          py = 15 + x;
+        }
+        EXPECT_EQ(ink[static_cast<size_t>(py * 31 + px)] == '#', on)
+            << c.escapement << " at " << x << "," << y;
+      }
+    SelectObject(tc.Dc(), old);
+    DeleteObject(turned);
   }
 }
 
