@@ -46,7 +46,7 @@ void Prepare() {
   fprintf(f,
           "import numpy as np, time\nfrom PIL import Image\n"
           "r=np.random.default_rng(1)\n"
-          "small=r.random((60,40,3))\n"
+          "small=r.random((40,60,3))\n"
           "from scipy.ndimage import zoom\n"
           "a=zoom(small,(100,100,1),order=3)\n"
           "a=((a-a.min())/(a.max()-a.min())*255).astype(np.uint8)\n"
@@ -63,7 +63,7 @@ void Prepare() {
           "rr=1100+300*np.sin(7*ang)+80*np.sin(53*ang)\n"
           "xs=np.trunc(2000+rr*np.cos(ang)); ys=np.trunc(1500+rr*np.sin(ang))\n"
           "best=1e9\n"
-          "for _ in range(3):\n"
+          "for _ in range(1):\n"
           "  t=time.perf_counter(); p=polygon(ys,xs,(3000,4000)); best=min(best,time.perf_counter()-t)\n"
           "print('lasso',best,len(p[0]))\n",
           gDir.c_str());
