@@ -12,6 +12,7 @@
 #include "app/FeedPages.h"
 #include "app/Main.h"
 #include "net/HttpProt.h"
+#include "platform/ole/Com.h"
 #include "platform/rtl/CodePage.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/SimHooks.h"
@@ -37,11 +38,17 @@ std::string Fixture(const std::string& name) {
 class MainFeeds : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The pages' HTML controls need OLE on the thread.
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     sim::SetProgramPath(folder_.Path() + "Larkspool");
     for (const char* name : {"npm-rss.xml", "npm-podcast.xml", "npm-feed.xml", "hugo.xml"})
       nginx_.WriteFile(std::string("feeds/") + name, Fixture(name));
   }
-  void TearDown() override { sim::SetProgramPath(""); }
+  void TearDown() override {
+    sim::SetProgramPath("");
+    larktest::PumpUntilIdle();
+    OleUninitialize();
+  }
 
   bool StartNginx(const std::string& extra = {}) { return nginx_.Start(extra); }
   std::unique_ptr<TMn> Open() { return std::make_unique<TMn>(nullptr); }
