@@ -398,7 +398,11 @@ AnsiString TMn::ImageFileName(Integer number) {
 
 // --- Lifecycle --------------------------------------------------------------------
 
-void TMn::htmlCreate(TObject*) {
+void TMn::htmlCreate(TObject* sender) {
+  // A page shown before its control had started did not reach it: it does now.
+  for (int page = 0; page <= kShowFilePage; ++page)
+    if (PageControl(page) == sender && !PageSource[page].empty())
+      ShowPage(page, AnsiString(PageSource[page]), AnsiString(PageStyle[page]));
   // Each page in turn, ending on the latest item: every tab is shown once.
   for (int k = kItemTabs - 1; k >= 1; --k)
     if (pcItems->GetActivePage() == tsItem[k]) pcItems->SetActivePage(k == 1 ? tsShowFile : tsItem[k - 1]);

@@ -265,8 +265,11 @@ TEST_F(MainFeeds, TheChannelPageShowsInItsControlWithTheLinkUnderTheMouse) {
       ++creates;
       mn->htmlCreate(sender);
     };
+  // A page shown before the controls have started reaches its control once it has.
+  mn->BuildChannelPage("Early page", "Shown before the start", "http://early.test/feed.xml", "", true);
   mn->Show();
   ASSERT_TRUE(larktest::PumpUntil([&] { return creates == kShowFilePage + 1; }, 60000));
+  EXPECT_NE(WideToAnsi(mn->htmlShowFile->GetPlainText()).find("Early page"), std::string::npos);
   const std::string url = nginx_.Url("/feeds/npm-podcast.xml");
   AddFeed(*mn, url);
   Open(*mn, 0);
