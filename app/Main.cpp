@@ -7,6 +7,7 @@
 #include "app/ProgramPicture.h"
 #include "desktop/ThemeMgr.h"
 #include "desktop/TrayIcon.h"
+#include "html/ProfDHTMLEdit.h"
 #include "image/formats/dadiravio.h"
 #include "image/formats/giflzw.h"
 #include "image/io/dadiravio.h"
@@ -15,10 +16,12 @@
 #include "platform/dde/DdeMan.h"
 #include "platform/media/MediaPlayers.h"
 #include "platform/rtl/Exceptions.h"
+#include "platform/rtl/CodePage.h"
 #include "platform/rtl/Files.h"
 #include "platform/rtl/IniFile.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/Strings.h"
+#include "platform/shell/NotifyAreaPresenter.h"
 #include "platform/vcl/Application.h"
 #include "platform/vcl/ComCtrls.h"
 #include "platform/vcl/ExtCtrls.h"
@@ -63,6 +66,14 @@ void SetUpHttpClient(THttpCli* http, const AnsiString& contentTypePost) {
   http->SetFollowRelocation(true);
 }
 
+TProfDHTMLEdit* AddPageView(TComponent* owner, TWinControl* parent) {
+  auto* html = new TProfDHTMLEdit(owner);
+  html->SetParent(parent);
+  html->SetAlign(alClient);
+  html->SetTimeout(30);
+  return html;
+}
+
 // A view that shows its image fitted into it both ways, smoothly.
 void SetUpFittedView(TDadirAv* view) {
   view->SetZoomFilter(rfBicubic);
@@ -81,7 +92,18 @@ TMn::TMn(TComponent* owner) : TForm(owner), FeedUrls(std::make_unique<TStringLis
   DefGIF_LZWCOMPFUNC = GIFNONLZWCompress;
   IEUpdateGIFStatus();
   Application->SetHelpFile(ProgramFolder() + "Larkspool.hlp");
+  try {
+    Construct();
+  } catch (...) {
+    // The window's handlers would run on a half-built window as the form goes away.
+    OnCloseQuery = nullptr;
+    OnDestroy = nullptr;
+    OnResize = nullptr;
+    throw;
+  }
+}
 
+void TMn::Construct() {
   BuildComponents();
   // With the pages starting up, each item tab is shown once (htmlCreate).
   pcItems->SetActivePage(tsItem[kItemTabs - 1]);
@@ -176,6 +198,32 @@ void TMn::BuildComponents() {
   im100x100->SetParent(imRecentEpisodes);
   im100x100->SetBounds(0, 0, 52, 49);
   im100x100->SetVisible(false);
+  DadirAvView[0] = imRecentEpisodes;
+  DadirAv[0] = im100x100;
+  for (int k = 1; k < kItemTabs; ++k) {
+    DadirAvView[k] = new TDadirAvView(this);
+    DadirAvView[k]->SetParent(tsItem[k]);
+    DadirAvView[k]->SetAlign(alClient);
+    DadirAvView[k]->SetScrollBars(ssNone);
+    DadirAvView[k]->SetBackGround(clWhite);
+    DadirAvView[k]->Blank();
+    DadirAv[k] = new TDadirAv(this);
+    DadirAv[k]->SetParent(DadirAvView[k]);
+    DadirAv[k]->SetBounds(0, 0, 52, 49);
+    DadirAv[k]->SetVisible(false);
+  }
+  // One page control per tab, filling it: the item pages lie on their views, the
+  // channel page on its tab.
+  for (int k = 0; k < kItemTabs; ++k) htmlEpisode[k] = AddPageView(this, DadirAvView[k]);
+  htmlLatestEpisode = htmlEpisode[0];
+  htmlShowFile = AddPageView(this, tsShowFile);
+  for (int page = 0; page <= kShowFilePage; ++page) {
+    TProfDHTMLEdit* html = PageControl(page);
+    html->OnCreate = [this](TObject* sender) { htmlCreate(sender); };
+    html->OnMouseMove = [this](TObject* sender, TShiftState shift, Integer x, Integer y) {
+      htmlMouseMove(sender, shift, x, y);
+    };
+  }
 
   StatusBar = new TStatusBar(this);
   StatusBar->SetParent(this);
@@ -293,7 +341,8 @@ void TMn::BuildComponents() {
   TrayIcon->SetCycleInterval(0);
   TrayIcon->SetPopupMenu(pmTray);
   TrayIcon->OnDblClick = [this](TObject* sender) { miTrayShowClick(sender); };
-  TrayIcon->SetIconVisible(true);
+  // Shown in the notification area; where none takes it, the window never hides.
+  TrayIconShown = TrayIcon->AddTrayIcon();
 
   // The status bar below the item pages: bottom-aligned controls stack by their
   // bottom edges.
@@ -349,14 +398,32 @@ AnsiString TMn::ImageFileName(Integer number) {
 
 // --- Lifecycle --------------------------------------------------------------------
 
-void TMn::htmlCreate(TObject*) {
+void TMn::htmlCreate(TObject* sender) {
+  // A page shown before its control had started did not reach it: it does now.
+  for (int page = 0; page <= kShowFilePage; ++page)
+    if (PageControl(page) == sender && !PageSource[page].empty())
+      ShowPage(page, AnsiString(PageSource[page]), AnsiString(PageStyle[page]));
   // Each page in turn, ending on the latest item: every tab is shown once.
   for (int k = kItemTabs - 1; k >= 1; --k)
     if (pcItems->GetActivePage() == tsItem[k]) pcItems->SetActivePage(k == 1 ? tsShowFile : tsItem[k - 1]);
   if (pcItems->GetActivePage() == tsShowFile) pcItems->SetActivePage(tsLatestItem);
   for (TTabSheet* sheet : tsItem) sheet->SetTabVisible(false);
   tsShowFile->SetTabVisible(false);
-  if (StartHidden) TrayIcon->HideMainForm();
+  // Hidden only where the icon is there to bring the window back: the area took it
+  // and something shows the area to the person.
+  if (StartHidden && TrayIconShown && larkshell::NotifyAreaPresented()) TrayIcon->HideMainForm();
+}
+
+void TMn::htmlMouseMove(TObject* sender, TShiftState, Integer x, Integer y) {
+  auto* html = dynamic_cast<TCustomProfDHTMLEdit*>(sender);
+  if (!html) return;
+  ShowStatus(WideToAnsi(html->HrefAtPoint(x, y)));
+}
+
+TProfDHTMLEdit* TMn::PageControl(int page) const {
+  if (page == kShowFilePage) return htmlShowFile;
+  if (page < 0 || page >= kItemTabs) return nullptr;
+  return htmlEpisode[page];
 }
 
 void TMn::FormCloseQuery(TObject*, bool& canClose) {

@@ -2,9 +2,9 @@
 // scan of a feed and the pages built from it, the channel image, the tray icon, the
 // browser poll of one-click subscription and the enclosure players.
 //
-// The pages are HTML text that the window hands to one HTML control per tab; until
-// those controls sit on the tabs, the window keeps each page's source (and the style
-// rule added after it) where GetPageSource and GetPageStyle read it.
+// The pages are HTML text that the window hands to one HTML control per tab; the
+// window also keeps each page's source (and the style rule added after it) where
+// GetPageSource and GetPageStyle read it.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +41,7 @@ class TTrayIcon;
 class TThemeManager;
 class TWindowsMediaPlayer;
 class TQTControl;
+class TProfDHTMLEdit;
 
 
 // Download modes: open a subscription and show it, or subscribe an address when it
@@ -105,6 +106,14 @@ class TMn : public TForm {
   TTabSheet* tsItem[kItemTabs] = {};  // [0] is tsLatestItem, [1..7] tsItem1..tsItem7
   TTabSheet* tsShowFile = nullptr;
   TDadirAvView* imRecentEpisodes = nullptr;  // under the latest item's page
+  // The views under the pages of item tabs 1..7 ([0] is imRecentEpisodes), and their
+  // hidden canvases ([0] is im100x100).
+  TDadirAvView* DadirAvView[kItemTabs] = {};
+  TDadirAv* DadirAv[kItemTabs] = {};
+  // The page of each item tab ([0] is htmlLatestEpisode) and the channel page.
+  TProfDHTMLEdit* htmlEpisode[kItemTabs] = {};
+  TProfDHTMLEdit* htmlLatestEpisode = nullptr;
+  TProfDHTMLEdit* htmlShowFile = nullptr;
   TDadirAv* im100x100 = nullptr;             // the thumbnail canvas
   TDadirAv* im300x300 = nullptr;             // the channel image while a feed is processed
   TPanel* pnlPlayers = nullptr;
@@ -155,7 +164,13 @@ class TMn : public TForm {
   void WMQueryEndSession(TMessage& message);
   // The pages have started: the item tabs are shown once, then hidden, and the
   // window goes to the tray unless this is the first start.
+  // A window hidden to a tray whose icon could not be shown could never come back:
+  // then it stays in view.
   void htmlCreate(TObject* sender);
+  // The status bar shows the address of the link under the mouse (nothing off links).
+  void htmlMouseMove(TObject* sender, TShiftState shift, Integer x, Integer y);
+  // The control that shows item tab 0..7 or the channel tab (kShowFilePage).
+  TProfDHTMLEdit* PageControl(int page) const;
   void miTrayExitClick(TObject* sender);
   void miTrayShowClick(TObject* sender);
   void miTrayAddFeedClick(TObject* sender);
@@ -232,6 +247,8 @@ class TMn : public TForm {
   void ShowStatus(const AnsiString& text);
 
  private:
+  // The constructor's work; a failure leaves no handler of the window behind.
+  void Construct();
   void BuildComponents();
   void BuildPlayers();
   // Every page reaches the screen here: the source first, then its style rule.
@@ -242,6 +259,8 @@ class TMn : public TForm {
   AnsiString FeedText;
   // True while the response being received is a relocation notice the client follows.
   bool FeedRelocating = false;
+  // Whether the notification area took the tray icon.
+  bool TrayIconShown = false;
   AnsiString PageSource[kItemTabs + 1];
   AnsiString PageStyle[kItemTabs + 1];
 };

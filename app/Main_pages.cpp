@@ -2,7 +2,9 @@
 #include "app/Main.h"
 
 #include "app/FeedPages.h"
+#include "html/ProfDHTMLEdit.h"
 #include "image/views/dadirav.h"
+#include "platform/rtl/CodePage.h"
 #include "platform/rtl/Files.h"
 #include "platform/vcl/ComCtrls.h"
 
@@ -11,6 +13,10 @@ void TMn::ShowPage(int page, const AnsiString& source, const AnsiString& style) 
   // belongs to the page shown.
   PageSource[page] = source;
   PageStyle[page] = style;
+  if (TProfDHTMLEdit* html = PageControl(page)) {
+    html->SetSource(AnsiToWide(source));
+    if (!style.empty()) html->AddCSS(AnsiToWide(style));
+  }
 }
 
 void TMn::BuildChannelPage(const AnsiString& title, const AnsiString& description,

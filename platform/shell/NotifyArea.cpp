@@ -211,6 +211,12 @@ void SetNotifyAreaPresenter(NotifyAreaPresenter* presenter) {
   }
 }
 
+bool NotifyAreaPresented() {
+  Area& area = TheArea();
+  std::lock_guard<std::mutex> lock(area.mutex);
+  return area.presenter != nullptr;
+}
+
 bool NotifyAreaInput(HWND owner, UINT id, LPARAM what) {
   Area& area = TheArea();
   Outbox out;

@@ -33,6 +33,9 @@ class NotifyAreaPresenter {
 // Replaces the presenter (null: back to the console, which shows balloons only).
 // The caller keeps the presenter alive until it is replaced.
 void SetNotifyAreaPresenter(NotifyAreaPresenter* presenter);
+// Whether a presenter shows the area's icons to a person (none on a bare display):
+// a window hidden to the area could otherwise never be brought back.
+bool NotifyAreaPresented();
 
 // The person acted on an icon: posts the owner's callback message with lParam
 // (a mouse message or an NIN_ code), as the shell does. False for an unknown icon.

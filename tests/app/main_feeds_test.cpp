@@ -3,6 +3,7 @@
 // pages, relocations and chunked bodies, and feeds that must change nothing.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -11,11 +12,15 @@
 
 #include "app/FeedPages.h"
 #include "app/Main.h"
+#include "html/ProfDHTMLEdit.h"
 #include "net/HttpProt.h"
+#include "platform/mshtml/Layout.h"
+#include "platform/ole/Com.h"
 #include "platform/rtl/CodePage.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/sim/Dialogs.h"
+#include "platform/sim/Input.h"
 #include "platform/sim/Screen.h"
 #include "platform/vcl/ComCtrls.h"
 #include "platform/vcl/Menus.h"
@@ -37,11 +42,17 @@ std::string Fixture(const std::string& name) {
 class MainFeeds : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The pages' HTML controls need OLE on the thread.
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     sim::SetProgramPath(folder_.Path() + "Larkspool");
     for (const char* name : {"npm-rss.xml", "npm-podcast.xml", "npm-feed.xml", "hugo.xml"})
       nginx_.WriteFile(std::string("feeds/") + name, Fixture(name));
   }
-  void TearDown() override { sim::SetProgramPath(""); }
+  void TearDown() override {
+    sim::SetProgramPath("");
+    larktest::PumpUntilIdle();
+    OleUninitialize();
+  }
 
   bool StartNginx(const std::string& extra = {}) { return nginx_.Start(extra); }
   std::unique_ptr<TMn> Open() { return std::make_unique<TMn>(nullptr); }
@@ -89,6 +100,19 @@ class MainFeeds : public ::testing::Test {
   larktest::TempDir folder_;
   larktest::NginxServer nginx_;
 };
+
+// Dark pixels in the text area of the status bar's first panel, read from its canvas
+// as the painting left it.
+int CanvasTextPixels(TMn& mn) {
+  TCanvas* canvas = mn.StatusBar->GetCanvas();
+  int dark = 0;
+  for (Integer x = 22; x < 396; ++x)
+    for (Integer y = 4; y < mn.StatusBar->GetHeight(); ++y) {
+      const TColor c = canvas->GetPixel(x, y);
+      if ((c & 0xFF) + ((c >> 8) & 0xFF) + ((c >> 16) & 0xFF) < 3 * 96) ++dark;
+    }
+  return dark;
+}
 
 const char kRssTitle[] = "Writers \x97 the rss package";
 const char kPodcastTitle[] = "Writers \x97 the podcast package";
@@ -227,6 +251,94 @@ TEST_F(MainFeeds, OpeningASubscriptionShowsItsChannelAndItemPages) {
   EXPECT_EQ(mn->EnclosureUrls[0], "");
   // No image address: no picture.
   EXPECT_EQ(mn->GetPageSource(kShowFilePage).find("<img"), std::string::npos);
+}
+
+
+// The channel page reaches the screen in its HTML control: the page as written, its
+// style rule in the document shown, and the link under the mouse in the status bar.
+TEST_F(MainFeeds, TheChannelPageShowsInItsControlWithTheLinkUnderTheMouse) {
+  ASSERT_TRUE(StartNginx());
+  auto mn = Open();
+  int creates = 0;
+  for (int page = 0; page <= kShowFilePage; ++page)
+    mn->PageControl(page)->OnCreate = [&](TObject* sender) {
+      ++creates;
+      mn->htmlCreate(sender);
+    };
+  // A page shown before the controls have started reaches its control once it has.
+  mn->BuildChannelPage("Early page", "Shown before the start", "http://early.test/feed.xml", "", true);
+  mn->Show();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return creates == kShowFilePage + 1; }, 60000));
+  EXPECT_NE(WideToAnsi(mn->htmlShowFile->GetPlainText()).find("Early page"), std::string::npos);
+  const std::string url = nginx_.Url("/feeds/npm-podcast.xml");
+  AddFeed(*mn, url);
+  Open(*mn, 0);
+  mn->pcItems->SetActivePage(mn->tsShowFile);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+
+  TProfDHTMLEdit* html = mn->htmlShowFile;
+  ASSERT_EQ(mn->PageControl(kShowFilePage), html);
+  EXPECT_EQ(html->GetAlign(), alClient);
+  EXPECT_EQ(html->GetParent(), mn->tsShowFile);
+  EXPECT_EQ(html->GetWidth(), mn->tsShowFile->GetClientWidth());
+  const std::string body = WideToAnsi(html->GetPlainText());
+  EXPECT_NE(body.find(kPodcastTitle), std::string::npos) << body;
+  EXPECT_NE(body.find("A show written by the podcast package."), std::string::npos) << body;
+  TStringList images;
+  ASSERT_TRUE(html->GetImages(&images));
+  ASSERT_EQ(images.GetCount(), 1);
+  EXPECT_NE(images.Strings(0).find("temp.bmp"), std::string::npos) << images.Strings(0);
+  // The style rule went to the page shown, after its source.
+  THtmlDocument document = html->ReadDOM();
+  ASSERT_TRUE(document);
+  const std::vector<mshtml::StyleSheet*> sheets = document->GetDocument()->GetStyleSheets();
+  ASSERT_EQ(sheets.size(), 1u);
+  EXPECT_NE(WideToAnsi(sheets[0]->GetCssText()).find("12px"), std::string::npos);
+  // Each item page sits in its own control.
+  const std::string latest = WideToAnsi(mn->htmlLatestEpisode->GetBody());
+  EXPECT_NE(latest.find("part 10 "), std::string::npos) << latest;
+
+  // The picture of the window with the channel page shown.
+  EXPECT_TRUE(sim::SaveWindowPng(mn->GetHandle(), LARK_TEST_BINARY_DIR "/app_main_window_channel.png"));
+
+  // The mouse over the feed's address shows it in the status bar; off it, nothing.
+  mshtml::Element* link = nullptr;
+  for (mshtml::Element* e : document->GetDocument()->GetElementsByTagName(u"a")) link = e;
+  ASSERT_NE(link, nullptr);
+  const std::vector<RECT> rects = document->GetLayout()->GetClientRects(link);
+  ASSERT_FALSE(rects.empty());
+  const POINT over{(rects[0].left + rects[0].right) / 2, (rects[0].top + rects[0].bottom) / 2};
+  EXPECT_EQ(WideToAnsi(html->HrefAtPoint(over.x, over.y)), url);
+  // The window's own handler runs; the status bar is read as it leaves it (a later
+  // repaint of the bar does not keep the text).
+  ASSERT_TRUE(html->OnMouseMove);
+  const TMouseMoveEvent handler = html->OnMouseMove;
+  std::vector<std::string> hrefs;
+  std::vector<int> shown;
+  html->OnMouseMove = [&](TObject* sender, TShiftState shift, Integer x, Integer y) {
+    hrefs.push_back(WideToAnsi(html->HrefAtPoint(x, y)));
+    handler(sender, shift, x, y);
+    shown.push_back(CanvasTextPixels(*mn));
+  };
+  // The empty status text, as painted.
+  mn->ShowStatus("");
+  const int blank = CanvasTextPixels(*mn);
+  sim::MoveMouse(html->GetWindowHandle(), over.x, over.y);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  ASSERT_FALSE(hrefs.empty());
+  EXPECT_EQ(hrefs.back(), url);
+  EXPECT_GT(shown.back(), blank + 100) << "the address is shown";
+  hrefs.clear();
+  shown.clear();
+  mshtml::Element* title = document->GetDocument()->GetElementsByTagName(u"b").at(0);
+  const std::vector<RECT> titleRects = document->GetLayout()->GetClientRects(title);
+  ASSERT_FALSE(titleRects.empty());
+  sim::MoveMouse(html->GetWindowHandle(), (titleRects[0].left + titleRects[0].right) / 2,
+                 (titleRects[0].top + titleRects[0].bottom) / 2);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  ASSERT_FALSE(hrefs.empty());
+  EXPECT_EQ(hrefs.back(), "");
+  EXPECT_EQ(shown.back(), blank) << "off the link the text goes";
 }
 
 TEST_F(MainFeeds, RelocationsAndChunkedBodiesGiveTheFeedItself) {

@@ -12,6 +12,7 @@
 
 #include "app/Main.h"
 #include "net/HttpProt.h"
+#include "platform/ole/Com.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/rtl/Exceptions.h"
@@ -20,6 +21,7 @@
 #include "platform/vcl/ComCtrls.h"
 #include "platform/vcl/Menus.h"
 #include "platform/win/MessageBox.h"
+#include "tests/support/Pump.h"
 #include "tests/support/Peers.h"
 
 namespace {
@@ -36,8 +38,16 @@ void WriteFile(const std::string& path, const std::string& content) {
 
 class MainSubscriptions : public ::testing::Test {
  protected:
-  void SetUp() override { sim::SetProgramPath(folder_.Path() + "Larkspool"); }
-  void TearDown() override { sim::SetProgramPath(""); }
+  void SetUp() override {
+    // The pages' HTML controls need OLE on the thread.
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    sim::SetProgramPath(folder_.Path() + "Larkspool");
+  }
+  void TearDown() override {
+    sim::SetProgramPath("");
+    larktest::PumpUntilIdle();
+    OleUninitialize();
+  }
 
   std::string Path(const std::string& name) { return folder_.Path() + name; }
   std::string Ini() { return ReadFile(Path("Larkspool.ini")); }

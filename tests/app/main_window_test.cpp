@@ -15,12 +15,15 @@
 #include "app/About.h"
 #include "app/Main.h"
 #include "desktop/TrayIcon.h"
+#include "html/ProfDHTMLEdit.h"
 #include "image/views/dadirav.h"
 #include "net/HttpProt.h"
 #include "platform/media/MediaPlayers.h"
+#include "platform/ole/Com.h"
 #include "platform/rtl/Files.h"
 #include "platform/rtl/Lists.h"
 #include "platform/rtl/SimHooks.h"
+#include "platform/shell/NotifyAreaPresenter.h"
 #include "platform/shell/SimHooks.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Dialogs.h"
@@ -44,6 +47,14 @@
 #include "tests/support/StandInBrowser.h"
 
 namespace {
+
+// A system tray on the display: it shows the icons (and so the window may hide there).
+struct ShownTray : larkshell::NotifyAreaPresenter {
+  ShownTray() { larkshell::SetNotifyAreaPresenter(this); }
+  ~ShownTray() override { larkshell::SetNotifyAreaPresenter(nullptr); }
+  void IconChanged(const larkshell::NotifyIconView&) override {}
+  void IconRemoved(HWND, UINT) override {}
+};
 
 // Width and height of an image file as Pillow reads it ("" when it cannot).
 std::string PillowSize(const std::string& path) {
@@ -71,8 +82,16 @@ std::string PillowPixel(const std::string& path, int x, int y) {
 
 class MainWindow : public ::testing::Test {
  protected:
-  void SetUp() override { sim::SetProgramPath(folder_.Path() + "Larkspool"); }
-  void TearDown() override { sim::SetProgramPath(""); }
+  void SetUp() override {
+    // The pages' HTML controls need OLE on the thread.
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    sim::SetProgramPath(folder_.Path() + "Larkspool");
+  }
+  void TearDown() override {
+    sim::SetProgramPath("");
+    larktest::PumpUntilIdle();
+    OleUninitialize();
+  }
 
   std::unique_ptr<TMn> Open() { return std::make_unique<TMn>(nullptr); }
 
@@ -242,6 +261,7 @@ TEST_F(MainWindow, TheFirstStartTakesTheDefaultsAndLaterStartsGoToTheTray) {
     EXPECT_TRUE(mn->GetVisible());
     EXPECT_EQ(mn->pcItems->GetActivePage(), mn->tsLatestItem);
   }
+  ShownTray tray;
   TMn* created = nullptr;
   Application->CreateForm(created);
   std::unique_ptr<TMn> mn(created);
@@ -254,6 +274,60 @@ TEST_F(MainWindow, TheFirstStartTakesTheDefaultsAndLaterStartsGoToTheTray) {
   EXPECT_FALSE(mn->GetVisible());
   for (TTabSheet* sheet : mn->tsItem) EXPECT_FALSE(sheet->GetTabVisible());
   EXPECT_FALSE(mn->tsShowFile->GetTabVisible());
+}
+
+// A later start hides the window only to a tray that shows its icon: with no tray on
+// the display, or an area that refuses the icon, the window could never come back.
+// The pages' own start-up reports do the hiding, as in the program.
+TEST_F(MainWindow, ALaterStartStaysInViewWithoutATrayToComeBackFrom) {
+  const struct {
+    const char* name;
+    bool tray;
+    bool refuse;
+    bool visible;
+  } cases[] = {
+      {"a tray shows the icon", true, false, false},
+      {"no tray on the display", false, false, true},
+      {"the area refuses the icon", true, true, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::unique_ptr<ShownTray> tray;
+    if (c.tray) tray = std::make_unique<ShownTray>();
+    sim::RefuseNotifyIcons(c.refuse);
+    TMn* created = nullptr;
+    Application->CreateForm(created);
+    std::unique_ptr<TMn> mn(created);
+    ASSERT_TRUE(mn->StartHidden);
+    int creates = 0;
+    for (int page = 0; page <= kShowFilePage; ++page)
+      mn->PageControl(page)->OnCreate = [&](TObject* sender) {
+        ++creates;
+        mn->htmlCreate(sender);
+      };
+    mn->Show();
+    ASSERT_TRUE(larktest::PumpUntil([&] { return creates == kShowFilePage + 1; }, 60000));
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(mn->GetVisible(), c.visible);
+    EXPECT_EQ(mn->pcItems->GetActivePage(), mn->tsLatestItem);
+    if (!c.visible) {
+      mn->miTrayShow->Click();
+      EXPECT_TRUE(mn->GetVisible());
+    }
+    mn.reset();
+    sim::RefuseNotifyIcons(false);
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+  }
+}
+
+// The window cannot be built (no OLE for its pages): the error reaches the caller and
+// none of the window's handlers runs on the half-built window.
+TEST(MainWindowBuild, AWindowThatCannotBeBuiltReportsItAndRunsNoHandler) {
+  larktest::TempDir folder;
+  sim::SetProgramPath(folder.Path() + "Larkspool");
+  EXPECT_ANY_THROW(TMn window(nullptr));
+  EXPECT_FALSE(FileExists(folder.Path() + "Larkspool.ini"));
+  sim::SetProgramPath("");
 }
 
 // The player follows the enclosure's extension (compared in lower case); the channel
