@@ -138,7 +138,7 @@ void TDadirAvIO::PreviewPrintImage(TBitmap* Bitmap, Integer MaxBitmapWidth, Inte
   TCanvas* canvas = Bitmap->GetCanvas();
   canvas->GetBrush()->SetStyle(bsSolid);
   canvas->GetBrush()->SetColor(static_cast<TColor>(0xFFFFFF));
-  canvas->FillRect(TRect(0, 0, bw, bh));
+  canvas->FillRect(Rect(0, 0, bw, bh));
   // Below one preview pixel per inch the page has no scale to lay the image out at.
   if (dx <= 0 || dy <= 0) return;
 

@@ -38,6 +38,10 @@ class InsideTheWait {
           if (stop_) return;
           posted_ = false;
           if (inStep_ && !nested) return;
+          // Steps nest only as deep as the control's waits do (a few levels); a
+          // message that comes deeper is passed over and comes again, so a fast
+          // poster cannot stack steps without end.
+          if (inStep_ >= kMaxDepth) return;
           ++count_;
           ++inStep_;
           step_();
@@ -62,6 +66,7 @@ class InsideTheWait {
     larktest::PumpPending();
   }
   int Count() const { return count_; }
+  static constexpr int kMaxDepth = 8;
 
  private:
   std::function<void()> step_;

@@ -81,9 +81,9 @@ TEST_F(PrinterTest, JobWritesPngPagesAndAPdfTheToolsReadBack) {
   TCanvas* c = p->GetCanvas();
   c->GetBrush()->SetColor(static_cast<TColor>(0x0000FF));
   c->GetPen()->SetStyle(psClear);
-  c->FillRect(TRect(150, 300, 450, 600));  // 2 x 2 inches at 1 inch, 2 inches
+  c->FillRect(Rect(150, 300, 450, 600));  // 2 x 2 inches at 1 inch, 2 inches
   p->NewPage();
-  p->GetCanvas()->FillRect(TRect(0, 0, 75, 75));
+  p->GetCanvas()->FillRect(Rect(0, 0, 75, 75));
   p->EndDoc();
 
   const fs::path job = fs::path(Spool()) / "Holiday photo";
