@@ -414,8 +414,6 @@ class TDadirAvIO : public TComponent, private TIEViewAttachment {
   void DoCaptureFromScreen(TIECSSource Source, TCursor MouseCursor);
 
   std::unique_ptr<TFont> previewFont_;
-  TIEView* view_ = nullptr;
-  PIEBitmapChangeEvent viewListener_ = -1;
   TIEBitmap* ieBitmap_ = nullptr;
   std::unique_ptr<TIEBitmap> ownBitmap_;  // the store the component made, when it is working on it
   bool ownsIEBitmap_ = true;

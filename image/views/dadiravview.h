@@ -19,6 +19,11 @@
 #include "platform/vcl/Graphics.h"
 #include "platform/vcl/StdCtrls.h"
 
+// Xlib's X.h (included by the display backend) defines KeyPress as a macro; the
+// name keeps its meaning in this header.
+#pragma push_macro("KeyPress")
+#undef KeyPress
+
 class TDadirAvIO;
 class TDadirAvProc;
 class TTimer;
@@ -524,3 +529,5 @@ class TDadirAvView : public TIEView {
   Integer gripSize_ = 5;
   bool extendedGrips_ = true;
 };
+
+#pragma pop_macro("KeyPress")

@@ -18,6 +18,17 @@
 #include "platform/vcl/Menus.h"
 #include "platform/vcl/StdCtrls.h"
 
+// Xlib's X.h (included by the display backend) defines KeyPress and Button1..4 as
+// macros; the names keep their meaning in this header.
+#pragma push_macro("KeyPress")
+#undef KeyPress
+#pragma push_macro("Button1")
+#undef Button1
+#pragma push_macro("Button2")
+#undef Button2
+#pragma push_macro("Button4")
+#undef Button4
+
 // What both forms share: their controls for the values, reading them, the preview
 // and printing.
 class TIEPrintFormBase : public TForm {
@@ -106,3 +117,8 @@ class tfieprnform1 : public TIEPrintFormBase {
   bool PreviewTooSmall() override { return GetWidth() <= 99 || GetHeight() <= 99; }
   void Resize() override;
 };
+
+#pragma pop_macro("Button4")
+#pragma pop_macro("Button2")
+#pragma pop_macro("Button1")
+#pragma pop_macro("KeyPress")
