@@ -1,6 +1,16 @@
 # The two entry points of the README. Both install what is missing first.
 JOBS ?= $(shell nproc)
 
+# ccache, when installed, keeps compiled objects between builds. Paths are hashed
+# relative to the tree, so another clone of the same commit reuses them.
+ifneq ($(shell command -v ccache 2>/dev/null),)
+LAUNCH := -DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+export CCACHE_BASEDIR := $(CURDIR)
+export CCACHE_NOHASHDIR := 1
+CCACHE_MAXSIZE ?= 15G
+export CCACHE_MAXSIZE
+endif
+
 .PHONY: run test build deps clean fuzz release-check
 FUZZ_SECONDS ?= 15
 
@@ -9,7 +19,7 @@ deps:
 
 # Release-style build of the program, then run it.
 build: deps
-	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARK_BUILD_TESTS=OFF -DLARK_BUILD_BENCH=OFF
+	cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARK_BUILD_TESTS=OFF -DLARK_BUILD_BENCH=OFF $(LAUNCH)
 	cmake --build build -j $(JOBS) --target larkspool
 
 run: build
@@ -18,14 +28,14 @@ run: build
 # The tests: warnings are errors, and everything runs under AddressSanitizer and
 # UndefinedBehaviorSanitizer.
 test: deps
-	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARK_WERROR=ON -DLARK_SANITIZE=ON
+	cmake -S . -B build-test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DLARK_WERROR=ON -DLARK_SANITIZE=ON $(LAUNCH)
 	cmake --build build-test -j $(JOBS)
 	cd build-test && ctest --output-on-failure -j $(JOBS)
 
 # The optimised build with warnings as errors, compiled but not run: g++ warns of some
 # things only when it inlines, so CI compiles this configuration besides the tests.
 release-check: deps
-	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DLARK_WERROR=ON
+	cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DLARK_WERROR=ON $(LAUNCH)
 	cmake --build build-release -j $(JOBS)
 
 # Builds the fuzz targets with clang and runs each for FUZZ_SECONDS on a copy of its
@@ -33,11 +43,14 @@ release-check: deps
 # to 4 KiB; the text parsers (FUZZ_TEXT_TARGETS) take inputs of realistic size, up
 # to FUZZ_TEXT_MAX_LEN, with no length control, so that paths whose work grows
 # faster than the input show. A single allocation above 1 GiB counts as a failure:
-# no input of these sizes has a sound reason to ask for it.
+# no input of these sizes has a sound reason to ask for it. Line tables are enough for
+# the stacks of a finding, and keep the statically linked targets small on disk.
 FUZZ_TEXT_TARGETS ?= feed http_response inifile url
 FUZZ_TEXT_MAX_LEN ?= 262144
 fuzz: deps
-	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARK_FUZZ=ON
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLARK_FUZZ=ON \
+	  -DCMAKE_C_FLAGS_RELWITHDEBINFO='-O2 -gline-tables-only -DNDEBUG' \
+	  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO='-O2 -gline-tables-only -DNDEBUG' $(LAUNCH)
 	cmake --build build-fuzz -j $(JOBS)
 	set -e; for t in build-fuzz/fuzz/fuzz_*; do \
 	  name=$$(basename $$t); target=$${name#fuzz_}; corpus=build-fuzz/corpus/$$target; \
