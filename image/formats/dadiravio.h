@@ -34,6 +34,11 @@ inline constexpr Int64 IEMaxPixels = TBitmap::kMaxPixels;
 // Largest width or height a reader takes.
 inline constexpr Int64 IEMaxSide = Int64{1} << 20;
 
+// Largest side of a frequency domain transform (a power of two: the transform pads
+// an image to a square of that side). Four planes of this side take 512 MiB; a
+// larger image is refused, never half transformed.
+inline constexpr Integer IEMaxFTSide = 4096;
+
 // Whether a reader may allocate a width x height picture: both sides positive and
 // within IEMaxSide, and at most IEMaxPixels pixels in all.
 constexpr bool IESizeWithinLimits(Int64 width, Int64 height) noexcept {

@@ -5,6 +5,7 @@
 #include <map>
 #include <vector>
 
+#include "image/formats/dadiravio.h"
 #include "image/model/iedefs.h"
 #include "platform/rtl/Component.h"
 
@@ -33,9 +34,8 @@ struct TIEComplexColor {
 class TIEFtImage : public TObject {
  public:
   LARK_CLASS_NAME(TIEFtImage)
-  // The largest side a transform is built for; a larger image is refused (four
-  // planes of this side take 512 MiB).
-  static constexpr Integer kMaxSize = 4096;
+  // The largest side a transform is built for; a larger image is refused.
+  static constexpr Integer kMaxSize = IEMaxFTSide;
 
   TIEFtImage() = default;
   TIEFtImage(const TIEFtImage&) = delete;
