@@ -17,6 +17,7 @@
 #include "platform/vcl/Graphics.h"
 #include "platform/win/WinTypes.h"
 
+class TForm;
 class TIEBitmap;
 class TIEFtImage;
 class TIEMask;
@@ -25,6 +26,20 @@ enum class TIEFtImageType : Byte;
 
 // ===========================================================================
 // Processing component
+
+// The pages the processing preview dialog may show; peAll shows every one.
+enum class TPreviewEffect : Byte {
+  peAll, peContrast, peHSV, peHSL, peRGB, peUserFilt, peEqualize, peBumpMap, peLens, peWave,
+  peMorph, peRotate, peFFT
+};
+using enum TPreviewEffect;
+using TPreviewEffects = TSet<TPreviewEffect>;
+// Options of the preview dialog: "Lock preview" down when it opens.
+enum class TPRPreviewsParamsItems : Byte { prppDefaultLockPreview };
+using enum TPRPreviewsParamsItems;
+using TPRPreviewsParams = TSet<TPRPreviewsParamsItems>;
+// Called with the dialog just before it is shown.
+using TIEPreviewEvent = std::function<void(TObject* sender, TForm* previewForm)>;
 
 // The kind of an undo or redo entry.
 enum class TIEUndoSource : Byte { ieuUnknown, ieuImage, ieuSelection };
@@ -93,6 +108,13 @@ class TDadirAvProc : public TComponent, private TIEViewAttachment {
 
   // Progress in percent, handed to every worker with this component as sender.
   TIEProgressEvent OnProgress;
+  TPRPreviewsParams GetPreviewsParams() const noexcept { return previewsParams_; }
+  void SetPreviewsParams(TPRPreviewsParams value) noexcept { previewsParams_ = value; }
+  TIEPreviewEvent OnPreview;
+
+  // --- The processing preview dialog on the selection's box (ie24RGB images larger
+  // than 1 x 1): true when the person pressed OK and the adjustment was applied.
+  bool DoPreviews(TPreviewEffects effects = TPreviewEffects{peAll});
 
   // --- Selection and repaint
   // The box and mask an operation works on: x1 = y1 = 0, x2, y2 = the store's size,
@@ -316,6 +338,7 @@ class TDadirAvProc : public TComponent, private TIEViewAttachment {
   TColor background_ = 0;
   TMsgLanguage msgLanguage_ = msSystem;
   std::unique_ptr<TFont> previewFont_;
+  TPRPreviewsParams previewsParams_;
   // The attached view replaced its store: take the new one.
   void ViewStoreReplaced() override;
 

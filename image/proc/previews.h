@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "image/model/iedefs.h"
+#include "image/proc/dadiravproc_component.h"
 #include "image/proc/dadiravproc_filters.h"
 #include "platform/rtl/Sets.h"
 #include "platform/vcl/Forms.h"
@@ -25,14 +26,6 @@ class TDadirAvView;
 class TDadirAvProc;
 class TIEBitmap;
 class TIEFtImage;
-
-// The pages the dialog may show; peAll shows every one.
-enum class TPreviewEffect : Byte {
-  peAll, peContrast, peHSV, peHSL, peRGB, peUserFilt, peEqualize, peBumpMap, peLens, peWave,
-  peMorph, peRotate, peFFT
-};
-using enum TPreviewEffect;
-using TPreviewEffects = TSet<TPreviewEffect>;
 
 // Page tags, in the page control's order.
 enum TPreviewPage : Integer {
@@ -125,7 +118,7 @@ struct TPvColourBox : TPvControl {
 // ===========================================================================
 // The parameter record
 
-struct TPreviewParams {
+struct TPreviewsRecord {
   Integer Contrast = 0, Brightness = 0;
   Integer MeanR = 128, MeanG = 128, MeanB = 128;
   Integer HSLHue = 0, HSLSat = 0, HSLLum = 0;
@@ -250,7 +243,7 @@ class TPreviewsLogic {
   std::vector<std::pair<std::string, AnsiString>> Captions;
   AnsiString Caption(const std::string& name) const;
 
-  TPreviewParams Params;
+  TPreviewsRecord Params;
   bool ChangesAllowed() const noexcept { return changes_; }
   bool FinalApplication() const noexcept { return final_; }
   TIEFtImage* Transform() const noexcept { return ft_.get(); }
@@ -323,10 +316,14 @@ class TfPreviews : public TForm {
   void SetViewsBackground(TColor colour);
   void SetLanguage(TMsgLanguage language);
 
+ protected:
+  // The first activation of a run sets the dialog up; later ones (after a message
+  // box, or another window) keep what the person has done.
+  void Activate() override;
+
  private:
   struct Binding;
   void Build();
-  void DoActivate(TObject* sender);
   std::unique_ptr<TPreviewsLogic> logic_;
   std::unique_ptr<Binding> binding_;
   bool activated_ = false;
