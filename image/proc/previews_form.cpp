@@ -49,14 +49,13 @@ struct TfPreviews::Binding {
 TfPreviews::TfPreviews(TComponent* owner) : TForm(owner), binding_(std::make_unique<Binding>()) {
   SetBorderStyle(TFormBorderStyle::bsDialog);
   SetPosition(poScreenCenter);
-  SetClientWidth(600);
-  SetClientHeight(470);
+  SetClientWidth(780);
+  SetClientHeight(480);
   DadirAv1 = new TDadirAvView(this);
   DadirAv2 = new TDadirAvView(this);
   DadirAvView1 = new TDadirAvView(this);
   logic_ = std::make_unique<TPreviewsLogic>(DadirAv1, DadirAv2, DadirAvView1);
   Build();
-  OnActivate = [this](TObject* sender) { DoActivate(sender); };
 }
 
 TfPreviews::~TfPreviews() {
@@ -79,13 +78,15 @@ void TfPreviews::SetViewsBackground(TColor colour) {
   DadirAv2->SetBackGround(colour);
 }
 
-void TfPreviews::DoActivate(TObject*) {
-  if (activated_) return;
-  activated_ = true;
-  binding_->histogram->SetAIEP(DadirAv2->GetDadirAvProc());
-  binding_->pages->SetVisible(false);
-  logic_->FormActivate();
-  binding_->pages->SetVisible(true);
+void TfPreviews::Activate() {
+  if (!activated_) {
+    activated_ = true;
+    binding_->histogram->SetAIEP(DadirAv2->GetDadirAvProc());
+    binding_->pages->SetVisible(false);
+    logic_->FormActivate();
+    binding_->pages->SetVisible(true);
+  }
+  TForm::Activate();
 }
 
 void TfPreviews::SetLanguage(TMsgLanguage language) {
@@ -118,7 +119,7 @@ void TfPreviews::Build() {
                    const AnsiString& text) {
     auto* l = new TLabel(this);
     l->SetParent(parent);
-    l->SetBounds(x, y, 110, 14);
+    l->SetBounds(x, y, 140, 14);
     l->SetCaption(text);
     if (!name.empty()) named(name, l);
     return l;
@@ -252,38 +253,38 @@ void TfPreviews::Build() {
   // --- The views and the buttons beside them
   label(this, 8, 6, "LabelSource", "Source:");
   DadirAv1->SetParent(this);
-  DadirAv1->SetBounds(8, 22, 230, 200);
+  DadirAv1->SetBounds(8, 22, 320, 200);
   DadirAv1->SetViewCursor(crIEHand);
   DadirAv1->SetMouseInteract(TIEMouseInteract{miZoom, miScroll});
-  label(this, 252, 6, "LabelResult", "Result:");
+  label(this, 336, 6, "LabelResult", "Result:");
   DadirAv2->SetParent(this);
-  DadirAv2->SetBounds(252, 22, 230, 200);
+  DadirAv2->SetBounds(336, 22, 320, 200);
   DadirAv2->SetViewCursor(crIECross);
   auto mouse = [this](TObject*, TMouseButton button, TShiftState, Integer x, Integer y) {
     logic_->ResultMouse(button, x, y);
   };
   DadirAv2->OnMouseDown = mouse;
   DadirAv2->OnMouseUp = mouse;
-  auto* ok = button(this, 500, 22, 90, "Button1", "OK", nullptr);
+  auto* ok = button(this, 666, 22, 106, "Button1", "OK", nullptr);
   ok->SetDefault(true);
   ok->OnClick = [this](TObject*) {
     if (logic_->OkClick()) SetModalResult(1);
   };
-  auto* cancel = button(this, 500, 52, 90, "Button2", "Cancel", nullptr);
+  auto* cancel = button(this, 666, 52, 106, "Button2", "Cancel", nullptr);
   cancel->SetModalResult(2);
   cancel->SetCancel(true);
-  toggle(this, 500, 100, 90, "SpeedButton1", "Lock", L.LockPreview, [&L] { L.LockPreviewClick(); });
-  b.preview = button(this, 500, 128, 90, "Button3", "&Preview", [&L] { L.PreviewClick(); });
+  toggle(this, 666, 100, 106, "SpeedButton1", "Lock preview", L.LockPreview, [&L] { L.LockPreviewClick(); });
+  b.preview = button(this, 666, 128, 106, "Button3", "&Preview", [&L] { L.PreviewClick(); });
   b.byModel[&L.PreviewButton] = b.preview;
   L.PreviewButton.Changed = [&b, &L] { b.preview->SetEnabled(L.PreviewButton.Enabled); };
-  auto* copy = button(this, 500, 170, 90, "Button6", "<<", [&L] { L.CopyModToOrg(); });
+  auto* copy = button(this, 666, 170, 106, "Button6", "<<", [&L] { L.CopyModToOrg(); });
   copy->SetHint("Copy Result to Source");
   copy->SetShowHint(true);
 
   // --- The pages
   b.pages = new TPageControl(this);
   b.pages->SetParent(this);
-  b.pages->SetBounds(8, 232, 584, 230);
+  b.pages->SetBounds(8, 232, 764, 240);
   named("PageControl1", b.pages);
   const char* names[kPreviewPageCount + 1] = {"",    "Contrast", "HSL",      "RGB",
                                               "User filter", "HSV", "Equalization",
@@ -316,11 +317,11 @@ void TfPreviews::Build() {
   {
     TWinControl* p = sheet(ppContrast);
     label(p, 8, 12, "LabelContrast", "Contrast");
-    track(p, 120, 8, 260, L.TrackContrast, [&L] { L.ContrastTrackChange(); });
-    edit(p, 390, 10, 50, L.EditContrast, [&L] { L.ContrastEditChange(); });
+    track(p, 150, 8, 360, L.TrackContrast, [&L] { L.ContrastTrackChange(); });
+    edit(p, 520, 10, 50, L.EditContrast, [&L] { L.ContrastEditChange(); });
     label(p, 8, 52, "LabelBrightness", "Brightness:");
-    track(p, 120, 48, 260, L.TrackBrightness, [&L] { L.ContrastTrackChange(); });
-    edit(p, 390, 50, 50, L.EditBrightness, [&L] { L.ContrastEditChange(); });
+    track(p, 150, 48, 360, L.TrackBrightness, [&L] { L.ContrastTrackChange(); });
+    edit(p, 520, 50, 50, L.EditBrightness, [&L] { L.ContrastEditChange(); });
   }
   // The three-slider pages
   auto triple = [&](Integer t, std::array<const char*, 3> labels, std::array<const char*, 3> texts,
@@ -330,8 +331,8 @@ void TfPreviews::Build() {
     for (size_t i = 0; i < 3; ++i) {
       const Integer y = 12 + static_cast<Integer>(i) * 40;
       label(p, 8, y + 4, labels[i], texts[i]);
-      track(p, 120, y, 260, *tracks[i], onTrack);
-      edit(p, 390, y + 2, 50, *edits[i], onEdit);
+      track(p, 150, y, 360, *tracks[i], onTrack);
+      edit(p, 520, y + 2, 50, *edits[i], onEdit);
     }
   };
   triple(ppHSL, {"LabelHSLHue", "LabelHSLSat", "LabelHSLLum"}, {"Hue (H):", "Saturation (S):", "Luminosity (L):"},
@@ -349,15 +350,14 @@ void TfPreviews::Build() {
     TPvText* edits[3] = {&L.EditHSVHue, &L.EditHSVSat, &L.EditHSVVal};
     for (size_t i = 0; i < 3; ++i) {
       const Integer y = 12 + static_cast<Integer>(i) * 40;
-      label(p, 8, y + 4, labels[i], texts[i]);
-      track(p, 100, y, 150, *tracks[i], [&L] { L.HSVTrackChange(); });
-      edit(p, 255, y + 2, 40, *edits[i], [&L] { L.HSVEditChange(); });
+      label(p, 8, y + 4, labels[i], texts[i])->SetWidth(110);
+      track(p, 120, y, 160, *tracks[i], [&L] { L.HSVTrackChange(); });
+      edit(p, 286, y + 2, 44, *edits[i], [&L] { L.HSVEditChange(); });
     }
-    label(p, 305, 4, "LabelBase", "Base color:");
-    hsvbox(p, 305, 20, L.BaseColour, [&L] { L.HSVBoxChange(); });
-    label(p, 425, 4, "LabelNew", "New color:");
-    auto* h = hsvbox(p, 425, 20, L.NewColour, [&L] { L.HSVBoxChange(); });
-    h->SetWidth(110);
+    label(p, 350, 4, "LabelBase", "Base color:");
+    hsvbox(p, 350, 20, L.BaseColour, [&L] { L.HSVBoxChange(); })->SetBounds(350, 20, 150, 120);
+    label(p, 520, 4, "LabelNew", "New color:");
+    hsvbox(p, 520, 20, L.NewColour, [&L] { L.HSVBoxChange(); })->SetBounds(520, 20, 150, 120);
   }
   // User filter
   {
@@ -581,13 +581,13 @@ void TfPreviews::Build() {
   {
     TWinControl* p = sheet(ppRotate);
     label(p, 8, 12, "LabelRotate", "Rotate:");
-    auto* t = track(p, 80, 8, 300, L.TrackRotate, [&L] { L.RotateTrackChange(); });
+    auto* t = track(p, 150, 8, 360, L.TrackRotate, [&L] { L.RotateTrackChange(); });
     t->SetFrequency(500);
-    edit(p, 390, 10, 70, L.EditRotate, [&L] { L.RotateEditChange(); });
-    label(p, 8, 60, "LabelFlip", "Flip");
-    auto* h = toggle(p, 80, 56, 100, "SpeedButtonFlipHor", "Horizontally", L.FlipHor, [&L] { L.FlipClick(); });
+    edit(p, 520, 10, 70, L.EditRotate, [&L] { L.RotateEditChange(); });
+    label(p, 8, 60, "LabelFlip", "Flip")->SetWidth(60);
+    auto* h = toggle(p, 150, 56, 110, "SpeedButtonFlipHor", "Horizontally", L.FlipHor, [&L] { L.FlipClick(); });
     h->SetHint("Flip Horizontally");
-    auto* v = toggle(p, 190, 56, 100, "SpeedButtonFlipVer", "Vertically", L.FlipVer, [&L] { L.FlipClick(); });
+    auto* v = toggle(p, 270, 56, 110, "SpeedButtonFlipVer", "Vertically", L.FlipVer, [&L] { L.FlipClick(); });
     v->SetHint("Flip Vertically");
   }
   // FFT
