@@ -84,7 +84,7 @@ TPreviewsLogic::TPreviewsLogic(TDadirAvView* source, TDadirAvView* result, TDadi
   Channels.Checked = {false, false, false, true};
   MorphKinds.Items = {"Maximum", "Minimum", "Opening", "Closing"};
   MorphKinds.ItemIndex = 0;
-  GrayScale.Down = true;
+  GrayScaleCheck.Down = true;
   // The result view keeps one undo entry in memory: the unadjusted preview.
   if (res_ != nullptr) {
     res_->GetDadirAvProc()->SetAutoUndo(false);
@@ -258,7 +258,7 @@ void TPreviewsLogic::ResetParameters(bool all) {
           FlipVer.Set(false);
           break;
         case ppFFT:
-          GrayScale.Set(true);
+          GrayScaleCheck.Set(true);
           break;
         default:
           break;
@@ -339,7 +339,7 @@ void TPreviewsLogic::CopyOrg() {
       thumb_->SetLocation(ieMemory);
       thumb_->Allocate(tw, th, ie24RGB);
       HalftoneStretch(bmp, thumb_.get());
-      ft_->BuildFT(thumb_.get(), GrayScale.Down ? ieitGrayscale : ieitRGB);
+      ft_->BuildFT(thumb_.get(), GrayScaleCheck.Down ? ieitGrayscale : ieitRGB);
     }
     Progress.Set(0);
     applyAct(res_);
@@ -490,7 +490,7 @@ bool TPreviewsLogic::ApplyFFT(TDadirAvView* view) {
     proc->OnProgress = nullptr;
   std::unique_ptr<TIEFtImage> full;
   try {
-    full = proc->FTCreateImage(GrayScale.Down ? ieitGrayscale : ieitRGB, -1, -1);
+    full = proc->FTCreateImage(GrayScaleCheck.Down ? ieitGrayscale : ieitRGB, -1, -1);
   } catch (const std::bad_alloc&) {
     full.reset();
   }

@@ -222,7 +222,7 @@ class TPreviewsLogic {
   // --- The controls
   std::array<TPvControl, kPreviewPageCount + 1> Pages;  // by tag
   bool TabsOnTop = false;
-  TPvToggle LockPreview, Equalize, FlipHor, FlipVer, Reflective, GrayScale;
+  TPvToggle LockPreview, Equalize, FlipHor, FlipVer, Reflective, GrayScaleCheck;
   TPvControl PreviewButton;
   TPvNumber TrackContrast, TrackBrightness, TrackHSLHue, TrackHSLSat, TrackHSLLum;
   TPvNumber TrackRed, TrackGreen, TrackBlue, TrackHSVHue, TrackHSVSat, TrackHSVVal, TrackRotate;

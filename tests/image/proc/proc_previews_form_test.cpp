@@ -352,7 +352,7 @@ TEST(PreviewsForm, FrequencyZoneClearingMatchesNumpy) {
   EXPECT_TRUE(RunDialog(image.get(), TPreviewEffects{peFFT}, [&](Person& p) {
     auto& L = p.dlg.Logic();
     p.Click("CheckBox1");  // colour transform
-    EXPECT_FALSE(L.GrayScale.Down);
+    EXPECT_FALSE(L.GrayScaleCheck.Down);
     EXPECT_EQ(L.Transform()->GetImageType(), ieitRGB);
     TDadirAvView* spec = p.dlg.DadirAvView1;
     spec->SelectionBase = iesbBitmap;
@@ -588,7 +588,7 @@ TEST(PreviewsScreens, EveryPageOnXvfb) {
       const std::string name = out + std::to_string(t / 10) + std::to_string(t % 10) + "-" + names[t] + ".png";
       const std::string crop = std::to_string(r.right - r.left) + "x" + std::to_string(r.bottom - r.top) + "+" +
                                std::to_string(r.left) + "+" + std::to_string(r.top);
-      larktest::RunCommand({convert, "xwd:" + dir.Path() + "screen.xwd", "-crop", crop, "+repage", "png:" + name},
+      larktest::RunCommand({convert, "xwd:" + dir.Path() + "screen.xwd", "-crop", crop, "+repage", "-strip", "png:" + name},
                            &code);
       EXPECT_EQ(code, 0) << name;
       if (code == 0) saved.push_back(name);

@@ -86,7 +86,7 @@ TEST(PreviewsModel, StartingValuesAfterFirstActivationAndAfterCopyToSource) {
   L.FlipClick();
   L.TrackRotate.Set(0);
   L.SetActivePage(ppFFT);
-  L.GrayScale.Set(false);
+  L.GrayScaleCheck.Set(false);
   L.SetActivePage(ppContrast);
   EXPECT_EQ(P.Contrast, 40);  // reset once per run, not on every visit
   L.CopyModToOrg();
@@ -132,7 +132,7 @@ TEST(PreviewsModel, StartingValuesAfterFirstActivationAndAfterCopyToSource) {
       {"first morph kind, window 1", [&] { return P.MorphKind == 0 && P.MorphWindow == 1 && L.EditWindow.Text == "1"; }},
       {"angle 0, both flips up",
        [&] { return P.Angle == 0 && !L.FlipHor.Down && !L.FlipVer.Down && L.EditRotate.Text == "0"; }},
-      {"Gray scale checked", [&] { return L.GrayScale.Down; }},
+      {"Gray scale checked", [&] { return L.GrayScaleCheck.Down; }},
   };
   for (const auto& c : checks) EXPECT_TRUE(c.holds()) << c.what;
   // The adjusted image became the new source, and the preview shows it.
@@ -456,7 +456,7 @@ TEST(PreviewsModel, OkEqualsTheWorkerCalledDirectly) {
          proc.Flip(fdVertical);
          proc.Rotate(30, true, ierFast, -1);
        }},
-      {ppFFT, [](TPreviewsLogic& L) { L.GrayScale.Set(false); L.FFTGrayClick(); },
+      {ppFFT, [](TPreviewsLogic& L) { L.GrayScaleCheck.Set(false); L.FFTGrayClick(); },
        [&](TIEBitmap* b, const TPreviewsLogic&) {
          TIEFtImage ft;
          ASSERT_TRUE(ft.BuildFT(b, ieitRGB));
