@@ -25,6 +25,7 @@
 #include "platform/vcl/StdCtrls.h"
 #include "platform/win/MessageBox.h"
 #include "tests/image/proc/previews_test_util.h"
+#include "tests/image/proc_test_util.h"
 #include "platform/x11/X11Display.h"
 #include "tests/support/Peers.h"
 #include "tests/support/XServer.h"
@@ -105,11 +106,14 @@ struct Person {
 // Opens the dialog through the processing component on image and lets `person` act;
 // the result of DoPreviews.
 bool RunDialog(TIEBitmap* image, TPreviewEffects effects, const std::function<void(Person&)>& person,
-               TPRPreviewsParams params = {}) {
+               TPRPreviewsParams params = {}, TDadirAvProc* with = nullptr) {
   sim::ResetInput();
-  TDadirAvProc proc(nullptr);
-  proc.SetAttachedIEBitmap(image);
-  proc.SetAutoUndo(false);
+  TDadirAvProc own(nullptr);
+  TDadirAvProc& proc = with != nullptr ? *with : own;
+  if (with == nullptr) {
+    proc.SetAttachedIEBitmap(image);
+    proc.SetAutoUndo(false);
+  }
   proc.SetMsgLanguage(msEnglish);
   proc.SetPreviewsParams(params);
   Steps steps;
@@ -243,6 +247,33 @@ TEST(PreviewsForm, APersonAdjustsAndOkAppliesTheWorker) {
   bool shown = false;
   EXPECT_FALSE(RunDialog(one.get(), TPreviewEffects{peAll}, [&](Person&) { shown = true; }));
   EXPECT_FALSE(shown);
+}
+
+// A selection: the dialog works on its box, and only the selected pixels take the
+// result; an undo entry "Previews" when AutoUndo is on.
+TEST(PreviewsForm, TheSelectionsBoxIsAdjustedThroughItsMask) {
+  auto image = procpeer::MakePhoto(80, 60);
+  auto original = Clone(image.get());
+  proctest::SelectingProc proc;
+  proc.SetAttachedIEBitmap(image.get());
+  proc.SetAutoUndo(true);
+  proc.SetUndoLocation(ieMemory);
+  proc.SelectRect(80, 60, 10, 20, 29, 39);
+  proc.Selection.SetPixel(10, 20, 0);  // a corner left out
+  Integer boxW = 0, boxH = 0;
+  EXPECT_TRUE(RunDialog(image.get(), TPreviewEffects{peRGB}, [&](Person& p) {
+    boxW = p.dlg.DadirAv1->GetIEBitmap()->GetWidth();
+    boxH = p.dlg.DadirAv1->GetIEBitmap()->GetHeight();
+    p.Type(&p.dlg.Logic().EditRed, "90");
+    p.Click("Button1");
+  }, {}, &proc));
+  EXPECT_EQ(boxW, 20);
+  EXPECT_EQ(boxH, 20);
+  EXPECT_EQ(proc.GetUndoCaptions(0), "Previews");
+  auto expected = Clone(original.get());
+  _IntensityRGBall(expected.get(), 90, 0, 0, 10, 20, 30, 40, nullptr, nullptr);
+  expected->SetPixels_ie24RGB(10, 20, original->GetPixels_ie24RGB(10, 20));
+  EXPECT_TRUE(SamePixels(*image, *expected));
 }
 
 // The flips against ImageMagick's -flop and -flip, through the rotate page's buttons.
