@@ -605,7 +605,7 @@ void TfPreviews::Build() {
     L.Progress.Changed = [&b, &L] { b.progress->SetPosition(L.Progress.Position); };
     button(g, 176, 16, 100, "Clear", "Clear", [&L] { L.FFTClearClick(); });
     button(g, 176, 48, 100, "Button7", "Reset", [&L] { L.FFTResetClick(); });
-    check(g, 176, 84, "CheckBox1", "Gray scale", L.GrayScaleCheck, [&L] { L.FFTGrayClick(); });
+    check(g, 176, 84, "CheckBox1", "Gray scale", L.GrayScaleCheck, [&L] { L.FFTGrayClick(); })->SetWidth(116);
   }
   L.ProcessMessages = [] { Application->ProcessMessages(); };
   b.pages->SetActivePage(b.sheets[ppContrast]);
