@@ -200,6 +200,14 @@ HRESULT CreateEditComponent(IUnknown* outer, REFIID riid, void** object) {
   return component->QueryInterface(riid, object);
 }
 
+HRESULT CreateWebBrowser(IUnknown* outer, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+  ComPtr<EditComponent> browser = MakeComObject<EditComponent>(true);
+  return browser->QueryInterface(riid, object);
+}
+
 }  // namespace
 
 }  // namespace mshtml
@@ -207,12 +215,16 @@ HRESULT CreateEditComponent(IUnknown* outer, REFIID riid, void** object) {
 // Registers the component's class (kept by the linker through this symbol).
 extern "C" const int lark_mshtml_edit_class =
     RegisterComClass(mshtml::CLSID_DHTMLEdit, mshtml::CreateEditComponent) ? 1 : 0;
+extern "C" const int lark_mshtml_browser_class =
+    RegisterComClass(mshtml::CLSID_WebBrowser, mshtml::CreateWebBrowser) ? 1 : 0;
 
 namespace mshtml {
 
 // --- construction ---
 
-EditComponent::EditComponent() : document_(std::make_unique<Document>()), docObject_(MakeComObject<DocumentObject>(this)) {
+EditComponent::EditComponent(bool browser)
+    : document_(std::make_unique<Document>()), docObject_(MakeComObject<DocumentObject>(this)) {
+  browser_ = browser;
   Live().insert(this);
   document_->LoadHTML(u"<P>&nbsp;</P>");
   document_->OnChange = [this] { DocumentChanged(); };
@@ -236,6 +248,7 @@ EditComponent::EditComponent() : document_(std::make_unique<Document>()), docObj
   job_->What = LoadJob::Markup;
   job_->Html = u"<P>&nbsp;</P>";
   job_->Held = true;  // parked until activation posts it
+  job_->Navigation = browser_;
 }
 
 EditComponent::~EditComponent() {
@@ -248,6 +261,8 @@ EditComponent::~EditComponent() {
   document_->OnChange = nullptr;
   document_->OnDesignModeChange = nullptr;
   events_.UnadviseAll();
+  browserEvents_.UnadviseAll();
+  attached_.clear();
   propertySinks_.UnadviseAll();
 }
 
@@ -263,6 +278,7 @@ bool EditComponent::DesignMode() const { return document_->GetDesignMode() == u"
 // --- load jobs ---
 
 void EditComponent::StartLoad(std::unique_ptr<LoadJob> job) {
+  designBeforeLoad_ = document_->GetDesignMode() == u"On" ? u"on" : u"off";
   const Knobs& knobs = TheKnobs();
   job->PassesLeft = knobs.Delay;
   job->Held = knobs.Hold;
@@ -310,7 +326,13 @@ void EditComponent::CompleteLoad() {
       document_->LoadHTML(u"<P>&nbsp;</P>");
     }
     designModeSeen_ = true;
-    const WideString mode = browseMode_ ? u"off" : u"on";
+    WideString mode = browseMode_ ? u"off" : u"on";
+    if (browser_) {
+      // A navigation makes a document in browse mode; markup loaded into the
+      // document keeps the mode it had. A new document has no attached sinks.
+      mode = job.Navigation ? WideString(u"off") : designBeforeLoad_;
+      attached_.clear();
+    }
     lastDesignMode_ = mode;
     auto hook = std::move(document_->OnDesignModeChange);
     document_->SetDesignMode(mode);
@@ -334,6 +356,13 @@ void EditComponent::CompleteLoad() {
   job_.reset();
   UpdateScrollBars();
   if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
+  if (browser_ && replaces) {
+    if (auto host = HostHandler()) {
+      DOCHOSTUIINFO info;
+      info.cbSize = sizeof info;
+      host->GetHostInfo(&info);
+    }
+  }
   Fire(DISPID_EV_DOCUMENTCOMPLETE);
   PostDisplayChanged();
 }
@@ -357,6 +386,10 @@ void EditComponent::DesignModeWritten(const WideString& before) {
 
 void EditComponent::Fire(DISPID id, VARIANT* args, UINT count) {
   ComPtr<IDHTMLEdit> hold(this);
+  if (browser_) {
+    BrowserFire(id, args, count);
+    return;
+  }
   events_.FireDispatch(id, args, count);
 }
 
@@ -834,7 +867,7 @@ HRESULT EditComponent::FreezeEvents(BOOL) { return S_OK; }
 
 HRESULT EditComponent::GetClassID(CLSID* clsid) {
   if (clsid == nullptr) return E_POINTER;
-  *clsid = CLSID_DHTMLEdit;
+  *clsid = browser_ ? CLSID_WebBrowser : CLSID_DHTMLEdit;
   return S_OK;
 }
 HRESULT EditComponent::IsDirty() { return settingsDirty_ ? S_OK : S_FALSE; }
@@ -914,6 +947,7 @@ HRESULT EditComponent::EnumConnectionPoints(IEnumConnectionPoints** points) {
   return E_NOTIMPL;
 }
 HRESULT EditComponent::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+  if (browser_) return FindConnectionPointIn({&browserEvents_, &propertySinks_}, iid, point);
   return FindConnectionPointIn({&events_, &propertySinks_}, iid, point);
 }
 
