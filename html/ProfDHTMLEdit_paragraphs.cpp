@@ -4,6 +4,7 @@
 #include "html/ProfDHTMLEdit.h"
 #include "html/HtmlUtils.h"
 #include "html/ProfDHTMLEditCommandsInternal.h"
+#include "platform/mshtml/Undo.h"
 #include "platform/rtl/CodePage.h"
 #include "platform/rtl/Strings.h"
 
@@ -188,6 +189,7 @@ void TCustomProfDHTMLEdit::SetTextIndent(Integer Value) {
   WithDocument(this, false, [&](THtmlDocument&, Document& m) {
     Element* e = SelectedElement(m);
     if (!e) return false;
+    UndoUnit unit(m, u"Margins");
     if (Value > 0) e->GetStyle()->SetTextIndent(Value);
     else e->GetStyle()->SetTextIndent(WideString());
     return true;
@@ -203,6 +205,7 @@ void TCustomProfDHTMLEdit::SetLeftMargin(Integer Value) {
   WithDocument(this, false, [&](THtmlDocument&, Document& m) {
     Element* e = SelectedElement(m);
     if (!e) return false;
+    UndoUnit unit(m, u"Margins");
     if (Value > 0) e->GetStyle()->SetMarginLeft(Value);
     else e->GetStyle()->SetMarginLeft(WideString());
     return true;
@@ -218,6 +221,7 @@ void TCustomProfDHTMLEdit::SetRightMargin(Integer Value) {
   WithDocument(this, false, [&](THtmlDocument&, Document& m) {
     Element* e = SelectedElement(m);
     if (!e) return false;
+    UndoUnit unit(m, u"Margins");
     if (Value > 0) e->GetStyle()->SetMarginRight(Value);
     else e->GetStyle()->SetMarginRight(WideString());
     return true;

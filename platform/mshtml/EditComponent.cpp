@@ -15,6 +15,7 @@
 #include "platform/mshtml/Undo.h"
 #include "platform/mshtml/SimHooks.h"
 #include "platform/ole/Com.h"
+#include "platform/rtl/SimHooks.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"
 
@@ -429,6 +430,8 @@ void EditComponent::DocumentChanged() {
     PostMessage(jobWindow_, kChangeFlushMessage, 0, 0);
   }
   if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
+  // The display changed too, as after the component's own edits.
+  if (everLoaded_ && !job_) PostDisplayChanged();
 }
 
 void EditComponent::NotifyChangeLogs() {
@@ -743,6 +746,7 @@ HRESULT EditComponent::SaveDocument(VARIANT* path, VARIANT* promptUser) {
   std::filesystem::path temp = target;
   temp += ".saving";
   {
+    if (sim::ShouldFail(sim::Fault::FileCreate)) return STG_E_ACCESSDENIED;
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     const std::string bytes = SavedBytes(document_->GetHTML());
     if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {

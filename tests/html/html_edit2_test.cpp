@@ -7,6 +7,7 @@
 #include "html/ProfDHTMLEdit2.h"
 #include "platform/mshtml/TextRange.h"
 #include "platform/sim/Dialogs.h"
+#include "platform/sim/Faults.h"
 #include "platform/sim/MshtmlCommands.h"
 #include "platform/vcl/Forms.h"
 #include "platform/win/MessageBox.h"
@@ -173,9 +174,11 @@ TEST_F(HtmlEdit2, FilesLoadAndSaveAndTheSaveDialogReportsAFailedSave) {
   sim::QueueDialogAnswer("", IDOK, out);
   EXPECT_EQ(html->SaveDialog("ignored"), out);
   EXPECT_TRUE(std::filesystem::exists(out));
-  // A folder that does not exist cannot take the file: the dialog answers empty.
-  sim::QueueDialogAnswer("", IDOK, dir.Path() + "missing/out.html");
+  // A file that cannot be written: the dialog answers empty instead of the name.
+  sim::QueueDialogAnswer("", IDOK, dir.Path() + "second.html");
+  sim::FailNext(sim::Fault::FileCreate);
   EXPECT_EQ(html->SaveDialog(""), "");
+  EXPECT_FALSE(std::filesystem::exists(dir.Path() + "second.html"));
   // Cancelled: the current file name.
   sim::QueueDialogAnswer("", IDCANCEL);
   EXPECT_EQ(html->SaveDialog(""), WideToAnsi(html->GetFileName()));
@@ -226,6 +229,7 @@ TEST_F(HtmlEdit2, TableCommandsWorkOnTheDocumentAndInsertTableEscapesTheCaption)
   ASSERT_EQ(Doc()->GetElementsByTagName(u"td").size(), 4u);
   EXPECT_TRUE(Doc()->GetElementsByTagName(u"b").empty());
   EXPECT_EQ(U(Doc()->GetElementsByTagName(u"caption").at(0)->GetInnerText()), "<b>cap</b>");
+  Doc()->GetElementsByTagName(u"td").at(0)->SetInnerText(u"x");
   range = Doc()->CreateTextRange();
   range->MoveToElementText(Doc()->GetElementsByTagName(u"td").at(0));
   range->Collapse(true);
