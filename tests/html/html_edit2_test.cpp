@@ -10,6 +10,7 @@
 #include "platform/sim/Faults.h"
 #include "platform/sim/MshtmlCommands.h"
 #include "platform/vcl/Forms.h"
+#include "platform/win/Input.h"
 #include "platform/win/MessageBox.h"
 #include "tests/html/HtmlControlFixture.h"
 #include "tests/support/Peers.h"
@@ -240,4 +241,26 @@ TEST_F(HtmlEdit2, TableCommandsWorkOnTheDocumentAndInsertTableEscapesTheCaption)
   EXPECT_EQ(Doc()->GetElementsByTagName(u"tr").size(), 3u);
   EXPECT_TRUE(html->AlterTable(1, 1, u""));
   EXPECT_EQ(Doc()->GetElementsByTagName(u"td").size(), 1u);
+}
+
+TEST_F(HtmlEdit2, TypingReachesTheDocumentAndClearingUndoRaisesNoEvent) {
+  Load("<p>abc</p>");
+  int keys = 0, cleared = 0;
+  html->OnKeyDown = [&](TObject*, Word&, TShiftState) { ++keys; };
+  html->OnClearUndo = [&](TObject*) { ++cleared; };
+  html->SetSelStart(3);
+  SetFocus(html->GetWindowHandle());
+  sim::TypeText("d");
+  sim::PressKey(VK_RETURN);
+  sim::TypeText("e");
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(Body(), "<P>abcd</P>\r\n<P>e</P>");
+  EXPECT_GE(keys, 3);  // the key events come through the attached sinks
+  ASSERT_TRUE(html->CanUndo());
+  ASSERT_TRUE(html->ClearUndo());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_FALSE(html->CanUndo());
+  EXPECT_EQ(cleared, 0);
+  EXPECT_EQ(U(Doc()->GetDesignMode()), "On");
+  EXPECT_EQ(html->GetSelStart(), 6);  // "abcd", the paragraph break, "e"
 }
