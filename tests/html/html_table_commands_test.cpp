@@ -7,7 +7,9 @@
 #include "platform/mshtml/Undo.h"
 #include "platform/printer/Printer.h"
 #include "platform/printer/SimHooks.h"
+#include "platform/sim/Dialogs.h"
 #include "platform/sim/MshtmlCommands.h"
+#include "platform/win/MessageBox.h"
 #include "tests/support/Peers.h"
 
 using namespace htmltest;
@@ -269,4 +271,28 @@ TEST_F(HtmlTableCommands, PrintingWritesEveryPageWithItsHeaderAndFooterToTheSpoo
     EXPECT_EQ(body, 1) << "page " << i + 1 << "\n" << out;
     EXPECT_EQ(foot, 1) << "page " << i + 1 << "\n" << out;
   }
+}
+
+TEST_F(HtmlTableCommands, FindHyperlinkAndPictureDialogsAreFormsAPersonFillsIn) {
+  Load("<p>abc def</p>");
+  sim::QueueDialogAnswer("Find", IDOK, "de");
+  ASSERT_TRUE(html->FindDialog());
+  EXPECT_EQ(U(html->GetSelText()), "de");
+  sim::QueueDialogAnswer("Hyperlink", IDOK, "http://x.org/");
+  ASSERT_TRUE(html->HyperlinkDialog());
+  EXPECT_EQ(U(Find(u"a")->GetAttribute(u"href").value_or(u"")), "http://x.org/");
+  Select(0, 0);
+  sim::QueueDialogAnswer("Picture", IDOK, "pic.png");
+  ASSERT_TRUE(html->PictureDialog());
+  EXPECT_NE(Find(u"img", "pic.png"), nullptr);
+  // Cancelled, or left empty: nothing changes.
+  const std::string before = Body();
+  sim::QueueDialogAnswer("Picture", IDCANCEL);
+  EXPECT_FALSE(html->PictureDialog());
+  sim::QueueDialogAnswer("Find", IDOK, "");
+  EXPECT_FALSE(html->FindDialog());
+  EXPECT_EQ(Body(), before);
+  bool sawForm = false;
+  for (const auto& d : sim::DialogLog()) sawForm = sawForm || d.Caption == "Picture";
+  EXPECT_TRUE(sawForm);
 }
