@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "html/OleControl.h"
+#include "html/ProfDHTMLEditTableAttrs.h"
 #include "html/SourceFormatter.h"
 #include "platform/mshtml/EditComponent.h"
 #include "platform/rtl/Lists.h"
@@ -155,6 +156,226 @@ class TCustomProfDHTMLEdit : public TProfOleControl {
   void SetTableCursor(TCursor value);
   bool GetResizeCursor() const noexcept { return FResizeCursor; }
   bool GetDragging() const noexcept { return FDragging; }
+
+  // --- Editing commands, tables, find and print -------------------------------------
+  // Each asks for the document first and answers its not-ready value without one
+  // (false, empty text, -1, clNone); engine failures are caught and answer the same.
+  // Clipboard, character formats, colours, fonts, dialogs (ProfDHTMLEdit_commands.cpp)
+  bool SelectAll();
+  bool CanSelectAll();
+  bool CopyToClipboard();
+  bool CanCopy();
+  bool CutToClipboard();
+  bool CanCut();
+  bool PasteFromClipboard();
+  bool CanPaste();
+  bool ClearSelection();
+  bool CanClearSelection();
+  bool RemoveFormat();
+  bool CanRemoveFormat();
+  bool ToggleAbsolutePositioning();
+  bool CanToggleAbsolutePositioning();
+  bool ToggleBold(bool UseExecCommand);
+  bool CanToggleBold(bool UseExecCommand);
+  bool ToggleItalic(bool UseExecCommand);
+  bool CanToggleItalic(bool UseExecCommand);
+  bool ToggleUnderline(bool UseExecCommand);
+  bool CanToggleUnderline(bool UseExecCommand);
+  bool ToggleStrikeOut(bool UseExecCommand);
+  bool CanToggleStrikeOut(bool UseExecCommand);
+  bool ToggleSubScript();
+  bool CanToggleSubScript();
+  bool ToggleSuperScript();
+  bool CanToggleSuperScript();
+  bool GetTRISTATE(const WideString& Command, DWORD ValueID, DWORD TriStateID);
+  bool GetBold();
+  bool GetItalic();
+  bool GetUnderline();
+  bool GetStrikeOut();
+  bool GetSubScript();
+  bool GetSuperScript();
+  // The toggling setters: toggle while the state differs and the toggle is offered,
+  // at most twice, and stop as soon as a toggle leaves the state as it was.
+  void SetBold(bool Value);
+  void SetItalic(bool Value);
+  void SetUnderline(bool Value);
+  void SetStrikeOut(bool Value);
+  void SetSubScript(bool Value);
+  void SetSuperScript(bool Value);
+  void SetForeColor(TColor Color);
+  void SetBackColor(TColor Color);
+  bool CanSetForeColor();
+  bool CanSetBackColor();
+  TColor GetForeColor();
+  TColor GetBackColor();
+  void SetFontName(const WideString& Name);
+  WideString GetFontName();
+  bool CanSetFontName();
+  void SetFontHTMLSize(THTMLFontSize Size);
+  THTMLFontSize GetFontHTMLSize();
+  bool CanSetFontHTMLSize();
+  bool FontDialog();
+  bool CanDisplayFontDialog();
+  bool HyperlinkDialog();
+  bool CanDisplayHyperlinkDialog();
+  bool RemoveHyperlink();
+  bool CanRemoveHyperlink();
+  bool PropertiesDialog();
+  bool CanDisplayPropertiesDialog();
+  bool ShowAboutBox();
+  bool ShowEditMenu(Integer X, Integer Y);
+  // Lists, paragraph styles, indentation, alignment, margins (ProfDHTMLEdit_paragraphs.cpp)
+  bool GetBullets();
+  bool GetNumbering();
+  bool CanToggleBullets();
+  bool CanToggleNumbering();
+  bool ToggleList(bool Numbered);
+  bool ToggleBullets() { return ToggleList(false); }
+  bool ToggleNumbering() { return ToggleList(true); }
+  void SetBullets(bool Value);
+  void SetNumbering(bool Value);
+  WideString GetParagraphStyle();
+  bool CanSetParagraphStyle();
+  void SetParagraphStyle(const WideString& Style);
+  bool IsNormalStyle();
+  bool IncreaseIndentation();
+  bool CanIncreaseIndentation();
+  bool DecreaseIndentation();
+  bool CanDecreaseIndentation();
+  void SetJustify(TJustify Value);
+  TJustify GetJustify();
+  bool CanJustifyNone();
+  bool CanJustifyLeft();
+  bool CanJustifyCenter();
+  bool CanJustifyRight();
+  bool CanJustifyFull();
+  Integer GetTextIndent();
+  void SetTextIndent(Integer Value);
+  Integer GetLeftMargin();
+  void SetLeftMargin(Integer Value);
+  Integer GetRightMargin();
+  void SetRightMargin(Integer Value);
+  void RepairDiv();
+  void RepairBr();
+  void RemoveParagraph();
+  void CreateTempParagraph();
+  // Inserts and images (ProfDHTMLEdit_inserts.cpp)
+  bool InsertHorizontalLine(const WideString& Id);
+  bool CanInsertHorizontalLine();
+  bool InsertTextBox(const WideString& Id);
+  bool CanInsertTextBox();
+  bool InsertTextArea(const WideString& Id);
+  bool CanInsertTextArea();
+  bool InsertCheckBox(const WideString& Id);
+  bool CanInsertCheckBox();
+  bool InsertRadioButton(const WideString& Id);
+  bool CanInsertRadioButton();
+  bool InsertDropdownBox(const WideString& Id);
+  bool CanInsertDropdownBox();
+  bool InsertListBox(const WideString& Id);
+  bool CanInsertListBox();
+  bool InsertButton(const WideString& Id);
+  bool CanInsertButton();
+  bool InsertIframe(const WideString& Id);
+  bool CanInsertIframe();
+  bool InsertMarquee(const WideString& Id);
+  bool CanInsertMarquee();
+  bool InsertDivision(const WideString& Id);
+  bool CanInsertDivision();
+  bool InsertLineBreak(const WideString& Id, TClear Clear);
+  bool CanInsertLineBreak(TClear Clear);
+  bool InsertParagraph(const WideString& Id);
+  bool CanInsertParagraph();
+  bool InsertNoBreakSpace();
+  bool CanInsertNoBreakSpace();
+  bool InsertObjectDialog();
+  bool CanDisplayInsertObjectDialog();
+  bool InsertImage(const WideString& Src);
+  bool CanInsertImage();
+  bool PictureDialog();
+  bool CanDisplayPictureDialog();
+  // The text goes in as a comment; a "--" in it is written "- -" so it cannot end
+  // the comment early.
+  bool InsertComment(const WideString& Text);
+  bool CanInsertComment();
+  WideString GetImageSource();
+  bool IsImageSelected();
+  bool SavePictureDialog(Integer X, Integer Y);
+  bool CanDisplaySavePictureDialog(Integer X, Integer Y);
+  // Span and division classes, hyperlinks (ProfDHTMLEdit_classes.cpp)
+  bool ApplySpanDivClass(bool IsSpan, const WideString& ClassName);
+  bool RemoveSpanDivClass(bool IsSpan);
+  bool ToggleSpanDivClass(bool IsSpan, const WideString& ClassName);
+  bool ApplySpanClass(const WideString& ClassName) { return ApplySpanDivClass(true, ClassName); }
+  bool RemoveSpanClass() { return RemoveSpanDivClass(true); }
+  bool ToggleSpanClass(const WideString& ClassName) { return ToggleSpanDivClass(true, ClassName); }
+  bool ApplyDivClass(const WideString& ClassName) { return ApplySpanDivClass(false, ClassName); }
+  bool RemoveDivClass() { return RemoveSpanDivClass(false); }
+  bool ToggleDivClass(const WideString& ClassName) { return ToggleSpanDivClass(false, ClassName); }
+  bool IsHyperlinkSelected(WideString& Href, WideString& Target);
+  bool CanCreateHyperlink();
+  bool CreateHyperlink(const WideString& Href, const WideString& Target);
+  bool ModifyHyperlink(const WideString& Href, const WideString& Target);
+  // Table attributes and table commands (ProfDHTMLEdit_tableattrs.cpp). The table
+  // commands below run the editing component's own table commands; a host that
+  // edits tables itself overrides them.
+  TProfDHTMLEditTableAttrs* GetTableAttrs() const noexcept { return FTableAttrs.get(); }
+  TProfDHTMLEditTableCellAttrs* GetTableCellAttrs() const noexcept { return FTableCellAttrs.get(); }
+  bool IsTableCellSelected();
+  bool IsTableRangeSelected();
+  bool SetTableAttrs(TProfDHTMLEditTableAttrs* Attrs);
+  bool GetTableInfo(Integer& Rows, Integer& Cols, TProfDHTMLEditTableAttrs* Attrs, WideString& Caption);
+  // Negative counts are refused before anything changes.
+  bool AlterTable(Integer Rows, Integer Cols, const WideString& Caption);
+  bool GetTableCellAttrs(TProfDHTMLEditTableCellAttrs* Attrs);
+  bool SetTableCellAttrs(TProfDHTMLEditTableCellAttrs* Attrs);
+  virtual bool InsertTable(Integer Rows, Integer Cols, const WideString& Caption);
+  virtual bool CanInsertTable();
+  virtual bool IsTableSelected();
+  virtual bool TableInsertRow();
+  virtual bool CanTableInsertRow();
+  virtual bool TableDeleteRow();
+  virtual bool CanTableDeleteRow();
+  virtual bool TableInsertColumn();
+  virtual bool CanTableInsertColumn();
+  virtual bool TableDeleteColumn();
+  virtual bool CanTableDeleteColumn();
+  virtual bool TableInsertCell();
+  virtual bool CanTableInsertCell();
+  virtual bool TableDeleteCell();
+  virtual bool CanTableDeleteCell();
+  virtual bool TableSplitCell();
+  virtual bool CanTableSplitCell();
+  virtual bool TableMergeCells();
+  virtual bool CanTableMergeCells();
+  // Find and print (ProfDHTMLEdit_find.cpp)
+  bool CanDisplayFindDialog();
+  bool FindDialog();
+  bool CanFind() { return CanGetDOM(); }
+  bool Find(const WideString& Text, bool WholeWord, bool MatchCase);
+  bool FindNext();
+  bool CanPrint();
+  bool CanDisplayPrintDialog() { return CanPrint(); }
+  bool Print();
+  bool PrintDialog();
+  bool CanDisplayPrintPreviewDialog();
+  bool PrintPreviewDialog();
+  bool CanDisplayPageSetupDialog();
+  bool PageSetupDialog();
+  bool PrintWithHeaderAndFooter(const WideString& Header, const WideString& Footer, const AnsiString& HeaderHTML,
+                                bool ShowPrintDialog);
+  WideString GetFindText() const noexcept { return FFindText; }
+
+ protected:
+  std::unique_ptr<TProfDHTMLEditTableAttrs> FTableAttrs = std::make_unique<TProfDHTMLEditTableAttrs>();
+  std::unique_ptr<TProfDHTMLEditTableCellAttrs> FTableCellAttrs = std::make_unique<TProfDHTMLEditTableCellAttrs>();
+  WideString FFindText;
+  bool FFindWholeWord = false, FFindMatchCase = false;
+  bool RunComponentTableCommand(DWORD id);
+  bool ComponentTableCommandEnabled(DWORD id);
+  void CorrectCaretAfterInsert();
+
+ public:
 
   // --- The operations each engine host fills in
   virtual void ReadyStateChangeHandler(TObject* sender) = 0;

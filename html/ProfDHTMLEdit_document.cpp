@@ -117,8 +117,14 @@ void TCustomProfDHTMLEdit::DisplayChangedHandler(TObject*) {
   if (FReason != dcrUndefined) return;
   try {
     if (!GetBusy() && !RuntimeBrowseMode()) {
-      FRepairDiv = false;
-      FRepairBr = false;
+      if (FRepairDiv) {
+        FRepairDiv = false;
+        RepairDiv();
+      }
+      if (FRepairBr) {
+        FRepairBr = false;
+        RepairBr();
+      }
       THtmlDocument document;
       if (FUseBrOnCarriageReturn && GetDOM(document)) {
         Element* body = ModelOf(document) ? ModelOf(document)->GetBody() : nullptr;

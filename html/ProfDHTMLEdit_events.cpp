@@ -123,6 +123,12 @@ void TCustomProfDHTMLEdit::KeyDownHandler(TObject*) {
       FRepairDiv = plainEnter ? true : IsEverythingSelected();
       if (FRepairDiv) SaveBody();
     }
+    if (FUseBrOnCarriageReturn && plainEnter && (GetNumbering() || GetBullets())) {
+      // In a list the engine makes the new item itself; its paragraph tags are taken
+      // out at the next display change.
+      FRepairBr = true;
+      return;
+    }
     if (FUseBrOnCarriageReturn && plainEnter) {
       // A line break instead of a new paragraph: the engine gets Shift+Enter.
       event->ReturnValue = false;

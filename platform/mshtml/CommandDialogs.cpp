@@ -8,6 +8,8 @@
 
 #include "platform/mshtml/CommandSimHooks.h"
 #include "platform/mshtml/CommandsInternal.h"
+#include "platform/rtl/CodePage.h"
+#include "platform/vcl/Dialogs.h"
 
 namespace {
 
@@ -34,17 +36,39 @@ Hooks& TheHooks() {
 
 namespace mshtml {
 
+namespace {
+
+// The find, hyperlink and picture dialogs: a form of ours with the one text they ask
+// for. An empty text counts as cancelled (there is nothing to find, link or show).
+DialogAnswer AskWithForm(const DialogRequest& request) {
+  const char* caption = nullptr;
+  const char* prompt = nullptr;
+  switch (request.Command) {
+    case IDM_FIND: caption = "Find"; prompt = "Find what:"; break;
+    case IDM_HYPERLINK: caption = "Hyperlink"; prompt = "URL:"; break;
+    case IDM_IMAGE: caption = "Picture"; prompt = "Picture source:"; break;
+    default: return {};
+  }
+  AnsiString value = WideToAnsi(request.Text);
+  if (!InputQuery(caption, prompt, value) || value.empty()) return {};
+  return {true, AnsiToWide(value)};
+}
+
+}  // namespace
+
 DialogAnswer AskDialog(const DialogRequest& request) {
-  Hooks& h = TheHooks();
-  std::lock_guard<std::mutex> lock(h.Mutex);
-  h.Requests.push_back(request);
-  for (auto it = h.Answers.begin(); it != h.Answers.end(); ++it)
-    if (it->Command == 0 || it->Command == request.Command) {
-      DialogAnswer answer = it->Answer;
-      h.Answers.erase(it);
-      return answer;
-    }
-  return {};
+  {
+    Hooks& h = TheHooks();
+    std::lock_guard<std::mutex> lock(h.Mutex);
+    h.Requests.push_back(request);
+    for (auto it = h.Answers.begin(); it != h.Answers.end(); ++it)
+      if (it->Command == 0 || it->Command == request.Command) {
+        DialogAnswer answer = it->Answer;
+        h.Answers.erase(it);
+        return answer;
+      }
+  }
+  return AskWithForm(request);
 }
 
 void RecordSilentRequest(const DialogRequest& request) {

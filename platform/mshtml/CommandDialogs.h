@@ -1,9 +1,11 @@
 // The platform's dialogs that engine commands open (find, print, print preview, page
 // setup, font, hyperlink, picture, insert object, save picture, properties, about).
 // Linux has none of them: a command that would open one hands the request to the
-// dialog hook, which answers it. The shipped program has no hook, so every such
-// dialog answers "cancelled" and changes nothing; tests install answers through
-// platform/sim/MshtmlCommands.h.
+// dialog hook, which answers it; tests queue answers through
+// platform/sim/MshtmlCommands.h. Without a queued answer the find, hyperlink and
+// picture dialogs show a form of ours asking for their one text (the text to find,
+// the address; OK with an empty text counts as cancelled); every other dialog
+// answers "cancelled" and changes nothing.
 #pragma once
 
 #include <vector>

@@ -167,7 +167,7 @@ HRESULT ReadStreamBytes(IUnknown* unknown, std::string* bytes) {
   return S_OK;
 }
 
-HRESULT PrintCommand(Document&, const Call& call) {
+HRESULT PrintCommand(Document& document, const Call& call) {
   DialogRequest request;
   request.Command = IDM_PRINT;
   request.Option = call.Option;
@@ -195,9 +195,10 @@ HRESULT PrintCommand(Document&, const Call& call) {
   }
   if (call.Option == OLECMDEXECOPT_DONTPROMPTUSER) {
     RecordSilentRequest(request);
-    return S_OK;
+  } else if (!AskDialog(request).Ok) {
+    return OLECMDERR_E_CANCELED;
   }
-  return AskDialog(request).Ok ? S_OK : OLECMDERR_E_CANCELED;
+  return PrintDocument(document, request);
 }
 
 std::vector<CommandDef> BuildTable() {

@@ -7,6 +7,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/mshtml/CommandDialogs.h"
 #include "platform/mshtml/Commands.h"
 #include "platform/mshtml/DocumentInternal.h"
 #include "platform/mshtml/TextRange.h"
@@ -182,5 +183,10 @@ void RecordExec(bool componentGroup, DWORD id, const WideString& name, DWORD opt
 // The component's table commands (Commands_tables.cpp).
 bool TableCommandEnabled(Document& document, DWORD id);
 HRESULT TableCommand(Document& document, DWORD id, const VARIANT* in);
+
+// Prints the document on the system's printer (platform/printer): pages of the laid
+// out document with the request's header and footer texts (Commands_print.cpp).
+// E_FAIL when there is no printer or the job cannot be written.
+HRESULT PrintDocument(Document& document, const DialogRequest& request);
 
 }  // namespace mshtml

@@ -15,6 +15,7 @@
 #include "platform/mshtml/Undo.h"
 #include "platform/mshtml/SimHooks.h"
 #include "platform/ole/Com.h"
+#include "platform/rtl/SimHooks.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"
 
@@ -200,6 +201,14 @@ HRESULT CreateEditComponent(IUnknown* outer, REFIID riid, void** object) {
   return component->QueryInterface(riid, object);
 }
 
+HRESULT CreateWebBrowser(IUnknown* outer, REFIID riid, void** object) {
+  if (object == nullptr) return E_POINTER;
+  *object = nullptr;
+  if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+  ComPtr<EditComponent> browser = MakeComObject<EditComponent>(true);
+  return browser->QueryInterface(riid, object);
+}
+
 }  // namespace
 
 }  // namespace mshtml
@@ -207,12 +216,16 @@ HRESULT CreateEditComponent(IUnknown* outer, REFIID riid, void** object) {
 // Registers the component's class (kept by the linker through this symbol).
 extern "C" const int lark_mshtml_edit_class =
     RegisterComClass(mshtml::CLSID_DHTMLEdit, mshtml::CreateEditComponent) ? 1 : 0;
+extern "C" const int lark_mshtml_browser_class =
+    RegisterComClass(mshtml::CLSID_WebBrowser, mshtml::CreateWebBrowser) ? 1 : 0;
 
 namespace mshtml {
 
 // --- construction ---
 
-EditComponent::EditComponent() : document_(std::make_unique<Document>()), docObject_(MakeComObject<DocumentObject>(this)) {
+EditComponent::EditComponent(bool browser)
+    : document_(std::make_unique<Document>()), docObject_(MakeComObject<DocumentObject>(this)) {
+  browser_ = browser;
   Live().insert(this);
   document_->LoadHTML(u"<P>&nbsp;</P>");
   document_->OnChange = [this] { DocumentChanged(); };
@@ -236,6 +249,7 @@ EditComponent::EditComponent() : document_(std::make_unique<Document>()), docObj
   job_->What = LoadJob::Markup;
   job_->Html = u"<P>&nbsp;</P>";
   job_->Held = true;  // parked until activation posts it
+  job_->Navigation = browser_;
 }
 
 EditComponent::~EditComponent() {
@@ -248,6 +262,8 @@ EditComponent::~EditComponent() {
   document_->OnChange = nullptr;
   document_->OnDesignModeChange = nullptr;
   events_.UnadviseAll();
+  browserEvents_.UnadviseAll();
+  attached_.clear();
   propertySinks_.UnadviseAll();
 }
 
@@ -263,6 +279,7 @@ bool EditComponent::DesignMode() const { return document_->GetDesignMode() == u"
 // --- load jobs ---
 
 void EditComponent::StartLoad(std::unique_ptr<LoadJob> job) {
+  designBeforeLoad_ = document_->GetDesignMode() == u"On" ? u"on" : u"off";
   const Knobs& knobs = TheKnobs();
   job->PassesLeft = knobs.Delay;
   job->Held = knobs.Hold;
@@ -310,7 +327,13 @@ void EditComponent::CompleteLoad() {
       document_->LoadHTML(u"<P>&nbsp;</P>");
     }
     designModeSeen_ = true;
-    const WideString mode = browseMode_ ? u"off" : u"on";
+    WideString mode = browseMode_ ? u"off" : u"on";
+    if (browser_) {
+      // A navigation makes a document in browse mode; markup loaded into the
+      // document keeps the mode it had. A new document has no attached sinks.
+      mode = job.Navigation ? WideString(u"off") : designBeforeLoad_;
+      attached_.clear();
+    }
     lastDesignMode_ = mode;
     auto hook = std::move(document_->OnDesignModeChange);
     document_->SetDesignMode(mode);
@@ -334,6 +357,13 @@ void EditComponent::CompleteLoad() {
   job_.reset();
   UpdateScrollBars();
   if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
+  if (browser_ && replaces) {
+    if (auto host = HostHandler()) {
+      DOCHOSTUIINFO info;
+      info.cbSize = sizeof info;
+      host->GetHostInfo(&info);
+    }
+  }
   Fire(DISPID_EV_DOCUMENTCOMPLETE);
   PostDisplayChanged();
 }
@@ -357,6 +387,10 @@ void EditComponent::DesignModeWritten(const WideString& before) {
 
 void EditComponent::Fire(DISPID id, VARIANT* args, UINT count) {
   ComPtr<IDHTMLEdit> hold(this);
+  if (browser_) {
+    BrowserFire(id, args, count);
+    return;
+  }
   events_.FireDispatch(id, args, count);
 }
 
@@ -396,6 +430,8 @@ void EditComponent::DocumentChanged() {
     PostMessage(jobWindow_, kChangeFlushMessage, 0, 0);
   }
   if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
+  // The display changed too, as after the component's own edits.
+  if (everLoaded_ && !job_) PostDisplayChanged();
 }
 
 void EditComponent::NotifyChangeLogs() {
@@ -710,6 +746,7 @@ HRESULT EditComponent::SaveDocument(VARIANT* path, VARIANT* promptUser) {
   std::filesystem::path temp = target;
   temp += ".saving";
   {
+    if (sim::ShouldFail(sim::Fault::FileCreate)) return STG_E_ACCESSDENIED;
     std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     const std::string bytes = SavedBytes(document_->GetHTML());
     if (!out || !out.write(bytes.data(), static_cast<std::streamsize>(bytes.size())) || !out.flush()) {
@@ -834,7 +871,7 @@ HRESULT EditComponent::FreezeEvents(BOOL) { return S_OK; }
 
 HRESULT EditComponent::GetClassID(CLSID* clsid) {
   if (clsid == nullptr) return E_POINTER;
-  *clsid = CLSID_DHTMLEdit;
+  *clsid = browser_ ? CLSID_WebBrowser : CLSID_DHTMLEdit;
   return S_OK;
 }
 HRESULT EditComponent::IsDirty() { return settingsDirty_ ? S_OK : S_FALSE; }
@@ -914,6 +951,7 @@ HRESULT EditComponent::EnumConnectionPoints(IEnumConnectionPoints** points) {
   return E_NOTIMPL;
 }
 HRESULT EditComponent::FindConnectionPoint(REFIID iid, IConnectionPoint** point) {
+  if (browser_) return FindConnectionPointIn({&browserEvents_, &propertySinks_}, iid, point);
   return FindConnectionPointIn({&events_, &propertySinks_}, iid, point);
 }
 

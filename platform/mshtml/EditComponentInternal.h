@@ -7,6 +7,7 @@
 
 #include "platform/mshtml/EditComponent.h"
 #include "platform/mshtml/TextRange.h"
+#include "platform/mshtml/WebBrowser.h"
 #include "platform/ole/Unknown.h"
 #include "platform/win/WinTypes.h"
 
@@ -21,7 +22,8 @@ std::optional<RECT> CaretRectAt(Layout& layout, const std::vector<TextUnit>& uni
 // The document as COM objects see it; lives as long as someone holds it, answers
 // E_UNEXPECTED once its component is gone.
 class DocumentObject final
-    : public ComObject<IHTMLDocument2, IOleWindow, IOleCommandTarget, IPersistStreamInit, IMarkupContainer2> {
+    : public ComObject<IHTMLDocument2, IOleWindow, IOleCommandTarget, IPersistStreamInit, IMarkupContainer2,
+                       IHTMLDocument3, IPersistFile> {
  public:
   explicit DocumentObject(EditComponent* owner) : owner_(owner) {}
   void Detach() { owner_ = nullptr; }
@@ -53,6 +55,14 @@ class DocumentObject final
   HRESULT InitNew() override;
   // IMarkupContainer2
   HRESULT CreateChangeLog(IHTMLChangeSink* sink, IHTMLChangeLog** log, BOOL forward, BOOL backward) override;
+  // IHTMLDocument3
+  HRESULT attachEvent(const OLECHAR* name, IDispatch* sink, VARIANT_BOOL* result) override;
+  HRESULT detachEvent(const OLECHAR* name, IDispatch* sink) override;
+  // IPersistFile (IsDirty and GetClassID are shared with IPersistStreamInit)
+  HRESULT Load(LPCOLESTR fileName, DWORD mode) override;
+  HRESULT Save(LPCOLESTR fileName, BOOL remember) override;
+  HRESULT SaveCompleted(LPCOLESTR fileName) override;
+  HRESULT GetCurFile(LPOLESTR* fileName) override;
 
  protected:
   void* QueryInterfaceExtra(REFIID riid) override;
@@ -76,9 +86,10 @@ class ChangeLog final : public ComObject<IHTMLChangeLog> {
 
 class EditComponent final
     : public ComObject<IDHTMLEdit, IOleObject, IOleInPlaceObject, IOleInPlaceActiveObject, IOleControl,
-                       IPersistStreamInit, IOleCommandTarget, IConnectionPointContainer> {
+                       IPersistStreamInit, IOleCommandTarget, IConnectionPointContainer, IWebBrowser2> {
  public:
-  EditComponent();
+  // browser: the object speaks as the browser object (WebBrowser.h).
+  explicit EditComponent(bool browser = false);
   ~EditComponent() override;
 
   // IDispatch
@@ -149,6 +160,20 @@ class EditComponent final
   // IConnectionPointContainer
   HRESULT EnumConnectionPoints(IEnumConnectionPoints** points) override;
   HRESULT FindConnectionPoint(REFIID iid, IConnectionPoint** point) override;
+  // IWebBrowser2 (the browser object only: the editing component answers E_NOTIMPL)
+  HRESULT Navigate(const OLECHAR* url, VARIANT* flags, VARIANT* targetFrameName, VARIANT* postData,
+                   VARIANT* headers) override;
+  HRESULT get_Document(IDispatch** document) override;
+  HRESULT get_Busy(VARIANT_BOOL* busy) override;
+  HRESULT get_LocationURL(BSTR* url) override;
+
+  // --- the browser object's document events and files (EditComponent_browser.cpp) ---
+  bool IsBrowser() const { return browser_; }
+  HRESULT AttachDocumentEvent(const WideString& name, IDispatch* sink);
+  HRESULT DetachDocumentEvent(const WideString& name, IDispatch* sink);
+  HRESULT LoadFile(const WideString& name);
+  HRESULT SaveFile(const WideString& name);
+  WideString CurrentFile() const { return filePath_; }
 
   // --- for the document object, the change logs and the knobs ---
   Document* TheDocument() { return document_.get(); }
@@ -186,6 +211,7 @@ class EditComponent final
     bool SetsPath = false;
     int PassesLeft = 0;
     bool Held = false;
+    bool Navigation = false;  // the browser object: the new document starts in browse mode
   };
 
   bool DesignMode() const;
@@ -279,7 +305,17 @@ class EditComponent final
   bool suppressChar_ = false;  // the key-down before it was cancelled
   UINT dispatching_ = 0;  // the input message being dispatched, against re-entry
 
+  // The browser object (WebBrowser.h).
+  bool browser_ = false;
+  WideString location_;
+  WideString designBeforeLoad_ = u"off";
+  std::vector<std::pair<WideString, ComPtr<IDispatch>>> attached_;
+  void FireBrowser(DISPID id);
+  bool BrowserFire(DISPID id, VARIANT* args, UINT count);
+  ComPtr<IDocHostUIHandler> HostHandler();
+
   ConnectionPoint events_{this, DIID_DHTMLEditEvents};
+  ConnectionPoint browserEvents_{this, DIID_DWebBrowserEvents2};
   ConnectionPoint propertySinks_{this, IID_IPropertyNotifySink};
 };
 

@@ -142,6 +142,13 @@ LRESULT EditComponent::DocumentProc(HWND self, UINT msg, WPARAM wParam, LPARAM l
     case WM_PAINT:
       Paint();
       return 0;
+    case WM_COMMAND:
+      // Browse and edit mode, as the browser object's host switches them.
+      if (LOWORD(wParam) == IDM_BROWSEMODE || LOWORD(wParam) == IDM_EDITMODE) {
+        document_->SetDesignMode(LOWORD(wParam) == IDM_BROWSEMODE ? u"off" : u"on");
+        return 0;
+      }
+      break;
     case WM_ERASEBKGND:
       return 1;
     case WM_SIZE:

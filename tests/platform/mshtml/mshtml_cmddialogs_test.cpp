@@ -7,8 +7,10 @@
 
 #include "MshtmlCommandSupport.h"
 #include "platform/ole/Stream.h"
+#include "platform/printer/SimHooks.h"
 #include "platform/sim/MshtmlCommands.h"
 #include "platform/win/GlobalMemory.h"
+#include "tests/support/Peers.h"
 
 using namespace mshtml;
 using namespace mshtmltest;
@@ -79,6 +81,8 @@ TEST(MshtmlCommandDialogs, AnswersCarryOut) {
 // Print: silent with option 2, with the dialog otherwise; the input array gives
 // header and footer and, in element 2, a stream of header markup.
 TEST(MshtmlCommandDialogs, PrintRequests) {
+  larktest::TempDir dir;  // the pages printed go here, not into the user's spool
+  sim::SetSpoolFolder(dir.Path() + "spool");
   Document doc;
   LoadMarked(doc, "<p>a|b</p>");
   sim::ClearHtmlDialogs();

@@ -1,0 +1,371 @@
+// The HTML control's editing commands on the editing engine: each command as a case
+// of (document, selection, command) -> (body after, undo text), with undo putting the
+// body back; the readings of formats, colours and fonts; the toggling setters; the
+// line-break modes with their repairs; inserts, classes and hyperlinks.
+#include <functional>
+
+#include "tests/html/HtmlControlFixture.h"
+#include "platform/mshtml/TextRange.h"
+#include "platform/mshtml/Undo.h"
+#include "platform/sim/MshtmlCommands.h"
+#include "platform/win/Input.h"
+
+using namespace htmltest;
+
+namespace {
+
+class HtmlCommands : public HtmlControlTest {
+ protected:
+  void SetUp() override {
+    HtmlControlTest::SetUp();
+    sim::ResetHtmlCommands();
+  }
+  void TearDown() override {
+    sim::ResetHtmlCommands();
+    HtmlControlTest::TearDown();
+  }
+  // Selects units start..end of the body (a caret when equal).
+  void Select(Integer start, Integer end) {
+    auto range = Doc()->CreateTextRange();
+    range->SetRange(start, end);
+    Doc()->GetSelection()->Select(*range);
+  }
+  void SelectControl(mshtml::Element* e) { Doc()->GetSelection()->SelectControls({e}); }
+  std::string Body() { return U(Doc()->GetBody()->GetInnerHTML()); }
+  std::string UndoName() { return U(mshtml::UndoText(*Doc())); }
+};
+
+struct CommandCase {
+  const char* Name;
+  const char* Page;
+  Integer Start, End;
+  std::function<bool(TCustomProfDHTMLEdit*)> Run;
+  const char* After;     // the body's HTML afterwards
+  const char* UndoText;  // "" when the command leaves nothing to undo
+};
+
+}  // namespace
+
+TEST_F(HtmlCommands, EachCommandChangesTheDocumentAndUndoesAsOneStep) {
+  const CommandCase cases[] = {
+      {"bold by name", "<p>abc def</p>", 0, 3, [](auto* h) { return h->ToggleBold(true); },
+       "<P><STRONG>abc</STRONG> def</P>", "Undo Bold"},
+      {"bold by number", "<p>abc def</p>", 4, 7, [](auto* h) { return h->ToggleBold(false); },
+       "<P>abc <STRONG>def</STRONG></P>", "Undo Bold"},
+      {"italic", "<p>abc def</p>", 0, 3, [](auto* h) { return h->ToggleItalic(true); },
+       "<P><EM>abc</EM> def</P>", "Undo Italic"},
+      {"underline", "<p>abc def</p>", 0, 3, [](auto* h) { return h->ToggleUnderline(false); },
+       "<P><U>abc</U> def</P>", "Undo Underline"},
+      {"strike out", "<p>abc def</p>", 0, 3, [](auto* h) { return h->ToggleStrikeOut(true); },
+       "<P><STRIKE>abc</STRIKE> def</P>", "Undo StrikeThrough"},
+      {"subscript", "<p>abc def</p>", 0, 3, [](auto* h) { return h->ToggleSubScript(); },
+       "<P><SUB>abc</SUB> def</P>", "Undo SubScript"},
+      {"superscript", "<p>abc def</p>", 0, 3, [](auto* h) { return h->ToggleSuperScript(); },
+       "<P><SUP>abc</SUP> def</P>", "Undo SuperScript"},
+      {"fore colour", "<p>abc def</p>", 0, 3,
+       [](auto* h) {
+         h->SetForeColor(clRed);
+         return true;
+       },
+       "<P><FONT color=#ff0000>abc</FONT> def</P>", "Undo ForeColor"},
+      {"fore colour removed", "<p><font color=#ff0000>abc</font> def</p>", 0, 3,
+       [](auto* h) {
+         h->SetForeColor(clNone);
+         return true;
+       },
+       "<P>abc def</P>", "Undo ForeColor"},
+      {"font name", "<p>abc def</p>", 0, 3,
+       [](auto* h) {
+         h->SetFontName(u"Courier");
+         return true;
+       },
+       "<P><FONT face=Courier>abc</FONT> def</P>", "Undo FontName"},
+      {"font size", "<p>abc def</p>", 0, 3,
+       [](auto* h) {
+         h->SetFontHTMLSize(5);
+         return true;
+       },
+       "<P><FONT size=5>abc</FONT> def</P>", "Undo FontSize"},
+      {"remove format", "<p><b>abc</b> def</p>", 0, 7, [](auto* h) { return h->RemoveFormat(); },
+       "<P>abc def</P>", "Undo RemoveFormat"},
+      {"clear selection", "<p>abc def</p>", 0, 4, [](auto* h) { return h->ClearSelection(); }, "<P>def</P>",
+       "Undo Delete"},
+      {"bullets", "<p>abc</p>", 1, 1, [](auto* h) { return h->ToggleBullets(); }, "<UL>\r\n<LI>abc</LI></UL>",
+       "Undo InsertUnorderedList"},
+      {"numbering", "<p>abc</p>", 1, 1, [](auto* h) { return h->ToggleNumbering(); }, "<OL>\r\n<LI>abc</LI></OL>",
+       "Undo InsertOrderedList"},
+      {"heading", "<p>abc</p>", 1, 1,
+       [](auto* h) {
+         h->SetParagraphStyle(u"Heading 1");
+         return true;
+       },
+       "<H1>abc</H1>", "Undo FormatBlock"},
+      {"indent", "<p>abc</p>", 1, 1, [](auto* h) { return h->IncreaseIndentation(); },
+       "<BLOCKQUOTE>\r\n<P>abc</P></BLOCKQUOTE>", "Undo Indent"},
+      {"outdent", "<blockquote><p>abc</p></blockquote>", 1, 1, [](auto* h) { return h->DecreaseIndentation(); },
+       "<P>abc</P>", "Undo Outdent"},
+      {"centre", "<p>abc</p>", 1, 1,
+       [](auto* h) {
+         h->SetJustify(JustifyCenter);
+         return true;
+       },
+       "<P align=center>abc</P>", "Undo JustifyCenter"},
+      {"horizontal rule", "<p>abc</p>", 1, 1, [](auto* h) { return h->InsertHorizontalLine(u"r1"); },
+       "<P>a</P>\r\n<HR id=r1>\r\n<P>bc</P>", "Undo InsertHorizontalRule"},
+      {"line break clearing both", "<p>abc</p>", 1, 1,
+       [](auto* h) { return h->InsertLineBreak(u"", ClearBoth); }, "<P>a<BR clear=all>bc</P>", "Undo Insert"},
+      {"image", "<p>abc</p>", 1, 1, [](auto* h) { return h->InsertImage(u"pic.png"); },
+       "<P>a<IMG src=pic.png>bc</P>", "Undo InsertImage"},
+      {"span class", "<p>abc def</p>", 0, 3, [](auto* h) { return h->ApplySpanClass(u"hot"); },
+       "<P><SPAN class=hot>abc</SPAN> def</P>", "Undo Class"},
+      {"division class", "<p>abc def</p>", 4, 7, [](auto* h) { return h->ApplyDivClass(u"box"); },
+       "<P>abc \r\n<DIV class=box>def</DIV></P>", "Undo Class"},
+      {"span class toggled off", "<p><span class=hot>abc</span> def</p>", 1, 2,
+       [](auto* h) { return h->ToggleSpanClass(u"hot"); }, "<P>abc def</P>", "Undo Class"},
+      {"span class changed", "<p><span class=hot id=s>abc</span> def</p>", 1, 2,
+       [](auto* h) { return h->ToggleSpanClass(u"cold"); }, "<P><SPAN class=cold>abc</SPAN> def</P>",
+       "Undo Class"},
+      {"span class removed", "<p><span class=hot>abc</span> def</p>", 1, 2,
+       [](auto* h) { return h->RemoveSpanClass(); }, "<P>abc def</P>", "Undo Class"},
+      {"hyperlink with target", "<p>abc def</p>", 0, 3,
+       [](auto* h) { return h->CreateHyperlink(u"http://x.org/", u"_blank"); },
+       "<P><A href=\"http://x.org/\" target=_blank>abc</A> def</P>", "Undo Hyperlink"},
+      {"hyperlink changed", "<p><a href=a.html target=t>abc</a> def</p>", 1, 1,
+       [](auto* h) { return h->ModifyHyperlink(u"b.html", u""); }, "<P><A href=b.html>abc</A> def</P>",
+       "Undo Hyperlink"},
+      {"hyperlink removed", "<p><a href=a.html>abc</a> def</p>", 0, 3, [](auto* h) { return h->RemoveHyperlink(); },
+       "<P>abc def</P>", "Undo Unlink"},
+  };
+  for (const CommandCase& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Load(c.Page);
+    const std::string before = Body();
+    Select(c.Start, c.End);
+    EXPECT_TRUE(c.Run(html));
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(Body(), c.After);
+    EXPECT_EQ(UndoName(), c.UndoText);
+    EXPECT_TRUE(html->GetModified());
+    EXPECT_TRUE(html->Undo());
+    EXPECT_EQ(Body(), before);
+  }
+}
+
+TEST_F(HtmlCommands, WithoutADocumentEveryCommandAnswersItsNotReadyValue) {
+  auto* fresh = new TProfDHTMLEdit(form.get());  // not yet placed: no engine, no document
+  EXPECT_FALSE(fresh->CanCopy());
+  EXPECT_FALSE(fresh->CopyToClipboard());
+  EXPECT_EQ(fresh->GetForeColor(), clNone);
+  EXPECT_TRUE(fresh->GetFontName().empty());
+  EXPECT_EQ(fresh->GetFontHTMLSize(), 0);
+  EXPECT_EQ(fresh->GetTextIndent(), -1);
+  EXPECT_FALSE(fresh->CanTableMergeCells());
+  EXPECT_FALSE(fresh->Find(u"a", false, false));
+  EXPECT_FALSE(fresh->Print());
+  fresh->SetBold(true);  // nothing happens, nothing raises
+  EXPECT_FALSE(fresh->GetBold());
+}
+
+TEST_F(HtmlCommands, ReadingsOfFormatsColoursAndFonts) {
+  Load("<p><b>abc</b> <font color=#ff0000 face=Arial size=5>def</font> <i>ghi</i></p>");
+  Select(0, 3);
+  EXPECT_TRUE(html->GetBold());
+  EXPECT_FALSE(html->GetItalic());
+  Select(4, 7);
+  EXPECT_EQ(html->GetForeColor(), TColor(0x0000FF));
+  EXPECT_EQ(U(html->GetFontName()), "Arial");
+  EXPECT_EQ(html->GetFontHTMLSize(), 5);
+  // A selection of bold and plain text reads as not bold.
+  Select(0, 7);
+  EXPECT_FALSE(html->GetBold());
+  // When the plain and the tri-state command disagree the property reads false.
+  Select(0, 3);
+  sim::ForceHtmlCommandFlags(mshtml::IDM_TRISTATEBOLD, OLECMDF_SUPPORTED | OLECMDF_ENABLED);
+  EXPECT_FALSE(html->GetBold());
+}
+
+TEST_F(HtmlCommands, SystemColoursAreResolvedBeforeTheyReachTheEngine) {
+  Load("<p>abc def</p>");
+  Select(0, 3);
+  html->SetForeColor(clBtnFace);
+  const auto log = sim::HtmlExecLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back().In.vt, VT_I4);
+  EXPECT_EQ(log.back().In.lVal, ColorToRGB(clBtnFace));
+  Select(0, 3);
+  EXPECT_EQ(html->GetForeColor(), TColor(ColorToRGB(clBtnFace)));
+}
+
+TEST_F(HtmlCommands, TogglingSettersReachTheStateAndStopWhenAToggleChangesNothing) {
+  Load("<p>abc def</p>");
+  Select(0, 3);
+  html->SetBold(true);
+  EXPECT_TRUE(html->GetBold());
+  html->SetBold(true);  // already so: no toggle
+  EXPECT_TRUE(html->GetBold());
+  html->SetItalic(true);
+  html->SetUnderline(true);
+  EXPECT_EQ(Body(), "<P><U><EM><STRONG>abc</STRONG></EM></U> def</P>");
+  html->SetBold(false);
+  EXPECT_FALSE(html->GetBold());
+  // An engine that accepts the toggle and leaves the text as it was: the setter gives
+  // up after one toggle instead of repeating for ever.
+  sim::ResetHtmlCommands();
+  sim::FailHtmlCommand(mshtml::IDM_BOLD, S_OK);
+  html->SetBold(true);
+  int toggles = 0;
+  for (const auto& r : sim::HtmlExecLog()) toggles += r.Name == u"Bold" || r.Id == mshtml::IDM_BOLD;
+  EXPECT_EQ(toggles, 1);
+  EXPECT_FALSE(html->GetBold());
+}
+
+TEST_F(HtmlCommands, HeadingsRefuseBoldAndTheAddressStyleRefusesItalic) {
+  Load("<h2>abc</h2><address>def</address>");
+  Select(1, 1);
+  EXPECT_FALSE(html->CanToggleBold(true));
+  html->SetBold(true);
+  EXPECT_EQ(Body(), "<H2>abc</H2>\r\n<ADDRESS>def</ADDRESS>");
+  Select(5, 5);
+  EXPECT_FALSE(html->CanToggleItalic(true));
+  EXPECT_TRUE(html->CanToggleBold(true));
+}
+
+TEST_F(HtmlCommands, InsertedTextCannotBreakOutOfItsPlace) {
+  Load("<p>abc</p>");
+  Select(1, 1);
+  ASSERT_TRUE(html->InsertComment(u"note --><script>x()</script><!--"));
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_TRUE(Doc()->GetElementsByTagName(u"script").empty()) << Body();
+  EXPECT_EQ(Doc()->GetElementById(u"InsertComment"), nullptr);
+  EXPECT_NE(Body().find("<!-- note - -><script>x()</script><!- - -->"), std::string::npos) << Body();
+  EXPECT_EQ(UndoName(), "Undo Comment");
+  // A class name with a quote stays one class name.
+  Load("<p>abc def</p>");
+  Select(0, 3);
+  ASSERT_TRUE(html->ApplySpanClass(u"a\" onclick=\"x"));
+  mshtml::Element* span = Doc()->GetElementsByTagName(u"span").at(0);
+  EXPECT_EQ(U(span->GetClassName()), "a\" onclick=\"x");
+  EXPECT_FALSE(span->FindAttribute(u"onclick"));
+}
+
+TEST_F(HtmlCommands, ClassesAndLinksNeedATextSelection) {
+  Load("<p>abc <img src=a.png> def</p>");
+  Select(1, 1);
+  EXPECT_FALSE(html->ApplySpanClass(u"x"));  // a bare caret
+  SelectControl(Find(u"img"));
+  EXPECT_FALSE(html->ApplySpanClass(u"x"));
+  EXPECT_TRUE(html->IsImageSelected());
+  EXPECT_EQ(U(html->GetImageSource()), "a.png");
+  Select(0, 2);
+  EXPECT_FALSE(html->IsImageSelected());
+  EXPECT_TRUE(html->GetImageSource().empty());
+  // Only the nearest span counts.
+  Load("<p><span class=outer><span>abc</span></span></p>");
+  Select(1, 1);
+  EXPECT_FALSE(html->RemoveSpanClass());
+}
+
+TEST_F(HtmlCommands, HyperlinkReadingAndDialogAvailability) {
+  Load("<p><a href=\"http://x.org/a\" target=main>abc</a> def</p>");
+  WideString href, target;
+  Select(1, 1);
+  EXPECT_TRUE(html->IsHyperlinkSelected(href, target));
+  EXPECT_EQ(U(href), "http://x.org/a");
+  EXPECT_EQ(U(target), "main");
+  Select(5, 5);
+  EXPECT_FALSE(html->IsHyperlinkSelected(href, target));
+  EXPECT_TRUE(href.empty());
+  // With a bare caret the hyperlink dialog is offered even when the engine says no.
+  sim::ForceHtmlCommandFlags(mshtml::IDM_HYPERLINK, OLECMDF_SUPPORTED);
+  EXPECT_TRUE(html->CanDisplayHyperlinkDialog());
+  Select(4, 6);
+  EXPECT_FALSE(html->CanDisplayHyperlinkDialog());
+  // The properties dialog works in browse mode only.
+  EXPECT_FALSE(html->PropertiesDialog());
+  EXPECT_FALSE(html->CanDisplayPropertiesDialog());
+}
+
+TEST_F(HtmlCommands, ParagraphStyleJustifyAndMargins) {
+  Load("<p style=\"text-indent: 12px\">abc</p><hr><p>def</p>");
+  Select(1, 1);
+  EXPECT_EQ(U(html->GetParagraphStyle()), "Normal");
+  EXPECT_TRUE(html->IsNormalStyle());
+  EXPECT_EQ(html->GetTextIndent(), 12);
+  EXPECT_EQ(html->GetLeftMargin(), 0);
+  html->SetLeftMargin(20);
+  EXPECT_EQ(html->GetLeftMargin(), 20);
+  html->SetTextIndent(0);
+  EXPECT_EQ(html->GetTextIndent(), 0);
+  html->SetJustify(JustifyCenter);
+  EXPECT_EQ(html->GetJustify(), JustifyCenter);
+  SelectControl(Find(u"hr"));
+  EXPECT_FALSE(html->CanJustifyCenter());
+}
+
+TEST_F(HtmlCommands, DivisionModeTurnsTheEnginesNewParagraphsIntoDivisions) {
+  html->SetUseDivOnCarriageReturn(true);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  Load("<h1>abc</h1><div>def</div>");
+  Select(1, 1);
+  html->SetParagraphStyle(u"Normal");
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(Body(), "<DIV>abc</DIV>\r\n<DIV>def</DIV>");
+  // Enter typed in division mode makes a division.
+  Load("<div>abcdef</div>");
+  html->SetSelStart(3);
+  SetFocus(html->GetWindowHandle());
+  sim::PressKey(VK_RETURN);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(Body().find("<P"), std::string::npos) << Body();
+}
+
+TEST_F(HtmlCommands, BreakModeKeepsParagraphTagsOut) {
+  html->SetUseBrOnCarriageReturn(true);
+  Load("abc");
+  Select(1, 1);
+  ASSERT_TRUE(html->ToggleBullets());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(Body().find("<P"), std::string::npos) << Body();
+  EXPECT_NE(Body().find("<LI>abc"), std::string::npos) << Body();
+  // Enter in a normal line puts in a line break.
+  Load("abcdef");
+  html->SetSelStart(3);
+  SetFocus(html->GetWindowHandle());
+  sim::PressKey(VK_RETURN);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(Body(), "abc<BR>def");
+  // Enter inside a list item is the engine's, then its paragraph tags are repaired away.
+  Load("<ul><li>abcdef</li></ul>");
+  html->SetSelStart(3);
+  SetFocus(html->GetWindowHandle());
+  sim::PressKey(VK_RETURN);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(Body().find("<P>"), std::string::npos) << Body();
+  EXPECT_EQ(Doc()->GetElementsByTagName(u"li").size(), 2u) << Body();
+}
+
+TEST_F(HtmlCommands, ParagraphModeEnterMakesAParagraph) {
+  Load("<p>abcdef</p>");
+  html->SetSelStart(3);
+  SetFocus(html->GetWindowHandle());
+  sim::PressKey(VK_RETURN);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(Body(), "<P>abc</P>\r\n<P>def</P>");
+}
+
+TEST_F(HtmlCommands, InsertCommandsPassTheirNumbersAndArguments) {
+  Load("<p>abc</p>");
+  Select(1, 1);
+  EXPECT_TRUE(html->CanInsertLineBreak(ClearLeft));
+  sim::ResetHtmlCommands();
+  html->InsertLineBreak(u"b", ClearBoth);
+  html->InsertParagraph(u"");
+  html->InsertTextBox(u"t1");
+  const auto log = sim::HtmlExecLog();
+  ASSERT_GE(log.size(), 3u);
+  EXPECT_EQ(log[0].Id, mshtml::IDM_LINEBREAKBOTH);
+  EXPECT_EQ(U(log[1].Name), "InsertParagraph");
+  EXPECT_EQ(log[1].In.vt, VT_ERROR);  // the omitted-parameter value, not an empty text
+  EXPECT_EQ(log.back().Id, mshtml::IDM_TEXTBOX);
+  EXPECT_EQ(Doc()->GetElementById(u"t1") != nullptr, true);
+}
