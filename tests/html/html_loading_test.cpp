@@ -68,6 +68,18 @@ std::string ReadFile(const std::string& path) {
   return s.str();
 }
 
+// A folder of its own for each test that writes files.
+std::string Folder(const std::string& name) {
+  const std::string folder = std::string(LARK_TEST_BINARY_DIR) + "/" + name + "/";
+  ForceDirectories(folder);
+  return folder;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+}
+
 TEST_F(HtmlLoading, ALoadPastTimeoutEndsWithABlankDocumentAndOnTimeout) {
   Load("<p>before</p>");
   sim::UseVirtualClock(1000);
@@ -214,16 +226,20 @@ TEST_F(HtmlLoading, LoadFromFileLoadsTheFileItTested) {
   sim::SetProgramPath("");
 }
 
-// A folder of its own for each test that writes files.
-std::string Folder(const std::string& name) {
-  const std::string folder = std::string(LARK_TEST_BINARY_DIR) + "/" + name + "/";
-  ForceDirectories(folder);
-  return folder;
-}
-
-void WriteFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
+TEST_F(HtmlLoading, AddCssFileLinksTheFileItTested) {
+  const std::string folder = Folder("html_css_program");
+  sim::SetProgramPath(folder + "larkspool");
+  WriteFile(folder + "style.css", "p {color: red}");
+  Load("<p>styled</p>");
+  // A bare name that exists in the program folder is linked there; any other name is
+  // an address as it stands.
+  ASSERT_TRUE(html->AddCSSFile("style.css"));
+  ASSERT_TRUE(html->AddCSSFile("missing.css"));
+  const std::vector<mshtml::StyleSheet*> sheets = Doc()->GetStyleSheets();
+  ASSERT_EQ(sheets.size(), 2u);
+  EXPECT_EQ(U(sheets[0]->GetHref()), folder + "style.css");
+  EXPECT_EQ(U(sheets[1]->GetHref()), "missing.css");
+  sim::SetProgramPath("");
 }
 
 TEST_F(HtmlLoading, TheOpenDialogLoadsTheChosenFileAndACancelLoadsNothing) {
