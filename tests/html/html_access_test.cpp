@@ -159,6 +159,54 @@ TEST_F(HtmlAccess, ListsOfAnchorsParagraphFormatsAndClasses) {
   EXPECT_FALSE(html->GetStyleClasses(&list));
 }
 
+TEST_F(HtmlAccess, ImagesLinksAndWhatLiesUnderAPoint) {
+  const std::string linked = "/tmp/lark_linked.bmp", loose = "/tmp/lark_loose.bmp";
+  Load("<p>text <a href=\"http://a.example/\"><img src=\"" + linked + "\" width=\"20\" height=\"20\"></a> "
+       "<a href=\"http://a.example/\"><font><img src=\"" + loose + "\" width=\"20\" height=\"20\"></font></a> "
+       "<a href=\"http://b.example/\">b</a></p>");
+  TStringList list;
+  ASSERT_TRUE(html->GetImages(&list));
+  EXPECT_EQ(Items(list), (std::vector<std::string>{linked, loose}));
+  ASSERT_TRUE(html->GetLinks(&list));
+  EXPECT_EQ(Items(list), (std::vector<std::string>{"http://a.example/", "http://a.example/", "http://b.example/"}));
+  // Over a picture: its source; its link only when the link holds it directly.
+  const POINT first = Middle(Find(u"IMG", "lark_linked"));
+  const POINT second = Middle(Find(u"IMG", "lark_loose"));
+  const POINT text = Middle(Find(u"P"));
+  EXPECT_EQ(U(html->SrcAtPoint(first.x, first.y)), linked);
+  EXPECT_EQ(U(html->HrefAtPoint(first.x, first.y)), "http://a.example/");
+  EXPECT_EQ(U(html->SrcAtPoint(second.x, second.y)), loose);
+  EXPECT_EQ(U(html->HrefAtPoint(second.x, second.y)), "");
+  EXPECT_EQ(U(html->SrcAtPoint(text.x, text.y)), "");
+  EXPECT_EQ(U(html->HrefAtPoint(-5, -5)), "");
+}
+
+TEST_F(HtmlAccess, TitleModifiedFlagAndEverythingSelected) {
+  Load("<title>Old</title><p>all of it</p>");
+  html->SetTitle(u"New title");
+  EXPECT_EQ(U(html->GetTitle()), "New title");
+  EXPECT_TRUE(html->GetModified()) << "a new title is an edit";
+  html->SetModified(false);
+  EXPECT_FALSE(html->GetModified());
+  html->SetModified(true);
+  EXPECT_TRUE(html->GetModified());
+
+  EXPECT_FALSE(html->IsEverythingSelected()) << "a caret";
+  SelectText("all of");
+  EXPECT_FALSE(html->IsEverythingSelected());
+  std::unique_ptr<mshtml::TextRange> all = Doc()->CreateTextRange();
+  Doc()->GetSelection()->Select(*all);
+  // The engine's markup of a range leaves out the paragraph around all of its text,
+  // so even this selection's markup is not the body's; text loose in the body is.
+  EXPECT_FALSE(html->IsEverythingSelected());
+  Load("all <b>of</b> it");
+  all = Doc()->CreateTextRange();
+  Doc()->GetSelection()->Select(*all);
+  EXPECT_TRUE(html->IsEverythingSelected());
+  SelectText("of it");
+  EXPECT_FALSE(html->IsEverythingSelected());
+}
+
 TEST_F(HtmlAccess, TextSizeIsTheUsersChoiceFromTheRegistry) {
   const AnsiString key = "\\Software\\Microsoft\\Internet Explorer\\International\\Scripts\\3";
   EXPECT_EQ(html->GetTextSize(), TextSizeMedium) << "no value";
