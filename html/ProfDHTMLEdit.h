@@ -353,6 +353,10 @@ class TProfDHTMLEdit : public TCustomProfDHTMLEdit {
   // The component's own open and save dialogs, starting from param.
   void private_OpenDialog(const WideString& param);
   void private_SaveDialog(const WideString& param);
+  // Glyphs for line-break tags and for comments: shown on true; on false the
+  // component redraws without them.
+  void SetShowBrTags(bool value);
+  void SetShowCommentTags(bool value);
 
  protected:
   void InitControlData() override;

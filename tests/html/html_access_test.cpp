@@ -326,6 +326,29 @@ TEST_F(HtmlAccess, CaretInsertModeAndDeleteWord) {
   EXPECT_EQ(U(Doc()->GetBody()->GetInnerText()).find("world"), std::string::npos);
 }
 
+TEST_F(HtmlAccess, GlyphsForLineBreaksAndComments) {
+  Load("<p>one<br>two<!-- note --></p>");
+  html->SetShowDetails(true);
+  TProfDHTMLEdit* control = html;
+  const struct {
+    std::function<void(bool)> set;
+    DWORD command;
+  } cases[] = {{[control](bool on) { control->SetShowBrTags(on); }, mshtml::IDM_SHOWLINEBREAKGLYPHS},
+               {[control](bool on) { control->SetShowCommentTags(on); }, mshtml::IDM_SHOWCOMMENTGLYPHS}};
+  for (const auto& c : cases) {
+    sim::ClearEditExecRecords();
+    c.set(true);
+    ASSERT_EQ(sim::EditExecRecords().size(), 1u);
+    EXPECT_EQ(sim::EditExecRecords()[0].Id, c.command);
+    EXPECT_EQ(sim::EditExecRecords()[0].InType, VT_BOOL);
+    // Off: no command, the details switch comes back as it was.
+    sim::ClearEditExecRecords();
+    c.set(false);
+    EXPECT_TRUE(sim::EditExecRecords().empty());
+    EXPECT_TRUE(html->GetShowDetails());
+  }
+}
+
 TEST_F(HtmlAccess, WithoutADocumentEveryAnswerIsItsNotReadyValue) {
   TProfDHTMLEdit fresh(form.get());
   ASSERT_FALSE(fresh.CanGetDOM());
