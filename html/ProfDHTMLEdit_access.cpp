@@ -371,14 +371,13 @@ TTextSize TCustomProfDHTMLEdit::GetTextSize() {
     TRegistry registry;
     registry.SetRootKey(HKEY_CURRENT_USER);
     if (!registry.OpenKeyReadOnly(kTextSizeKey) || !registry.ValueExists(kTextSizeValue)) return TextSizeMedium;
-    unsigned char size = 0;
-    if (registry.GetDataSize(kTextSizeValue) < 1) return TextSizeMedium;
-    std::vector<unsigned char> data(static_cast<size_t>(registry.GetDataSize(kTextSizeValue)));
-    registry.ReadBinaryData(kTextSizeValue, data.data(), static_cast<Integer>(data.size()));
-    size = data[0];
+    const Integer length = registry.GetDataSize(kTextSizeValue);
+    if (length < 1) return TextSizeMedium;
+    std::vector<unsigned char> data(static_cast<size_t>(length));
+    registry.ReadBinaryData(kTextSizeValue, data.data(), length);
     // A byte past the largest size names none of them.
-    if (size > static_cast<unsigned char>(TextSizeLargest)) return TextSizeMedium;
-    return static_cast<TTextSize>(size);
+    if (data[0] > static_cast<unsigned char>(TextSizeLargest)) return TextSizeMedium;
+    return static_cast<TTextSize>(data[0]);
   } catch (...) {
     return TextSizeMedium;
   }
