@@ -369,6 +369,8 @@ class TProfDHTMLEdit : public TCustomProfDHTMLEdit {
   void FocusDocumentWindow();
 
   std::array<TOleEventMethod, 16> FEvents;
+  // The component reads the pages' pictures through the image library.
+  bool FPictureLoaderSet = false;
 };
 
 // --- The unit's start-up and shut-down ------------------------------------------------

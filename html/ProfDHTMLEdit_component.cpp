@@ -317,13 +317,13 @@ void TProfDHTMLEdit::FocusDocumentWindow() {
 
 void TProfDHTMLEdit::DocumentCompleteHandler(TObject*) {
   FLoadingDocument = nullptr;
-  // Pictures in the page are read through the image library (once per component).
-  static thread_local void* lastInstalled = nullptr;
+  // Pictures in the page are read through the image library (once per component: a
+  // control made where an earlier one stood in memory is still a new one).
   try {
     THtmlDocument document = ReadDOM();
-    if (document && lastInstalled != this) {
+    if (document && !FPictureLoaderSet) {
       document->SetImageLoader(&LoadPagePicture);
-      lastInstalled = this;
+      FPictureLoaderSet = true;
     }
   } catch (...) {
   }
