@@ -100,7 +100,7 @@ bool TCustomProfDHTMLEdit::CallAndWait(const THtmlDocument& document, TProfDHTML
     const UInt64 start = GetTickCount64();
     const UInt64 limit = static_cast<UInt64>(FTimeout * 1000.0);
     while (GetBusy()) {
-      Application->ProcessMessages();
+      WaitPass();
       if (!GetBusy()) break;
       if (GetTickCount64() - start <= limit) continue;
       FLoadingDocument = nullptr;
@@ -196,11 +196,13 @@ bool TCustomProfDHTMLEdit::UseSourceCodePreservation() {
   return FSourceLoaded && RuntimeSourceCodePreservation();
 }
 
+void TCustomProfDHTMLEdit::WaitPass() { Application->ProcessMessages(); }
+
 bool TCustomProfDHTMLEdit::WaitForReason() {
   const UInt64 start = GetTickCount64();
   const UInt64 limit = static_cast<UInt64>(FTimeout * 1000.0);
   while (FReason != dcrUndefined) {
-    Application->ProcessMessages();
+    WaitPass();
     if (FReason == dcrUndefined) break;
     if (GetTickCount64() - start > limit) return false;
   }

@@ -135,6 +135,65 @@ class TCustomProfDHTMLEdit : public TProfOleControl {
   Integer GetSelLength();
   void SetSelLength(Integer length);
 
+  // --- Document access, continued: the selected element, the selection as HTML,
+  // undo names, lists, text size, colours and background (ProfDHTMLEdit_access.cpp)
+  WideString GetObjectTag();
+  WideString GetObjectHTML();
+  void SetObjectHTML(const WideString& text);
+  WideString GetObjectID();
+  void SetObjectID(const WideString& text);
+  WideString GetObjectName();
+  void SetObjectName(const WideString& text);
+  WideString GetObjectClass();
+  void SetObjectClass(const WideString& text);
+  WideString GetObjectStyle();
+  void SetObjectStyle(const WideString& text);
+  // The selected element's client width and height; (-1, -1) when there is none.
+  TPoint GetObjectSize();
+  WideString GetSelHTML();
+  void SetSelHTML(const WideString& text) { InsertHTML(text); }
+  bool CanInsertHTML();
+  WideString UndoHint();
+  WideString RedoHint();
+  void SetPlainText(const WideString& text);
+  bool GetAnchors(TStrings* list);
+  bool GetParagraphStyles(TStrings* list);
+  bool GetStyleClasses(TStrings* list);
+  bool CanAddCSSFile() { return CanAddCSS(); }
+  // The text size the user chose for pages (the registry); Medium when none.
+  TTextSize GetTextSize();
+  bool CanSetTextSize() { return CanGetDOM(); }
+  // The engine's view size; GetTextSize keeps reading the user's choice.
+  void SetTextSize(TTextSize size);
+  TColor GetBgColor();
+  void SetBgColor(TColor color);
+  TColor GetTextColor();
+  void SetTextColor(TColor color);
+  TColor GetLinkColor();
+  void SetLinkColor(TColor color);
+  TColor GetVLinkColor();
+  void SetVLinkColor(TColor color);
+  TColor GetALinkColor();
+  void SetALinkColor(TColor color);
+  AnsiString GetBackground();
+  void SetBackground(const AnsiString& address);
+
+  // --- Selection as text, continued (ProfDHTMLEdit_selection.cpp)
+  // The document's text one engine character at a time, as an edit box holds it.
+  WideString GetPlainTextEx();
+  // The caret in the document window's client coordinates; (-1, -1) without one.
+  TPoint GetCaretPos();
+  // True while typing inserts (false: it overwrites).
+  bool GetInsertMode();
+  void SetInsertMode(bool value);
+  bool DeleteWord();
+
+  // --- Open and save dialogs (ProfDHTMLEdit_dialogs.cpp): the file chosen or saved
+  bool CanDisplayOpenDialog() { return CanGetDOM(); }
+  bool CanDisplaySaveDialog() { return CanGetDOM(); }
+  virtual AnsiString OpenDialog(const AnsiString& initialDir) = 0;
+  virtual AnsiString SaveDialog(const AnsiString& initialDir) = 0;
+
   // --- Engine events that do nothing here
   void BlurHandler(TObject*) {}
   void ClickHandler(TObject*) {}
@@ -422,6 +481,9 @@ class TCustomProfDHTMLEdit : public TProfOleControl {
   TSourceFormatContext FormatContext();
   // Waits until the pending reason is consumed or Timeout passes; false on expiry.
   bool WaitForReason();
+  // One pass of the control's waits (the load's and the undo clearing's): handles
+  // the messages that are pending. A host that must act inside the waits overrides it.
+  virtual void WaitPass();
   // The program folder + name unless the name has a folder part.
   static AnsiString ResolvePath(const AnsiString& fileName);
   mshtml::EventObject* CurrentEvent(THtmlDocument& document);
@@ -507,6 +569,15 @@ class TProfDHTMLEdit : public TCustomProfDHTMLEdit {
   bool CanGetDOM() override;
   bool CanNewDocument() override;
   bool NewDocument() override;
+  AnsiString OpenDialog(const AnsiString& initialDir) override;
+  AnsiString SaveDialog(const AnsiString& initialDir) override;
+  // The component's own open and save dialogs, starting from param.
+  void private_OpenDialog(const WideString& param);
+  void private_SaveDialog(const WideString& param);
+  // Glyphs for line-break tags and for comments: shown on true; on false the
+  // component redraws without them.
+  void SetShowBrTags(bool value);
+  void SetShowCommentTags(bool value);
 
  protected:
   void InitControlData() override;
@@ -519,6 +590,8 @@ class TProfDHTMLEdit : public TCustomProfDHTMLEdit {
   void FocusDocumentWindow();
 
   std::array<TOleEventMethod, 16> FEvents;
+  // The component reads the pages' pictures through the image library.
+  bool FPictureLoaderSet = false;
 };
 
 // --- The unit's start-up and shut-down ------------------------------------------------

@@ -317,13 +317,13 @@ void TProfDHTMLEdit::FocusDocumentWindow() {
 
 void TProfDHTMLEdit::DocumentCompleteHandler(TObject*) {
   FLoadingDocument = nullptr;
-  // Pictures in the page are read through the image library (once per component).
-  static thread_local void* lastInstalled = nullptr;
+  // Pictures in the page are read through the image library (once per component: a
+  // control made where an earlier one stood in memory is still a new one).
   try {
     THtmlDocument document = ReadDOM();
-    if (document && lastInstalled != this) {
+    if (document && !FPictureLoaderSet) {
       document->SetImageLoader(&LoadPagePicture);
-      lastInstalled = this;
+      FPictureLoaderSet = true;
     }
   } catch (...) {
   }
@@ -416,6 +416,8 @@ void TProfDHTMLEdit::ShowContextMenuHandler(TObject*, Integer xPos, Integer yPos
 }
 
 void TProfDHTMLEdit::WndProc(TMessage& message) {
+  // An enabled control has its window (and so its component) before the site hears.
+  if (message.Msg == CM_ENABLEDCHANGED && GetEnabled()) HandleNeeded();
   TCustomProfDHTMLEdit::WndProc(message);
   if (message.Msg >= CN_KEYDOWN && message.Msg <= CN_KEYDOWN + 8 && message.Result == 1 &&
       GetKeyState(VK_CONTROL) < 0) {
@@ -431,3 +433,31 @@ void TProfDHTMLEdit::WndProc(TMessage& message) {
     if (GetDOM(document)) FocusDocumentWindow();
   }
 }
+
+// --- Glyphs ---------------------------------------------------------------------------
+
+namespace {
+
+// Shows the glyphs of the command, or redraws without extra glyphs: the details
+// switched off and back to what they were.
+void ShowGlyphs(TProfDHTMLEdit& control, DWORD command, bool value) {
+  THtmlDocument document;
+  if (!control.GetDOM(document)) return;
+  try {
+    if (value) {
+      auto target = document.As<IOleCommandTarget>();
+      OleVariant on(true);
+      if (target) target->Exec(&CGID_MSHTML, command, OLECMDEXECOPT_DODEFAULT, &on, nullptr);
+      return;
+    }
+    const bool details = control.RuntimeShowDetails();
+    control.RuntimeSetShowDetails(false);
+    control.RuntimeSetShowDetails(details);
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+void TProfDHTMLEdit::SetShowBrTags(bool value) { ShowGlyphs(*this, IDM_SHOWLINEBREAKGLYPHS, value); }
+void TProfDHTMLEdit::SetShowCommentTags(bool value) { ShowGlyphs(*this, IDM_SHOWCOMMENTGLYPHS, value); }

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "html/ProfDHTMLEdit.h"
+#include "html/ProfDHTMLEditInternal.h"
 #include "html/HtmlUtils.h"
 #include "html/SourceFormatter.h"
 #include "platform/mshtml/Commands.h"
@@ -18,25 +19,13 @@
 
 using namespace mshtml;
 
+using profdhtmledit::CommandStatus;
+using profdhtmledit::ModelOf;
+using profdhtmledit::RunCommand;
+
 namespace {
 
 constexpr Integer kFarBack = -2147483647;
-
-// The document model behind a document object; null once the component is gone.
-Document* ModelOf(const THtmlDocument& document) { return document ? document->GetDocument() : nullptr; }
-
-DWORD CommandStatus(const THtmlDocument& document, DWORD id) {
-  auto target = document.As<IOleCommandTarget>();
-  if (!target) return 0;
-  OLECMD command{id, 0};
-  if (FAILED(target->QueryStatus(&CGID_MSHTML, 1, &command, nullptr))) return 0;
-  return command.cmdf;
-}
-
-bool RunCommand(const THtmlDocument& document, DWORD id, VARIANT* in = nullptr) {
-  auto target = document.As<IOleCommandTarget>();
-  return target && SUCCEEDED(target->Exec(&CGID_MSHTML, id, OLECMDEXECOPT_DODEFAULT, in, nullptr));
-}
 
 }  // namespace
 

@@ -3,17 +3,16 @@
 
 #include <cstdint>
 
+#include "platform/mshtml/CharacterReferences.h"
 #include "platform/rtl/Types.h"
 
 namespace source_formatter {
 
-// Characters the engine's parser would not read back as themselves from raw text (a
-// carriage return, control characters, non-characters): written as numeric references.
-bool NeedsReference(uint32_t code);
-// "&#" + decimal code + ";".
-void AppendNumericReference(WideString& out, uint32_t code);
-// The code point at text[i] (a surrogate pair as one) and how many units it takes.
-uint32_t CodePointAt(const WideString& text, size_t i, size_t& units);
+// Characters the engine's parser would not read back as themselves are written as
+// numeric references, by the engine's own rules.
+using mshtml::AppendNumericReference;
+using mshtml::CodePointAt;
+inline bool NeedsReference(uint32_t code) { return mshtml::NeedsCharacterReference(code); }
 
 // Decodes the percent escapes that stand for a blank or for a character that never
 // needs one (letters, digits, "-", ".", "_", "~"); every other escape stays as written.

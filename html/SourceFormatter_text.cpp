@@ -82,28 +82,6 @@ const char16_t* EntityName(WideChar Code) { return EntityTable()[Code]; }
 
 namespace source_formatter {
 
-bool NeedsReference(uint32_t code) {
-  return code == 0x0D || (code >= 0x01 && code <= 0x08) || code == 0x0B || (code >= 0x0E && code <= 0x1F) ||
-         (code >= 0x7F && code <= 0x9F) || (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE;
-}
-
-void AppendNumericReference(WideString& out, uint32_t code) {
-  const std::string digits = std::to_string(code);
-  out += u"&#";
-  out.append(digits.begin(), digits.end());
-  out += u';';
-}
-
-uint32_t CodePointAt(const WideString& text, size_t i, size_t& units) {
-  uint32_t c = text[i];
-  units = 1;
-  if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-    units = 2;
-    return 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-  }
-  return c;
-}
-
 namespace {
 
 Integer HexDigit(char16_t c) {

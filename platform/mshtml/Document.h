@@ -206,11 +206,11 @@ class Element : public Node {
   // attribute's text, which serialization takes from the style.
   Style* GetStyle();
 
-  // Markup and text. innerHTML/outerHTML are written in the engine's style (see
-  // Serialize). Writes parse the markup as a fragment in the context of the
-  // element (innerHTML) or of its parent (outerHTML); outerHTML cannot be written on
-  // an element without a parent element or on HTML, HEAD and BODY, nor innerHTML and
-  // innerText on elements without content (E_INVALIDARG).
+  // Markup and text, written in the engine's style (Serialize). Writes parse the
+  // markup as a fragment in the context of the element (innerHTML; its own markup
+  // written back changes nothing) or of its parent (outerHTML); outerHTML cannot be
+  // written on an element without a parent element or on HTML, HEAD and BODY, nor
+  // innerHTML and innerText on elements without content (E_INVALIDARG).
   WideString GetInnerHTML() const;
   void SetInnerHTML(const WideString& html);
   WideString GetOuterHTML() const;

@@ -549,6 +549,9 @@ void InsertNodes(Node* parent, Node* before, const std::vector<Node*>& nodes) {
 
 void Element::SetInnerHTML(const WideString& html) {
   if (TakesNoMarkup(this)) Fail(E_INVALIDARG, "the element takes no content");
+  // The markup the content already serializes to parses back to the same content:
+  // writing it back changes nothing (a host re-puts whole bodies after loads).
+  if (html == GetInnerHTML()) return;
   Document* doc = GetOwnerDocument();
   const std::vector<Node*> nodes = doc->ParseFragment(html, this, GetDepth());
   auto& children = TreeAccess::Children(this);

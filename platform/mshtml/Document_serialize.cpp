@@ -2,9 +2,33 @@
 // a reader sees (innerText, outerText). Both walk the tree without recursion.
 #include <string>
 
+#include "platform/mshtml/CharacterReferences.h"
 #include "platform/mshtml/DocumentInternal.h"
 
 namespace mshtml {
+
+bool NeedsCharacterReference(uint32_t code) {
+  return code == 0x0D || (code >= 0x01 && code <= 0x08) || code == 0x0B || (code >= 0x0E && code <= 0x1F) ||
+         (code >= 0x7F && code <= 0x9F) || (code >= 0xFDD0 && code <= 0xFDEF) || (code & 0xFFFE) == 0xFFFE;
+}
+
+void AppendNumericReference(WideString& out, uint32_t code) {
+  const std::string digits = std::to_string(code);
+  out += u"&#";
+  out.append(digits.begin(), digits.end());
+  out += u';';
+}
+
+uint32_t CodePointAt(const WideString& text, size_t i, size_t& units) {
+  const uint32_t c = text[i];
+  units = 1;
+  if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
+    units = 2;
+    return 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+  }
+  return c;
+}
+
 namespace {
 
 bool IsPlainToken(const WideString& value) {
@@ -26,28 +50,13 @@ bool IsBooleanName(const WideString& lower) {
   return false;
 }
 
-// Characters the parser would not read back from the raw text: a carriage return
-// (read as a line feed) and the control characters and non-characters (read as
-// U+FFFD). They are written as numeric references, which read back as themselves.
-bool NeedsReference(uint32_t cp) {
-  return cp == 0x0D || (cp >= 0x01 && cp <= 0x08) || cp == 0x0B || (cp >= 0x0E && cp <= 0x1F) ||
-         (cp >= 0x7F && cp <= 0x9F) || (cp >= 0xFDD0 && cp <= 0xFDEF) || (cp & 0xFFFE) == 0xFFFE;
-}
-
 // Writes a reference for the character at text[i] when it needs one (moving i past a
 // surrogate pair) and answers whether it did.
 bool AppendReference(WideString& out, const WideString& text, size_t& i) {
-  uint32_t cp = text[i];
   size_t units = 1;
-  if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
-    cp = 0x10000 + ((cp - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-    units = 2;
-  }
-  if (!NeedsReference(cp)) return false;
-  const std::string digits = std::to_string(cp);
-  out += u"&#";
-  out.append(digits.begin(), digits.end());
-  out += u";";
+  const uint32_t cp = CodePointAt(text, i, units);
+  if (!NeedsCharacterReference(cp)) return false;
+  AppendNumericReference(out, cp);
   i += units - 1;
   return true;
 }

@@ -11,11 +11,13 @@
 #include <iterator>
 #include <set>
 
+#include "platform/mshtml/Commands.h"
 #include "platform/mshtml/EditComponentInternal.h"
 #include "platform/mshtml/Undo.h"
 #include "platform/mshtml/SimHooks.h"
 #include "platform/ole/Com.h"
 #include "platform/rtl/SimHooks.h"
+#include "platform/win/CommDlg.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"
 
@@ -105,6 +107,29 @@ bool StartsWithNoCase(const WideString& text, const char16_t* prefix) {
     if (a != b) return false;
   }
   return true;
+}
+
+// The component's own file dialog, open or save as, starting from start: a file name,
+// or a folder followed by a pattern such as "*.htm*" (the dialog then opens in that
+// folder). The path chosen, or empty when the person cancelled.
+WideString AskForDocument(HWND owner, const WideString& start, bool save) {
+  const std::string first = WideToUtf8(start);
+  const size_t slash = first.find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? std::string() : first.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? first : first.substr(slash + 1);
+  if (name.find_first_of("*?") != std::string::npos) name.clear();
+  std::vector<char> file(4096, '\0');
+  std::copy_n(name.begin(), std::min(name.size(), file.size() - 1), file.begin());
+  OPENFILENAME ofn;
+  ofn.hwndOwner = owner;
+  ofn.lpstrFilter = "HTML Documents\0*.htm;*.html\0All Files\0*\0";
+  ofn.lpstrFile = file.data();
+  ofn.nMaxFile = static_cast<DWORD>(file.size());
+  ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+  ofn.lpstrDefExt = "htm";
+  ofn.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | (save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST);
+  if (!(save ? GetSaveFileName(&ofn) : GetOpenFileName(&ofn))) return {};
+  return Utf8ToWide(file.data());
 }
 
 // A file: address or a plain path as a local path; empty for anything else.
@@ -507,12 +532,17 @@ HRESULT EditComponent::RunCommand(const GUID* group, DWORD id, DWORD option, VAR
   return hr;
 }
 
-HRESULT EditComponent::CommandStatus(const GUID* group, ULONG count, OLECMD* commands) {
+HRESULT EditComponent::CommandStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* text) {
   if (commands == nullptr && count > 0) return E_POINTER;
   for (ULONG i = 0; i < count; ++i) {
     commands[i].cmdf = 0;
     const HRESULT hr = RouteEditCommandStatus(CommandContext(), group, &commands[i]);
     if (FAILED(hr)) return hr;
+  }
+  if (text != nullptr && count > 0) {
+    // The name comes from the command table; the flags stay the ones routed above.
+    OLECMD first = commands[0];
+    return mshtml::QueryStatus(*document_, group, 1, &first, text);
   }
   return S_OK;
 }
@@ -530,8 +560,8 @@ HRESULT EditComponent::QueryStatus(DWORD id, DWORD* status) {
   return hr;
 }
 
-HRESULT EditComponent::QueryStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* /*text*/) {
-  return CommandStatus(group, count, commands);
+HRESULT EditComponent::QueryStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* text) {
+  return CommandStatus(group, count, commands, text);
 }
 
 HRESULT EditComponent::Exec(const GUID* group, DWORD id, DWORD option, VARIANT* in, VARIANT* out) {
@@ -719,9 +749,16 @@ HRESULT EditComponent::LoadURL(const OLECHAR* url) {
 HRESULT EditComponent::LoadDocument(VARIANT* path, VARIANT* promptUser) {
   bool prompt = false;
   if (!Omitted(promptUser) && FAILED(AsBool(*promptUser, &prompt))) return E_INVALIDARG;
-  if (prompt) return S_OK;  // no dialog here: as if the person cancelled
   WideString name;
-  if (Omitted(path) || FAILED(AsText(*path, &name)) || name.empty()) return E_INVALIDARG;
+  if (prompt) {
+    // The person chooses the file; a cancelled dialog loads nothing.
+    WideString start;
+    if (!Omitted(path) && FAILED(AsText(*path, &start))) return E_INVALIDARG;
+    name = AskForDocument(docWindow_, start, false);
+    if (name.empty()) return S_OK;
+  } else if (Omitted(path) || FAILED(AsText(*path, &name)) || name.empty()) {
+    return E_INVALIDARG;
+  }
   const WideString local = LocalPath(name);
   auto job = std::make_unique<LoadJob>();
   if (local.empty() || !ReadFileBytes(local, &job->Raw)) return STG_E_FILENOTFOUND;
@@ -735,10 +772,17 @@ HRESULT EditComponent::LoadDocument(VARIANT* path, VARIANT* promptUser) {
 HRESULT EditComponent::SaveDocument(VARIANT* path, VARIANT* promptUser) {
   bool prompt = false;
   if (!Omitted(promptUser) && FAILED(AsBool(*promptUser, &prompt))) return E_INVALIDARG;
-  if (prompt) return S_OK;  // no dialog here: as if the person cancelled
   if (job_) return E_PENDING;
   WideString name;
-  if (Omitted(path) || FAILED(AsText(*path, &name)) || name.empty()) name = filePath_;
+  if (prompt) {
+    // The person chooses the name; a cancelled dialog saves nothing.
+    WideString start;
+    if (!Omitted(path) && FAILED(AsText(*path, &start))) return E_INVALIDARG;
+    name = AskForDocument(docWindow_, start.empty() ? filePath_ : start, true);
+    if (name.empty()) return S_OK;
+  } else if (Omitted(path) || FAILED(AsText(*path, &name)) || name.empty()) {
+    name = filePath_;
+  }
   const WideString local = LocalPath(name);
   if (local.empty()) return E_INVALIDARG;
   // Written beside the target and renamed over it: a failed write leaves the old file.
@@ -990,9 +1034,9 @@ HRESULT DocumentObject::GetWindow(HWND* window) {
   return *window ? S_OK : E_FAIL;
 }
 HRESULT DocumentObject::ContextSensitiveHelp(BOOL) { return E_NOTIMPL; }
-HRESULT DocumentObject::QueryStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT*) {
+HRESULT DocumentObject::QueryStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* text) {
   if (!owner_) return E_UNEXPECTED;
-  return owner_->CommandStatus(group, count, commands);
+  return owner_->CommandStatus(group, count, commands, text);
 }
 HRESULT DocumentObject::Exec(const GUID* group, DWORD id, DWORD option, VARIANT* in, VARIANT* out) {
   if (!owner_) return E_UNEXPECTED;

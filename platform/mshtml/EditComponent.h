@@ -126,8 +126,8 @@ struct IDHTMLEdit : IDispatch {
   virtual HRESULT NewDocument() = 0;
   virtual HRESULT LoadURL(const OLECHAR* url) = 0;
   // path: a text; promptUser: a Boolean, or omitted (VT_ERROR / DISP_E_PARAMNOTFOUND)
-  // for false. With promptUser true the component would ask for the file; it has no
-  // dialog of its own, so that counts as cancelled: nothing is loaded or saved.
+  // for false. With promptUser true the component asks in the platform's open or save
+  // dialog, starting from path (a folder and pattern open the folder); cancelled: S_OK.
   virtual HRESULT LoadDocument(VARIANT* path, VARIANT* promptUser) = 0;
   virtual HRESULT SaveDocument(VARIANT* path, VARIANT* promptUser) = 0;
   // The component's own commands (group CGID_DHTMLEDIT).

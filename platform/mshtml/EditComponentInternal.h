@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "platform/mshtml/Caret.h"
 #include "platform/mshtml/EditComponent.h"
 #include "platform/mshtml/TextRange.h"
 #include "platform/mshtml/WebBrowser.h"
@@ -14,10 +15,6 @@
 namespace mshtml {
 
 class EditComponent;
-
-// The caret's rectangle at the unit boundary at: before the character there, or
-// after the one before it; nullopt when neither is a laid-out character.
-std::optional<RECT> CaretRectAt(Layout& layout, const std::vector<TextUnit>& units, Integer at);
 
 // The document as COM objects see it; lives as long as someone holds it, answers
 // E_UNEXPECTED once its component is gone.
@@ -184,7 +181,8 @@ class EditComponent final
   void SetImageLoader(ImageLoader loader);
   EditCommandContext CommandContext();
   HRESULT RunCommand(const GUID* group, DWORD id, DWORD option, VARIANT* in, VARIANT* out);
-  HRESULT CommandStatus(const GUID* group, ULONG count, OLECMD* commands);
+  // With text, the first command's name text too (OLECMDTEXTF_NAME).
+  HRESULT CommandStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* text = nullptr);
   HRESULT SaveDocumentTo(IStream* stream);
   HRESULT LoadDocumentFrom(IStream* stream);
   void AddChangeLog(ChangeLog* log) { changeLogs_.push_back(log); }

@@ -241,7 +241,8 @@ void EditComponent::ScrollCaretIntoView() {
   if (!layout_ || !docWindow_) return;
   auto range = document_->GetSelection()->CreateRange();
   if (!range) return;
-  const auto units = ReadTextUnits(range->GetRoot());
+  const auto shared = document_->GetSelection()->UnitsOf(range->GetRoot());
+  const auto& units = *shared;
   const Integer at = std::min<Integer>(range->GetEnd(), static_cast<Integer>(units.size()));
   const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
   if (!caret) return;
@@ -280,7 +281,8 @@ void EditComponent::Paint() {
     // The caret, where a person types (design mode, with the focus).
     if (focused_ && DesignMode() && !job_ && selection->GetType() == u"None") {
       if (auto range = selection->CreateRange()) {
-        const auto units = ReadTextUnits(range->GetRoot());
+        const auto shared = selection->UnitsOf(range->GetRoot());
+        const auto& units = *shared;
         const Integer at = std::min<Integer>(range->GetStart(), static_cast<Integer>(units.size()));
         const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
         if (caret) {

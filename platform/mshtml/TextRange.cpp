@@ -219,12 +219,13 @@ TextRange::TextRange(Element* root) : root_(root) {
 }
 
 const std::vector<TextUnit>& TextRange::Units() const {
-  const UInt64 stamp = root_->GetOwnerDocument()->GetChangeCount();
-  if (stamp != unitsStamp_) {
-    units_ = ReadTextUnits(root_);
+  Document* document = root_->GetOwnerDocument();
+  const UInt64 stamp = document->GetChangeCount();
+  if (!units_ || stamp != unitsStamp_) {
+    units_ = document->GetSelection()->UnitsOf(root_);
     unitsStamp_ = stamp;
   }
-  return units_;
+  return *units_;
 }
 
 Integer TextRange::GetUnitCount() const { return static_cast<Integer>(Units().size()); }
@@ -561,6 +562,18 @@ std::unique_ptr<TextRange> Selection::CreateRange() const {
   auto range = std::make_unique<TextRange>(body);
   range->SetRange(start_, end_);
   return range;
+}
+
+std::shared_ptr<const std::vector<TextUnit>> Selection::UnitsOf(const Element* root) const {
+  // Reading the units walks the whole content; every range made between two changes
+  // (each selection query makes one) would otherwise read them again.
+  const UInt64 stamp = document_->GetChangeCount();
+  if (!units_ || root != unitsRoot_ || stamp != unitsStamp_) {
+    units_ = std::make_shared<const std::vector<TextUnit>>(ReadTextUnits(root));
+    unitsRoot_ = root;
+    unitsStamp_ = stamp;
+  }
+  return units_;
 }
 
 Element* Selection::GetCommonParentElement() const {

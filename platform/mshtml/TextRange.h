@@ -10,6 +10,7 @@
 // against the new units (clamped to their count).
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "platform/mshtml/Document.h"
@@ -91,7 +92,7 @@ class TextRange {
   Element* root_;
   Integer start_ = 0;
   Integer end_ = 0;
-  mutable std::vector<TextUnit> units_;
+  mutable std::shared_ptr<const std::vector<TextUnit>> units_;
   mutable UInt64 unitsStamp_ = ~UInt64{0};
 };
 
@@ -109,6 +110,9 @@ class Selection {
   const ElementList& GetControls() const noexcept { return controls_; }
   // The common parent of a control selection; null otherwise.
   Element* GetCommonParentElement() const;
+  // The units of root's content (ReadTextUnits) as the document stands now: read once
+  // per state of the document and shared by every text range over the same root.
+  std::shared_ptr<const std::vector<TextUnit>> UnitsOf(const Element* root) const;
 
   void Select(const TextRange& range);
   void SelectControls(const ElementList& elements);
@@ -119,6 +123,9 @@ class Selection {
   Integer start_ = 0;
   Integer end_ = 0;
   ElementList controls_;
+  mutable const Element* unitsRoot_ = nullptr;
+  mutable UInt64 unitsStamp_ = ~UInt64{0};
+  mutable std::shared_ptr<const std::vector<TextUnit>> units_;
 };
 
 }  // namespace mshtml

@@ -30,7 +30,7 @@ class HtmlControlTest : public testing::Test {
     ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
     form = std::make_unique<TForm>(nullptr);
     form->SetBounds(20, 20, 640, 480);
-    html = new TProfDHTMLEdit(form.get());
+    html = MakeControl(form.get());
     html->SetParent(form.get());
     html->SetBounds(8, 8, 600, 420);
     html->SetTimeout(30);
@@ -45,6 +45,8 @@ class HtmlControlTest : public testing::Test {
     ASSERT_TRUE(larktest::PumpUntil([&] { return creates > 0; })) << "the control never raised OnCreate";
     ASSERT_TRUE(larktest::PumpUntilIdle());
   }
+  // The control the form holds; a test may hand in one of its own kind.
+  virtual TProfDHTMLEdit* MakeControl(TComponent* owner) { return new TProfDHTMLEdit(owner); }
   void TearDown() override {
     form.reset();
     larktest::PumpUntilIdle();

@@ -27,6 +27,14 @@ TEST_F(HtmlControl, CreatesOnceAndStartsEditableAndUnmodified) {
   EXPECT_NE(html->GetWindowHandle(), HWND{0});
   // The control's own window is the component's, adopted.
   EXPECT_EQ(GetParent(html->GetWindowHandle()), html->GetHandle());
+  // The class's record: the editing component, its 16 events, no licence key (the
+  // record's slot for one stays empty; the component is created without one).
+  const TControlData* record = html->GetControlData();
+  ASSERT_NE(record, nullptr);
+  EXPECT_TRUE(IsEqualGUID(record->ClassID, mshtml::CLSID_DHTMLEdit));
+  EXPECT_EQ(record->EventCount, 16);
+  EXPECT_EQ(record->Version, 401);
+  EXPECT_EQ(record->LicenseKey, nullptr);
   html->SetSource(W(ItemPage("Show", "Episode", "", "", "")));
   ASSERT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(creates, 1);

@@ -1,14 +1,13 @@
 // Loads that go wrong: an engine that stays busy past Timeout (measured on the
 // virtual clock), undo clearing whose completion never comes, files that cannot be
 // written, and file names resolved once. After each the control is still usable.
+// The open and save dialogs, answered as a person would.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <fstream>
 #include <functional>
 #include <sstream>
 #include <string>
-#include <thread>
 
 #include "platform/rtl/Files.h"
 #include "platform/sim/Clock.h"
@@ -16,6 +15,7 @@
 #include "platform/sim/Faults.h"
 #include "platform/sim/Mshtml.h"
 #include "platform/sim/Program.h"
+#include "platform/win/MessageBox.h"
 #include "platform/win/Window.h"
 #include "tests/html/HtmlControlFixture.h"
 #include "tests/html/PageShapes.h"
@@ -23,69 +23,42 @@
 namespace htmltest {
 namespace {
 
-// Runs a step from inside the control's waits, again and again until stopped: a
-// thread keeps one message posted to a window of the test's thread, and the loop
-// that the control pumps while it waits handles it. Each step looks at the control's
-// state, so what happens does not depend on how often the loop comes round.
-class InsideTheWait {
+// A control that runs a step of the test on each pass of its waits (the load's and
+// the undo clearing's), before the pass handles messages. Each step looks at the
+// control's state, so what happens does not depend on how many passes there are.
+// A step that moves the clock may dispatch a completion whose own wait runs the
+// step again; such steps nest only as deep as the control's waits do.
+class SteppedEdit : public TProfDHTMLEdit {
  public:
-  // With nested, a step may come inside another (moving the clock dispatches what is
-  // due, which can be a wait of the control's that needs the next step); without,
-  // such a message is passed over and comes again.
-  explicit InsideTheWait(std::function<void()> step, bool nested = false)
-      : step_(std::move(step)), window_(AllocateHWnd([this, nested](TMessage& m) {
-          if (m.Msg != WM_USER) return;
-          if (stop_) return;
-          posted_ = false;
-          if (inStep_ && !nested) return;
-          // Steps nest only as deep as the control's waits do (a few levels); a
-          // message that comes deeper is passed over and comes again, so a fast
-          // poster cannot stack steps without end.
-          if (inStep_ >= kMaxDepth) return;
-          ++count_;
-          ++inStep_;
-          step_();
-          --inStep_;
-        })) {
-    thread_ = std::thread([this] {
-      while (!stop_) {
-        if (!posted_.exchange(true)) PostMessage(window_, WM_USER, 0, 0);
-        std::this_thread::yield();
-      }
-    });
+  using TProfDHTMLEdit::TProfDHTMLEdit;
+  std::function<void()> Step;
+
+ protected:
+  void WaitPass() override {
+    if (Step && depth_ < kMaxDepth) {
+      ++depth_;
+      Step();
+      --depth_;
+    }
+    TProfDHTMLEdit::WaitPass();
   }
-  ~InsideTheWait() {
-    Stop();
-    DeallocateHWnd(window_);
-  }
-  // No more steps once the messages already posted are handled.
-  void Stop() {
-    if (stop_.exchange(true)) return;
-    thread_.join();
-    posted_ = true;  // a message still queued does no step
-    larktest::PumpPending();
-  }
-  int Count() const { return count_; }
-  static constexpr int kMaxDepth = 8;
 
  private:
-  std::function<void()> step_;
-  HWND window_;
-  std::thread thread_;
-  std::atomic<bool> stop_{false};
-  std::atomic<bool> posted_{false};
-  int count_ = 0;
-  int inStep_ = 0;
+  static constexpr int kMaxDepth = 8;
+  int depth_ = 0;
 };
 
 class HtmlLoading : public HtmlControlTest {
  protected:
   TProfDHTMLEditDocumentCompleteReason dcrReasonSeen = dcrUndefined;
+  TProfDHTMLEdit* MakeControl(TComponent* owner) override { return stepped = new SteppedEdit(owner); }
   void TearDown() override {
+    stepped->Step = nullptr;
     sim::HoldEditLoads(false);
     HtmlControlTest::TearDown();
     if (sim::IsVirtualClock()) sim::UseRealClock();
   }
+  SteppedEdit* stepped = nullptr;
 };
 
 std::string ReadFile(const std::string& path) {
@@ -93,6 +66,18 @@ std::string ReadFile(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// A folder of its own for each test that writes files.
+std::string Folder(const std::string& name) {
+  const std::string folder = std::string(LARK_TEST_BINARY_DIR) + "/" + name + "/";
+  ForceDirectories(folder);
+  return folder;
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
 }
 
 TEST_F(HtmlLoading, ALoadPastTimeoutEndsWithABlankDocumentAndOnTimeout) {
@@ -104,8 +89,9 @@ TEST_F(HtmlLoading, ALoadPastTimeoutEndsWithABlankDocumentAndOnTimeout) {
   // 29 s pass: still waiting; then 2 s more, past the limit. The blank document
   // that replaces the load is let through.
   int phase = 0;
+  int passesPastTheLimit = 0;
   dcrReasonSeen = dcrUndefined;
-  InsideTheWait clock([&] {
+  stepped->Step = [&] {
     const auto reason = html->GetReason();
     if (phase == 0 && reason == dcrSetSource) {
       phase = 1;
@@ -117,12 +103,17 @@ TEST_F(HtmlLoading, ALoadPastTimeoutEndsWithABlankDocumentAndOnTimeout) {
     } else if (phase == 2 && reason == dcrTimeout) {
       phase = 3;
       sim::HoldEditLoads(false);
+    } else if (phase == 2) {
+      ++passesPastTheLimit;
     }
-  });
+  };
   html->SetSource(u"<p>never shown</p>");
-  clock.Stop();
+  stepped->Step = nullptr;
   EXPECT_EQ(phase, 3);
   EXPECT_EQ(dcrReasonSeen, dcrSetSource) << "29 s is within the limit";
+  // Elapsed time is the monotonic clock's: the load ends in the pass that went past
+  // the limit, whatever the wall clock says.
+  EXPECT_EQ(passesPastTheLimit, 0);
   ASSERT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(timeouts, 1);
   EXPECT_EQ(html->GetReason(), dcrUndefined);
@@ -138,9 +129,9 @@ TEST_F(HtmlLoading, AnEngineThatNeverCompletesDoesNotWedgeTheControl) {
   sim::HoldEditLoads(true);
   // The load and the blank document after it both stay busy: each wait ends at
   // Timeout instead of holding the program for good.
-  InsideTheWait clock([&] { sim::AdvanceClock(31000); });
+  stepped->Step = [&] { sim::AdvanceClock(31000); };
   html->SetSource(u"<p>held</p>");
-  clock.Stop();
+  stepped->Step = nullptr;
   EXPECT_EQ(html->GetReason(), dcrUndefined) << "no reason is left pending";
   sim::HoldEditLoads(false);
   ASSERT_TRUE(larktest::PumpUntil([&] { return html->CanGetDOM(); }));
@@ -155,16 +146,16 @@ TEST_F(HtmlLoading, UndoClearingThatNeverCompletesLeavesNoReasonPending) {
   // The page loads; from the undo clearing that follows on, the engine stays busy:
   // every wait from there ends at Timeout.
   bool held = false;
-  InsideTheWait clock([&] {
+  stepped->Step = [&] {
     if (!held && html->GetReason() != dcrClearUndo2 && html->GetReason() != dcrSetSource2) return;
     if (!held) {
       sim::HoldEditLoads(true);
       held = true;
     }
     sim::AdvanceClock(31000);
-  }, true);
+  };
   html->SetSource(u"<p>loaded</p>");
-  clock.Stop();
+  stepped->Step = nullptr;
   sim::HoldEditLoads(false);
   ASSERT_TRUE(larktest::PumpUntil([&] { return html->CanGetDOM(); }));
   EXPECT_EQ(html->GetReason(), dcrUndefined);
@@ -239,6 +230,164 @@ TEST_F(HtmlLoading, LoadFromFileLoadsTheFileItTested) {
   EXPECT_NE(U(html->GetBody()).find("from the program folder"), std::string::npos);
   EXPECT_FALSE(html->LoadFromFile("missing.htm"));
   sim::SetProgramPath("");
+}
+
+TEST_F(HtmlLoading, AddCssFileLinksTheFileItTested) {
+  const std::string folder = Folder("html_css_program");
+  sim::SetProgramPath(folder + "larkspool");
+  WriteFile(folder + "style.css", "p {color: red}");
+  Load("<p>styled</p>");
+  // A bare name that exists in the program folder is linked there; any other name is
+  // an address as it stands.
+  ASSERT_TRUE(html->AddCSSFile("style.css"));
+  ASSERT_TRUE(html->AddCSSFile("missing.css"));
+  const std::vector<mshtml::StyleSheet*> sheets = Doc()->GetStyleSheets();
+  ASSERT_EQ(sheets.size(), 2u);
+  EXPECT_EQ(U(sheets[0]->GetHref()), folder + "style.css");
+  EXPECT_EQ(U(sheets[1]->GetHref()), "missing.css");
+  sim::SetProgramPath("");
+}
+
+TEST_F(HtmlLoading, TheOpenDialogLoadsTheChosenFileAndACancelLoadsNothing) {
+  const std::string folder = Folder("html_open_dialog");
+  WriteFile(folder + "chosen.htm", "<p>the chosen page</p>");
+  int opened = 0, cancelled = 0;
+  html->OnOpenDialog = [&](TObject*) { ++opened; };
+  html->OnOpenDialogCancel = [&](TObject*) { ++cancelled; };
+  // The dialog opens in the folder given: a bare name is found there.
+  sim::QueueDialogAnswer("Open", IDOK, "chosen.htm");
+  EXPECT_EQ(html->OpenDialog(folder), folder + "chosen.htm");
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(cancelled, 0);
+  EXPECT_EQ(html->GetReason(), dcrUndefined);
+  EXPECT_TRUE(html->GetSourceLoaded());
+  EXPECT_NE(U(html->GetBody()).find("the chosen page"), std::string::npos);
+  EXPECT_FALSE(html->GetModified());
+  EXPECT_FALSE(html->CanUndo());
+
+  sim::QueueDialogAnswer("Open", IDCANCEL);
+  EXPECT_EQ(html->OpenDialog(folder), folder + "chosen.htm") << "the file shown stays the current one";
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(cancelled, 1);
+  EXPECT_EQ(html->GetReason(), dcrUndefined) << "a cancelled dialog leaves no reason pending";
+  EXPECT_NE(U(html->GetBody()).find("the chosen page"), std::string::npos);
+  Load("<p>usable</p>");
+  EXPECT_NE(U(html->GetBody()).find("usable"), std::string::npos);
+}
+
+TEST_F(HtmlLoading, TheSaveDialogWritesTheControlsOwnSource) {
+  const std::string folder = Folder("html_save_dialog");
+  DeleteFile(folder + "saved.htm");
+  Load("<P>saved text</P>");
+  sim::QueueDialogAnswer("Save As", IDOK, "saved.htm");
+  EXPECT_EQ(html->SaveDialog(folder), folder + "saved.htm");
+  const std::string written = ReadFile(folder + "saved.htm");
+  EXPECT_NE(written.find("<p>saved text</p>"), std::string::npos) << "the formatter's lower-case names: " << written;
+  EXPECT_EQ(U(html->GetFileName()), folder + "saved.htm");
+
+  // Cancelled: the old name, and the file is not written again.
+  WriteFile(folder + "saved.htm", "kept as it is");
+  sim::QueueDialogAnswer("Save As", IDCANCEL);
+  EXPECT_EQ(html->SaveDialog(folder), folder + "saved.htm");
+  EXPECT_EQ(ReadFile(folder + "saved.htm"), "kept as it is");
+}
+
+TEST_F(HtmlLoading, ASaveDialogWhoseFileCannotBeWrittenReportsNoFile) {
+  const std::string folder = Folder("html_save_dialog_fail");
+  DeleteFile(folder + "failed.htm");
+  Load("<p>text</p>");
+  const size_t shown = sim::DialogLog().size();
+  sim::QueueDialogAnswer("Save As", IDOK, "failed.htm");
+  // The control's own write of the chosen file fails.
+  sim::FailNext(sim::Fault::FileCreate);
+  EXPECT_EQ(html->SaveDialog(folder), "");
+  sim::ClearFaults();
+  EXPECT_EQ(sim::DialogLog().size(), shown + 2) << "the dialog, then the failure";
+}
+
+TEST_F(HtmlLoading, ASourceThatReadsBackEmptyIsNeitherSavedNorReloaded) {
+  // With source preservation the source is the engine's HTML; reading it fails here,
+  // so the control sees an empty source for a document that holds text.
+  html->SetSourceCodePreservation(true);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  Load("<head><basefont size=\"3\"></head><p>keep me</p>");
+  ASSERT_TRUE(html->UseSourceCodePreservation());
+  const std::string path = Folder("html_empty_source") + "page.htm";
+  WriteFile(path, "the old file");
+  sim::FailEditProperty(mshtml::DISPID_DHTMLEDIT_DOCUMENTHTML, E_FAIL);
+  EXPECT_FALSE(html->SaveToFile(path));
+  EXPECT_EQ(ReadFile(path), "the old file");
+  // The insert lands, but the document is not reloaded from the empty text.
+  SetFocus(html->GetWindowHandle());
+  EXPECT_FALSE(html->InsertHTML(u"<b>inserted</b>"));
+  sim::FailEditProperty(mshtml::DISPID_DHTMLEDIT_DOCUMENTHTML, S_OK);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_NE(U(Doc()->GetBody()->GetInnerText()).find("keep me"), std::string::npos);
+  EXPECT_NE(U(Doc()->GetBody()->GetInnerText()).find("inserted"), std::string::npos);
+}
+
+TEST_F(HtmlLoading, NewDocumentRaisesItsOwnEventOnce) {
+  int news = 0, browse = 0;
+  html->OnNewDocument = [&](TObject*) { ++news; };
+  html->OnSetBrowseMode = [&](TObject*) { ++browse; };
+  Load("<p>text</p>");
+  ASSERT_TRUE(html->GetSourceLoaded());
+  ASSERT_TRUE(html->NewDocument());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(news, 1);
+  EXPECT_EQ(browse, 0);
+  EXPECT_FALSE(html->GetSourceLoaded());
+  EXPECT_EQ(html->GetReason(), dcrUndefined);
+  TProfDHTMLEdit fresh(form.get());
+  EXPECT_FALSE(fresh.NewDocument()) << "no new document before the first";
+}
+
+TEST_F(HtmlLoading, ClearUndoEmptiesTheHistoryAndRaisesOnClearUndo) {
+  Load("<p>hello</p>");
+  int cleared = 0;
+  html->OnClearUndo = [&](TObject*) { ++cleared; };
+  EXPECT_FALSE(html->CanClearUndo()) << "nothing to clear after a load";
+  html->SetSelStart(5);
+  SetFocus(html->GetWindowHandle());
+  sim::TypeText("x");
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  ASSERT_TRUE(html->CanClearUndo());
+  EXPECT_TRUE(html->ClearUndo());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(cleared, 1);
+  EXPECT_FALSE(html->CanUndo());
+  EXPECT_EQ(html->GetSelStart(), 6) << "the caret stays where it was";
+  EXPECT_NE(U(html->GetBody()).find("hellox"), std::string::npos);
+}
+
+TEST_F(HtmlLoading, AStoppedLoadCountsAsLoadedSource) {
+  Load("<p>first</p>");
+  ASSERT_TRUE(html->NewDocument());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  ASSERT_FALSE(html->GetSourceLoaded());
+  int stops = 0;
+  html->OnStop = [&](TObject*) { ++stops; };
+  sim::HoldEditLoads(true);
+  bool stopped = false;
+  stepped->Step = [&] {
+    if (html->GetReason() == dcrSetSource && !stopped) {
+      stopped = true;
+      EXPECT_TRUE(html->CanStop());
+      EXPECT_TRUE(html->Stop());
+    } else if (html->GetReason() == dcrStop) {
+      sim::HoldEditLoads(false);
+    }
+  };
+  html->SetSource(u"<p>stopped</p>");
+  stepped->Step = nullptr;
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_TRUE(stopped);
+  EXPECT_EQ(stops, 1);
+  EXPECT_TRUE(html->GetSourceLoaded());
+  EXPECT_EQ(html->GetReason(), dcrUndefined);
+  EXPECT_FALSE(html->CanStop());
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <new>
 #include <set>
 #include <string>
 
@@ -69,6 +70,32 @@ TEST_F(HtmlPicture, TheChannelPageDrawsTheFeedsPictureFromItsFile) {
 
   const std::string shown = std::string(LARK_TEST_BINARY_DIR) + "/channel_page.png";
   ASSERT_TRUE(sim::SaveWindowPng(form->GetHandle(), shown));
+}
+
+TEST_F(HtmlPicture, AControlMadeWhereAnotherStoodDrawsPicturesToo) {
+  const std::string picture = MakePicture("html_same_place.bmp");
+  ASSERT_FALSE(picture.empty());
+  // Two controls, one after the other, in the same memory.
+  alignas(TProfDHTMLEdit) unsigned char place[sizeof(TProfDHTMLEdit)];
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    bool created = false;
+    auto* control = new (place) TProfDHTMLEdit(nullptr);
+    control->OnCreate = [&](TObject*) { created = true; };
+    control->SetParent(form.get());
+    control->SetBounds(8, 8, 300, 200);
+    ASSERT_TRUE(larktest::PumpUntil([&] { return created; }));
+    control->SetSource(W("<p><img src=\"" + picture + "\"></p>"));
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    THtmlDocument document = control->ReadDOM();
+    mshtml::Element* image = document->GetDocument()->GetElementsByTagName(u"IMG").at(0);
+    const std::vector<RECT> boxes = document->GetLayout()->GetClientRects(image);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].right - boxes[0].left, 70) << "the picture, not a placeholder";
+    document = nullptr;
+    control->~TProfDHTMLEdit();
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+  }
 }
 
 TEST_F(HtmlPicture, AMissingOrUnreadablePictureLeavesThePageShown) {

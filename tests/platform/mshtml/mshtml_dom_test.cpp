@@ -210,6 +210,15 @@ TEST(MshtmlDom, MarkupWrites) {
 
   div->SetInnerHTML(W("<b>new</b> <i>text"));
   EXPECT_EQ(U(div->GetInnerHTML()), "<B>new</B> <I>text</I>");
+  // The element's own markup written back leaves the same nodes and counts no change.
+  Node* bold = div->GetFirstChild();
+  const UInt64 changes = doc.GetChangeCount();
+  div->SetInnerHTML(div->GetInnerHTML());
+  EXPECT_EQ(div->GetFirstChild(), bold);
+  EXPECT_EQ(doc.GetChangeCount(), changes);
+  doc.GetBody()->SetInnerHTML(doc.GetBody()->GetInnerHTML());
+  EXPECT_EQ(div->GetFirstChild(), bold);
+  EXPECT_EQ(doc.GetChangeCount(), changes);
   // Cells in a row's context become cells.
   row->SetInnerHTML(W("<td>1<td>2"));
   EXPECT_EQ(row->AsTableRow()->GetCells().size(), 2u);
