@@ -446,11 +446,11 @@ TW_UINT16 Source::NativeXfer(PageState& page, TW_HANDLE* dib) {
   std::memcpy(p + 20, &imageSize, 4);
   const uint32_t used = colours;
   std::memcpy(p + 32, &used, 4);
-  // Grey ramps; a 1-bit page in the source's flavour: chocolate 0 black, vanilla 0 white.
-  auto flavour = Caps.find(ICAP_PIXELFLAVOR);
-  const bool vanilla = flavour != Caps.end() && flavour->second.CurrentValue() == TWPF_VANILLA;
+  // Grey ramps, black first. A 1-bit page keeps the source's bits in its pixel
+  // flavour (vanilla: 1 is black), as the memory transfer gives them; the
+  // application inverts such pages itself.
   for (uint32_t i = 0; i < colours; ++i) {
-    uint8_t g = static_cast<uint8_t>(colours == 2 ? (i ^ (vanilla ? 1u : 0u)) * 255 : i);
+    const uint8_t g = static_cast<uint8_t>(colours == 2 ? i * 255 : i);
     p[40 + i * 4] = g;
     p[40 + i * 4 + 1] = g;
     p[40 + i * 4 + 2] = g;

@@ -491,12 +491,8 @@ std::vector<std::shared_ptr<Source>> SaneSources() {
   SaneState& s = S();
   std::lock_guard<std::mutex> lock(s.mutex);
   if (!Load(s)) return list;
-  // The devices are looked for again (with the configuration as it is now) whenever
-  // none is open.
-  if (s.initialised && s.openDevices == 0) {
-    s.api.exit();
-    s.initialised = false;
-  }
+  // SANE is started once and kept for the process (its backends keep state that a
+  // restart does not clear); the devices are asked for again each time.
   if (!s.initialised) {
     SANE_Int version = 0;
     if (s.api.init(&version, nullptr) != SANE_STATUS_GOOD) return list;
