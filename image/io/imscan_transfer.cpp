@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 #include <set>
 
 #include "image/io/imscan_internal.h"
@@ -355,10 +356,15 @@ void TransferPages(TIETWConnection& c) {
 }
 
 // Proxy controls alive, so that a release posted for one that its owner freed
-// meanwhile is dropped.
+// meanwhile is dropped. Modeless acquisitions may run on several threads.
+std::mutex gLiveLock;
 std::set<TIEProxyWin*>& LiveProxies() {
   static std::set<TIEProxyWin*> live;
   return live;
+}
+bool IsLive(TIEProxyWin* proxy) {
+  std::lock_guard<std::mutex> lock(gLiveLock);
+  return LiveProxies().count(proxy) != 0;
 }
 
 // A window of the thread that frees proxy controls outside their own handling.
@@ -366,7 +372,7 @@ LRESULT ReaperProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   static const UINT release = RegisterWindowMessage("TIEProxyWinRelease");
   if (msg != release) return DefWindowProc(hWnd, msg, wParam, lParam);
   auto* proxy = reinterpret_cast<TIEProxyWin*>(lParam);
-  if (LiveProxies().count(proxy) != 0) delete proxy;
+  if (IsLive(proxy)) delete proxy;
   return 0;
 }
 
@@ -453,11 +459,15 @@ bool ProcessEvent(TIETWConnection& c, MSG& msg) {
 
 TIEProxyWin::TIEProxyWin(TComponent* Owner, TIETWConnection* Connection)
     : TWinControl(Owner), Connection(Connection) {
+  std::lock_guard<std::mutex> lock(gLiveLock);
   LiveProxies().insert(this);
 }
 
 TIEProxyWin::~TIEProxyWin() {
-  LiveProxies().erase(this);
+  {
+    std::lock_guard<std::mutex> lock(gLiveLock);
+    LiveProxies().erase(this);
+  }
   if (Connection != nullptr) {
     TIETWConnection* c = Connection;
     Connection = nullptr;

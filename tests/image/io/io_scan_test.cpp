@@ -335,6 +335,40 @@ TEST_F(ScanTest, CapabilitiesAreReadWithTheirFallbacks) {
   EXPECT_TRUE(tw.GetXResolution()->Changed.Empty()) << "values merely read are not sent back";
 }
 
+// The scanner parameters' own rules: names matched by prefix without regard to case,
+// a selection that does not change asks nothing, identity strings cut to 32, and a
+// copy that owns its lists.
+TEST_F(ScanTest, ScannerParametersSelectAndCopy) {
+  world.Add(larktest::Named("ALPHA Flatbed"));
+  world.Add(larktest::Named("Beta"));
+  TIETWainParams& tw = *io.GetTWainParams();
+  ASSERT_EQ(tw.GetSourceCount(), 2);
+  EXPECT_EQ(tw.GetSourceName(1), "Beta");
+  EXPECT_EQ(tw.GetSourceName(2), "");
+  EXPECT_THROW(tw.GetSourceName(-1), EListError);
+  ASSERT_TRUE(tw.SelectSourceByName("beta"));
+  EXPECT_EQ(tw.GetSelectedSource(), 1);
+  EXPECT_TRUE(tw.SelectSourceByName("alpha"));
+  EXPECT_EQ(tw.GetSelectedSource(), 0);
+  EXPECT_FALSE(tw.SelectSourceByName("Gamma"));
+  EXPECT_TRUE(tw.SelectSourceByName("")) << "an empty name matches the first source";
+  EXPECT_EQ(tw.GetDefaultSource(), 0);
+  sim::ClearTwainCalls();
+  tw.SetSelectedSource(0);
+  EXPECT_TRUE(sim::TwainCalls().empty()) << "the same selection asks nothing";
+  tw.SetSelectedSource(1);
+  EXPECT_FALSE(sim::TwainCalls().empty()) << "another reads the new source's capabilities";
+  tw.SetAppProductName(std::string(40, 'n'));
+  EXPECT_EQ(tw.GetAppProductName(), std::string(32, 'n'));
+  tw.GetStandardSize()->Add(3);
+  TIETWainParams copy(nullptr);
+  copy.Assign(&tw);
+  tw.GetStandardSize()->Add(4);
+  EXPECT_EQ(copy.Caps().StandardSize.GetCount(), 1) << "a copy of its own";
+  EXPECT_EQ(copy.GetSelectedSource(), 1);
+  EXPECT_EQ(copy.GetAppProductName(), std::string(32, 'n'));
+}
+
 // --- Failures: false, the store untouched, no endless loop
 
 TEST_F(ScanTest, NoManagerFailsQuietly) {
