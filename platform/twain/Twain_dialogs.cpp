@@ -38,8 +38,9 @@ class TSelectForm : public TDialogForm {
     SetCaption(kSelectCaption);
     SetClientWidth(300);
     SetClientHeight(96);
-    AddLabel(this, "&Sources:", 12, 14);
+    TLabel* label = AddLabel(this, "&Sources:", 12, 14);
     combo_ = new TComboBox(this);
+    label->SetFocusControl(combo_);
     combo_->SetParent(this);
     combo_->SetStyle(csDropDownList);
     for (const auto& n : names) combo_->GetItems()->Add(n);
@@ -75,18 +76,21 @@ class TSourceForm : public TDialogForm {
   explicit TSourceForm(Source& source) : TDialogForm(sim::DialogKind::MessageBox), source_(source) {
     SetClientWidth(300);
     SetClientHeight(150);
-    AddLabel(this, "&Mode:", 12, 14);
+    TLabel* modeLabel = AddLabel(this, "&Mode:", 12, 14);
     mode_ = new TComboBox(this);
+    modeLabel->SetFocusControl(mode_);
     mode_->SetParent(this);
     mode_->SetStyle(csDropDownList);
     for (const auto& m : source.Modes()) mode_->GetItems()->Add(m);
     mode_->SetBounds(140, 12, 148, 21);
-    AddLabel(this, "&Resolution (dpi):", 12, 44);
+    TLabel* resolutionLabel = AddLabel(this, "&Resolution (dpi):", 12, 44);
     resolution_ = new TEdit(this);
+    resolutionLabel->SetFocusControl(resolution_);
     resolution_->SetParent(this);
     resolution_->SetBounds(140, 42, 148, 21);
-    AddLabel(this, "&Area (inches):", 12, 74);
+    TLabel* areaLabel = AddLabel(this, "&Area (inches):", 12, 74);
     area_ = new TEdit(this);
+    areaLabel->SetFocusControl(area_);
     area_->SetParent(this);
     area_->SetBounds(140, 72, 148, 21);
     AddButton(this, "Scan", mrOk, 132, 114, true);

@@ -6,6 +6,10 @@
 #include <cstring>
 
 #include "platform/sim/Dialogs.h"
+#include "platform/sim/Input.h"
+#include "platform/sim/Screen.h"
+#include "platform/vcl/Application.h"
+#include "tests/support/Pump.h"
 #include "platform/sim/Twain.h"
 #include "platform/twain/Twain.h"
 #include "platform/vcl/Forms.h"
@@ -342,6 +346,46 @@ TEST_F(TwainManagerTest, FaultsAnswerInsteadOfTheManager) {
   EXPECT_THROW(s.Dsm(DAT_IDENTITY, MSG_GETDEFAULT, &id), Exception);
   EXPECT_EQ(sim::PendingTwainFaults(), 0);
   s.Dsm(DAT_PARENT, MSG_CLOSEDSM, &s.window);
+}
+
+}  // namespace
+
+namespace {
+
+// The two dialogs as a person sees them (pictures in the build folder).
+TEST_F(TwainManagerTest, DialogsOnScreen) {
+  world.Add(larktest::Named("Flatbed"));
+  world.Add(larktest::Named("Sheet feeder"));
+  const std::string folder = LARK_TEST_BINARY_DIR;
+  (void)Application->GetHandle();  // the framework hosts the dialogs
+  const auto pump = [] {
+    Application->ProcessMessages();
+    larktest::PumpUntilIdle();
+    Application->ProcessMessages();
+  };
+  Session s;
+  ASSERT_TRUE(s.OpenManager());
+  bool shotSelect = false, shotSource = false;
+  sim::QueueDialogAction("Select Source", [&](HWND dialog) {
+    pump();
+    shotSelect = sim::SaveWindowPng(dialog, folder + "/twain_select_source.png");
+    sim::PressKey(VK_RETURN);
+    pump();
+  });
+  TW_IDENTITY id;
+  EXPECT_EQ(s.Dsm(DAT_IDENTITY, MSG_USERSELECT, &id), TWRC_SUCCESS) << "Enter selects";
+  EXPECT_EQ(Name(id), "Flatbed");
+  EXPECT_TRUE(shotSelect);
+  ASSERT_TRUE(s.OpenSource("Flatbed"));
+  ASSERT_EQ(s.Enable(true), TWRC_SUCCESS);
+  sim::QueueDialogAction("Flatbed", [&](HWND dialog) {
+    pump();
+    shotSource = sim::SaveWindowPng(dialog, folder + "/twain_source_dialog.png");
+    sim::PressKey(VK_ESCAPE);
+    pump();
+  });
+  EXPECT_EQ(s.NextEvent(), MSG_CLOSEDSREQ) << "Escape cancels";
+  EXPECT_TRUE(shotSource);
 }
 
 }  // namespace
