@@ -462,6 +462,15 @@ TEST_F(ScanTest, FailingManagersAndSourcesEndWithFalse) {
   EXPECT_TRUE(io.Acquire());
 }
 
+// A manager that answers failure instead of the list's end: the list ends there.
+TEST_F(ScanTest, SourceListEndsOnFailure) {
+  world.Add(larktest::Named("Alpha"));
+  world.Add(larktest::Named("Beta"));
+  sim::AddTwainFault(Fault(DG_CONTROL, DAT_IDENTITY, MSG_GETNEXT, TWRC_FAILURE, 0, -1));
+  EXPECT_EQ(io.GetTWainParams()->GetSourceCount(), 1);
+  sim::ClearTwainFaults();
+}
+
 // Strips that lie about where they go or how much they hold are clipped to the
 // store and to the bytes they brought.
 TEST_F(ScanTest, LyingStripsAreClipped) {
