@@ -217,6 +217,28 @@ TEST_F(ScanTest, AcquisitionCallsTheTripletsInTheirOrder) {
   EXPECT_EQ(tw.GetPixelType()->GetCurrentValue(), 2);
 }
 
+// Wishes go out in the form their change asks for: new items as an enumeration, a
+// new current value as a one value, a new range as a range.
+TEST_F(ScanTest, WishesAreWrittenInTheirForms) {
+  world.Add(With({Page(8, 8, 24)}));
+  TIETWainParams& tw = *io.GetTWainParams();
+  TIEIntegerList* types = tw.GetPixelType();
+  types->Clear();
+  types->Add(0);
+  types->Add(2);
+  types->SetCurrentValue(2);
+  TIEDoubleList* dpi = tw.GetXResolution();
+  dpi->SetRangeMin(75);
+  dpi->SetRangeMax(600);
+  dpi->SetCurrentValue(300);
+  sim::ClearTwainCalls();
+  ASSERT_TRUE(io.Acquire());
+  std::vector<std::string> sets;
+  for (const auto& line : Log())
+    if (line.rfind("SET 0101", 0) == 0 || line.rfind("SET 1118", 0) == 0) sets.push_back(line);
+  EXPECT_EQ(sets, (std::vector<std::string>{"SET 1118/5=12C", "SET 1118/6=12C", "SET 0101/4=2", "SET 0101/5=2"}));
+}
+
 // TW_FIX32: halves away from zero, the whole part keeping the sign and the
 // fraction the low 16 bits.
 TEST_F(ScanTest, Fix32Rounding) {
