@@ -238,19 +238,30 @@ bool Call(TIETWConnection& c, TW_IDENTITY* dest, TW_UINT32 dg, TW_UINT16 dat, TW
 }
 
 void Reactivate(TIETWConnection& c) {
+  if (c.OwnProxy && IsWindow(c.ProxyWindow)) DestroyWindow(c.ProxyWindow);
+  c.OwnProxy = false;
   if (c.PreviousActive != 0 && IsWindow(c.PreviousActive)) SetActiveWindow(c.PreviousActive);
 }
 
 HWND GetProxyWindow(TIETWConnection& c, HWND window) {
-  if (c.Shared->hProxy != 0 && IsWindow(c.Shared->hProxy)) {
-    c.ProxyWindow = c.Shared->hProxy;
+  const HWND shared = c.Shared->hProxy;
+  const bool usable = shared != 0 && IsWindow(shared);
+  if (usable && GetWindowThreadProcessId(shared, nullptr) == GetCurrentThreadId()) {
+    c.ProxyWindow = shared;
     return c.ProxyWindow;
   }
   RegisterDialogClasses();
+  // A window of another thread (an acquisition on the component's worker after the
+  // GUI thread made the shared one) gets one of this thread's own for the operation.
+  const HWND parent = window != 0 && GetWindowThreadProcessId(window, nullptr) == GetCurrentThreadId() ? window : 0;
   c.ProxyWindow = CreateWindowEx(0, "STATIC", "Acquire Proxy", 0, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                                 CW_USEDEFAULT, window, 0, 0, nullptr);
+                                 CW_USEDEFAULT, usable ? parent : window, 0, 0, nullptr);
   PumpMessages(c);
-  c.Shared->hProxy = c.ProxyWindow;
+  if (usable) {
+    c.OwnProxy = true;
+  } else {
+    c.Shared->hProxy = c.ProxyWindow;
+  }
   return c.ProxyWindow;
 }
 

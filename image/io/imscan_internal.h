@@ -31,6 +31,9 @@ struct TIETWConnection {
   PIETWainShared Shared = nullptr;
   HWND PreviousActive = 0;
   HWND ProxyWindow = 0;
+  // The proxy window was made for this operation alone (the shared one belongs to
+  // another thread, whose queue would get the source's events).
+  bool OwnProxy = false;
   bool Invert1Bit = false;
   TIEProxyWin* ProxyControl = nullptr;
   bool Modal = true;

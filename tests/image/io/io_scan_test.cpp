@@ -599,6 +599,9 @@ TEST_F(ScanTest, QuitSeenByThePumpIsPostedAgain) {
 // worker, whose own loop receives the source's events.
 TEST_F(ScanTest, AcquireRunsOnTheWorker) {
   auto src = world.Add(With({Page(16, 30, 24)}, 8));
+  // The shared proxy window is made on this thread first; the worker's events must
+  // still reach the worker.
+  ASSERT_EQ(io.GetTWainParams()->GetSourceCount(), 1);
   TIEBitmap outside;
   io.SetAttachedIEBitmap(&outside);
   io.SetAsyncMode(true);
