@@ -1,6 +1,7 @@
 // The connection to the data source manager: loading it, opening it and the
 // selected source, the source list and dialogs, capability containers read and
 // written, reading every capability and the negotiation before an acquisition.
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -92,7 +93,8 @@ bool ReadList(TW_UINT16 conType, HGLOBAL container, List& list, bool resolution)
     if constexpr (std::is_same_v<T, double>) {
       return v;
     } else {
-      return static_cast<T>(std::trunc(v));
+      // An unsigned 32-bit item beyond the list's integers keeps the nearest end.
+      return static_cast<T>(std::trunc(std::clamp(v, -2147483648.0, 2147483647.0)));
     }
   };
   switch (conType) {

@@ -273,6 +273,7 @@ TEST_F(ScanTest, ReadersTakeEveryFormAndRefuseLies) {
       {"enumeration", TWON_ENUMERATION, Bytes().u16(TWTY_UINT16).u32(3).u32(2).u32(0).u16(4).u16(5).u16(6).b, true, {4, 5, 6}, 6},
       {"one value", TWON_ONEVALUE, Bytes().u16(TWTY_UINT16).u32(9).b, true, {9}, 9},
       {"32-bit items", TWON_ENUMERATION, Bytes().u16(TWTY_INT32).u32(2).u32(1).u32(0).u32(70000).u32(static_cast<uint32_t>(-3)).b, true, {70000, -3}, -3},
+      {"unsigned beyond the integers", TWON_ONEVALUE, Bytes().u16(TWTY_UINT32).u32(0xFFFFFFFF).b, true, {2147483647}, 2147483647},
       {"count past the block", TWON_ENUMERATION, Bytes().u16(TWTY_UINT16).u32(1000).u32(0).u32(0).u16(1).b, false, {}, 0},
       {"huge count", TWON_ARRAY, Bytes().u16(TWTY_UINT32).u32(0xFFFFFFFF).u32(1).b, false, {}, 0},
       {"index past the items", TWON_ENUMERATION, Bytes().u16(TWTY_UINT16).u32(2).u32(2).u32(0).u16(1).u16(2).b, false, {}, 0},
