@@ -4,6 +4,7 @@
 // every way a manager or source can fail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -215,6 +216,32 @@ TEST_F(ScanTest, AcquisitionCallsTheTripletsInTheirOrder) {
       "DISABLEDS", "CLOSEDS", "CLOSEDSM"};
   EXPECT_EQ(Log(), expected);
   EXPECT_EQ(tw.GetPixelType()->GetCurrentValue(), 2);
+}
+
+// Palette pixels, planar samples or compression cannot be copied strip by strip:
+// such an image comes natively even when memory transfer was agreed.
+TEST_F(ScanTest, PalettePlanarOrCompressedGoNatively) {
+  struct Case {
+    const char* what;
+    int16_t bits;
+    int16_t pixelType;
+    uint16_t planar;
+    uint16_t compression;
+  };
+  const Case cases[] = {{"palette", 8, TWPT_PALETTE, 0, 0}, {"planar", 24, TWPT_RGB, 1, 0}, {"compressed", 24, TWPT_RGB, 0, 5}};
+  for (const Case& c : cases) {
+    sim::TwainPage page = Page(13, 11, c.bits);
+    page.PixelType = c.pixelType;
+    page.Planar = c.planar;
+    page.Compression = c.compression;
+    sim::SetTwainSources({sim::MakeTwainSource(With({page}, 4))});
+    sim::ClearTwainCalls();
+    ASSERT_TRUE(io.Acquire()) << c.what;
+    const std::vector<std::string> log = Log();
+    EXPECT_NE(std::find(log.begin(), log.end(), "NATIVE ->6"), log.end()) << c.what;
+    EXPECT_EQ(std::find(log.begin(), log.end(), "MEMXFER"), log.end()) << c.what;
+    EXPECT_EQ(Pixels(*io.GetIEBitmap()), Expected(page, 0)) << c.what;
+  }
 }
 
 // Wishes go out in the form their change asks for: new items as an enumeration, a
