@@ -20,6 +20,7 @@
 
 #include "image/formats/dadiravio.h"
 #include "image/formats/jpegfilt_edit.h"
+#include "image/model/ieutils.h"
 #include "image/model/ieview.h"
 #include "platform/avifile/AVIFile.h"
 #include "platform/rtl/Component.h"
@@ -29,6 +30,7 @@
 #include "platform/vcl/Controls.h"
 #include "platform/vcl/Graphics.h"
 #include "platform/vcl/Printers.h"
+#include "platform/twain/Twain.h"
 #include "platform/win/CriticalSection.h"
 
 // ===========================================================================
@@ -151,6 +153,149 @@ class TIEIOThread : public TThread {
   const TIEIOMethodTypes kind_;
   std::function<void()> work_;
 };
+
+// ===========================================================================
+// Scanner parameters
+
+// What the connections of one owner keep between them: the manager's library and
+// entry point, and the hidden window that parents the manager's dialogs.
+struct TIETWainShared {
+  HMODULE hDSMLib = 0;
+  DSMENTRYPROC DSM_Entry = nullptr;
+  HWND hProxy = 0;
+};
+using PIETWainShared = TIETWainShared*;
+
+// The capability values read from the selected source and the wishes sent to it.
+struct TIETWSourceCaps {
+  TIEDoubleList XResolution;
+  TIEDoubleList YResolution;
+  TIEDoubleList XScaling;
+  TIEDoubleList YScaling;
+  TIEIntegerList PixelType;
+  double Gamma = 2.2;
+  double PhysicalHeight = 0;
+  double PhysicalWidth = 0;
+  bool FeederEnabled = false;
+  TIEIntegerList Orientation;
+  bool Indicators = true;
+  double AcquireFrame[4] = {0, 0, 0, 0};  // left, top, right, bottom (inches)
+  bool BufferedTransfer = true;
+  bool DuplexEnabled = false;
+  bool AcquireFrameEnabled = false;
+  bool FeederLoaded = false;
+  bool DuplexSupported = false;
+  bool PaperDetectable = false;
+  TIEDoubleList Contrast;
+  TIEDoubleList Brightness;
+  Integer Threshold = 128;
+  bool UndefinedImageSize = false;
+  TIEIntegerList StandardSize;
+  bool AutoFeed = false;
+};
+
+// Everything the image library knows and wants about scanning for one component:
+// the sources the manager offers and which is selected, the capability values of
+// that source and the wishes to send to it, the application's identity strings,
+// and the shared record. Reading a capability the first time asks the scanner;
+// setting one only stores the wish, which is negotiated when an acquisition starts.
+class TIETWainParams : public TObject {
+ public:
+  LARK_CLASS_NAME(TIETWainParams)
+  explicit TIETWainParams(TComponent* Owner);
+  ~TIETWainParams() override;
+  TIETWainParams(const TIETWainParams&) = delete;
+  TIETWainParams& operator=(const TIETWainParams&) = delete;
+
+  void SetDefaultParams();
+  void Assign(const TIETWainParams* source);
+  void FreeResources();
+  void FillSourceListData();
+  Integer GetSourceCount();
+  // Raises the list-index error for a negative index; empty at or past the count.
+  AnsiString GetSourceName(Integer index);
+  bool SelectSourceByName(const AnsiString& name);
+  Integer GetDefaultSource();
+  Integer GetSelectedSource() const noexcept { return selectedSource_; }
+  void SetSelectedSource(Integer index);
+  void FillCapabilities();
+  bool GetFromScanner();
+  bool Update();
+
+  TIEDoubleList* GetXResolution() { FillCapabilities(); return &caps_.XResolution; }
+  TIEDoubleList* GetYResolution() { FillCapabilities(); return &caps_.YResolution; }
+  TIEDoubleList* GetXScaling() { FillCapabilities(); return &caps_.XScaling; }
+  TIEDoubleList* GetYScaling() { FillCapabilities(); return &caps_.YScaling; }
+  TIEDoubleList* GetContrast() { FillCapabilities(); return &caps_.Contrast; }
+  TIEDoubleList* GetBrightness() { FillCapabilities(); return &caps_.Brightness; }
+  TIEIntegerList* GetPixelType() { FillCapabilities(); return &caps_.PixelType; }
+  TIEIntegerList* GetOrientation() { FillCapabilities(); return &caps_.Orientation; }
+  TIEIntegerList* GetStandardSize() { FillCapabilities(); return &caps_.StandardSize; }
+  Integer GetThreshold() { FillCapabilities(); return caps_.Threshold; }
+  double GetGamma() { FillCapabilities(); return caps_.Gamma; }
+  double GetPhysicalHeight() { FillCapabilities(); return caps_.PhysicalHeight; }
+  double GetPhysicalWidth() { FillCapabilities(); return caps_.PhysicalWidth; }
+  bool GetFeederEnabled() { FillCapabilities(); return caps_.FeederEnabled; }
+  bool GetFeederLoaded() { FillCapabilities(); return caps_.FeederLoaded; }
+  bool GetAutoFeed() { FillCapabilities(); return caps_.AutoFeed; }
+  bool GetDuplexEnabled() { FillCapabilities(); return caps_.DuplexEnabled; }
+  bool GetDuplexSupported() { FillCapabilities(); return caps_.DuplexSupported; }
+  bool GetPaperDetectable() { FillCapabilities(); return caps_.PaperDetectable; }
+  bool GetAcquireFrameEnabled() { FillCapabilities(); return caps_.AcquireFrameEnabled; }
+  bool GetIndicators() { FillCapabilities(); return caps_.Indicators; }
+  // 0 outside 0 to 3.
+  double GetAcquireFrame(Integer i);
+  bool GetUndefinedImageSize() const noexcept { return caps_.UndefinedImageSize; }
+  bool GetBufferedTransfer() const noexcept { return caps_.BufferedTransfer; }
+  void SetThreshold(Integer v) { caps_.Threshold = v; }
+  void SetFeederEnabled(bool v) { caps_.FeederEnabled = v; }
+  void SetAutoFeed(bool v) { caps_.AutoFeed = v; }
+  void SetUndefinedImageSize(bool v) { caps_.UndefinedImageSize = v; }
+  void SetDuplexEnabled(bool v) { caps_.DuplexEnabled = v; }
+  void SetAcquireFrameEnabled(bool v) { caps_.AcquireFrameEnabled = v; }
+  void SetIndicators(bool v) { caps_.Indicators = v; }
+  void SetBufferedTransfer(bool v) { caps_.BufferedTransfer = v; }
+  // Other indexes than 0 (left) to 3 (bottom) are ignored.
+  void SetAcquireFrame(Integer i, double value);
+
+  // At most 32 characters each.
+  AnsiString GetAppVersionInfo() const { return appVersionInfo_; }
+  AnsiString GetAppManufacturer() const { return appManufacturer_; }
+  AnsiString GetAppProductFamily() const { return appProductFamily_; }
+  AnsiString GetAppProductName() const { return appProductName_; }
+  void SetAppVersionInfo(const AnsiString& v) { appVersionInfo_ = v.substr(0, 32); }
+  void SetAppManufacturer(const AnsiString& v) { appManufacturer_ = v.substr(0, 32); }
+  void SetAppProductFamily(const AnsiString& v) { appProductFamily_ = v.substr(0, 32); }
+  void SetAppProductName(const AnsiString& v) { appProductName_ = v.substr(0, 32); }
+
+  bool VisibleDialog = true;
+
+  TComponent* GetOwner() const noexcept { return owner_; }
+  // The window that parents the manager's dialogs (the owner's nearest window).
+  HWND OwnerWindow() const;
+  PIETWainShared GetShared() noexcept { return &shared_; }
+  // The capability record itself, for the connection that fills it.
+  TIETWSourceCaps& Caps() noexcept { return caps_; }
+  // The identity of source index (null when out of range), for the connection.
+  const TW_IDENTITY* SourceIdentity(Integer index);
+
+ private:
+  TComponent* owner_;
+  std::vector<TW_IDENTITY> sources_;
+  Integer selectedSource_ = 0;
+  bool sourceListFilled_ = false;
+  bool capsRead_ = false;
+  TIETWSourceCaps caps_;
+  AnsiString appVersionInfo_;
+  AnsiString appManufacturer_;
+  AnsiString appProductFamily_;
+  AnsiString appProductName_;
+  TIETWainShared shared_;
+};
+
+// The nearest window of a component's owners (the component itself when it is a
+// windowed control); 0 when none has one.
+HWND IEFindHandle(TComponent* component);
 
 // ===========================================================================
 // The component
@@ -348,6 +493,24 @@ class TDadirAvIO : public TComponent, private TIEViewAttachment {
   // Appends the working store as a page; answers the writer's count.
   Integer InsertToFileTIFF(const AnsiString& FileName);
 
+  // --- Scanners
+  // One image from the selected source into the working store; true on success.
+  // False while a modeless acquisition is open.
+  bool Acquire();
+  // The source-selection dialog; true when a source was chosen (the selection
+  // changes only then).
+  bool SelectAcquireSource();
+  // A modeless acquisition for the attached view: the source stays enabled and
+  // every image it delivers goes through TWMultiCallBack into the view.
+  bool AcquireOpen();
+  void AcquireClose();
+  bool GetAcquireOpened() const noexcept { return acquireHandle_ != nullptr; }
+  virtual void TWMultiCallBack(TIEBitmap* Bitmap, TIOParamsVals*& IOParams);
+  virtual void TWCloseCallBack();
+  virtual void DoAcquireBitmap(TIEBitmap* ABitmap, bool& Handled);
+  TIETWainParams* GetTWainParams() const noexcept { return twainParams_.get(); }
+  std::function<void(TObject* Sender, TIEBitmap* ABitmap, bool& Handled)> OnAcquireBitmap;
+
   // --- AVI frames (one file open at a time; the destructor closes it)
   // Opens the first video stream of an AVI file, closing the file open before, and
   // answers its frame count (0 with Aborting set when it cannot be read).
@@ -413,7 +576,11 @@ class TDadirAvIO : public TComponent, private TIEViewAttachment {
   void DoImportMetafile(const AnsiString& FileName, Integer Width, Integer Height);
   void DoCaptureFromScreen(TIECSSource Source, TCursor MouseCursor);
 
+  bool DoAcquire();
+
   std::unique_ptr<TFont> previewFont_;
+  std::unique_ptr<TIETWainParams> twainParams_;
+  void* acquireHandle_ = nullptr;  // the open modeless acquisition
   TIEBitmap* ieBitmap_ = nullptr;
   std::unique_ptr<TIEBitmap> ownBitmap_;  // the store the component made, when it is working on it
   bool ownsIEBitmap_ = true;

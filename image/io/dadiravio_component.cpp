@@ -11,12 +11,14 @@ TDadirAvIO::TDadirAvIO(TComponent* Owner)
     : TComponent(Owner), TIEViewAttachment(this), ownBitmap_(std::make_unique<TIEBitmap>()),
       params_(std::make_unique<TIOParamsVals>(this)) {
   previewFont_ = std::make_unique<TFont>();
+  twainParams_ = std::make_unique<TIETWainParams>(this);
   ieBitmap_ = ownBitmap_.get();
   InitializeCriticalSection(&threadsLock_);
 }
 
 TDadirAvIO::~TDadirAvIO() {
   WaitThreads(false);
+  AcquireClose();
   RemoveViewListener();
   DeleteCriticalSection(&threadsLock_);
 }

@@ -103,6 +103,8 @@ class TDadirAv : public TDadirAvView {
   LARK_FORWARD(GetDadirAvIO, ImportMetafile)
   LARK_FORWARD(GetDadirAvIO, MergeMetafile)
   LARK_FORWARD(GetDadirAvIO, CaptureFromScreen)
+  LARK_FORWARD(GetDadirAvIO, Acquire)
+  LARK_FORWARD(GetDadirAvIO, SelectAcquireSource)
   LARK_FORWARD(GetDadirAvIO, PrintImagePosEx)
   LARK_FORWARD(GetDadirAvIO, PrintImagePos)
   LARK_FORWARD(GetDadirAvIO, PrintImageEx)

@@ -12,6 +12,7 @@
 #include "platform/media/SimHooks.h"
 #include "platform/rtl/SimHooks.h"
 #include "platform/shell/SimHooks.h"
+#include "platform/twain/SimHooks.h"
 #include "platform/uxtheme/SimHooks.h"
 #include "platform/win/SimHooks.h"
 #include "platform/winsock/SimHooks.h"
@@ -44,6 +45,7 @@ void ResetWorld() {
   ResetTheme();
   UseFakeMediaSinks();
   ResetPrinter();
+  ResetTwain();
 }
 
 std::vector<std::string> WorldLeftovers() {
@@ -55,6 +57,8 @@ std::vector<std::string> WorldLeftovers() {
     left.push_back(std::to_string(objects) + " class object(s) registered and never revoked");
   if (const int answers = QueuedHtmlDialogAnswers(); answers > 0)
     left.push_back(std::to_string(answers) + " HTML command dialog answer(s) queued and never used");
+  if (const int faults = PendingTwainFaults(); faults > 0)
+    left.push_back(std::to_string(faults) + " scanner fault(s) asked for and never used");
   if (const int answers = QueuedDialogAnswers(); answers > 0)
     left.push_back(std::to_string(answers) + " dialog answer(s) queued and never used");
   return left;

@@ -86,6 +86,8 @@ void RegisterClasses() {
 
 }  // namespace
 
+void RegisterDialogClasses() { RegisterClasses(); }
+
 void RegisterDialogTemplate(HINSTANCE instance, const std::string& name, DialogTemplate t) {
   Templates& all = TheTemplates();
   std::lock_guard<std::mutex> lock(all.Lock);

@@ -162,6 +162,9 @@ struct DialogTemplate {
 // Registers (or replaces) a template under a module and name, where
 // OFN_ENABLETEMPLATE looks for it (hInstance, lpTemplateName).
 void RegisterDialogTemplate(HINSTANCE instance, const std::string& name, DialogTemplate t);
+// Registers the dialog class "#32770" and the system class "STATIC" (a text on the
+// dialog face), once; the calls here do it themselves before they make windows.
+void RegisterDialogClasses();
 void UnregisterDialogTemplate(HINSTANCE instance, const std::string& name);
 // The template registered under the name, or null.
 const DialogTemplate* FindDialogTemplate(HINSTANCE instance, const std::string& name);
