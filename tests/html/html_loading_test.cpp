@@ -300,8 +300,8 @@ TEST_F(HtmlLoading, ASaveDialogWhoseFileCannotBeWrittenReportsNoFile) {
   Load("<p>text</p>");
   const size_t shown = sim::DialogLog().size();
   sim::QueueDialogAnswer("Save As", IDOK, "failed.htm");
-  // The control's own write of the chosen file fails.
-  sim::FailNext(sim::Fault::FileCreate);
+  // The engine's write of the chosen file succeeds; the control's own write of it fails.
+  sim::FailNext(sim::Fault::FileCreate, 1);
   EXPECT_EQ(html->SaveDialog(folder), "");
   sim::ClearFaults();
   EXPECT_EQ(sim::DialogLog().size(), shown + 2) << "the dialog, then the failure";
