@@ -411,7 +411,7 @@ void TMn::htmlCreate(TObject* sender) {
   tsShowFile->SetTabVisible(false);
   // Hidden only where the icon is there to bring the window back: the area took it
   // and something shows the area to the person.
-  if (StartHidden && TrayIconShown && larkshell::NotifyAreaPresented()) TrayIcon->HideMainForm();
+  if (StartHidden && TrayShowsIcon()) TrayIcon->HideMainForm();
 }
 
 void TMn::htmlMouseMove(TObject* sender, TShiftState, Integer x, Integer y) {
@@ -426,10 +426,19 @@ TProfDHTMLEdit* TMn::PageControl(int page) const {
   return htmlEpisode[page];
 }
 
+bool TMn::TrayShowsIcon() const { return TrayIconShown && larkshell::NotifyAreaPresented(); }
+
 void TMn::FormCloseQuery(TObject*, bool& canClose) {
   PausePlayers();
-  TrayIcon->HideMainForm();
   canClose = AllowClose;
+  if (AllowClose || TrayShowsIcon()) {
+    TrayIcon->HideMainForm();
+    return;
+  }
+  // No tray shows the icon, so a hidden window could never be brought back: the close
+  // box ends the program as Exit does, after the same question (Cancel keeps the
+  // window in view, and the program goes on).
+  miTrayExitClick(this);
 }
 
 void TMn::Dispatch(TMessage& message) {

@@ -155,8 +155,9 @@ class TMn : public TForm {
   TThemeManager* ThemeManager1 = nullptr;
   TTrayIcon* TrayIcon = nullptr;
 
-  // Lifecycle: the close box hides the window to the tray; the end of the session
-  // lets it close; Exit asks and ends the program.
+  // Lifecycle: the close box hides the window to the tray (where no tray shows the
+  // icon it asks as Exit does and ends the program); the end of the session lets it
+  // close; Exit asks and ends the program.
   void FormCloseQuery(TObject* sender, bool& canClose);
   void FormDestroy(TObject* sender);
   void FormResize(TObject* sender);
@@ -261,6 +262,8 @@ class TMn : public TForm {
   bool FeedRelocating = false;
   // Whether the notification area took the tray icon.
   bool TrayIconShown = false;
+  // The icon is in a tray that a person sees now: the window may hide there.
+  bool TrayShowsIcon() const;
   AnsiString PageSource[kItemTabs + 1];
   AnsiString PageStyle[kItemTabs + 1];
 };

@@ -18,6 +18,7 @@ enum class Fault {
   SocketConnect,  // starting a connection
   SocketSend,     // sending on a connected socket
   SocketRecv,     // receiving on a connected socket
+  WindowCreate,   // creating a window (the system's window resources run out)
 };
 
 // Asked by the platform before it performs an operation of that kind: true means

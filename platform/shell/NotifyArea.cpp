@@ -55,6 +55,7 @@ larkshell::NotifyIconView ViewOf(const sim::TrayIcon& s) {
   v.id = s.id;
   v.icon = s.icon;
   v.tip = s.tip;
+  v.version = s.version;
   v.balloonShown = s.balloonShown;
   v.balloonTitle = s.balloonTitle;
   v.balloonText = s.balloonText;
@@ -187,6 +188,7 @@ BOOL Shell_NotifyIconA(DWORD message, NOTIFYICONDATAA* data) {
       case NIM_SETVERSION:
         if (icon == nullptr) return FALSE;
         icon->state.version = data->uVersion;
+        out.changed.push_back(ViewOf(icon->state));
         break;
       default:
         return FALSE;
@@ -213,8 +215,13 @@ void SetNotifyAreaPresenter(NotifyAreaPresenter* presenter) {
 
 bool NotifyAreaPresented() {
   Area& area = TheArea();
-  std::lock_guard<std::mutex> lock(area.mutex);
-  return area.presenter != nullptr;
+  NotifyAreaPresenter* presenter;
+  {
+    std::lock_guard<std::mutex> lock(area.mutex);
+    presenter = area.presenter;
+  }
+  // Asked outside the lock: the presenter may look at its display.
+  return presenter != nullptr && presenter->ShowsIcons();
 }
 
 bool NotifyAreaInput(HWND owner, UINT id, LPARAM what) {

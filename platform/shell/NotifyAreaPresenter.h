@@ -16,6 +16,9 @@ struct NotifyIconView {
   UINT id = 0;
   HICON icon = 0;
   std::string tip;
+  // The owner's notification version (NIM_SETVERSION): 3 adds NIN_SELECT and
+  // WM_CONTEXTMENU after the clicks.
+  UINT version = 0;
   bool balloonShown = false;
   std::string balloonTitle;
   std::string balloonText;
@@ -28,12 +31,15 @@ class NotifyAreaPresenter {
   // An icon was added, or its icon, tip or balloon changed.
   virtual void IconChanged(const NotifyIconView& icon) = 0;
   virtual void IconRemoved(HWND owner, UINT id) = 0;
+  // Whether the icons reach a person now (a system tray may come and go).
+  virtual bool ShowsIcons() { return true; }
 };
 
 // Replaces the presenter (null: back to the console, which shows balloons only).
 // The caller keeps the presenter alive until it is replaced.
 void SetNotifyAreaPresenter(NotifyAreaPresenter* presenter);
-// Whether a presenter shows the area's icons to a person (none on a bare display):
+// Whether a presenter shows the area's icons to a person now (none on a bare display,
+// or a display without a system tray):
 // a window hidden to the area could otherwise never be brought back.
 bool NotifyAreaPresented();
 

@@ -97,6 +97,12 @@ HWND TApplication::GetHandle() {
                                       [id = id](const auto& h) { return h.first == id; });
         if (live && hook(m)) return;
       }
+      // Closing the application's window (Alt+F4 while it has the focus) closes the
+      // main form, which decides; the window itself never goes before the program.
+      if (m.Msg == WM_CLOSE) {
+        if (mainForm_) mainForm_->Close();
+        return;
+      }
       m.Result = DefWindowProc(handle_, m.Msg, m.WParam, m.LParam);
     });
   }

@@ -14,5 +14,7 @@ inline constexpr int kGlyphLeading = 2;
 // for bytes the font does not have.
 const uint8_t* GlyphRows(unsigned char c);
 bool GlyphDefined(unsigned char c);
+// Its lit rows span the whole cell, the spacing column too.
+bool GlyphFillsCell(unsigned char c);
 
 }  // namespace gdi

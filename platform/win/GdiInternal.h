@@ -341,6 +341,9 @@ bool SetScreen(Integer width, Integer height, Integer bpp);
 void SetDpi(Integer x, Integer y);
 void SetSysColorValue(Integer index, COLORREF color);
 void SetMetric(Integer index, Integer value);
+// The screen-size metrics (SM_CXSCREEN and its kin) from the display backend's mode:
+// called when a backend is installed and when its screen changes size.
+void ScreenMetricsFromDisplay();
 void ResetSystem();
 const RGBQUAD* DefaultPaletteColors();  // the 20 static colours
 

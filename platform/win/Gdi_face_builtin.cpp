@@ -13,10 +13,27 @@ namespace gdi {
 
 namespace {
 
+// Punctuation outside the code page that pages and captions use, drawn as its
+// nearest look-alike in it.
+struct LookAlike {
+  char32_t From;
+  unsigned char To;
+};
+constexpr LookAlike kLookAlikes[] = {
+    {0x2002, ' '},  {0x2003, ' '},  {0x2004, ' '},  {0x2005, ' '},  {0x2006, ' '},
+    {0x2007, ' '},  {0x2008, ' '},  {0x2009, ' '},  {0x200A, ' '},  {0x202F, ' '},
+    {0x2010, '-'},  {0x2011, '-'},  {0x2012, 0x96}, {0x2015, 0x97}, {0x2027, 0xB7},
+    {0x2032, '\''}, {0x2033, '"'},  {0x2043, '-'},
+    {0x2044, '/'},  {0x2212, '-'},  {0x2215, '/'},  {0x2217, '*'},  {0x2219, 0xB7},
+    {0x22C5, 0xB7}, {0x2236, ':'},  {0x223C, '~'},
+};
+
 // The Windows-1252 byte of a character; a byte the font does not draw (a box) for
-// characters outside the code page.
+// characters outside the code page that have no look-alike.
 unsigned char ByteOf(char32_t c) {
   if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) return static_cast<unsigned char>(c);
+  for (const LookAlike& l : kLookAlikes)
+    if (l.From == c) return l.To;
   static const std::u16string kHigh = [] {
     AnsiString bytes;
     for (int b = 0x80; b < 0xA0; ++b) bytes += static_cast<char>(b);
@@ -81,8 +98,10 @@ class BuiltIn final : public RealFont {
     const Integer H = m_.Height, W = m_.AveCharWidth, w = std::min<Integer>(cellWidth, 4096);
     if (w <= 0) return nullptr;
     const uint8_t* rows = GlyphRows(b);
+    const bool fills = GlyphFillsCell(b);
     auto lit = [&](uint8_t bits, Integer dx) {
       Integer col = static_cast<Integer>(static_cast<int64_t>(dx) * kGlyphCellWidth / W);
+      if (fills && bits == 0x1F) return true;
       return col < 5 && ((bits >> (4 - col)) & 1);
     };
     auto g = std::make_shared<GlyphImage>();

@@ -112,6 +112,30 @@ const Drawn kGlyphs[] = {
     {0x7C, "..#.. ..#.. ..#.. ..#.. ..#.. ..#.. ..#.. ..#.."},
     {0x7D, "##... ..#.. ..#.. ...#. ..#.. ..#.. ##..."},
     {0x7E, "..... ..... .#... #.#.# ...#."},
+    // The code page's punctuation and signs between 0x80 and 0x9F (the dashes and
+    // quotes of feeds and captions among them).
+    {0x80, "..### .#... ####. .#... ####. .#... ..###"},
+    {0x82, "..... ..... ..... ..... ..... ..#.. ..#.. .#..."},
+    {0x83, "...## ..#.. .###. ..#.. ..#.. ..#.. ..#.. ..#.. ##..."},
+    {0x84, "..... ..... ..... ..... ..... .#.#. .#.#. #.#.."},
+    {0x85, "..... ..... ..... ..... ..... ..... #.#.#"},
+    {0x86, "..#.. ..#.. ##### ..#.. ..#.. ..#.. ..#.."},
+    {0x87, "..#.. ##### ..#.. ..#.. ..#.. ##### ..#.."},
+    {0x88, "..#.. .#.#."},
+    {0x89, "##... ##..# ...#. ..#.. .#... #.#.# ..#.#"},
+    {0x8B, "..... ...#. ..#.. .#... ..#.. ...#. ....."},
+    {0x8C, ".#### #.#.. #.#.. #.##. #.#.. #.#.. .####"},
+    {0x91, "...#. ..#.. ..#.."},
+    {0x92, "..#.. ..#.. .#..."},
+    {0x93, ".#..# #..#. #..#."},
+    {0x94, ".#..# .#..# #..#."},
+    {0x95, "..... ..... .###. .###. .###. ..... ....."},
+    {0x96, "..... ..... ..... ##### ..... ..... ....."},
+    {0x97, "..... ..... ..... ##### ..... ..... ....."},  // drawn across the whole cell
+    {0x98, ".##.# #.##."},
+    {0x99, "###.# .#.## .#.#. ....."},
+    {0x9B, "..... .#... ..#.. ...#. ..#.. .#... ....."},
+    {0x9C, "..... ..... .#.#. #.#.# #.### #.#.. .#.##"},
     {0xA0, ""},
     {0xA1, "..#.. ..... ..#.. ..#.. ..#.. ..#.. ..#.."},
     {0xA2, "..#.. .#### #.#.. #.#.. #.#.. .#### ..#.."},
@@ -157,10 +181,10 @@ const Drawn kGlyphs[] = {
     {0xFE, "#.... #.... ####. #...# #...# #...# ####. #.... #...."},
 };
 
-enum Accent { Grave, Acute, Circumflex, Tilde, Diaeresis, Ring, Cedilla };
+enum Accent { Grave, Acute, Circumflex, Tilde, Diaeresis, Ring, Cedilla, Caron };
 
 const char* const kAccents[] = {".#... ..#..", "...#. ..#..", "..#.. .#.#.", ".##.# #.##.",
-                                ".#.#. .....", ".###. .#.#.", "..#.. .##.."};
+                                ".#.#. .....", ".###. .#.#.", "..#.. .##..", ".#.#. ..#.."};
 
 struct Composed {
   unsigned char Code;
@@ -169,6 +193,8 @@ struct Composed {
 };
 
 const Composed kComposed[] = {
+    {0x8A, 'S', Caron},     {0x8E, 'Z', Caron},     {0x9A, 's', Caron},      {0x9E, 'z', Caron},
+    {0x9F, 'Y', Diaeresis},
     {0xC0, 'A', Grave},     {0xC1, 'A', Acute},     {0xC2, 'A', Circumflex}, {0xC3, 'A', Tilde},
     {0xC4, 'A', Diaeresis}, {0xC5, 'A', Ring},      {0xC7, 'C', Cedilla},    {0xC8, 'E', Grave},
     {0xC9, 'E', Acute},     {0xCA, 'E', Circumflex}, {0xCB, 'E', Diaeresis}, {0xCC, 'I', Grave},
@@ -249,5 +275,9 @@ const uint8_t* GlyphRows(unsigned char c) {
 }
 
 bool GlyphDefined(unsigned char c) { return Table().Defined[c]; }
+
+// The em dash runs into the spacing column, so it is longer than the hyphen and
+// dashes in a row join.
+bool GlyphFillsCell(unsigned char c) { return c == 0x97; }
 
 }  // namespace gdi

@@ -174,12 +174,23 @@ void SetMetric(Integer index, Integer value) {
   s.Metrics[index] = value;
 }
 
+void ScreenMetricsFromDisplay() {
+  const larkwin::ScreenMode mode = larkwin::Display().Mode();
+  System& s = Ready();
+  std::lock_guard lock(s.Lock);
+  SizeMetrics(s, mode.width, mode.height);
+}
+
 void ResetSystem() {
   larkwin::NullBackend().Reset();
   if (&larkwin::Display() != &larkwin::NullBackend()) larkwin::Display().SetMode(larkwin::ScreenMode{});
-  System& s = Ready();
-  std::lock_guard lock(s.Lock);
-  ResetLocked(s);
+  {
+    System& s = Ready();
+    std::lock_guard lock(s.Lock);
+    ResetLocked(s);
+  }
+  // A display whose screen keeps its own size (a real one) keeps its metrics.
+  ScreenMetricsFromDisplay();
 }
 
 }  // namespace gdi

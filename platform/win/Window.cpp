@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/rtl/SimHooks.h"
 #include "platform/win/WindowInternal.h"
 
 namespace larkwin {
@@ -416,6 +417,10 @@ MINMAXINFO DefaultMinMaxInfo(DWORD style, DWORD exStyle) {
 HWND CreateWindowEx(DWORD exStyle, const char* className, const char* windowName, DWORD style,
                     Integer x, Integer y, Integer width, Integer height, HWND parent, HMENU menu,
                     HINSTANCE instance, void* param) {
+  if (sim::ShouldFail(sim::Fault::WindowCreate)) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return 0;
+  }
   std::shared_ptr<larkwin::MessageQueue> queue = larkwin::CurrentQueue();
   auto rec = std::make_shared<larkwin::WindowRec>();
   const bool child = (style & WS_CHILD) != 0;

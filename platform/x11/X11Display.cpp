@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/rtl/CodePage.h"
+#include "platform/shell/NotifyAreaPresenter.h"
 #include "platform/win/Display.h"
 #include "platform/win/GdiInternal.h"
 #include "platform/win/Input.h"
@@ -22,6 +23,7 @@
 #include "platform/win/Window.h"
 #include "platform/x11/X11Clipboard.h"
 #include "platform/x11/X11Keyboard.h"
+#include "platform/x11/X11Tray.h"
 #include "platform/x11/XlibIncludes.h"
 
 namespace larkx11 {
@@ -95,9 +97,16 @@ class X11Display : public larkwin::NullDisplay {
       }
     });
     clipboard_ = std::make_unique<X11Clipboard>(dpy_, root_);
+    // The root window tells of a system tray starting and of the screen's new size.
+    XSelectInput(dpy_, root_, StructureNotifyMask);
+    tray_ = std::make_unique<X11Tray>(dpy_, screen_, visual_, depth_, colormap_, &dead_,
+                                      [this] { ScheduleDrain(); });
+    larkshell::SetNotifyAreaPresenter(tray_.get());
   }
 
   ~X11Display() override {
+    larkshell::SetNotifyAreaPresenter(nullptr);
+    tray_.reset();
     clipboard_.reset();
     if (drainWindow_ != 0) DeallocateHWnd(drainWindow_);
     if (!dead_) {
@@ -602,6 +611,11 @@ class X11Display : public larkwin::NullDisplay {
       return;
     }
     if (clipboard_ && clipboard_->Handle(event)) return;
+    if (tray_ && tray_->Handle(event)) return;
+    if (event.type == ConfigureNotify && event.xconfigure.window == root_) {
+      ScreenResized(event.xconfigure.width, event.xconfigure.height);
+      return;
+    }
     const HWND hWnd = WindowOf(event.xany.window);
     if (hWnd == 0) return;
     switch (event.type) {
@@ -658,6 +672,16 @@ class X11Display : public larkwin::NullDisplay {
       default:
         break;
     }
+  }
+
+  // The screen took another size (RandR): the screen's surface and the metrics follow.
+  void ScreenResized(int width, int height) {
+    ScreenMode mode = NullDisplay::Mode();
+    if (mode.width == width && mode.height == height) return;
+    mode.width = width;
+    mode.height = height;
+    NullDisplay::SetMode(mode);
+    gdi::ScreenMetricsFromDisplay();
   }
 
   // The server lost some of the window's pixels; the last frame has them all.
@@ -825,6 +849,7 @@ class X11Display : public larkwin::NullDisplay {
   std::unordered_map<Window, HWND> byXid_;
   std::vector<Window> stacked_;
   std::unique_ptr<X11Clipboard> clipboard_;
+  std::unique_ptr<X11Tray> tray_;
   Atom wmProtocols_ = None, wmDeleteWindow_ = None, motifWmHints_ = None, netWmName_ = None,
        utf8String_ = None, netWmState_ = None, netWmStateAbove_ = None,
        netWmMoveResize_ = None, netActiveWindow_ = None, netSupportingWmCheck_ = None;

@@ -7,11 +7,13 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <iterator>
 #include <map>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/support/Peers.h"
 #include "tests/support/XServer.h"
@@ -54,6 +56,64 @@ class Program : public ::testing::Test {
       ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the loop never started";
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
+  }
+
+  // Default subscriptions beside the program: this start is its first, which keeps
+  // the window in view.
+  void MakeFirstStart() {
+    std::filesystem::create_directories(folder_.Path() + "Default");
+    std::ofstream(folder_.Path() + "Default/Larkspool.ini", std::ios::binary) << "[Subscriptions]\r\n";
+  }
+
+  std::string Xdotool(const larktest::XvfbServer& x, std::vector<std::string> args) {
+    std::vector<std::string> argv = {"/usr/bin/env", "DISPLAY=" + x.Display(), larktest::RequireProgram("xdotool")};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::string out = larktest::RunCommand(argv);
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' ')) out.pop_back();
+    return out;
+  }
+  bool Visible(const larktest::XvfbServer& x, const std::string& name) {
+    return !Xdotool(x, {"search", "--onlyvisible", "--name", name}).empty();
+  }
+  // Polls another process's state (the program's windows) for up to 60 seconds.
+  static bool WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+  }
+  // The main window once xdotool finds it shown ("" when it never is).
+  std::string WaitForMainWindow(const larktest::XvfbServer& x, larktest::PeerProcess& program) {
+    std::string window;
+    WaitUntil([&] {
+      if (!program.Running()) return true;
+      window = Xdotool(x, {"search", "--onlyvisible", "--name", "^Larkspool$"});
+      return !window.empty();
+    });
+    EXPECT_FALSE(window.empty()) << "no window named Larkspool\n" << program.Log();
+    return window.substr(0, window.find('\n'));
+  }
+  // The close box at the right end of the caption of the 984-wide main window.
+  void ClickCloseBox(const larktest::XvfbServer& x, const std::string& window) {
+    Xdotool(x, {"mousemove", "--window", window, "970", "12", "click", "1"});
+  }
+  // The screen's picture written to shot, and the pixel at (px, py) as "r,g,b".
+  // ImageMagick's import takes it (xwd leaves menus and dialogs over another window
+  // black).
+  std::string ScreenPixel(const larktest::XvfbServer& x, const std::string& shot, int px, int py) {
+    int code = -1;
+    larktest::RunCommand(
+        {larktest::RequireProgram("import-im6.q16"), "-display", x.Display(), "-window", "root", shot}, &code);
+    EXPECT_EQ(code, 0);
+    std::string pixel = larktest::RunCommand(
+        {"/usr/bin/python3", "-c",
+         "import sys\nfrom PIL import Image\n"
+         "print('%d,%d,%d' % Image.open(sys.argv[1]).convert('RGB').getpixel((int(sys.argv[2]), int(sys.argv[3]))))",
+         shot, std::to_string(px), std::to_string(py)});
+    while (!pixel.empty() && pixel.back() == '\n') pixel.pop_back();
+    return pixel;
   }
 
   larktest::TempDir folder_;
@@ -100,47 +160,27 @@ TEST_F(Program, OneInstanceAtATime) {
 }
 
 // With a display, the main window is there for a person: mapped, at its size, with
-// its caption (xdotool finds it by name), and its picture taken by xwd.
+// its caption (xdotool finds it by name), centred on the X screen whatever its size,
+// and its picture taken by ImageMagick's import.
 TEST_F(Program, OpensItsMainWindowOnTheDisplay) {
   larktest::XvfbServer x;
-  ASSERT_TRUE(x.Start(1024, 768, 24));
+  ASSERT_TRUE(x.Start(1280, 960, 24));
   larktest::PeerProcess program;
   StartRunning(program, x.Display());
-  const std::string xdotool = larktest::RequireProgram("xdotool");
-  std::string window;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-  while (window.empty()) {
-    ASSERT_TRUE(program.Running()) << program.Log();
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "no window named Larkspool";
-    window = larktest::RunCommand(
-        {"/usr/bin/env", "DISPLAY=" + x.Display(), xdotool, "search", "--onlyvisible", "--name", "^Larkspool$"});
-    if (window.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
-  window = window.substr(0, window.find('\n'));
-  const std::string geometry =
-      larktest::RunCommand({"/usr/bin/env", "DISPLAY=" + x.Display(), xdotool, "getwindowgeometry", window});
+  const std::string window = WaitForMainWindow(x, program);
+  ASSERT_FALSE(window.empty());
+  const std::string geometry = Xdotool(x, {"getwindowgeometry", window});
   EXPECT_NE(geometry.find("Geometry: 984x720"), std::string::npos) << geometry;
-  // Centred on the screen.
-  EXPECT_NE(geometry.find("Position: 20,24"), std::string::npos) << geometry;
+  // Centred on the screen: (1280 - 984) / 2 and (960 - 720) / 2.
+  EXPECT_NE(geometry.find("Position: 148,120"), std::string::npos) << geometry;
 
   // The screen until the window has painted its caption bar (dark blue at its left).
   const std::string shot = LARK_TEST_BINARY_DIR "/app_main_window_xvfb.png";
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
   std::string pixel;
   while (pixel.empty() || pixel == "0,0,0") {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the window was never painted";
-    int code = -1;
-    const std::string dump =
-        larktest::RunCommand({larktest::RequireProgram("xwd"), "-root", "-silent", "-display", x.Display()}, &code);
-    ASSERT_EQ(code, 0);
-    std::ofstream(folder_.Path() + "screen.xwd", std::ios::binary) << dump;
-    larktest::RunCommand({larktest::RequireProgram("convert-im6.q16"), "xwd:" + folder_.Path() + "screen.xwd", shot},
-                         &code);
-    ASSERT_EQ(code, 0);
-    pixel = larktest::RunCommand({"/usr/bin/python3", "-c",
-                                  "import sys\nfrom PIL import Image\n"
-                                  "print('%d,%d,%d' % Image.open(sys.argv[1]).convert('RGB').getpixel((200, 30)))",
-                                  shot});
-    while (!pixel.empty() && pixel.back() == '\n') pixel.pop_back();
+    pixel = ScreenPixel(x, shot, 148 + 180, 120 + 6);
   }
   const int red = std::stoi(pixel), blue = std::stoi(pixel.substr(pixel.rfind(',') + 1));
   EXPECT_GT(blue, red + 40) << pixel << ": the caption bar is blue";
@@ -148,6 +188,97 @@ TEST_F(Program, OpensItsMainWindowOnTheDisplay) {
   program.Stop();
   ASSERT_TRUE(WIFEXITED(program.Status())) << program.Log();
   EXPECT_EQ(WEXITSTATUS(program.Status()), 0) << program.Log();
+}
+
+// With a system tray on the display (trayer), the program's icon docks in it; the
+// close box hides the window there, a double click on the icon brings it back, and a
+// right click opens the tray menu. A first start keeps the window in view.
+TEST_F(Program, LivesInTheTrayOfTheDisplay) {
+  larktest::XvfbServer x;
+  ASSERT_TRUE(x.Start(1024, 768, 24));
+  larktest::PeerProcess tray;
+  ASSERT_TRUE(tray.Start({larktest::RequireProgram("trayer"), "--edge", "bottom", "--align", "right",
+                          "--widthtype", "request", "--height", "24", "--transparent", "false",
+                          "--SetDockType", "true"},
+                         {}, {{"DISPLAY", x.Display()}}));
+  MakeFirstStart();
+  larktest::PeerProcess program;
+  StartRunning(program, x.Display());
+  const std::string window = WaitForMainWindow(x, program);
+  ASSERT_FALSE(window.empty());
+  std::string icon;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  while (icon.empty()) {
+    ASSERT_TRUE(program.Running()) << program.Log();
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline) << "the icon never docked\n" << tray.Log();
+    icon = Xdotool(x, {"search", "--onlyvisible", "--classname", "larkspool-tray"});
+    if (icon.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  icon = icon.substr(0, icon.find('\n'));
+  const std::string at = Xdotool(x, {"getwindowgeometry", icon});
+  EXPECT_NE(at.find("Position: "), std::string::npos) << at;
+
+  // The close box (at the caption's right end) hides the window to the tray.
+  ClickCloseBox(x, window);
+  ASSERT_TRUE(WaitUntil([&] { return !Visible(x, "^Larkspool$"); })) << program.Log();
+  EXPECT_TRUE(program.Running());
+  ScreenPixel(x, LARK_TEST_BINARY_DIR "/app_tray_hidden.png", 0, 0);
+
+  // A double click on the icon brings it back.
+  Xdotool(x, {"mousemove", "--window", icon, "6", "6", "click", "--repeat", "2", "--delay", "60", "1"});
+  ASSERT_TRUE(WaitUntil([&] { return Visible(x, "^Larkspool$"); })) << program.Log();
+
+  // Closed again (Alt+F4 this time), it comes back through the icon's menu: a right
+  // click opens it at the icon, and its first item, Show, restores the window.
+  Xdotool(x, {"key", "--window", window, "alt+F4"});
+  ASSERT_TRUE(WaitUntil([&] { return !Visible(x, "^Larkspool$"); })) << program.Log();
+  Xdotool(x, {"mousemove", "--window", icon, "6", "6", "click", "3"});
+  std::string menu;
+  ASSERT_TRUE(WaitUntil([&] {
+    menu = Xdotool(x, {"search", "--onlyvisible", "--classname", "^larkspool$"});
+    return !menu.empty();
+  })) << "no menu";
+  menu = menu.substr(0, menu.find('\n'));
+  ScreenPixel(x, LARK_TEST_BINARY_DIR "/app_tray_menu.png", 0, 0);
+  // The pointer comes onto the item, then the click (as a person's hand does).
+  Xdotool(x, {"mousemove", "--window", menu, "20", "10"});
+  Xdotool(x, {"click", "1"});
+  ASSERT_TRUE(WaitUntil([&] { return Visible(x, "^Larkspool$"); })) << program.Log();
+
+  program.Stop();
+  ASSERT_TRUE(WIFEXITED(program.Status())) << program.Log();
+  EXPECT_EQ(WEXITSTATUS(program.Status()), 0) << program.Log();
+}
+
+// Without a system tray the window never hides where no one could bring it back: the
+// close box asks as Exit does; Escape (Cancel) keeps the window, Return (OK) ends the
+// program.
+TEST_F(Program, WithoutATrayTheCloseBoxAsksBeforeEnding) {
+  larktest::XvfbServer x;
+  ASSERT_TRUE(x.Start(1024, 768, 24));
+  larktest::PeerProcess program;
+  StartRunning(program, x.Display());
+  const std::string window = WaitForMainWindow(x, program);
+  ASSERT_FALSE(window.empty());
+  // A later start stays in view too: there is no tray to hide in.
+  EXPECT_TRUE(Visible(x, "^Larkspool$"));
+
+  ClickCloseBox(x, window);
+  ASSERT_TRUE(WaitUntil([&] { return Visible(x, "^Exit program\\?$"); })) << program.Log();
+  ScreenPixel(x, LARK_TEST_BINARY_DIR "/app_close_without_tray.png", 0, 0);
+  Xdotool(x, {"key", "Escape"});
+  ASSERT_TRUE(WaitUntil([&] { return !Visible(x, "^Exit program\\?$"); })) << program.Log();
+  EXPECT_TRUE(Visible(x, "^Larkspool$"));
+  EXPECT_TRUE(program.Running());
+
+  // Closed again (Alt+F4 this time): OK ends the program.
+  Xdotool(x, {"key", "--window", window, "alt+F4"});
+  ASSERT_TRUE(WaitUntil([&] { return Visible(x, "^Exit program\\?$"); })) << program.Log();
+  Xdotool(x, {"key", "Return"});
+  ASSERT_TRUE(WaitUntil([&] { return !program.Running(); })) << program.Log();
+  ASSERT_TRUE(WIFEXITED(program.Status())) << program.Log();
+  EXPECT_EQ(WEXITSTATUS(program.Status()), 0) << program.Log();
+  EXPECT_EQ(Ini(), "[Subscriptions]\r\nThumbnailSize=1\r\n") << program.Log();
 }
 
 }  // namespace

@@ -2,11 +2,15 @@
 #include <pthread.h>
 #include <signal.h>
 
+#include <memory>
+
 #include "platform/sim/Clock.h"
 #include "platform/sim/Dialogs.h"
 #include "platform/vcl/Application.h"
 #include "platform/vcl/Dialogs.h"
+#include "platform/vcl/Forms.h"
 #include "platform/vcl/Timer.h"
+#include "platform/win/Input.h"
 #include "platform/win/MessageBox.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"
@@ -205,6 +209,26 @@ TEST(ApplicationRun, EndOfSessionSignalEndsTheLoop) {
   app.Run();
   EXPECT_TRUE(app.GetTerminated());
   DeallocateHWnd(window);
+}
+
+// Alt+F4 on the application's own window (it has the focus after the main form was
+// restored from the tray) asks the main form to close; the window stays, so forms
+// and menus made later still find their owner.
+TEST(ApplicationRun, ClosingTheApplicationsWindowClosesTheMainFormInstead) {
+  TForm* form = nullptr;
+  Application->CreateForm(form);
+  std::unique_ptr<TForm> owned(form);
+  int asked = 0;
+  form->OnCloseQuery = [&](TObject*, bool& canClose) {
+    ++asked;
+    canClose = false;
+  };
+  const HWND app = Application->GetHandle();
+  SendMessage(app, WM_SYSKEYDOWN, VK_F4, LPARAM{1} << 29);
+  SendMessage(app, WM_SYSCOMMAND, SC_CLOSE, 0);
+  EXPECT_TRUE(IsWindow(app));
+  EXPECT_EQ(asked, 2);
+  EXPECT_NE(form->GetHandle(), HWND{0});
 }
 
 TEST(ApplicationHelp, HelpContextIsRecordedOnlyWithAHelpFile) {

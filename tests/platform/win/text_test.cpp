@@ -3,6 +3,7 @@
 
 #include <algorithm>
 
+#include "platform/win/GdiFaceInternal.h"
 #include "tests/platform/win/gdi_fixture.h"
 
 using namespace gditest;
@@ -82,6 +83,70 @@ TEST(Text, AccentsDescendersAndUndefinedCharacters) {
                                   "#####..####.#####.",
                                   "..........#.......",
                                   ".......###........"}));
+}
+
+// The code page's punctuation and signs between 0x80 and 0x9F (dashes, quotes, the
+// ellipsis, the euro...) each have a glyph of their own; only the five bytes the code
+// page leaves unassigned draw the box.
+TEST(Text, EveryAssignedByteOfTheCodePageHasItsGlyph) {
+  auto inkOf = [](unsigned char c) {
+    TextCanvas tc(6, 11, 11);
+    const char text[1] = {static_cast<char>(c)};
+    TextOut(tc.Dc(), 0, 0, text, 1);
+    return tc.Ink(kWhite);
+  };
+  const std::string box = inkOf(0x81);
+  const std::string blank = inkOf(' ');
+  for (int c = 0x80; c <= 0xFF; ++c) {
+    const bool unassigned = c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+    const bool space = c == 0xA0;
+    const std::string ink = inkOf(static_cast<unsigned char>(c));
+    SCOPED_TRACE(c);
+    if (unassigned) {
+      EXPECT_EQ(ink, box);
+    } else if (space) {
+      EXPECT_EQ(ink, blank);
+    } else {
+      EXPECT_NE(ink, box);
+      EXPECT_NE(ink, blank);
+    }
+  }
+}
+
+// The em dash is longer than the hyphen: it runs into the spacing column, so dashes
+// in a row join into one line.
+TEST(Text, TheEmDashJoinsAcrossItsCell) {
+  TextCanvas tc(18, 11, 11);
+  TextOut(tc.Dc(), 0, 0, "\x97\x97-", 3);
+  const std::string ink = tc.Ink(kWhite);
+  EXPECT_EQ(ink.substr(5 * 19, 19), "#################.\n");
+  EXPECT_EQ(ink.substr(4 * 19, 19), "..................\n");
+}
+
+// Punctuation outside the code page (the minus sign, the figure dash, thin spaces,
+// the prime) is drawn as its look-alike in it, not as the box.
+TEST(Text, PunctuationOutsideTheCodePageTakesItsLookAlike) {
+  LOGFONT lf{};
+  lf.lfHeight = 11;
+  auto font = gdi::BuiltInFont(lf);
+  const int w = font->Metrics().AveCharWidth;
+  auto coverage = [&](char32_t c) {
+    auto g = font->Glyph(c, w);
+    return g ? g->Coverage : std::vector<uint8_t>{};
+  };
+  const struct {
+    char32_t from;
+    char32_t as;
+  } cases[] = {
+      {0x2212, '-'}, {0x2010, '-'}, {0x2011, '-'}, {0x2012, 0x2013}, {0x2015, 0x2014},
+      {0x2009, ' '}, {0x202F, ' '}, {0x2032, '\''}, {0x2033, '"'},  {0x2219, 0xB7},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.from));
+    EXPECT_EQ(coverage(c.from), coverage(c.as));
+  }
+  EXPECT_NE(coverage(0x2603), coverage('?')) << "a snowman still draws the box";
+  EXPECT_EQ(coverage(0x2603), coverage(0x81));
 }
 
 TEST(Text, BoldSmearsOnePixelRight) {
