@@ -88,6 +88,44 @@ WideString NameAsWritten(const GumboElement& element) {
   return Utf8ToWide(std::string(piece.data + 1, end - 1));
 }
 
+// The text of a stretch of markup as the parser reads it in a body (character
+// references decoded, line ends made line feeds, tags it ignores left out).
+WideString DecodeCharacters(const char* data, size_t length) {
+  GumboArena arena;
+  GumboOptions options = kGumboDefaultOptions;
+  options.allocator = &GumboArena::Allocate;
+  options.deallocator = &GumboArena::Deallocate;
+  options.userdata = &arena;
+  options.max_errors = 0;
+  options.fragment_context = GUMBO_TAG_BODY;
+  options.fragment_namespace = GUMBO_NAMESPACE_HTML;
+  GumboOutput* output = gumbo_parse_with_options(&options, data, length);
+  WideString text;
+  if (!output) return text;
+  std::vector<const GumboNode*> stack{output->root};
+  while (!stack.empty()) {
+    const GumboNode* n = stack.back();
+    stack.pop_back();
+    if (n->type == GUMBO_NODE_TEXT || n->type == GUMBO_NODE_WHITESPACE) text += Wide(n->v.text.text);
+    if (n->type != GUMBO_NODE_ELEMENT) continue;
+    const GumboVector& children = n->v.element.children;
+    for (unsigned i = children.length; i-- > 0;) stack.push_back(static_cast<const GumboNode*>(children.data[i]));
+  }
+  return text;
+}
+
+// Where "</form" starts an end tag in the piece of markup; npos when it does not.
+size_t FormEndTagIn(const GumboStringPiece& piece) {
+  constexpr size_t kLength = 6;  // "</form"
+  for (size_t i = 0; piece.data && i + kLength <= piece.length; ++i) {
+    if (strncasecmp(piece.data + i, "</form", kLength) != 0) continue;
+    if (i + kLength == piece.length) return i;
+    const char c = piece.data[i + kLength];
+    if (c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ' || c == '/' || c == '>') return i;
+  }
+  return std::string::npos;
+}
+
 }  // namespace
 
 // Copies gumbo's tree into a document's nodes.
@@ -119,6 +157,10 @@ class ParseCopier {
       Node* copy = CopyNode(child);
       if (!copy) continue;
       Link(container, copy);
+      if (copy->GetNodeType() == NODE_TEXT && f.Next >= 2) {
+        const auto* before = static_cast<const GumboNode*>(children.data[f.Next - 2]);
+        if (ReturnFormText(before, child, static_cast<TextNode*>(copy))) continue;
+      }
       if (copy->GetNodeType() == NODE_ELEMENT && ChildrenOf(child).length > 0) {
         // A node at the depth limit takes no children: they go beside it.
         const Integer depth = containerDepth + 1;
@@ -142,6 +184,35 @@ class ParseCopier {
       default:
         return kNone;
     }
+  }
+
+  // The parser, closing a form by its end tag while text is still pending, puts that
+  // text after the form (joined with the text that follows it) instead of at the end
+  // of the form. The part of the text that the markup has before "</form" goes back
+  // into the form, so that a form ending in text reads back as it is written. Answers
+  // true when nothing of the text is left after the form (the copy is then unlinked).
+  bool ReturnFormText(const GumboNode* before, const GumboNode* source, TextNode* copy) {
+    if (before->type != GUMBO_NODE_ELEMENT || before->v.element.tag != GUMBO_TAG_FORM ||
+        before->v.element.tag_namespace != GUMBO_NAMESPACE_HTML || before->v.element.end_pos.offset != 0)
+      return false;
+    Node* form = copy->GetPreviousSibling();
+    if (!form || form->GetNodeType() != NODE_ELEMENT || static_cast<Element*>(form)->GetTagId() != TAGID_FORM)
+      return false;
+    const GumboStringPiece& raw = source->v.text.original_text;
+    const size_t end = FormEndTagIn(raw);
+    if (end == std::string::npos || end == 0) return false;
+    const WideString inside = DecodeCharacters(raw.data, end);
+    const WideString& data = copy->GetData();
+    if (inside.empty() || data.size() < inside.size() || data.compare(0, inside.size(), inside) != 0) return false;
+    Link(form, doc_->NewText(inside));
+    if (data.size() == inside.size()) {
+      Node* parent = copy->GetParentNode();
+      TreeAccess::Children(parent).pop_back();
+      TreeAccess::SetParent(copy, nullptr);
+      return true;
+    }
+    copy->SetData(data.substr(inside.size()));
+    return false;
   }
 
   // An end tag </p> or </br> inside SVG or MathML makes the parser put an empty P or
@@ -181,9 +252,15 @@ class ParseCopier {
       case GUMBO_NODE_COMMENT:
         return doc_->NewComment(Wide(node->v.text.text));
       case GUMBO_NODE_ELEMENT:
-      case GUMBO_NODE_TEMPLATE:
-        return CopyElement(node->v.element,
-                           (node->parse_flags & GUMBO_INSERTION_CONVERTED_FROM_END_TAG) != 0);
+      case GUMBO_NODE_TEMPLATE: {
+        const bool stray = (node->parse_flags & GUMBO_INSERTION_CONVERTED_FROM_END_TAG) != 0;
+        // A </p> with no paragraph open makes an empty one, which the engine would
+        // write "<P>&nbsp;</P>" and so read back as a blank line that was not there.
+        if (stray && node->v.element.tag == GUMBO_TAG_P && node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML &&
+            node->v.element.children.length == 0)
+          return nullptr;
+        return CopyElement(node->v.element, stray);
+      }
       default:
         return nullptr;
     }
@@ -399,34 +476,6 @@ void UnwrapRepeatedNesting(Node* root) {
   }
 }
 
-// The parser puts text that stands right before a </form> end tag after the form, so
-// a form whose content ends in text (from markup that left the form open) would move
-// that text when written out and read back. The text is put after the form at once,
-// where every explicitly closed form has it.
-void HoistTrailingFormText(Node* root) {
-  std::vector<Element*> forms;
-  WalkTree(root, [&](const Node* n) {
-    if (n->GetNodeType() == NODE_ELEMENT && static_cast<const Element*>(n)->IsHtml() &&
-        static_cast<const Element*>(n)->GetTagId() == TAGID_FORM && n != root)
-      forms.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
-    return true;
-  });
-  // Innermost forms first, so that text moved out of one can move on out of the next.
-  for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
-    Element* form = *it;
-    Node* parent = form->GetParentNode();
-    if (!parent) continue;
-    auto& children = TreeAccess::Children(form);
-    while (!children.empty() && children.back()->GetNodeType() == NODE_TEXT) {
-      Node* text = children.back();
-      children.pop_back();
-      auto& siblings = TreeAccess::Children(parent);
-      siblings.insert(std::find(siblings.begin(), siblings.end(), form) + 1, text);
-      TreeAccess::SetParent(text, parent);
-    }
-  }
-}
-
 }  // namespace
 
 void Document::ReadMarkup(const std::string& utf8) {
@@ -437,7 +486,6 @@ void Document::ReadMarkup(const std::string& utf8) {
   RemoveAllChildren();
   ParseCopier(this, kMaxTreeDepth).CopyChildren(output->document, this);
   UnwrapRepeatedNesting(this);
-  HoistTrailingFormText(this);
   NormalizeWhiteSpace(this);
 }
 
@@ -522,7 +570,6 @@ std::vector<Node*> Document::ParseFragment(const WideString& html, const Element
   GumboOutput* output = RunParser(utf8, arena, tag, ns);
   ParseCopier(this, kMaxTreeDepth - depthOffset).CopyChildren(output->root, holder);
   UnwrapRepeatedNesting(holder);
-  HoistTrailingFormText(holder);
   NormalizeWhiteSpace(holder);
   std::vector<Node*> nodes = TreeAccess::Children(holder);
   for (Node* n : nodes) TreeAccess::SetParent(n, nullptr);
