@@ -74,8 +74,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // build, so only shallower documents must read back exactly.
   if (depth >= mshtml::kMaxTreeDepth - 1) return 0;
   if (HasForeignContent(once)) return 0;
-  // Some malformed markup (a FORM inside a P among unclosed elements) still reads back
-  // into a different tree once; the serialization must settle after that reading.
+  // Some malformed markup (a list item that content put before a table leaves inside
+  // another) still reads back into a different tree once; the serialization must
+  // settle after that reading.
   if (once != twice) {
     mshtml::Document third;
     third.LoadHTML(twice);

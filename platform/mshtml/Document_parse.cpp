@@ -439,17 +439,18 @@ std::string LeadingDocType(const std::string& utf8) {
 // back the way it was written.
 constexpr char kStandardModeDocType[] = "<!DOCTYPE html>";
 
-// A link inside a link (or NOBR in NOBR), which the parser builds from mis-nested
-// markup, has no markup of its own: written out and read back it would be taken
-// apart. The inner element goes and its content stays in its place, so that what the
-// document holds is what it writes; links do not nest in the engine.
+// A link inside a link (or NOBR in NOBR, a FORM in a FORM), which the parser builds
+// from mis-nested markup, has no markup of its own: written out and read back it would
+// be taken apart (the parser ignores a form's start tag inside a form). The inner
+// element goes and its content stays in its place, so that what the document holds
+// is what it writes; links and forms do not nest in the engine.
 void UnwrapRepeatedNesting(Node* root) {
   std::vector<Element*> inner;
-  int openLinks = 0, openNobrs = 0;
+  int openLinks = 0, openNobrs = 0, openForms = 0;
   auto kind = [](const Node* n) -> int {
     if (n->GetNodeType() != NODE_ELEMENT || !static_cast<const Element*>(n)->IsHtml()) return 0;
     const ELEMENT_TAG_ID id = static_cast<const Element*>(n)->GetTagId();
-    return id == TAGID_A ? 1 : id == TAGID_NOBR ? 2 : 0;
+    return id == TAGID_A ? 1 : id == TAGID_NOBR ? 2 : id == TAGID_FORM ? 3 : 0;
   };
   WalkTreeInOut(
       root,
@@ -457,12 +458,14 @@ void UnwrapRepeatedNesting(Node* root) {
         const int k = kind(n);
         if (k == 1 && openLinks++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
         if (k == 2 && openNobrs++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+        if (k == 3 && openForms++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
         return true;
       },
       [&](const Node* n) {
         const int k = kind(n);
         if (k == 1) --openLinks;
         if (k == 2) --openNobrs;
+        if (k == 3) --openForms;
       });
   for (Element* e : inner) {
     Node* parent = e->GetParentNode();
@@ -476,6 +479,120 @@ void UnwrapRepeatedNesting(Node* root) {
   }
 }
 
+// The first element below the paragraph that the parser would not leave in it (a
+// FORM, DIV, TABLE, another P, ...): found through inline elements, not inside such
+// an element, foreign content, or the elements that bound a paragraph's scope.
+Element* FirstParagraphCloser(Element* paragraph) {
+  std::vector<Node*> stack(paragraph->GetChildNodes().rbegin(), paragraph->GetChildNodes().rend());
+  while (!stack.empty()) {
+    Node* n = stack.back();
+    stack.pop_back();
+    if (n->GetNodeType() != NODE_ELEMENT) continue;
+    auto* e = static_cast<Element*>(n);
+    if (!e->IsHtml()) continue;
+    if (ClosesParagraph(e)) return e;
+    switch (e->GetTagId()) {
+      case TAGID_BUTTON:
+      case TAGID_APPLET:
+      case TAGID_MARQUEE:
+      case TAGID_OBJECT:
+      case TAGID_TD:
+      case TAGID_TH:
+      case TAGID_CAPTION:
+        continue;
+      default:
+        break;
+    }
+    for (auto it = e->GetChildNodes().rbegin(); it != e->GetChildNodes().rend(); ++it) stack.push_back(*it);
+  }
+  return nullptr;
+}
+
+// Moves `from` and everything after it inside `top` into copies of the elements
+// from its parent up to `top` (without their ids), the copy of `top` placed right
+// after it; answers that copy.
+Element* SplitOff(Element* top, Node* from) {
+  Element* parent = from->GetParentElement();
+  Node* first = from;
+  Element* carry = nullptr;
+  for (;;) {
+    auto* copy = static_cast<Element*>(parent->CloneNode(false));
+    copy->RemoveAttribute(u"id");
+    if (carry) copy->AppendChild(carry);
+    for (Node* n = first; n;) {
+      Node* next = n->GetNextSibling();
+      copy->AppendChild(n);
+      n = next;
+    }
+    if (parent == top) {
+      top->GetParentNode()->InsertBefore(copy, top->GetNextSibling());
+      return copy;
+    }
+    carry = copy;
+    first = parent->GetNextSibling();
+    parent = parent->GetParentElement();
+  }
+}
+
+bool IsHeadingId(ELEMENT_TAG_ID id) { return id >= TAGID_H1 && id <= TAGID_H6; }
+
+// What closes an element of the outer's kind when its start tag is read inside it:
+// for a paragraph the elements of ClosesParagraph below it, for a heading a heading
+// right inside it, for an option an option or option group right inside it.
+Element* FirstCloserIn(Element* outer) {
+  const ELEMENT_TAG_ID id = outer->GetTagId();
+  if (id == TAGID_P) return FirstParagraphCloser(outer);
+  for (Node* n : outer->GetChildNodes()) {
+    if (n->GetNodeType() != NODE_ELEMENT || !static_cast<Element*>(n)->IsHtml()) continue;
+    const ELEMENT_TAG_ID inner = static_cast<Element*>(n)->GetTagId();
+    if ((IsHeadingId(id) && IsHeadingId(inner)) ||
+        (id == TAGID_OPTION && (inner == TAGID_OPTION || inner == TAGID_OPTGROUP)))
+      return static_cast<Element*>(n);
+  }
+  return nullptr;
+}
+
+// A paragraph that holds a FORM, a DIV, a table or another paragraph (the parser
+// builds such trees from mis-nested markup, foster-parented content among them) is
+// written out as markup that reads back with the paragraph closed before that
+// element; a heading right inside a heading and an option inside an option likewise.
+// The outer element is split around the inner one at once, as reading it back would
+// do: its part before, the inner element in copies of the inline elements around it,
+// its part after. So a document holds what it writes.
+void LiftParagraphClosers(Node* root) {
+  std::vector<Element*> paragraphs;
+  WalkTree(root, [&](const Node* n) {
+    if (n->GetNodeType() != NODE_ELEMENT || n == root || !static_cast<const Element*>(n)->IsHtml()) return true;
+    const ELEMENT_TAG_ID id = static_cast<const Element*>(n)->GetTagId();
+    if (id == TAGID_P || IsHeadingId(id) || id == TAGID_OPTION)
+      paragraphs.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+    return true;
+  });
+  // A paragraph split off one is looked at in its turn; the bound keeps hostile
+  // markup from making it long.
+  size_t budget = 4 * paragraphs.size() + 64;
+  while (!paragraphs.empty() && budget-- > 0) {
+    Element* p = paragraphs.back();
+    paragraphs.pop_back();
+    if (!p->GetParentNode()) continue;
+    Element* closer = FirstCloserIn(p);
+    if (!closer) continue;
+    // The part from the element on goes to a copy of the paragraph...
+    Element* middle = SplitOff(p, closer);
+    // ...whose part after the element goes to another copy.
+    Node* next = nullptr;
+    for (Node* n = closer; n && n != middle && !next; n = n->GetParentNode()) next = n->GetNextSibling();
+    if (next) paragraphs.push_back(SplitOff(middle, next));
+    // The middle copy is no paragraph: its content stands in its place.
+    Node* parent = middle->GetParentNode();
+    const std::vector<Node*> children = middle->GetChildNodes();
+    for (Node* c : children) parent->InsertBefore(c, middle);
+    middle->RemoveNode(true);
+    // A first part left empty goes.
+    if (p->GetChildNodes().empty()) p->RemoveNode(true);
+  }
+}
+
 }  // namespace
 
 void Document::ReadMarkup(const std::string& utf8) {
@@ -486,6 +603,7 @@ void Document::ReadMarkup(const std::string& utf8) {
   RemoveAllChildren();
   ParseCopier(this, kMaxTreeDepth).CopyChildren(output->document, this);
   UnwrapRepeatedNesting(this);
+  LiftParagraphClosers(this);
   NormalizeWhiteSpace(this);
 }
 
@@ -570,6 +688,7 @@ std::vector<Node*> Document::ParseFragment(const WideString& html, const Element
   GumboOutput* output = RunParser(utf8, arena, tag, ns);
   ParseCopier(this, kMaxTreeDepth - depthOffset).CopyChildren(output->root, holder);
   UnwrapRepeatedNesting(holder);
+  LiftParagraphClosers(holder);
   NormalizeWhiteSpace(holder);
   std::vector<Node*> nodes = TreeAccess::Children(holder);
   for (Node* n : nodes) TreeAccess::SetParent(n, nullptr);

@@ -168,6 +168,15 @@ TEST(MshtmlSerialize, ContextSensitiveMarkupReadsBackTheSameTree) {
       "<math definitionURL=u><mi mathvariant=bold>x</mi></math>",
       "<svg><script>a<b</script><style>p>b{}</style></svg>",
       "<p><svg><foreignObject><div>d</div></foreignObject></svg>text</p>",
+      // Content the parser puts before a table (a FORM then lands in a paragraph), a
+      // form left open around a second one, headings and options put inside their own
+      // kind.
+      "<table><p><i><form></mi></a>",
+      "<table><p>a<b>b<form>f</form>c</b>d</p></table>",
+      "<form><span></form><div><input><h1><form><tr><span>",
+      "<form>one<form>two</form>three</form>four",
+      "<h1></p><table></a><h1>x",
+      "<input><option><table><option>o",
   };
   for (const char* page : pages) {
     SCOPED_TRACE(page);
