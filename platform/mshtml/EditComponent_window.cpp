@@ -292,10 +292,20 @@ std::vector<RECT> EditComponent::SelectionRects() {
   const auto units = ReadTextUnits(range->GetRoot());
   const Integer height = ClientRect().bottom;
   const Integer end = std::min<Integer>(range->GetEnd(), static_cast<Integer>(units.size()));
+  const Node* above = nullptr;  // a text node wholly above the window
   for (Integer i = range->GetStart(); i < end; ++i) {
     const TextUnit& u = units[static_cast<size_t>(i)];
-    if (u.UnitKind != TextUnit::Char) continue;
+    if (u.UnitKind != TextUnit::Char || u.Anchor == above) continue;
     const auto* node = static_cast<const TextNode*>(u.Anchor);
+    if (i == range->GetStart() || units[static_cast<size_t>(i - 1)].Anchor != node) {
+      // A long selection scrolled far down: its texts above the window are passed
+      // over a node at a time.
+      const std::optional<RECT> last = layout_->GetCaretRect(node, node->GetLength());
+      if (last && last->bottom <= 0) {
+        above = node;
+        continue;
+      }
+    }
     const std::optional<RECT> from = layout_->GetCaretRect(node, u.Offset);
     if (!from) continue;
     if (from->top >= height) break;  // the rest lies below the window
