@@ -536,12 +536,41 @@ Element* SplitOff(Element* top, Node* from) {
 
 bool IsHeadingId(ELEMENT_TAG_ID id) { return id >= TAGID_H1 && id <= TAGID_H6; }
 
+bool IsItemId(ELEMENT_TAG_ID id) { return id == TAGID_LI || id == TAGID_DD || id == TAGID_DT; }
+
+// The first list item below an item (LI below LI; DD or DT below DD or DT) that the
+// parser would close the outer one for: found through the elements its search for an
+// open item passes (formatting, ordinary and unknown elements, ADDRESS, DIV and P),
+// not inside lists, tables, forms' controls, foreign content and the like.
+Element* FirstItemIn(Element* item) {
+  const bool li = item->GetTagId() == TAGID_LI;
+  std::vector<Node*> stack(item->GetChildNodes().rbegin(), item->GetChildNodes().rend());
+  while (!stack.empty()) {
+    Node* n = stack.back();
+    stack.pop_back();
+    if (n->GetNodeType() != NODE_ELEMENT) continue;
+    auto* e = static_cast<Element*>(n);
+    if (!e->IsHtml()) continue;
+    const ELEMENT_TAG_ID id = e->GetTagId();
+    if (li ? id == TAGID_LI : (id == TAGID_DD || id == TAGID_DT)) return e;
+    if (id != TAGID_ADDRESS && id != TAGID_DIV && id != TAGID_P && (IsBlockElement(e) || IsReplacedElement(e) ||
+        id == TAGID_BUTTON || id == TAGID_APPLET || id == TAGID_MARQUEE || id == TAGID_OBJECT ||
+        id == TAGID_SELECT || id == TAGID_TEXTAREA || id == TAGID_IFRAME || id == TAGID_NOSCRIPT ||
+        id == TAGID_NOEMBED || id == TAGID_EMBED || (id == TAGID_UNKNOWN && ClosesParagraph(e))))
+      continue;
+    for (auto it = e->GetChildNodes().rbegin(); it != e->GetChildNodes().rend(); ++it) stack.push_back(*it);
+  }
+  return nullptr;
+}
+
 // What closes an element of the outer's kind when its start tag is read inside it:
 // for a paragraph the elements of ClosesParagraph below it, for a heading a heading
-// right inside it, for an option an option or option group right inside it.
+// right inside it, for an option an option or option group right inside it, for a
+// list item an item of its kind (FirstItemIn).
 Element* FirstCloserIn(Element* outer) {
   const ELEMENT_TAG_ID id = outer->GetTagId();
   if (id == TAGID_P) return FirstParagraphCloser(outer);
+  if (IsItemId(id)) return FirstItemIn(outer);
   for (Node* n : outer->GetChildNodes()) {
     if (n->GetNodeType() != NODE_ELEMENT || !static_cast<Element*>(n)->IsHtml()) continue;
     const ELEMENT_TAG_ID inner = static_cast<Element*>(n)->GetTagId();
@@ -555,7 +584,8 @@ Element* FirstCloserIn(Element* outer) {
 // A paragraph that holds a FORM, a DIV, a table or another paragraph (the parser
 // builds such trees from mis-nested markup, foster-parented content among them) is
 // written out as markup that reads back with the paragraph closed before that
-// element; a heading right inside a heading and an option inside an option likewise.
+// element; a heading right inside a heading, an option inside an option and a list
+// item inside an item likewise.
 // The outer element is split around the inner one at once, as reading it back would
 // do: its part before, the inner element in copies of the inline elements around it,
 // its part after. So a document holds what it writes.
@@ -564,7 +594,7 @@ void LiftParagraphClosers(Node* root) {
   WalkTree(root, [&](const Node* n) {
     if (n->GetNodeType() != NODE_ELEMENT || n == root || !static_cast<const Element*>(n)->IsHtml()) return true;
     const ELEMENT_TAG_ID id = static_cast<const Element*>(n)->GetTagId();
-    if (id == TAGID_P || IsHeadingId(id) || id == TAGID_OPTION)
+    if (id == TAGID_P || IsHeadingId(id) || id == TAGID_OPTION || IsItemId(id))
       paragraphs.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
     return true;
   });

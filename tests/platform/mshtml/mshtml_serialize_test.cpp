@@ -148,8 +148,9 @@ std::string TreeOf(const Node* node, int depth = 0) {
 
 // Markup whose tree depends on where it stands (a FORM inside a P, HTML inside SVG
 // and MathML at their integration points, foreign content that HTML tags break out
-// of): read, written, read again gives the same tree, and writing that gives the
-// same text, for whole pages and for a body's content set by innerHTML.
+// of, content the parser puts before a table): read, written, read again gives the
+// same tree, and writing that gives the same text, for whole pages and for a body's
+// content set by innerHTML.
 TEST(MshtmlSerialize, ContextSensitiveMarkupReadsBackTheSameTree) {
   const char* pages[] = {
       "<p>a<form>b</form>c</p>",
@@ -177,6 +178,9 @@ TEST(MshtmlSerialize, ContextSensitiveMarkupReadsBackTheSameTree) {
       "<form>one<form>two</form>three</form>four",
       "<h1></p><table></a><h1>x",
       "<input><option><table><option>o",
+      "<ul><li><table></br><li>x</ul>",
+      "<dl><dt><table><i><dt>d<dd>e</dl>",
+      "<li><g><mo><table><li>x",
   };
   for (const char* page : pages) {
     SCOPED_TRACE(page);
