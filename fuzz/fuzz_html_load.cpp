@@ -74,15 +74,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // build, so only shallower documents must read back exactly.
   if (depth >= mshtml::kMaxTreeDepth - 1) return 0;
   if (HasForeignContent(once)) return 0;
-  // Some malformed markup (a FORM inside a P among unclosed elements) still reads back
-  // into a different tree once; the serialization must settle after that reading.
-  if (once != twice) {
-    mshtml::Document third;
-    third.LoadHTML(twice);
-    const WideString thrice = third.GetHTML();
-    ReportDifference(twice, thrice);
-    Check(twice == thrice, "the serialization settles after one reading");
-  }
+  // Mis-nested markup (forms in paragraphs, content put before tables, items in
+  // items) included, what the engine writes reads back as the same document.
+  ReportDifference(once, twice);
+  Check(once == twice, "the serialization reads back the same");
 
   // The body's markup, written back into the body, keeps the body's serialization.
   const WideString body = second.GetBody()->GetInnerHTML();

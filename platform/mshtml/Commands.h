@@ -47,6 +47,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "platform/mshtml/Document.h"
@@ -203,8 +204,10 @@ HRESULT ExecCommand(Document& document, const WideString& name, bool showUI, con
 // false and by a load).
 bool IsModified(Document& document);
 void SetModified(Document& document, bool modified);
-// IDM_OVERWRITE: typing replaces the character after the caret.
+// IDM_OVERWRITE: typing replaces the character after the caret. The Insert key
+// switches it (SetOverwriteMode).
 bool IsOverwriteMode(Document& document);
+void SetOverwriteMode(Document& document, bool overwrite);
 
 // The view switches the commands store for the layout and the component: the glyphs
 // for comments (2324) and line breaks (2340), all glyphs (2326), borders of
@@ -222,14 +225,26 @@ struct ViewSwitches {
 };
 const ViewSwitches& GetViewSwitches(Document& document);
 
-// Formats that apply to the next typed text at the caret (Bold at a caret does not
-// change the document: it arms the format for typing). Tag names ("STRONG", "EM",
-// "U", "STRIKE", "SUB", "SUP") to wrap typed text in, and those to take off; both
-// are forgotten when the selection moves or the document changes.
+// Formats that apply to the next typed text at the caret (Bold or ForeColor at a
+// caret does not change the document: it arms the format for typing). Tag names
+// ("STRONG", "EM", "U", "STRIKE", "SUB", "SUP") to wrap typed text in, and those to
+// take off; the font's values (attribute "color", "face", "size" or
+// "background-color" with its value; an empty value takes it off). All are
+// forgotten when the selection moves or the document changes.
 struct TypingFormats {
   std::vector<WideString> Add;
   std::vector<WideString> Remove;
+  std::vector<std::pair<WideString, WideString>> Font;
+  bool Empty() const { return Add.empty() && Remove.empty() && Font.empty(); }
 };
 TypingFormats GetTypingFormats(Document& document);
+// Puts the formats on the units [start, end) just typed, and the caret at end.
+void ApplyTypingFormats(Document& document, Integer start, Integer end, const TypingFormats& formats);
+
+// Deletes the selected text as the Delete command does (an editor's Delete and
+// Backspace over a selection): a selection of whole words between blanks takes one
+// blank with it, blocks it crosses are joined; the caret stays where it began.
+// Nothing happens at a caret or with a control selection.
+void DeleteSelectedText(Document& document);
 
 }  // namespace mshtml

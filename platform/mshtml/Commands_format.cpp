@@ -326,9 +326,43 @@ HRESULT ApplyFont(Document& document, const WideString& attribute, const VARIANT
     if (!present) return E_INVALIDARG;
     remove = text.empty();
   }
+  auto range = SelectionRange(document);
+  if (range && range->IsCollapsed() && SelectedControls(document).empty()) {
+    // At a caret the value waits for what is typed next.
+    EditState& state = StateOf(document);
+    TypingFormats typing = GetTypingFormats(document);
+    auto& font = typing.Font;
+    font.erase(std::remove_if(font.begin(), font.end(), [&](const auto& v) { return v.first == attribute; }),
+               font.end());
+    font.emplace_back(attribute, remove ? WideString() : text);
+    state.Typing = typing;
+    state.TypingChangeCount = document.GetChangeCount();
+    state.TypingAt = range->GetStart();
+    return S_OK;
+  }
   ApplyToSelection(document, FontOp(attribute, text), true);
   if (!remove) ApplyToSelection(document, FontOp(attribute, text), false);
   return S_OK;
+}
+
+void ApplyTypingFormats(Document& document, Integer start, Integer end, const TypingFormats& formats) {
+  if (start >= end || formats.Empty()) return;
+  auto opOfTag = [](const WideString& tag) {
+    for (InlineFormat f : {InlineFormat::Bold, InlineFormat::Italic, InlineFormat::Underline, InlineFormat::Strike,
+                           InlineFormat::Sub, InlineFormat::Sup})
+      if (WrapTagOf(f) == tag) return std::optional<InlineOp>(OpOf(f));
+    return std::optional<InlineOp>();
+  };
+  SelectUnits(document, start, end);
+  for (const WideString& tag : formats.Remove)
+    if (auto op = opOfTag(tag)) ApplyToSelection(document, *op, true);
+  for (const WideString& tag : formats.Add)
+    if (auto op = opOfTag(tag)) ApplyToSelection(document, *op, false);
+  for (const auto& [attribute, value] : formats.Font) {
+    ApplyToSelection(document, FontOp(attribute, value), true);
+    if (!value.empty()) ApplyToSelection(document, FontOp(attribute, value), false);
+  }
+  SelectUnits(document, end, end);
 }
 
 HRESULT FontValue(Document& document, const WideString& attribute, VARIANT* out) {
@@ -341,12 +375,18 @@ HRESULT FontValue(Document& document, const WideString& attribute, VARIANT* out)
   }
   const auto units = ReadTextUnits(body);
   std::vector<const TextUnit*> content;
+  std::optional<std::optional<WideString>> common;
   if (range->IsCollapsed()) {
     if (const TextUnit* u = CaretUnit(units, range->GetStart())) content.push_back(u);
+    // A value armed at the caret is what typing will take.
+    for (const auto& [name, value] : GetTypingFormats(document).Font)
+      if (name == attribute) {
+        content.clear();
+        common = value.empty() ? std::nullopt : std::optional<WideString>(value);
+      }
   } else {
     content = ContentUnits(units, range->GetStart(), range->GetEnd());
   }
-  std::optional<std::optional<WideString>> common;
   for (const TextUnit* u : content) {
     const std::optional<WideString> v = NearestValue(u->Anchor, body, attribute);
     if (!common)

@@ -229,6 +229,34 @@ HRESULT Unlink(Document& document) {
   return S_OK;
 }
 
+namespace {
+
+// A selection of whole words cut out from between blanks takes one blank with it:
+// "one two three" less "two" reads "one three", not two blanks together (which
+// would show as one but stay in the markup, and be folded to one when it is read
+// back). At a line's start or end the blank on the other side goes.
+void TakeOneBlank(TextRange& range, const std::vector<TextUnit>& units) {
+  const Integer start = range.GetStart(), end = range.GetEnd();
+  const auto n = static_cast<Integer>(units.size());
+  auto blank = [&](Integer i) {
+    return i >= 0 && i < n && units[static_cast<size_t>(i)].UnitKind == TextUnit::Char &&
+           units[static_cast<size_t>(i)].Text == u" ";
+  };
+  auto edge = [&](Integer i) {
+    return i < 0 || i >= n || units[static_cast<size_t>(i)].UnitKind == TextUnit::Break ||
+           units[static_cast<size_t>(i)].UnitKind == TextUnit::LineBreak;
+  };
+  if (start >= end || blank(start) || blank(end - 1)) return;
+  for (Integer i = start; i < end; ++i)
+    if (units[static_cast<size_t>(i)].UnitKind != TextUnit::Char) return;  // words only
+  if ((blank(start - 1) || edge(start - 1)) && blank(end))
+    range.SetRange(start, end + 1);
+  else if (blank(start - 1) && edge(end))
+    range.SetRange(start - 1, end);
+}
+
+}  // namespace
+
 HRESULT DeleteSelection(Document& document, bool wordAfter) {
   Element* body = document.GetBody();
   if (!body) return E_FAIL;
@@ -237,7 +265,11 @@ HRESULT DeleteSelection(Document& document, bool wordAfter) {
     return S_OK;
   }
   auto range = SelectionRange(document);
-  const Integer start = range->GetStart();
+  Integer start = range->GetStart();
+  if (!range->IsCollapsed() && !wordAfter) {
+    TakeOneBlank(*range, ReadTextUnits(body));
+    start = range->GetStart();
+  }
   if (range->IsCollapsed()) {
     const auto units = ReadTextUnits(body);
     Integer end = start;
@@ -263,6 +295,12 @@ HRESULT DeleteSelection(Document& document, bool wordAfter) {
   if (crossesBlocks) JoinBlocksAt(document, start);
   SelectUnits(document, start, start);
   return S_OK;
+}
+
+void DeleteSelectedText(Document& document) {
+  if (!SelectedControls(document).empty()) return;
+  auto range = SelectionRange(document);
+  if (range && !range->IsCollapsed()) DeleteSelection(document, false);
 }
 
 HRESULT CopySelection(Document& document) {

@@ -24,6 +24,9 @@ inline bool IsSpaceW(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n' 
 // Element classes used by the serializer, the text and the parser glue.
 // Blocks start on a new line when serialized and end runs of text.
 bool IsBlockElement(const Element* e);
+// Elements whose start tag ends an open P when markup is read (DIV, lists, headings,
+// TABLE, FORM, HR, ...): written inside a P they would not read back inside it.
+bool ClosesParagraph(const Element* e);
 // White space is kept as written inside these (PRE, LISTING, XMP, PLAINTEXT, TEXTAREA).
 bool IsPreservingElement(const Element* e);
 // Content written without escaping (SCRIPT, STYLE, XMP, IFRAME, NOEMBED, NOFRAMES,

@@ -95,6 +95,22 @@ bool IsBlockElement(const Element* e) {
                    TAGID_XMP, TAGID_BASE});
 }
 
+bool ClosesParagraph(const Element* e) {
+  if (InSet(e, {TAGID_ADDRESS, TAGID_BLOCKQUOTE, TAGID_CENTER, TAGID_DD, TAGID_DIR, TAGID_DIV, TAGID_DL, TAGID_DT,
+                TAGID_FIELDSET, TAGID_FORM, TAGID_H1, TAGID_H2, TAGID_H3, TAGID_H4, TAGID_H5, TAGID_H6, TAGID_HR,
+                TAGID_LI, TAGID_LISTING, TAGID_MENU, TAGID_OL, TAGID_P, TAGID_PLAINTEXT, TAGID_PRE, TAGID_TABLE,
+                TAGID_UL, TAGID_XMP}))
+    return true;
+  // The newer sectioning elements, which the engine numbers as unknown.
+  static const char16_t* const kNewer[] = {u"ARTICLE", u"ASIDE", u"DETAILS", u"DIALOG", u"FIGCAPTION", u"FIGURE",
+                                           u"FOOTER", u"HEADER", u"HGROUP", u"MAIN", u"NAV", u"SECTION",
+                                           u"SUMMARY"};
+  if (!e->IsHtml()) return false;
+  for (const char16_t* name : kNewer)
+    if (SameTextW(e->GetTagName(), name)) return true;
+  return false;
+}
+
 bool IsPreservingElement(const Element* e) {
   return InSet(e, {TAGID_PRE, TAGID_LISTING, TAGID_XMP, TAGID_PLAINTEXT, TAGID_TEXTAREA});
 }

@@ -88,6 +88,44 @@ WideString NameAsWritten(const GumboElement& element) {
   return Utf8ToWide(std::string(piece.data + 1, end - 1));
 }
 
+// The text of a stretch of markup as the parser reads it in a body (character
+// references decoded, line ends made line feeds, tags it ignores left out).
+WideString DecodeCharacters(const char* data, size_t length) {
+  GumboArena arena;
+  GumboOptions options = kGumboDefaultOptions;
+  options.allocator = &GumboArena::Allocate;
+  options.deallocator = &GumboArena::Deallocate;
+  options.userdata = &arena;
+  options.max_errors = 0;
+  options.fragment_context = GUMBO_TAG_BODY;
+  options.fragment_namespace = GUMBO_NAMESPACE_HTML;
+  GumboOutput* output = gumbo_parse_with_options(&options, data, length);
+  WideString text;
+  if (!output) return text;
+  std::vector<const GumboNode*> stack{output->root};
+  while (!stack.empty()) {
+    const GumboNode* n = stack.back();
+    stack.pop_back();
+    if (n->type == GUMBO_NODE_TEXT || n->type == GUMBO_NODE_WHITESPACE) text += Wide(n->v.text.text);
+    if (n->type != GUMBO_NODE_ELEMENT) continue;
+    const GumboVector& children = n->v.element.children;
+    for (unsigned i = children.length; i-- > 0;) stack.push_back(static_cast<const GumboNode*>(children.data[i]));
+  }
+  return text;
+}
+
+// Where "</form" starts an end tag in the piece of markup; npos when it does not.
+size_t FormEndTagIn(const GumboStringPiece& piece) {
+  constexpr size_t kLength = 6;  // "</form"
+  for (size_t i = 0; piece.data && i + kLength <= piece.length; ++i) {
+    if (strncasecmp(piece.data + i, "</form", kLength) != 0) continue;
+    if (i + kLength == piece.length) return i;
+    const char c = piece.data[i + kLength];
+    if (c == '\t' || c == '\n' || c == '\f' || c == '\r' || c == ' ' || c == '/' || c == '>') return i;
+  }
+  return std::string::npos;
+}
+
 }  // namespace
 
 // Copies gumbo's tree into a document's nodes.
@@ -119,6 +157,10 @@ class ParseCopier {
       Node* copy = CopyNode(child);
       if (!copy) continue;
       Link(container, copy);
+      if (copy->GetNodeType() == NODE_TEXT && f.Next >= 2) {
+        const auto* before = static_cast<const GumboNode*>(children.data[f.Next - 2]);
+        if (ReturnFormText(before, child, static_cast<TextNode*>(copy))) continue;
+      }
       if (copy->GetNodeType() == NODE_ELEMENT && ChildrenOf(child).length > 0) {
         // A node at the depth limit takes no children: they go beside it.
         const Integer depth = containerDepth + 1;
@@ -142,6 +184,35 @@ class ParseCopier {
       default:
         return kNone;
     }
+  }
+
+  // The parser, closing a form by its end tag while text is still pending, puts that
+  // text after the form (joined with the text that follows it) instead of at the end
+  // of the form. The part of the text that the markup has before "</form" goes back
+  // into the form, so that a form ending in text reads back as it is written. Answers
+  // true when nothing of the text is left after the form (the copy is then unlinked).
+  bool ReturnFormText(const GumboNode* before, const GumboNode* source, TextNode* copy) {
+    if (before->type != GUMBO_NODE_ELEMENT || before->v.element.tag != GUMBO_TAG_FORM ||
+        before->v.element.tag_namespace != GUMBO_NAMESPACE_HTML || before->v.element.end_pos.offset != 0)
+      return false;
+    Node* form = copy->GetPreviousSibling();
+    if (!form || form->GetNodeType() != NODE_ELEMENT || static_cast<Element*>(form)->GetTagId() != TAGID_FORM)
+      return false;
+    const GumboStringPiece& raw = source->v.text.original_text;
+    const size_t end = FormEndTagIn(raw);
+    if (end == std::string::npos || end == 0) return false;
+    const WideString inside = DecodeCharacters(raw.data, end);
+    const WideString& data = copy->GetData();
+    if (inside.empty() || data.size() < inside.size() || data.compare(0, inside.size(), inside) != 0) return false;
+    Link(form, doc_->NewText(inside));
+    if (data.size() == inside.size()) {
+      Node* parent = copy->GetParentNode();
+      TreeAccess::Children(parent).pop_back();
+      TreeAccess::SetParent(copy, nullptr);
+      return true;
+    }
+    copy->SetData(data.substr(inside.size()));
+    return false;
   }
 
   // An end tag </p> or </br> inside SVG or MathML makes the parser put an empty P or
@@ -181,9 +252,15 @@ class ParseCopier {
       case GUMBO_NODE_COMMENT:
         return doc_->NewComment(Wide(node->v.text.text));
       case GUMBO_NODE_ELEMENT:
-      case GUMBO_NODE_TEMPLATE:
-        return CopyElement(node->v.element,
-                           (node->parse_flags & GUMBO_INSERTION_CONVERTED_FROM_END_TAG) != 0);
+      case GUMBO_NODE_TEMPLATE: {
+        const bool stray = (node->parse_flags & GUMBO_INSERTION_CONVERTED_FROM_END_TAG) != 0;
+        // A </p> with no paragraph open makes an empty one, which the engine would
+        // write "<P>&nbsp;</P>" and so read back as a blank line that was not there.
+        if (stray && node->v.element.tag == GUMBO_TAG_P && node->v.element.tag_namespace == GUMBO_NAMESPACE_HTML &&
+            node->v.element.children.length == 0)
+          return nullptr;
+        return CopyElement(node->v.element, stray);
+      }
       default:
         return nullptr;
     }
@@ -362,17 +439,18 @@ std::string LeadingDocType(const std::string& utf8) {
 // back the way it was written.
 constexpr char kStandardModeDocType[] = "<!DOCTYPE html>";
 
-// A link inside a link (or NOBR in NOBR), which the parser builds from mis-nested
-// markup, has no markup of its own: written out and read back it would be taken
-// apart. The inner element goes and its content stays in its place, so that what the
-// document holds is what it writes; links do not nest in the engine.
+// A link inside a link (or NOBR in NOBR, a FORM in a FORM), which the parser builds
+// from mis-nested markup, has no markup of its own: written out and read back it would
+// be taken apart (the parser ignores a form's start tag inside a form). The inner
+// element goes and its content stays in its place, so that what the document holds
+// is what it writes; links and forms do not nest in the engine.
 void UnwrapRepeatedNesting(Node* root) {
   std::vector<Element*> inner;
-  int openLinks = 0, openNobrs = 0;
+  int openLinks = 0, openNobrs = 0, openForms = 0;
   auto kind = [](const Node* n) -> int {
     if (n->GetNodeType() != NODE_ELEMENT || !static_cast<const Element*>(n)->IsHtml()) return 0;
     const ELEMENT_TAG_ID id = static_cast<const Element*>(n)->GetTagId();
-    return id == TAGID_A ? 1 : id == TAGID_NOBR ? 2 : 0;
+    return id == TAGID_A ? 1 : id == TAGID_NOBR ? 2 : id == TAGID_FORM ? 3 : 0;
   };
   WalkTreeInOut(
       root,
@@ -380,12 +458,14 @@ void UnwrapRepeatedNesting(Node* root) {
         const int k = kind(n);
         if (k == 1 && openLinks++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
         if (k == 2 && openNobrs++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+        if (k == 3 && openForms++ > 0) inner.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
         return true;
       },
       [&](const Node* n) {
         const int k = kind(n);
         if (k == 1) --openLinks;
         if (k == 2) --openNobrs;
+        if (k == 3) --openForms;
       });
   for (Element* e : inner) {
     Node* parent = e->GetParentNode();
@@ -399,31 +479,147 @@ void UnwrapRepeatedNesting(Node* root) {
   }
 }
 
-// The parser puts text that stands right before a </form> end tag after the form, so
-// a form whose content ends in text (from markup that left the form open) would move
-// that text when written out and read back. The text is put after the form at once,
-// where every explicitly closed form has it.
-void HoistTrailingFormText(Node* root) {
-  std::vector<Element*> forms;
+// The first element below the paragraph that the parser would not leave in it (a
+// FORM, DIV, TABLE, another P, ...): found through inline elements, not inside such
+// an element, foreign content, or the elements that bound a paragraph's scope.
+Element* FirstParagraphCloser(Element* paragraph) {
+  std::vector<Node*> stack(paragraph->GetChildNodes().rbegin(), paragraph->GetChildNodes().rend());
+  while (!stack.empty()) {
+    Node* n = stack.back();
+    stack.pop_back();
+    if (n->GetNodeType() != NODE_ELEMENT) continue;
+    auto* e = static_cast<Element*>(n);
+    if (!e->IsHtml()) continue;
+    if (ClosesParagraph(e)) return e;
+    switch (e->GetTagId()) {
+      case TAGID_BUTTON:
+      case TAGID_APPLET:
+      case TAGID_MARQUEE:
+      case TAGID_OBJECT:
+      case TAGID_TD:
+      case TAGID_TH:
+      case TAGID_CAPTION:
+        continue;
+      default:
+        break;
+    }
+    for (auto it = e->GetChildNodes().rbegin(); it != e->GetChildNodes().rend(); ++it) stack.push_back(*it);
+  }
+  return nullptr;
+}
+
+// Moves `from` and everything after it inside `top` into copies of the elements
+// from its parent up to `top` (without their ids), the copy of `top` placed right
+// after it; answers that copy.
+Element* SplitOff(Element* top, Node* from) {
+  Element* parent = from->GetParentElement();
+  Node* first = from;
+  Element* carry = nullptr;
+  for (;;) {
+    auto* copy = static_cast<Element*>(parent->CloneNode(false));
+    copy->RemoveAttribute(u"id");
+    if (carry) copy->AppendChild(carry);
+    for (Node* n = first; n;) {
+      Node* next = n->GetNextSibling();
+      copy->AppendChild(n);
+      n = next;
+    }
+    if (parent == top) {
+      top->GetParentNode()->InsertBefore(copy, top->GetNextSibling());
+      return copy;
+    }
+    carry = copy;
+    first = parent->GetNextSibling();
+    parent = parent->GetParentElement();
+  }
+}
+
+bool IsHeadingId(ELEMENT_TAG_ID id) { return id >= TAGID_H1 && id <= TAGID_H6; }
+
+bool IsItemId(ELEMENT_TAG_ID id) { return id == TAGID_LI || id == TAGID_DD || id == TAGID_DT; }
+
+// The first list item below an item (LI below LI; DD or DT below DD or DT) that the
+// parser would close the outer one for: found through the elements its search for an
+// open item passes (formatting, ordinary and unknown elements, ADDRESS, DIV and P),
+// not inside lists, tables, forms' controls, foreign content and the like.
+Element* FirstItemIn(Element* item) {
+  const bool li = item->GetTagId() == TAGID_LI;
+  std::vector<Node*> stack(item->GetChildNodes().rbegin(), item->GetChildNodes().rend());
+  while (!stack.empty()) {
+    Node* n = stack.back();
+    stack.pop_back();
+    if (n->GetNodeType() != NODE_ELEMENT) continue;
+    auto* e = static_cast<Element*>(n);
+    if (!e->IsHtml()) continue;
+    const ELEMENT_TAG_ID id = e->GetTagId();
+    if (li ? id == TAGID_LI : (id == TAGID_DD || id == TAGID_DT)) return e;
+    if (id != TAGID_ADDRESS && id != TAGID_DIV && id != TAGID_P && (IsBlockElement(e) || IsReplacedElement(e) ||
+        id == TAGID_BUTTON || id == TAGID_APPLET || id == TAGID_MARQUEE || id == TAGID_OBJECT ||
+        id == TAGID_SELECT || id == TAGID_TEXTAREA || id == TAGID_IFRAME || id == TAGID_NOSCRIPT ||
+        id == TAGID_NOEMBED || id == TAGID_EMBED || (id == TAGID_UNKNOWN && ClosesParagraph(e))))
+      continue;
+    for (auto it = e->GetChildNodes().rbegin(); it != e->GetChildNodes().rend(); ++it) stack.push_back(*it);
+  }
+  return nullptr;
+}
+
+// What closes an element of the outer's kind when its start tag is read inside it:
+// for a paragraph the elements of ClosesParagraph below it, for a heading a heading
+// right inside it, for an option an option or option group right inside it, for a
+// list item an item of its kind (FirstItemIn).
+Element* FirstCloserIn(Element* outer) {
+  const ELEMENT_TAG_ID id = outer->GetTagId();
+  if (id == TAGID_P) return FirstParagraphCloser(outer);
+  if (IsItemId(id)) return FirstItemIn(outer);
+  for (Node* n : outer->GetChildNodes()) {
+    if (n->GetNodeType() != NODE_ELEMENT || !static_cast<Element*>(n)->IsHtml()) continue;
+    const ELEMENT_TAG_ID inner = static_cast<Element*>(n)->GetTagId();
+    if ((IsHeadingId(id) && IsHeadingId(inner)) ||
+        (id == TAGID_OPTION && (inner == TAGID_OPTION || inner == TAGID_OPTGROUP)))
+      return static_cast<Element*>(n);
+  }
+  return nullptr;
+}
+
+// A paragraph that holds a FORM, a DIV, a table or another paragraph (the parser
+// builds such trees from mis-nested markup, foster-parented content among them) is
+// written out as markup that reads back with the paragraph closed before that
+// element; a heading right inside a heading, an option inside an option and a list
+// item inside an item likewise.
+// The outer element is split around the inner one at once, as reading it back would
+// do: its part before, the inner element in copies of the inline elements around it,
+// its part after. So a document holds what it writes.
+void LiftParagraphClosers(Node* root) {
+  std::vector<Element*> paragraphs;
   WalkTree(root, [&](const Node* n) {
-    if (n->GetNodeType() == NODE_ELEMENT && static_cast<const Element*>(n)->IsHtml() &&
-        static_cast<const Element*>(n)->GetTagId() == TAGID_FORM && n != root)
-      forms.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
+    if (n->GetNodeType() != NODE_ELEMENT || n == root || !static_cast<const Element*>(n)->IsHtml()) return true;
+    const ELEMENT_TAG_ID id = static_cast<const Element*>(n)->GetTagId();
+    if (id == TAGID_P || IsHeadingId(id) || id == TAGID_OPTION || IsItemId(id))
+      paragraphs.push_back(const_cast<Element*>(static_cast<const Element*>(n)));
     return true;
   });
-  // Innermost forms first, so that text moved out of one can move on out of the next.
-  for (auto it = forms.rbegin(); it != forms.rend(); ++it) {
-    Element* form = *it;
-    Node* parent = form->GetParentNode();
-    if (!parent) continue;
-    auto& children = TreeAccess::Children(form);
-    while (!children.empty() && children.back()->GetNodeType() == NODE_TEXT) {
-      Node* text = children.back();
-      children.pop_back();
-      auto& siblings = TreeAccess::Children(parent);
-      siblings.insert(std::find(siblings.begin(), siblings.end(), form) + 1, text);
-      TreeAccess::SetParent(text, parent);
-    }
+  // A paragraph split off one is looked at in its turn; the bound keeps hostile
+  // markup from making it long.
+  size_t budget = 4 * paragraphs.size() + 64;
+  while (!paragraphs.empty() && budget-- > 0) {
+    Element* p = paragraphs.back();
+    paragraphs.pop_back();
+    if (!p->GetParentNode()) continue;
+    Element* closer = FirstCloserIn(p);
+    if (!closer) continue;
+    // The part from the element on goes to a copy of the paragraph...
+    Element* middle = SplitOff(p, closer);
+    // ...whose part after the element goes to another copy.
+    Node* next = nullptr;
+    for (Node* n = closer; n && n != middle && !next; n = n->GetParentNode()) next = n->GetNextSibling();
+    if (next) paragraphs.push_back(SplitOff(middle, next));
+    // The middle copy is no paragraph: its content stands in its place.
+    Node* parent = middle->GetParentNode();
+    const std::vector<Node*> children = middle->GetChildNodes();
+    for (Node* c : children) parent->InsertBefore(c, middle);
+    middle->RemoveNode(true);
+    // A first part left empty goes.
+    if (p->GetChildNodes().empty()) p->RemoveNode(true);
   }
 }
 
@@ -437,7 +633,7 @@ void Document::ReadMarkup(const std::string& utf8) {
   RemoveAllChildren();
   ParseCopier(this, kMaxTreeDepth).CopyChildren(output->document, this);
   UnwrapRepeatedNesting(this);
-  HoistTrailingFormText(this);
+  LiftParagraphClosers(this);
   NormalizeWhiteSpace(this);
 }
 
@@ -522,7 +718,7 @@ std::vector<Node*> Document::ParseFragment(const WideString& html, const Element
   GumboOutput* output = RunParser(utf8, arena, tag, ns);
   ParseCopier(this, kMaxTreeDepth - depthOffset).CopyChildren(output->root, holder);
   UnwrapRepeatedNesting(holder);
-  HoistTrailingFormText(holder);
+  LiftParagraphClosers(holder);
   NormalizeWhiteSpace(holder);
   std::vector<Node*> nodes = TreeAccess::Children(holder);
   for (Node* n : nodes) TreeAccess::SetParent(n, nullptr);

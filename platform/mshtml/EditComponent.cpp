@@ -529,6 +529,9 @@ HRESULT EditComponent::RunCommand(const GUID* group, DWORD id, DWORD option, VAR
     hr = e.ErrorCode;
   }
   EndEdit();
+  // A command may move the selection or switch what is drawn (borders, glyphs)
+  // without changing the document.
+  if (SUCCEEDED(hr) && docWindow_) InvalidateRect(docWindow_, nullptr, FALSE);
   return hr;
 }
 
@@ -654,7 +657,11 @@ HRESULT EditComponent::PropertyPut(DISPID id, const VARIANT& value) {
       if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
       return hr;
     }
-    case DISPID_DHTMLEDIT_SHOWBORDERS: return setBool(showBorders_);
+    case DISPID_DHTMLEDIT_SHOWBORDERS: {
+      const HRESULT hr = setBool(showBorders_);
+      if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
+      return hr;
+    }
     case DISPID_DHTMLEDIT_SCROLLBARS: {
       const HRESULT hr = setBool(scrollbars_);
       UpdateScrollBars();

@@ -232,6 +232,8 @@ class EditComponent final
   void Paint();
   void ScrollTo(Integer x, Integer y);
   void ScrollCaretIntoView();
+  // The client rectangles of the selected text, one per run on a line (visible lines only).
+  std::vector<RECT> SelectionRects();
   RECT ClientRect() const;
 
   // input (EditComponent_input.cpp)
@@ -247,6 +249,7 @@ class EditComponent final
   bool OnChar(UINT ch);
   void ShowContextMenu(Integer x, Integer y);
   void PlaceCaretAt(Integer x, Integer y);
+  void SelectWordAt(Integer x, Integer y);
   void MoveCaretVertically(Integer lines);
   void InsertText(const WideString& text);
   void InsertLineBreak();
@@ -294,12 +297,15 @@ class EditComponent final
   HWND docWindow_ = 0;
   bool focused_ = false;
   bool uiActive_ = false;
+  bool updatingBars_ = false;
+  bool barsAgain_ = false;
 
   // input state
   EventObject* event_ = nullptr;
   Element* hover_ = nullptr;
   POINT lastMouse_{-1, -1};
   bool leftDown_ = false;
+  bool wordSelected_ = false;  // a double click selected a word; a drag within it keeps it
   bool suppressChar_ = false;  // the key-down before it was cancelled
   UINT dispatching_ = 0;  // the input message being dispatched, against re-entry
 

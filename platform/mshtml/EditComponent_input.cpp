@@ -191,6 +191,24 @@ LRESULT EditComponent::DocumentProc(HWND self, UINT msg, WPARAM wParam, LPARAM l
       ScrollTo(layout_->GetScrollLeft(), to);
       return 0;
     }
+    case WM_HSCROLL: {
+      if (!layout_) return 0;
+      const Integer left = layout_->GetScrollLeft(), page = ClientRect().right;
+      Integer to = left;
+      switch (LOWORD(wParam)) {
+        case SB_LINELEFT: to = left - 16; break;
+        case SB_LINERIGHT: to = left + 16; break;
+        case SB_PAGELEFT: to = left - page; break;
+        case SB_PAGERIGHT: to = left + page; break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION: to = static_cast<int16_t>(HIWORD(wParam)); break;
+        case SB_LEFT: to = 0; break;
+        case SB_RIGHT: to = layout_->GetScrollWidth(); break;
+        default: break;
+      }
+      ScrollTo(to, layout_->GetScrollTop());
+      return 0;
+    }
     case WM_MOUSEWHEEL:
       if (layout_) {
         const Integer notches = static_cast<int16_t>(HIWORD(wParam)) / WHEEL_DELTA;
@@ -260,6 +278,8 @@ void EditComponent::OnMouseMove(WPARAM wParam, LPARAM lParam) {
       const Integer unit = UnitOf(ReadTextUnits(range->GetRoot()), *p);
       if (unit >= 0) {
         auto current = document_->GetSelection()->CreateRange();
+        // Within a word a double click selected, the word stays selected.
+        if (wordSelected_ && current && unit >= current->GetStart() && unit <= current->GetEnd()) return;
         const Integer anchor = current ? (unit >= current->GetStart() ? current->GetStart() : current->GetEnd()) : unit;
         range->SetRange(std::min(anchor, unit), std::max(anchor, unit));
         document_->GetSelection()->Select(*range);
@@ -274,6 +294,7 @@ void EditComponent::OnMouseDown(UINT msg, WPARAM wParam, LPARAM lParam) {
   if (docWindow_ && GetFocus() != docWindow_) SetFocus(docWindow_);
   EventObject e = MouseEvent(u"mousedown", wParam, lParam, button);
   if (button == 1) leftDown_ = true;
+  wordSelected_ = false;
   if (!FireDhtml(DISPID_EV_ONMOUSEDOWN, e)) return;
   if (button == 1 && DesignMode()) PlaceCaretAt(e.ClientX, e.ClientY);
 }
@@ -297,7 +318,57 @@ void EditComponent::OnMouseUp(UINT msg, WPARAM wParam, LPARAM lParam) {
 void EditComponent::OnDoubleClick(WPARAM wParam, LPARAM lParam) {
   EventObject e = MouseEvent(u"dblclick", wParam, lParam, 0);
   leftDown_ = true;
-  FireDhtml(DISPID_EV_ONDBLCLICK, e);
+  if (!FireDhtml(DISPID_EV_ONDBLCLICK, e)) return;
+  if (DesignMode()) SelectWordAt(e.ClientX, e.ClientY);
+}
+
+namespace {
+
+// Letters, digits and the underscore make words; blanks, punctuation and the
+// non-breaking space do not.
+bool IsWordUnit(const TextUnit& u) {
+  if (u.UnitKind != TextUnit::Char || u.Text.size() != 1) return false;
+  const char16_t c = u.Text[0];
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') || c == u'_' ||
+         (c >= 0x80 && c != kNbsp && c != 0x2002 && c != 0x2003 && c != 0x2009 && c != 0x3000);
+}
+
+}  // namespace
+
+// The word under the point with the blanks after it, as a double click selects it
+// (Delete and Cut then take the word out without leaving two blanks together). On a
+// blank or a punctuation mark that character alone.
+void EditComponent::SelectWordAt(Integer x, Integer y) {
+  if (!layout_ || !document_->GetSelection()->GetControls().empty()) return;
+  auto p = layout_->PositionFromPoint(x, y);
+  if (!p) return;
+  auto range = document_->CreateTextRange();
+  const auto units = ReadTextUnits(range->GetRoot());
+  const auto n = static_cast<Integer>(units.size());
+  const Integer at = UnitOf(units, *p);
+  if (at < 0) return;
+  // The character the point is on: the one before the nearest boundary when the
+  // point lies left of it, else the one after; past a line's end its last word.
+  Integer i = at;
+  if (const std::optional<RECT> caret = CaretRectAt(*layout_, units, at); caret && x < caret->left && at > 0)
+    i = at - 1;
+  if (i >= n || units[i].UnitKind != TextUnit::Char) {
+    if (i > 0 && IsWordUnit(units[i - 1]))
+      --i;
+    else
+      return;
+  }
+  Integer start = i, end = i + 1;
+  if (IsWordUnit(units[i])) {
+    while (start > 0 && IsWordUnit(units[start - 1])) --start;
+    while (end < n && IsWordUnit(units[end])) ++end;
+    while (end < n && units[end].UnitKind == TextUnit::Char && units[end].Text == u" ") ++end;
+  }
+  BreakTypingRun(*document_);
+  range->SetRange(start, end);
+  document_->GetSelection()->Select(*range);
+  wordSelected_ = true;
+  InvalidateRect(docWindow_, nullptr, FALSE);
 }
 
 void EditComponent::ShowContextMenu(Integer x, Integer y) {
@@ -351,6 +422,11 @@ bool EditComponent::OnKeyDown(UINT key) {
       break;
     case VK_BACK: DeleteBackward(); break;
     case VK_DELETE: DeleteForward(); break;
+    case VK_INSERT:
+      // Insert alone switches between inserting and overwriting.
+      if (e.ShiftKey || e.CtrlKey || e.AltKey) return true;
+      SetOverwriteMode(*document_, !IsOverwriteMode(*document_));
+      break;
     case VK_LEFT:
     case VK_RIGHT: {
       BreakTypingRun(*document_);
@@ -387,7 +463,8 @@ bool EditComponent::OnKeyDown(UINT key) {
       const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
       if (!caret) break;
       const Integer y = (caret->top + caret->bottom) / 2;
-      auto p = layout_->PositionFromPoint(key == VK_HOME ? 0 : kMaxLength, y);
+      // The line's ends in document terms: the window may be scrolled sideways.
+      auto p = layout_->PositionFromPoint(key == VK_HOME ? -layout_->GetScrollLeft() : kMaxLength, y);
       if (!p) break;
       const Integer unit = UnitOf(units, *p);
       if (unit < 0) break;
@@ -455,12 +532,20 @@ void EditComponent::InsertText(const WideString& text) {
   if (!selection->GetControls().empty()) return;
   auto range = selection->CreateRange();
   if (!range) return;
+  // What Bold, ForeColor and the like armed at this caret (read before the edit,
+  // which forgets them).
+  const TypingFormats formats = GetTypingFormats(*document_);
   // A run of keys (typing, Enter, Backspace, Delete) undoes as one.
   UndoUnit unit(*document_, u"Typing", true);
   BeginEdit();
   try {
     const auto units = ReadTextUnits(range->GetRoot());
     const Integer at = range->GetStart();
+    // Overwriting: the character after the caret goes (a line's end, a block's end
+    // and a picture stay).
+    if (range->IsCollapsed() && IsOverwriteMode(*document_) && at < static_cast<Integer>(units.size()) &&
+        units[at].UnitKind == TextUnit::Char && !IsPlaceholder(units[at].Anchor))
+      range->SetRange(at, at + 1);
     // Typing into an empty paragraph's placeholder replaces it.
     Node* near = nullptr;
     if (range->IsCollapsed()) {
@@ -483,6 +568,10 @@ void EditComponent::InsertText(const WideString& text) {
       range->SetText(text);
     }
     selection->Select(*range);
+    if (!formats.Empty()) {
+      const Integer end = range->GetStart();
+      ApplyTypingFormats(*document_, end - static_cast<Integer>(text.size()), end, formats);
+    }
   } catch (const EOleSysError&) {
   }
   EndEdit();
@@ -636,7 +725,8 @@ void EditComponent::DeleteBackward() {
       RemoveSelectedControls(selection);
     } else if (auto range = selection->CreateRange()) {
       if (!range->IsCollapsed()) {
-        range->SetText(u"");
+        DeleteSelectedText(*document_);
+        range = selection->CreateRange();
       } else if (range->GetStart() > 0) {
         const auto units = ReadTextUnits(range->GetRoot());
         const Integer at = range->GetStart();
@@ -668,7 +758,8 @@ void EditComponent::DeleteForward() {
       const auto units = ReadTextUnits(range->GetRoot());
       const Integer at = range->GetStart();
       if (!range->IsCollapsed()) {
-        range->SetText(u"");
+        DeleteSelectedText(*document_);
+        range = selection->CreateRange();
       } else if (at < static_cast<Integer>(units.size())) {
         if (units[at].UnitKind == TextUnit::Break) {
           JoinAt(document_.get(), units, at);

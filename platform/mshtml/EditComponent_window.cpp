@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <mutex>
 
+#include "platform/mshtml/Commands.h"
 #include "platform/mshtml/EditComponent.h"
 #include "platform/mshtml/EditComponentInternal.h"
 #include "platform/win/Input.h"
@@ -17,6 +18,8 @@ namespace {
 
 constexpr const char* kOuterClass = "LarkHtmlEditComponent";
 constexpr const char* kDocumentClass = "LarkHtmlEditDocument";
+// Pixels of text kept in sight beside the caret when the window scrolls sideways to it.
+constexpr Integer kCaretMargin = 32;
 
 EditComponent* Owner(HWND hWnd) { return reinterpret_cast<EditComponent*>(GetWindowLongPtr(hWnd, GWLP_USERDATA)); }
 
@@ -218,15 +221,36 @@ RECT EditComponent::ClientRect() const {
 
 void EditComponent::UpdateScrollBars() {
   if (!docWindow_ || !layout_) return;
-  const RECT r = ClientRect();
-  layout_->SetViewport(r.right - r.left, r.bottom - r.top);
-  SCROLLINFO info;
-  info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
-  info.nMin = 0;
-  info.nMax = scrollbars_ ? layout_->GetScrollHeight() - 1 : 0;
-  info.nPage = static_cast<UINT>(scrollbars_ ? std::max<Integer>(0, r.bottom - r.top) : 0);
-  info.nPos = layout_->GetScrollTop();
-  SetScrollInfo(docWindow_, SB_VERT, &info, TRUE);
+  // Showing or hiding a bar resizes the client area, which comes back here (WM_SIZE)
+  // and may call for the other bar: the outer call repeats until both settle.
+  if (updatingBars_) {
+    barsAgain_ = true;
+    return;
+  }
+  updatingBars_ = true;
+  for (int pass = 0; pass < 4; ++pass) {
+    barsAgain_ = false;
+    const RECT r = ClientRect();
+    layout_->SetViewport(r.right - r.left, r.bottom - r.top);
+    SCROLLINFO info;
+    info.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+    info.nMin = 0;
+    info.nMax = scrollbars_ ? layout_->GetScrollHeight() - 1 : 0;
+    info.nPage = static_cast<UINT>(scrollbars_ ? std::max<Integer>(0, r.bottom - r.top) : 0);
+    info.nPos = layout_->GetScrollTop();
+    SetScrollInfo(docWindow_, SB_VERT, &info, TRUE);
+    if (barsAgain_) continue;
+    // Content wider than the window (a wide table, a long word, a picture): the
+    // horizontal bar.
+    const RECT h = ClientRect();
+    layout_->SetViewport(h.right - h.left, h.bottom - h.top);
+    info.nMax = scrollbars_ ? layout_->GetScrollWidth() - 1 : 0;
+    info.nPage = static_cast<UINT>(scrollbars_ ? std::max<Integer>(0, h.right - h.left) : 0);
+    info.nPos = layout_->GetScrollLeft();
+    SetScrollInfo(docWindow_, SB_HORZ, &info, TRUE);
+    if (!barsAgain_) break;
+  }
+  updatingBars_ = false;
 }
 
 void EditComponent::ScrollTo(Integer x, Integer y) {
@@ -247,11 +271,59 @@ void EditComponent::ScrollCaretIntoView() {
   const std::optional<RECT> caret = CaretRectAt(*layout_, units, at);
   if (!caret) return;
   const RECT r = ClientRect();
-  const Integer height = r.bottom - r.top;
+  const Integer height = r.bottom - r.top, width = r.right - r.left;
+  Integer x = layout_->GetScrollLeft(), y = layout_->GetScrollTop();
   if (caret->top < 0)
-    ScrollTo(layout_->GetScrollLeft(), layout_->GetScrollTop() + caret->top);
+    y += caret->top;
   else if (caret->bottom > height)
-    ScrollTo(layout_->GetScrollLeft(), layout_->GetScrollTop() + caret->bottom - height);
+    y += caret->bottom - height;
+  // Sideways the caret comes back with some of the text before it in sight.
+  const Integer margin = std::min<Integer>(kCaretMargin, width / 4);
+  if (caret->left < 0)
+    x += caret->left - margin;
+  else if (caret->right > width)
+    x += caret->right - width + margin;
+  if (x != layout_->GetScrollLeft() || y != layout_->GetScrollTop()) ScrollTo(x, y);
+}
+
+std::vector<RECT> EditComponent::SelectionRects() {
+  std::vector<RECT> rects;
+  auto range = document_->GetSelection()->CreateRange();
+  if (!range || !layout_ || range->IsCollapsed()) return rects;
+  const auto units = ReadTextUnits(range->GetRoot());
+  const Integer height = ClientRect().bottom;
+  const Integer end = std::min<Integer>(range->GetEnd(), static_cast<Integer>(units.size()));
+  const Node* above = nullptr;  // a text node wholly above the window
+  for (Integer i = range->GetStart(); i < end; ++i) {
+    const TextUnit& u = units[static_cast<size_t>(i)];
+    if (u.UnitKind != TextUnit::Char || u.Anchor == above) continue;
+    const auto* node = static_cast<const TextNode*>(u.Anchor);
+    if (i == range->GetStart() || units[static_cast<size_t>(i - 1)].Anchor != node) {
+      // A long selection scrolled far down: its texts above the window are passed
+      // over a node at a time.
+      const std::optional<RECT> last = layout_->GetCaretRect(node, node->GetLength());
+      if (last && last->bottom <= 0) {
+        above = node;
+        continue;
+      }
+    }
+    const std::optional<RECT> from = layout_->GetCaretRect(node, u.Offset);
+    if (!from) continue;
+    if (from->top >= height) break;  // the rest lies below the window
+    if (from->bottom <= 0) continue;
+    const std::optional<RECT> to = layout_->GetCaretRect(node, u.Offset + 1);
+    // A blank at a line's end has the width of a blank of its line's height / 4.
+    const Integer right = to && to->top == from->top && to->left > from->left
+                              ? to->left
+                              : from->left + std::max<Integer>(2, (from->bottom - from->top) / 4);
+    RECT r{from->left, from->top, right, from->bottom};
+    if (!rects.empty() && rects.back().top == r.top && rects.back().bottom == r.bottom &&
+        rects.back().right == r.left)
+      rects.back().right = r.right;
+    else
+      rects.push_back(r);
+  }
+  return rects;
 }
 
 void EditComponent::Paint() {
@@ -259,9 +331,16 @@ void EditComponent::Paint() {
   HDC dc = BeginPaint(docWindow_, &ps);
   if (!dc) return;
   if (layout_) {
+    // Borderless tables get their guide lines in edit mode when ShowBorders or the
+    // engine's zero-borders switch asks for them.
+    layout_->SetShowZeroBorders(DesignMode() &&
+                                (showBorders_ || GetViewSwitches(*document_).ShowZeroBorders));
     layout_->Paint(dc, ps.rcPaint);
-    // A control selection: a frame with handles around each selected element.
     Selection* selection = document_->GetSelection();
+    // Selected text shows inverted.
+    if (selection->GetType() == u"Text")
+      for (const RECT& r : SelectionRects()) InvertRect(dc, &r);
+    // A control selection: a frame with handles around each selected element.
     HBRUSH black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     for (Element* e : selection->GetControls()) {
       RECT box = layout_->GetBoundingClientRect(e);

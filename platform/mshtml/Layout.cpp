@@ -97,6 +97,7 @@ void Layout::SetViewport(Integer width, Integer height) {
 Integer Layout::GetViewportWidth() const { return impl_->ViewWidth; }
 Integer Layout::GetViewportHeight() const { return impl_->ViewHeight; }
 void Layout::SetShowGlyphs(bool show) { impl_->Glyphs = show; }
+void Layout::SetShowZeroBorders(bool show) { impl_->ZeroBorders = show; }
 void Layout::Update() { impl_->Ensure(); }
 void Layout::Invalidate() { impl_->Valid = false; }
 

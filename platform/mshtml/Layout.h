@@ -64,6 +64,9 @@ class Layout {
   Integer GetViewportHeight() const;
   // Draws markers for the paragraph, line-break and table starts (edit mode).
   void SetShowGlyphs(bool show);
+  // Draws the edges of tables and cells without borders (border=0 or none) as
+  // dotted guide lines, so that an author sees the table (edit mode).
+  void SetShowZeroBorders(bool show);
 
   // Lays the document out when it or the viewport changed since the last layout.
   // Every query below calls it first.

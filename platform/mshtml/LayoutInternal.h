@@ -98,6 +98,7 @@ struct Layout::Impl {
   ImageLoader Loader;
   Integer ViewWidth = 0, ViewHeight = 0;
   bool Glyphs = false;
+  bool ZeroBorders = false;
   bool Valid = false;
   UInt64 LaidOutChange = ~UInt64{0};
   Integer ScrollX = 0, ScrollY = 0;

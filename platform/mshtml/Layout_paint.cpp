@@ -47,6 +47,19 @@ void Frame(HDC hdc, RECT r, Integer width, bool raised) {
   }
 }
 
+// The guide drawn around a table or cell that has no border: a dotted grey frame
+// inside its box.
+void GuideFrame(HDC hdc, const RECT& r) {
+  if (r.right - r.left < 2 || r.bottom - r.top < 2) return;
+  HPEN pen = CreatePen(PS_DOT, 1, RGB(128, 128, 128));
+  HGDIOBJ oldPen = SelectObject(hdc, pen);
+  const POINT corners[] = {{r.left, r.top}, {r.right - 1, r.top}, {r.right - 1, r.bottom - 1},
+                           {r.left, r.bottom - 1}, {r.left, r.top}};
+  Polyline(hdc, corners, 5);
+  SelectObject(hdc, oldPen);
+  DeleteObject(pen);
+}
+
 bool Meets(const RECT& a, const RECT& b) {
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
@@ -92,6 +105,8 @@ void Layout::Paint(HDC hdc, const RECT& clip, POINT scroll) {
     }
     if (b.Border > 0 && (b.Kind == BoxKind::Table || b.Kind == BoxKind::Cell))
       Frame(hdc, b.Box, b.Border, b.Kind == BoxKind::Table);
+    else if (im.ZeroBorders && (b.Kind == BoxKind::Table || b.Kind == BoxKind::Cell))
+      GuideFrame(hdc, b.Box);
     if (im.Glyphs && (b.Kind == BoxKind::Table || b.Owner->GetTagId() == TAGID_P)) {
       RECT mark{b.Box.left, b.Box.top, b.Box.left + 5, b.Box.top + 5};
       HBRUSH brush = CreateSolidBrush(RGB(128, 128, 128));
@@ -107,6 +122,11 @@ void Layout::Paint(HDC hdc, const RECT& clip, POINT scroll) {
     const Fragment& f = im.Fragments[k];
     RECT reach = f.Box;
     reach.right += f.SpaceAfter;
+    // A glyph's ink may stand out of its cell (italics, smoothed edges): a piece just
+    // outside the area still reaches into it.
+    const Integer overhang = (f.Box.bottom - f.Box.top) / 2;
+    reach.left -= overhang;
+    reach.right += overhang;
     if (!Meets(reach, area) && !(f.Type == Fragment::Break && im.Glyphs)) continue;
     const ComputedStyle& s = im.Styles[static_cast<size_t>(f.Style)];
     switch (f.Type) {

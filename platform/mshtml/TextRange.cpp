@@ -437,16 +437,107 @@ void TextRange::SetText(const WideString& text) {
   start_ = end_ = at;
 }
 
+namespace {
+
+bool HoldsParagraphCloser(const std::vector<Node*>& nodes) {
+  for (const Node* n : nodes) {
+    bool found = false;
+    WalkTreeInOut(
+        n,
+        [&](const Node* c) {
+          if (found || c->GetNodeType() != NODE_ELEMENT) return false;
+          found = ClosesParagraph(static_cast<const Element*>(c));
+          return !found;
+        },
+        [](const Node*) {});
+    if (found) return true;
+  }
+  return false;
+}
+
+// The P around the point (through inline elements only), below root; null when
+// the point is not in a paragraph.
+Element* EnclosingParagraph(const Point& p, const Element* root) {
+  for (Node* n = p.Container; n && n != root; n = n->GetParentNode()) {
+    if (n->GetNodeType() != NODE_ELEMENT) continue;
+    auto* e = static_cast<Element*>(n);
+    if (e->IsHtml() && e->GetTagId() == TAGID_P) return e;
+    if (IsBlockElement(e)) return nullptr;
+  }
+  return nullptr;
+}
+
+// Splits the paragraph at the point: what follows the point goes to a copy of the
+// paragraph (and of the inline elements around the point) after it. Answers the
+// place between the two halves; a half that would be empty is not made.
+Point SplitParagraphAt(const Point& p, Element* paragraph) {
+  Node* parent = p.Container;
+  Node* before = nullptr;  // the first node that goes after the place; null: the end
+  if (parent->GetNodeType() == NODE_TEXT) {
+    auto* text = static_cast<TextNode*>(parent);
+    parent = text->GetParentNode();
+    if (p.Offset <= 0)
+      before = text;
+    else if (p.Offset >= text->GetLength())
+      before = text->GetNextSibling();
+    else
+      before = text->SplitText(p.Offset);
+  } else if (p.Offset < parent->GetChildCount()) {
+    before = parent->GetChildNodes()[static_cast<size_t>(p.Offset)];
+  }
+  for (;;) {
+    Node* up = parent->GetParentNode();
+    if (before == parent->GetFirstChild()) {
+      before = parent;  // nothing before the place: it lies before this element
+    } else if (before == nullptr) {
+      before = parent->GetNextSibling();  // nothing after it
+    } else {
+      auto* copy = static_cast<Element*>(parent->CloneNode(false));
+      copy->RemoveAttribute(u"id");
+      up->InsertBefore(copy, parent->GetNextSibling());
+      for (Node* n = before; n;) {
+        Node* next = n->GetNextSibling();
+        copy->AppendChild(n);
+        n = next;
+      }
+      before = copy;
+    }
+    if (parent == paragraph) return before ? PointBefore(before) : Point{up, up->GetChildCount()};
+    parent = up;
+  }
+}
+
+}  // namespace
+
 void TextRange::PasteHTML(const WideString& html) {
   const Integer start = GetStart();
-  const Point s = Lasting(PointOf(Units(), start, root_));
+  Point s = Lasting(PointOf(Units(), start, root_));
   Element* context = ElementOf(s);
   if (!context) Fail(E_FAIL, "the range lies outside the document");
   DeleteContents();
   const Integer before = GetUnitCount();
   const std::vector<Node*> nodes =
       root_->GetOwnerDocument()->ParseFragment(html, context, context->GetDepth());
-  InsertAt(s, nodes);
+  // Blocks pasted into a paragraph split it, as reading the markup back would.
+  Element* paragraph = EnclosingParagraph(s, root_);
+  if (!paragraph || !HoldsParagraphCloser(nodes)) {
+    InsertAt(s, nodes);
+  } else {
+    s = SplitParagraphAt(s, paragraph);
+    InsertAt(s, nodes);
+    // Inline content before the first block ends the paragraph's first half; after
+    // the last block it starts the second half.
+    size_t first = 0, last = nodes.size();
+    while (first < last && !HoldsParagraphCloser({nodes[first]})) ++first;
+    while (last > first && !HoldsParagraphCloser({nodes[last - 1]})) --last;
+    Node* before = nodes.front()->GetPreviousSibling();
+    if (first > 0 && before == paragraph)
+      for (size_t i = 0; i < first; ++i) paragraph->AppendChild(nodes[i]);
+    Node* after = nodes.back()->GetNextSibling();
+    if (last < nodes.size() && after && after->GetNodeType() == NODE_ELEMENT &&
+        static_cast<Element*>(after)->GetTagId() == TAGID_P)
+      for (size_t i = nodes.size(); i-- > last;) after->InsertBefore(nodes[i], after->GetFirstChild());
+  }
   const Integer at = start + std::max(0, GetUnitCount() - before);
   start_ = end_ = at;
 }

@@ -159,6 +159,7 @@ int RedoCount(Document& document) { return static_cast<int>(StateOf(document).Re
 bool IsModified(Document& document) { return StateOf(document).Modified; }
 void SetModified(Document& document, bool modified) { StateOf(document).Modified = modified; }
 bool IsOverwriteMode(Document& document) { return StateOf(document).Overwrite; }
+void SetOverwriteMode(Document& document, bool overwrite) { StateOf(document).Overwrite = overwrite; }
 const ViewSwitches& GetViewSwitches(Document& document) { return StateOf(document).View; }
 
 TypingFormats GetTypingFormats(Document& document) {

@@ -52,9 +52,12 @@ TEST(MshtmlSerialize, BodyMarkupInTheEnginesStyle) {
        "<A href=1>one</A>\r\n<DIV><A href=1></A><A href=2>two</A></DIV>"},
       {"<a href=1><table><tr><td><a href=2>x</a></table></a>",
        "<A href=1>\r\n<TABLE>\r\n<TBODY>\r\n<TR>\r\n<TD>x</TD></TR></TBODY></TABLE></A>"},
-      // Text that ends a form stands after it, where the parser puts it when the form
-      // is closed.
-      {"<form>in <b>b</b> tail", "<FORM>in <B>b</B></FORM>tail"},
+      // Text that ends a form stays in it, closed or not; a </p> with no paragraph
+      // open makes nothing.
+      {"<form>in <b>b</b> tail", "<FORM>in <B>b</B> tail</FORM>"},
+      {"<p>a<form>b &amp; c</form>d</p>e", "<P>a</P>\r\n<FORM>b &amp; c</FORM>de"},
+      {"<form>x<form>y</FORM >z</form>w", "<FORM>xy</FORM>zw"},
+      {"<p>a</p></p><form><b>in</form>out", "<P>a</P>\r\n<FORM><B>inout</B></FORM>"},
       // End tags </p> and </br> inside SVG make no elements there.
       {"<svg><g></p></br><circle/></g></svg>", "<svg><g><circle></circle></g></svg>"},
   };
@@ -115,12 +118,86 @@ TEST(MshtmlSerialize, SerializationReadsBackTheSame) {
       "<p>\xf0\x9f\x98\x80 \xc3\xa9 &#x1F600; &copy; &bogus &amp</p><plaintext>rest <b>",
   };
   for (const char* page : pages) {
+    SCOPED_TRACE(page);
     Document first;
     first.LoadHTML(W(page));
     const WideString once = first.GetHTML();
     Document second;
     second.LoadHTML(once);
     EXPECT_EQ(U(second.GetHTML()), U(once)) << page;
+  }
+}
+
+// The tree below a node as text: element names with their attributes, texts and
+// comments, one per line, indented by depth.
+std::string TreeOf(const Node* node, int depth = 0) {
+  std::string out(static_cast<size_t>(depth) * 2, ' ');
+  if (node->GetNodeType() == NODE_ELEMENT) {
+    const auto* e = static_cast<const Element*>(node);
+    out += "<" + U(e->GetTagName()) + (e->IsHtml() ? "" : " foreign");
+    for (const Attribute& a : e->GetAttributes()) out += " " + U(a.Name) + "='" + U(a.Value) + "'";
+    out += ">\n";
+  } else if (node->GetNodeType() == NODE_TEXT) {
+    out += "'" + U(static_cast<const TextNode*>(node)->GetData()) + "'\n";
+  } else {
+    out += U(node->GetNodeName()) + "\n";
+  }
+  for (const Node* c : node->GetChildNodes()) out += TreeOf(c, depth + 1);
+  return out;
+}
+
+// Markup whose tree depends on where it stands (a FORM inside a P, HTML inside SVG
+// and MathML at their integration points, foreign content that HTML tags break out
+// of, content the parser puts before a table): read, written, read again gives the
+// same tree, and writing that gives the same text, for whole pages and for a body's
+// content set by innerHTML.
+TEST(MshtmlSerialize, ContextSensitiveMarkupReadsBackTheSameTree) {
+  const char* pages[] = {
+      "<p>a<form>b</form>c</p>",
+      "<p>before<form action=x><input name=q> inside</form>after</p>",
+      "<form><p>in a paragraph</p></form>tail",
+      "<p><b>bold<form>f</form>still</b></p>",
+      "<table><tr><td><p>x<form>in cell</form></td></tr></table>",
+      "<svg><foreignObject><p>para</p><b>b</b></foreignObject><desc><i>d</i></desc><title>t<b>u</b></title></svg>",
+      "<svg><g><p>breaks out</p></g></svg>after",
+      "<math><mi>x<b>b</b></mi><mo>+</mo><mn>1</mn><ms>s</ms><mtext><i>t</i></mtext></math>",
+      "<math><annotation-xml encoding=\"text/html\"><p>html</p></annotation-xml></math>",
+      "<math><annotation-xml encoding=application/xhtml+xml><div>x</div></annotation-xml></math>",
+      "<math><annotation-xml><svg><circle/></svg></annotation-xml></math>",
+      "<math><mi><svg><foreignObject><p>deep</p></foreignObject></svg></mi></math>",
+      "<svg viewBox=\"0 0 10 10\"><linearGradient gradientUnits=userSpaceOnUse/><path d=\"M0 0\"/></svg>",
+      "<math definitionURL=u><mi mathvariant=bold>x</mi></math>",
+      "<svg><script>a<b</script><style>p>b{}</style></svg>",
+      "<p><svg><foreignObject><div>d</div></foreignObject></svg>text</p>",
+      // Content the parser puts before a table (a FORM then lands in a paragraph), a
+      // form left open around a second one, headings and options put inside their own
+      // kind.
+      "<table><p><i><form></mi></a>",
+      "<table><p>a<b>b<form>f</form>c</b>d</p></table>",
+      "<form><span></form><div><input><h1><form><tr><span>",
+      "<form>one<form>two</form>three</form>four",
+      "<h1></p><table></a><h1>x",
+      "<input><option><table><option>o",
+      "<ul><li><table></br><li>x</ul>",
+      "<dl><dt><table><i><dt>d<dd>e</dl>",
+      "<li><g><mo><table><li>x",
+  };
+  for (const char* page : pages) {
+    SCOPED_TRACE(page);
+    Document first;
+    first.LoadHTML(W(page));
+    const WideString once = first.GetHTML();
+    Document second;
+    second.LoadHTML(once);
+    EXPECT_EQ(U(second.GetHTML()), U(once));
+    EXPECT_EQ(TreeOf(second.GetBody()), TreeOf(first.GetBody()));
+    // The body's content set again by innerHTML reads the same.
+    const WideString body = first.GetBody()->GetInnerHTML();
+    Document third;
+    third.LoadHTML(u"<p>old</p>");
+    third.GetBody()->SetInnerHTML(body);
+    EXPECT_EQ(U(third.GetBody()->GetInnerHTML()), U(body));
+    EXPECT_EQ(TreeOf(third.GetBody()), TreeOf(first.GetBody()));
   }
 }
 

@@ -148,6 +148,44 @@ TEST(MshtmlTextRange, WritesThroughARange) {
   EXPECT_EQ(U(doc.GetElementById(W("c"))->GetInnerHTML()), "<B>bold</B>");
 }
 
+// Blocks pasted into a paragraph split it where the range stands, so that the body
+// reads back as the same tree; inline markup stays in the paragraph.
+TEST(MshtmlTextRange, PastedBlocksSplitTheParagraph) {
+  const struct {
+    const char* Markup;
+    Integer Start, End;
+    const char* Paste;
+    const char* Body;
+  } cases[] = {
+      {"<p>abcd</p>", 2, 2, "<div>x</div>", "<P>ab</P>\r\n<DIV>x</DIV>\r\n<P>cd</P>"},
+      {"<p>abcd</p>", 2, 2, "<p>x</p>", "<P>ab</P>\r\n<P>x</P>\r\n<P>cd</P>"},
+      {"<p>abcd</p>", 1, 3, "<p>x</p><p>y</p>", "<P>a</P>\r\n<P>x</P>\r\n<P>y</P>\r\n<P>d</P>"},
+      {"<p>abcd</p>", 0, 0, "<h2>x</h2>", "<H2>x</H2>\r\n<P>abcd</P>"},
+      {"<p>abcd</p>", 4, 4, "<ul><li>x</li></ul>", "<P>abcd</P>\r\n<UL>\r\n<LI>x</LI></UL>"},
+      {"<p align=center id=k><b>abcd</b></p>", 2, 2, "<table><tr><td>t</td></tr></table>",
+       "<P align=center id=k><B>ab</B></P>\r\n<TABLE>\r\n<TBODY>\r\n<TR>\r\n<TD>t</TD></TR></TBODY></TABLE>\r\n"
+       "<P align=center><B>cd</B></P>"},
+      {"<p>abcd</p>", 2, 2, "x<form>f</form>y", "<P>abx</P>\r\n<FORM>f</FORM>\r\n<P>ycd</P>"},
+      {"<p>abcd</p>", 2, 2, "<span><div>in</div></span>", "<P>ab</P><SPAN>\r\n<DIV>in</DIV></SPAN>\r\n<P>cd</P>"},
+      // Inline markup and blocks outside paragraphs are not split.
+      {"<p>abcd</p>", 2, 2, "<b>x</b>", "<P>ab<B>x</B>cd</P>"},
+      {"<div>abcd</div>", 2, 2, "<p>x</p>", "<DIV>ab\r\n<P>x</P>cd</DIV>"},
+      {"<table><tr><td>abcd</td></tr></table>", 2, 2, "<div>x</div>",
+       "<TABLE>\r\n<TBODY>\r\n<TR>\r\n<TD>ab\r\n<DIV>x</DIV>cd</TD></TR></TBODY></TABLE>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.Markup) + " + " + c.Paste);
+    Document doc;
+    doc.LoadHTML(W(c.Markup));
+    auto range = doc.CreateTextRange();
+    range->SetRange(c.Start, c.End);
+    range->PasteHTML(W(c.Paste));
+    const std::string body = U(doc.GetBody()->GetInnerHTML());
+    EXPECT_EQ(body, c.Body);
+    EXPECT_EQ(BodyOf(body), body) << "reads back the same";
+  }
+}
+
 TEST(MshtmlTextRange, FindText) {
   Document doc;
   doc.LoadHTML(W("<p>The cat scattered the Cats.</p><p>cat</p>"));
