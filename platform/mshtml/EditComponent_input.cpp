@@ -554,11 +554,6 @@ void EditComponent::InsertText(const WideString& text) {
       else if (at > 0 && IsPlaceholder(units[at - 1].Anchor))
         near = units[at - 1].Anchor;
     }
-    // In overwrite mode a typed character takes the place of the character after the
-    // caret; a line or block break after it stays.
-    if (!near && range->IsCollapsed() && IsOverwriteMode(*document_) && at < static_cast<Integer>(units.size()) &&
-        units[at].UnitKind == TextUnit::Char)
-      range->SetRange(at, at + 1);
     if (near) {
       static_cast<TextNode*>(near)->SetData(text);
       const auto after = ReadTextUnits(range->GetRoot());
