@@ -3,6 +3,7 @@
 
 #include <atomic>
 
+#include "platform/win/GdiInternal.h"
 #include "platform/win/WindowInternal.h"
 
 namespace larkwin {
@@ -39,6 +40,7 @@ void SetDisplayBackend(std::unique_ptr<DisplayBackend> backend) {
     b.current.store(backend.get(), std::memory_order_release);
     b.installed = std::move(backend);
   }
+  gdi::FollowScreenMode();
   std::vector<HWND> shown = ShownTopLevelWindows();
   for (auto it = shown.rbegin(); it != shown.rend(); ++it) Display().WindowCreated(*it, TopLevelStateOf(*it));
 }

@@ -338,6 +338,12 @@ struct ScreenInfo {
 std::shared_ptr<BitmapObj> ScreenBitmap();
 ScreenInfo CurrentScreen();
 bool SetScreen(Integer width, Integer height, Integer bpp);
+// Moves the screen's top-left to (x, y) in screen coordinates (the virtual screen's
+// origin); false when the display refuses.
+bool SetScreenOrigin(Integer x, Integer y);
+// The metrics of the screen's size and origin taken from the display (after another
+// backend took over: an X screen has its own size).
+void FollowScreenMode();
 void SetDpi(Integer x, Integer y);
 void SetSysColorValue(Integer index, COLORREF color);
 void SetMetric(Integer index, Integer value);

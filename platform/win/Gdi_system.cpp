@@ -3,6 +3,7 @@
 
 #include "platform/win/Display.h"
 #include "platform/win/GdiInternal.h"
+#include "platform/win/WindowInternal.h"
 
 namespace gdi {
 
@@ -150,6 +151,30 @@ bool SetScreen(Integer width, Integer height, Integer bpp) {
   System& s = Ready();
   std::lock_guard lock(s.Lock);
   SizeMetrics(s, width, height);
+  return true;
+}
+
+void FollowScreenMode() {
+  const larkwin::ScreenMode mode = larkwin::Display().Mode();
+  System& s = Ready();
+  std::lock_guard lock(s.Lock);
+  SizeMetrics(s, mode.width, mode.height);
+  s.Metrics[SM_XVIRTUALSCREEN] = mode.originX;
+  s.Metrics[SM_YVIRTUALSCREEN] = mode.originY;
+}
+
+bool SetScreenOrigin(Integer x, Integer y) {
+  larkwin::ScreenMode mode = larkwin::Display().Mode();
+  mode.originX = x;
+  mode.originY = y;
+  if (!larkwin::Display().SetMode(mode)) return false;
+  {
+    System& s = Ready();
+    std::lock_guard lock(s.Lock);
+    s.Metrics[SM_XVIRTUALSCREEN] = x;
+    s.Metrics[SM_YVIRTUALSCREEN] = y;
+  }
+  larkwin::RecomposeScreen();
   return true;
 }
 
