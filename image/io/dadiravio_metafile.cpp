@@ -211,6 +211,10 @@ void TDadirAvIO::DoCaptureFromScreen(TIECSSource Source, TCursor MouseCursor) {
           w = Screen->GetWidth();
           h = Screen->GetHeight();
         }
+        // The picture starts at the virtual screen's top-left, which lies below 0
+        // when monitors reach left of or above the primary one.
+        pointer.x -= sx;
+        pointer.y -= sy;
         break;
       case iecsForegroundWindow: {
         window = ::GetForegroundWindow();

@@ -20,8 +20,31 @@ void SetSBPageSize(HWND window, Integer bar, Integer page, bool redraw) {
   SetScrollInfo(window, bar, &info, redraw ? TRUE : FALSE);
 }
 
-
 }  // namespace
+
+void dadiravview::SetupRangeScrollBar(HWND window, Integer bar, Integer maxValue, Integer clientExtent,
+                                      Integer origin, bool alwaysVisible, Integer factorBias, bool& shown,
+                                      double& factor) {
+  if (maxValue < 1) {
+    if (alwaysVisible) {
+      shown = true;
+      EnableScrollBar(window, static_cast<UINT>(bar), ESB_DISABLE_BOTH);
+      ShowScrollBar(window, bar, TRUE);
+    } else {
+      shown = false;
+      ShowScrollBar(window, bar, FALSE);
+    }
+    return;
+  }
+  shown = true;
+  factor = (static_cast<double>(clientExtent) + maxValue + factorBias) / 65536.0;
+  if (factor <= 0) factor = 1.0 / 65536.0;
+  SetScrollRange(window, bar, 0, kScrollRange, FALSE);
+  SetSBPageSize(window, bar, TruncSat(clientExtent / factor), true);
+  SetScrollPos(window, bar, TruncSat(origin / factor), FALSE);
+  EnableScrollBar(window, static_cast<UINT>(bar), ESB_ENABLE_BOTH);
+  ShowScrollBar(window, bar, TRUE);
+}
 
 using dadiravview::RoundSat;
 using dadiravview::TruncSat;
@@ -133,29 +156,10 @@ void TDadirAvView::Update() {
 }
 
 void TDadirAvView::SetupScrollBar(bool horizontal, Integer maxValue, Integer clientExtent) {
-  const Integer bar = horizontal ? SB_HORZ : SB_VERT;
-  bool& shown = horizontal ? hScrollShown_ : vScrollShown_;
-  double& factor = horizontal ? hScrollFactor_ : vScrollFactor_;
-  const Integer origin = horizontal ? viewX_ : viewY_;
-  HWND window = GetHandle();
-  if (maxValue < 1) {
-    if (scrollBarsAlwaysVisible_) {
-      shown = true;
-      EnableScrollBar(window, static_cast<UINT>(bar), ESB_DISABLE_BOTH);
-      ShowScrollBar(window, bar, TRUE);
-    } else {
-      shown = false;
-      ShowScrollBar(window, bar, FALSE);
-    }
-    return;
-  }
-  shown = true;
-  factor = (static_cast<double>(clientExtent) + maxValue) / 65536.0;
-  SetScrollRange(window, bar, 0, kScrollRange, FALSE);
-  SetSBPageSize(window, bar, TruncSat(clientExtent / factor), true);
-  SetScrollPos(window, bar, TruncSat(origin / factor), FALSE);
-  EnableScrollBar(window, static_cast<UINT>(bar), ESB_ENABLE_BOTH);
-  ShowScrollBar(window, bar, TRUE);
+  dadiravview::SetupRangeScrollBar(GetHandle(), horizontal ? SB_HORZ : SB_VERT, maxValue, clientExtent,
+                                   horizontal ? viewX_ : viewY_, scrollBarsAlwaysVisible_, 0,
+                                   horizontal ? hScrollShown_ : vScrollShown_,
+                                   horizontal ? hScrollFactor_ : vScrollFactor_);
 }
 
 double TDadirAvView::GetOptimalZoom(Integer width, Integer height, Integer areaWidth,

@@ -8,6 +8,7 @@
 #include "image/model/iebitmap.h"
 #include "image/proc/dadiravproc_basic.h"
 #include "image/proc/dadiravproc_component.h"
+#include "image/views/boxdrawing.h"
 #include "platform/rtl/Math.h"
 #include "platform/rtl/Strings.h"
 #include "platform/win/Messages.h"
@@ -46,7 +47,7 @@ THistogramBox::~THistogramBox() {
 }
 
 void THistogramBox::Update() {
-  FollowClientSize();
+  FitDrawingToClient(this, bitmap_.get());
   ++drawCount_;
   const Integer BW = bitmap_->GetWidth(), BH = bitmap_->GetHeight();
   if (BW <= 0 || BH <= 0) {
@@ -163,7 +164,7 @@ void THistogramBox::Update() {
 
 void THistogramBox::Paint() {
   if (!HandleAllocated()) return;
-  if (FollowClientSize()) Update();
+  if (FitDrawingToClient(this, bitmap_.get())) Update();
   GetCanvas()->Draw(0, 0, bitmap_.get());
 }
 
@@ -218,16 +219,7 @@ void THistogramBox::SetHistogramStyle(THistogramStyle value) {
   Update();
 }
 
-bool THistogramBox::FollowClientSize() {
-  // The drawing has the client's size, with or without a window (a window made
-  // later at the stored size sends no size message).
-  const Integer w = std::max(GetClientWidth(), 0), h = std::max(GetClientHeight(), 0);
-  if (bitmap_ == nullptr || (bitmap_->GetWidth() == w && bitmap_->GetHeight() == h)) return false;
-  bitmap_->SetSize(w, h);
-  return true;
-}
-
 void THistogramBox::Resize() {
   TCustomControl::Resize();
-  if (FollowClientSize()) Update();
+  if (FitDrawingToClient(this, bitmap_.get())) Update();
 }

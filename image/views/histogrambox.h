@@ -58,7 +58,6 @@ class THistogramBox : public TCustomControl {
 
  private:
   // Gives the drawing the client's size; true when it changed.
-  bool FollowClientSize();
   std::unique_ptr<TBitmap> bitmap_;
   TColor background_ = 0xFFFFFF;
   TDadirAvProc* proc_ = nullptr;

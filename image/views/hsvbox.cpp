@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "image/proc/dadiravproc_colour.h"
+#include "image/views/boxdrawing.h"
 #include "platform/rtl/Math.h"
 #include "platform/win/Messages.h"
 
@@ -122,7 +123,7 @@ void THSVBox::XMouseMove(Integer x, Integer y) {
 
 void THSVBox::Paint() {
   if (!HandleAllocated()) return;
-  if (FollowClientSize()) Redraw();
+  if (FitDrawingToClient(this, bitmap_.get())) Redraw();
   GetCanvas()->Draw(0, 0, bitmap_.get());
 }
 
@@ -241,16 +242,7 @@ void THSVBox::SetBarsDistance(Integer value) {
   Redraw();
 }
 
-bool THSVBox::FollowClientSize() {
-  // The drawing has the client's size, with or without a window (a window made
-  // later at the stored size sends no size message).
-  const Integer w = std::max(GetClientWidth(), 0), h = std::max(GetClientHeight(), 0);
-  if (bitmap_ == nullptr || (bitmap_->GetWidth() == w && bitmap_->GetHeight() == h)) return false;
-  bitmap_->SetSize(w, h);
-  return true;
-}
-
 void THSVBox::Resize() {
   TCustomControl::Resize();
-  if (FollowClientSize()) Redraw();
+  if (FitDrawingToClient(this, bitmap_.get())) Redraw();
 }

@@ -60,7 +60,6 @@ class THSVBox : public TCustomControl {
 
  private:
   // Gives the drawing the client's size; true when it changed.
-  bool FollowClientSize();
   // Width of the saturation-value square.
   Integer SquareWidth() const;
   void RecomputeRGB();

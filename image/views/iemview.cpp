@@ -6,20 +6,14 @@
 #include <cmath>
 
 #include "image/io/dadiravio.h"
+#include "image/proc/dadiravproc_component.h"
 #include "image/proc/dadiravproc_resample.h"
+#include "image/views/dadiravview_internal.h"
+#include "platform/vcl/Forms.h"
 #include "platform/win/Messages.h"
 #include "platform/win/Window.h"
 
 namespace {
-
-constexpr Integer kScrollRange = 65535;
-
-Integer TruncSat(double v) {
-  if (!(v == v)) return 0;
-  if (v >= 2147483647.0) return 2147483647;
-  if (v <= -2147483648.0) return -2147483647 - 1;
-  return static_cast<Integer>(v);
-}
 
 // The library lock for one scope.
 struct ThreadLock {
@@ -30,6 +24,23 @@ struct ThreadLock {
 };
 
 }  // namespace
+
+using dadiravview::TruncSat;
+
+// What the transition effects see of the grid: its canvas, its background and its
+// paint lock (the grid does not paint over a running transition).
+class TDadirAvMView::TransitionSite : public TIETransitionView {
+ public:
+  explicit TransitionSite(TDadirAvMView* view) : view_(view) {}
+  TCanvas* GetCanvas() override { return view_->GetCanvas(); }
+  TColor GetBackground() const override { return view_->GetBackground(); }
+  void LockPaint() override { view_->LockPaint(); }
+  void NPUnLockPaint() override { view_->NPUnLockPaint(); }
+  void Update() override { view_->Update(); }
+
+ private:
+  TDadirAvMView* view_;
+};
 
 // --- Captions --------------------------------------------------------------------------------
 
@@ -68,6 +79,8 @@ TDadirAvMView::TDadirAvMView(TComponent* owner)
       hScrollParams_(std::make_unique<TIEScrollBarParams>()),
       vScrollParams_(std::make_unique<TIEScrollBarParams>()),
       io_(std::make_unique<TDadirAvIO>(nullptr)) {
+  transitionSite_ = std::make_unique<TransitionSite>(this);
+  transition_ = std::make_unique<TIETransitionEffects>(transitionSite_.get());
   SetBounds(GetLeft(), GetTop(), 180, 90);
   store_->SetMaxMapped(imageCacheSize_);
   drawDib_ = IEDrawDibOpen();
@@ -76,6 +89,11 @@ TDadirAvMView::TDadirAvMView(TComponent* owner)
 }
 
 TDadirAvMView::~TDadirAvMView() {
+  transition_->Stop();
+  // The processing component works on the selected image's bitmap: it goes before
+  // that bitmap is given back.
+  delete proc_;
+  proc_ = nullptr;
   StopPlaying();
   DeselectNU();
   ClearThreadsAndRequests();
@@ -105,6 +123,7 @@ TDadirAvMView::~TDadirAvMView() {
     queue_.clear();
   }
   if (timer_ != 0 && HandleAllocated()) KillTimer(GetHandle(), 1);
+  transition_.reset();
   store_.reset();
   cache_.reset();
   IEDrawDibClose(drawDib_);
@@ -748,33 +767,11 @@ void TDadirAvMView::Update() {
 }
 
 void TDadirAvMView::SetupScrollBar(bool horizontal, Integer maxValue, Integer clientExtent) {
-  const Integer bar = horizontal ? SB_HORZ : SB_VERT;
-  bool& shown = horizontal ? hScrollShown_ : vScrollShown_;
-  double& factor = horizontal ? hScrollFactor_ : vScrollFactor_;
-  const Integer origin = horizontal ? viewX_ : viewY_;
-  HWND window = GetHandle();
-  if (maxValue <= 0) {
-    if (ScrollBarsAlwaysVisible) {
-      shown = true;
-      EnableScrollBar(window, static_cast<UINT>(bar), ESB_DISABLE_BOTH);
-      ShowScrollBar(window, bar, TRUE);
-    } else {
-      shown = false;
-      ShowScrollBar(window, bar, FALSE);
-    }
-    return;
-  }
-  shown = true;
-  factor = (static_cast<double>(clientExtent) + maxValue - 1) / 65536.0;
-  if (factor <= 0) factor = 1.0 / 65536.0;
-  SetScrollRange(window, bar, 0, kScrollRange, FALSE);
-  SCROLLINFO info{};
-  info.fMask = SIF_PAGE;
-  info.nPage = static_cast<UINT>(std::max(TruncSat(clientExtent / factor), 0));
-  SetScrollInfo(window, bar, &info, TRUE);
-  SetScrollPos(window, bar, TruncSat(origin / factor), FALSE);
-  EnableScrollBar(window, static_cast<UINT>(bar), ESB_ENABLE_BOTH);
-  ShowScrollBar(window, bar, TRUE);
+  // The grid's factor leaves one pixel out of the content: (client + maximum - 1).
+  dadiravview::SetupRangeScrollBar(GetHandle(), horizontal ? SB_HORZ : SB_VERT, maxValue, clientExtent,
+                                   horizontal ? viewX_ : viewY_, ScrollBarsAlwaysVisible, -1,
+                                   horizontal ? hScrollShown_ : vScrollShown_,
+                                   horizontal ? hScrollFactor_ : vScrollFactor_);
 }
 
 void TDadirAvMView::AfterOriginMove() {
@@ -951,15 +948,45 @@ void TDadirAvMView::SetDisplayMode(TIEMDisplayMode mode) {
 
 void TDadirAvMView::SetVisibleFrame(Integer idx) {
   if (idx == visibleFrame_ || Info(idx) == nullptr) return;
+  if (TransitionEffect == TIETransitionType::iettNone) {
+    visibleFrame_ = idx;
+    Update();
+    return;
+  }
+  // The frame shown and the next one, each painted at the cell size, then animated
+  // from one to the other on the view.
+  transition_->SetTransition(TransitionEffect);
+  transition_->SetDuration(TransitionDuration);
+  transition_->SetSizes(thumbWidth_, thumbHeight_);
+  PaintTo(transition_->GetSourceShot()->GetCanvas());
   visibleFrame_ = idx;
-  Update();
+  PaintTo(transition_->GetTargetShot()->GetCanvas());
+  transition_->Run(true);
 }
+
+bool TDadirAvMView::GetTransitionRunning() const { return transition_->GetRunning(); }
 
 void TDadirAvMView::CenterFrame() {
   if (selectedIdx_ < 0) return;
   const TIEImageInfo* info = Info(visibleFrame_);
   if (info == nullptr) return;
   SetViewXY(info->X - (GetClientWidth() - thumbWidth_) / 2, info->Y - (GetClientHeight() - thumbHeight_) / 2);
+}
+
+// --- The processing component -----------------------------------------------------------
+
+TDadirAvProc* TDadirAvMView::GetDadirAvProc() {
+  if (proc_ == nullptr) {
+    proc_ = new TDadirAvProc(this);  // owned through the component tree
+    proc_->SetAttachedDadirAv(this);
+    proc_->OnProgress = onProgress_;
+  }
+  return proc_;
+}
+
+void TDadirAvMView::SetOnProgress(TIEProgressEvent value) {
+  onProgress_ = std::move(value);
+  if (proc_ != nullptr) proc_->OnProgress = onProgress_;
 }
 
 // --- Messages --------------------------------------------------------------------------------

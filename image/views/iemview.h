@@ -31,6 +31,9 @@
 
 class TDadirAvIO;
 class TDadirAvMView;
+class TDadirAvProc;
+class TIETransitionEffects;
+enum class TIETransitionType : Byte;
 
 enum class TIEStoreType : Byte { ietNormal, ietThumb };
 using enum TIEStoreType;
@@ -233,6 +236,9 @@ class TDadirAvMView : public TIEView {
   void SetThreadPoolSize(Integer value);
   bool ScrollBarsAlwaysVisible = false;
   TResampleFilter ThumbnailResampleFilter = rfFastLinear;
+  // Run by SetVisibleFrame between the frame shown and the next one (iettNone: none).
+  TIETransitionType TransitionEffect{};
+  Integer TransitionDuration = 1000;  // ms
   TIEScrollBarParams* GetHScrollBarParams() const noexcept { return hScrollParams_.get(); }
   TIEScrollBarParams* GetVScrollBarParams() const noexcept { return vScrollParams_.get(); }
   void SetBackGround(TColor value) override;
@@ -245,6 +251,12 @@ class TDadirAvMView : public TIEView {
   TIEProgressEvent OnIOProgress;
   TIEMProgressEvent OnDrawProgress;
   TIEWrongImageEvent OnWrongImage;
+
+  // --- The processing component, made on first use, owned by the view and attached
+  // to it (it works on the selected image); it reports through OnProgress.
+  TDadirAvProc* GetDadirAvProc();
+  virtual void SetOnProgress(TIEProgressEvent value);
+  virtual TIEProgressEvent GetOnProgress() const { return onProgress_; }
 
   // --- Layout and scrolling
   void UpdateCoords();
@@ -320,13 +332,18 @@ class TDadirAvMView : public TIEView {
   void SetPlaying(bool value);
   void PlayFrame();
   Integer GetVisibleFrame() const noexcept { return visibleFrame_; }
+  // With a TransitionEffect the change from the frame shown to idx is animated.
   void SetVisibleFrame(Integer idx);
+  bool GetTransitionRunning() const;
   void CenterFrame();
   bool PlayLoop = true;
 
   // --- Painting
   virtual void PaintTo(TCanvas* canvas);
   void UpdateImage(Integer idx);
+  // The system palette changed: DrawDib's palette is realised again on the main form,
+  // and the view repaints when that changed anything (or when there is no main form).
+  void PaletteChanged();
 
   void Dispatch(TMessage& message) override;
 
@@ -417,6 +434,12 @@ class TDadirAvMView : public TIEView {
   std::unique_ptr<TIEScrollBarParams> hScrollParams_;
   std::unique_ptr<TIEScrollBarParams> vScrollParams_;
   std::unique_ptr<TDadirAvIO> io_;
+  TDadirAvProc* proc_ = nullptr;  // owned through the component tree
+  TIEProgressEvent onProgress_;
+  // What the transition effects see of the grid.
+  class TransitionSite;
+  std::unique_ptr<TransitionSite> transitionSite_;
+  std::unique_ptr<TIETransitionEffects> transition_;
 
   // Selection and input state.
   bool addToSelection_ = false;

@@ -81,6 +81,13 @@ void TDadirAvMView::StarterLoop(TIEStarter* starter) {
         loader->io->SetAttachedIEBitmap(loader->bitmap);
         LoadParams(loader->io, info);
         loader->io->OnFinishWork = [this, loader](TObject*) { ThreadFinish(loader); };
+        // A load the grid no longer wants is marked -2; its own thread raises the
+        // component's Aborting flag at the next progress step, so no other thread
+        // writes that flag while the codec reads it.
+        loader->io->OnProgress = [loader](TObject*, Integer) {
+          ThreadLock lock;
+          if (loader->state == -2) loader->io->SetAborting(true);
+        };
         loader->io->SetAsyncMode(true);
         running_.push_back(loader);
         ++startedLoads_;
@@ -146,10 +153,7 @@ void TDadirAvMView::RemoveFinishedLoaders() {
       delete loader;
       continue;
     }
-    if (loader->state >= 0 && (loader->info == nullptr || !VisibleLocked(loader->info))) {
-      loader->state = -2;
-      loader->io->SetAborting(true);
-    }
+    if (loader->state >= 0 && (loader->info == nullptr || !VisibleLocked(loader->info))) loader->state = -2;
     ++i;
   }
 }
@@ -275,7 +279,6 @@ void TDadirAvMView::ClearThreadsAndRequests() {
     for (TIEGridLoader* loader : running_) {
       if (loader->state < 0) continue;
       loader->state = -2;
-      loader->io->SetAborting(true);
     }
   }
   // The starter prunes the loads as they finish; about a second at most is given.

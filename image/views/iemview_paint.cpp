@@ -6,6 +6,7 @@
 
 #include "image/proc/dadiravproc_resample.h"
 #include "image/views/iemview.h"
+#include "platform/vcl/Application.h"
 #include "platform/vcl/Forms.h"
 #include "platform/win/Window.h"
 
@@ -263,4 +264,13 @@ void TDadirAvMView::UpdateImage(Integer idx) {
   ValidateRect(GetHandle(), nullptr);
   RECT r{info->X - viewX_, info->Y - viewY_, info->X - viewX_ + thumbWidth_, info->Y - viewY_ + thumbHeight_};
   InvalidateRect(GetHandle(), &r, FALSE);
+}
+
+void TDadirAvMView::PaletteChanged() {
+  // Realising changes nothing on a true-colour screen: repaint only when DrawDib says
+  // it did, or when there is no main form to realise it on.
+  TCustomForm* main = Application->GetMainForm();
+  if (main == nullptr || main->GetCanvas() == nullptr ||
+      IEDrawDibRealize(drawDib_, main->GetCanvas()->GetHandle(), false) != 0)
+    Invalidate();
 }

@@ -14,6 +14,65 @@ AnsiString W(TMsgLanguageWords word, TMsgLanguage language) { return iemsg(word,
 
 const char* const kSizeItems[] = {"Normal", "Fit to page", "Stretch to page", "Specified size"};
 
+// The toolbar pictures, 16 x 16, drawn on olive: the bottom-left pixel's colour is the
+// one a button leaves transparent.
+constexpr TColor kGlyphTransparent = 0x008080;
+constexpr TColor kGlyphInk = 0x000000;
+constexpr TColor kGlyphPaper = 0xFFFFFF;
+constexpr TColor kGlyphShade = 0x808080;
+constexpr TColor kGlyphBody = 0xC0C0C0;
+constexpr TColor kGlyphMark = 0x800000;  // navy
+
+std::unique_ptr<TBitmap> NewGlyph() {
+  auto glyph = std::make_unique<TBitmap>();
+  glyph->SetPixelFormat(pf24bit);
+  glyph->SetSize(16, 16);
+  TCanvas* c = glyph->GetCanvas();
+  c->GetBrush()->SetColor(kGlyphTransparent);
+  c->FillRect(TRect{0, 0, 16, 16});
+  return glyph;
+}
+
+void Box(TCanvas* c, TColor fill, TColor frame, Integer l, Integer t, Integer r, Integer b) {
+  c->GetBrush()->SetColor(frame);
+  c->FillRect(TRect{l, t, r, b});
+  c->GetBrush()->SetColor(fill);
+  c->FillRect(TRect{l + 1, t + 1, r - 1, b - 1});
+}
+
+// A page with a block where the picture goes: cell 0..8 of the 3 x 3 grid, row by row.
+std::unique_ptr<TBitmap> PositionGlyph(int cell) {
+  auto glyph = NewGlyph();
+  TCanvas* c = glyph->GetCanvas();
+  Box(c, kGlyphPaper, kGlyphInk, 2, 1, 14, 15);
+  c->GetBrush()->SetColor(kGlyphMark);
+  const Integer x = 4 + (cell % 3) * 3, y = 3 + (cell / 3) * 4;
+  c->FillRect(TRect{x, y, x + 2, y + 3});
+  return glyph;
+}
+
+// A printer: its body, the paper fed in at the top and the slot it comes out of.
+std::unique_ptr<TBitmap> PrinterGlyph(bool setup) {
+  auto glyph = NewGlyph();
+  TCanvas* c = glyph->GetCanvas();
+  Box(c, kGlyphPaper, kGlyphInk, 4, 1, 12, 8);  // paper
+  Box(c, kGlyphBody, kGlyphInk, 1, 7, 15, 13);  // body
+  c->GetBrush()->SetColor(kGlyphShade);
+  c->FillRect(TRect{3, 11, 13, 12});  // slot
+  c->GetBrush()->SetColor(0x00FF00);
+  c->FillRect(TRect{12, 8, 14, 9});  // lamp
+  if (setup) {
+    // Set-up: lines of settings on the paper instead of a printed page.
+    c->GetBrush()->SetColor(kGlyphMark);
+    for (Integer y : {3, 5}) c->FillRect(TRect{6, y, 10, y + 1});
+  } else {
+    c->GetBrush()->SetColor(kGlyphShade);
+    for (Integer y : {3, 5}) c->FillRect(TRect{5, y, 11, y + 1});
+    Box(c, kGlyphPaper, kGlyphInk, 4, 12, 12, 16);  // the printed page coming out
+  }
+  return glyph;
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------
@@ -58,6 +117,7 @@ void TIEPrintFormBase::MakePositionButtons(TWinControl* parent, bool flat) {
     button->SetGroupIndex(1);
     button->SetFlat(flat);
     button->SetDown(i == 4);
+    button->SetGlyph(PositionGlyph(i).get());
     button->OnClick = [this](TObject*) { PrintPreview(false); };
     SpeedButtons[i] = button;
   }
@@ -147,12 +207,14 @@ Tfieprnform2::Tfieprnform2(TComponent* owner) : TIEPrintFormBase(owner) {
     labels_.push_back(l);
     return l;
   };
+  // The gamma group sits under the size group, where its caption has the room the
+  // narrow middle column lacks.
   GroupBox1 = group(8, 4, 225, 129);
   auto* groupBox2 = group(240, 4, 105, 129);
   auto* groupBox3 = group(8, 136, 225, 105);
-  auto* groupBox4 = group(240, 136, 105, 53);
+  auto* groupBox4 = group(8, 244, 225, 53);
   auto* groupBox5 = group(352, 4, 305, 313);
-  GroupBox6 = group(240, 192, 105, 73);
+  GroupBox6 = group(240, 136, 105, 73);
 
   MakeFields(this);
   // The margins as a cross: top above, left and right beside, bottom below.
@@ -353,8 +415,10 @@ tfieprnform1::tfieprnform1(TComponent* owner) : TIEPrintFormBase(owner) {
     return b;
   };
   SpeedButton10 = speed("");
+  SpeedButton10->SetGlyph(PrinterGlyph(true).get());
   SpeedButton10->OnClick = [this](TObject*) { PrinterSetup(); };
   SpeedButton11 = speed("");
+  SpeedButton11->SetGlyph(PrinterGlyph(false).get());
   SpeedButton11->OnClick = [this](TObject*) { PrintPreview(true); };
   SpeedButton12 = speed("&Close");
   SpeedButton12->OnClick = [this](TObject*) {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "image/views/boxdrawing.h"
 #include "platform/rtl/Math.h"
 #include "platform/rtl/Strings.h"
 #include "platform/win/Gdi.h"
@@ -48,7 +49,7 @@ Integer TRulerBox::CrossExtent() const {
 }
 
 void TRulerBox::Update() {
-  FollowClientSize();
+  FitDrawingToClient(this, bitmap_.get());
   // Fitting needs a range to fit.
   if (fitInView_ && viewMax_ > viewMin_ && bitmap_->GetWidth() > 0) {
     dotPerUnit_ = bitmap_->GetWidth() / (viewMax_ - viewMin_);
@@ -61,7 +62,7 @@ void TRulerBox::Update() {
 
 void TRulerBox::Paint() {
   if (!HandleAllocated()) return;
-  if (FollowClientSize()) Update();
+  if (FitDrawingToClient(this, bitmap_.get())) Update();
   GetCanvas()->Draw(0, 0, bitmap_.get());
 }
 
@@ -544,16 +545,7 @@ void TRulerBox::MouseUp(TMouseButton button, TShiftState shift, Integer x, Integ
   if (button == mbLeft) grabbed_ = -1;
 }
 
-bool TRulerBox::FollowClientSize() {
-  // The drawing has the client's size, with or without a window (a window made
-  // later at the stored size sends no size message).
-  const Integer w = std::max(GetClientWidth(), 0), h = std::max(GetClientHeight(), 0);
-  if (bitmap_ == nullptr || (bitmap_->GetWidth() == w && bitmap_->GetHeight() == h)) return false;
-  bitmap_->SetSize(w, h);
-  return true;
-}
-
 void TRulerBox::Resize() {
   TCustomControl::Resize();
-  if (FollowClientSize()) Update();
+  if (FitDrawingToClient(this, bitmap_.get())) Update();
 }

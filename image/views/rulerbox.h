@@ -112,7 +112,6 @@ class TRulerBox : public TCustomControl {
 
  private:
   // Gives the drawing the client's size; true when it changed.
-  bool FollowClientSize();
   struct Grip {
     double pos = 0;
     TColor color = 0;

@@ -88,6 +88,8 @@ bool SetScreenSize(int width, int height, int bitsPerPixel) {
   return gdi::SetScreen(width, height, bitsPerPixel);
 }
 
+bool SetScreenOrigin(int x, int y) { return gdi::SetScreenOrigin(x, y); }
+
 void SetScreenDpi(int dpiX, int dpiY) { gdi::SetDpi(dpiX, dpiY); }
 
 void SetSysColor(int index, COLORREF color) { gdi::SetSysColorValue(index, color); }

@@ -17,6 +17,10 @@ namespace sim {
 // depth (8, 16 (5-6-5), 24 or 32 bits). DCs on the screen see the new surface.
 // False (nothing changes) for sizes below 1 or above 16384, or another depth.
 bool SetScreenSize(int width, int height, int bitsPerPixel = 32);
+// Places the screen's top-left at (x, y) in screen coordinates, as a virtual screen
+// spread over monitors left of or above the primary one: windows at negative
+// positions show on it and SM_XVIRTUALSCREEN/SM_YVIRTUALSCREEN answer x and y.
+bool SetScreenOrigin(int x, int y);
 void SetScreenDpi(int dpiX, int dpiY);
 // GetSysColor(index) answers color from now on; brushes from GetSysColorBrush follow.
 void SetSysColor(int index, COLORREF color);

@@ -40,8 +40,8 @@ void SetDisplayBackend(std::unique_ptr<DisplayBackend> backend) {
     b.current.store(backend.get(), std::memory_order_release);
     b.installed = std::move(backend);
   }
-  // GetSystemMetrics tells the size of the screen now in use.
-  gdi::ScreenMetricsFromDisplay();
+  // GetSystemMetrics tells the size and origin of the screen now in use.
+  gdi::FollowScreenMode();
   std::vector<HWND> shown = ShownTopLevelWindows();
   for (auto it = shown.rbegin(); it != shown.rend(); ++it) Display().WindowCreated(*it, TopLevelStateOf(*it));
 }

@@ -31,6 +31,10 @@ struct ScreenMode {
   Integer bitsPerPixel = 32;
   Integer dpiX = 96;
   Integer dpiY = 96;
+  // The screen's top-left in screen coordinates: a virtual screen spread over
+  // monitors left of or above the primary one starts below 0.
+  Integer originX = 0;
+  Integer originY = 0;
 };
 
 // What a backend knows of a top-level window.

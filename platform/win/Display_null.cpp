@@ -87,6 +87,11 @@ void ComposeInto(const std::map<HWND, WindowFrame>& frames, const std::vector<HW
   }
 }
 
+// The screen's area in screen coordinates.
+RECT ScreenArea(const ScreenMode& m) {
+  return RECT{m.originX, m.originY, m.originX + m.width, m.originY + m.height};
+}
+
 }  // namespace
 
 void NullDisplay::WindowCreated(HWND hWnd, const TopLevelState& state) { WindowChanged(hWnd, state); }
@@ -102,7 +107,7 @@ void NullDisplay::WindowChanged(HWND hWnd, const TopLevelState& state) {
   f.state = state;
   // Compose what the change uncovered or covered, in the order windows are stacked now.
   if (!moved) return;
-  RECT area{0, 0, state_->mode.width, state_->mode.height};
+  RECT area = ScreenArea(state_->mode);
   if (showedBefore && Shows(f)) {
     area = RECT{std::min(before.left, state.rect.left), std::min(before.top, state.rect.top),
                 std::max(before.right, state.rect.right), std::max(before.bottom, state.rect.bottom)};
@@ -111,7 +116,7 @@ void NullDisplay::WindowChanged(HWND hWnd, const TopLevelState& state) {
   } else {
     area = state.rect;
   }
-  area = Intersect(area, RECT{0, 0, state_->mode.width, state_->mode.height});
+  area = Intersect(area, ScreenArea(state_->mode));
   if (area.right <= area.left || area.bottom <= area.top || !state_->screen) return;
   std::vector<uint32_t> pixels;
   ComposeInto(state_->frames, order, area, pixels);
@@ -121,7 +126,7 @@ void NullDisplay::WindowChanged(HWND hWnd, const TopLevelState& state) {
   std::vector<uint32_t> row(static_cast<size_t>(w));
   for (Integer y = area.top; y < area.bottom; ++y) {
     enc.EncodeRow(pixels.data() + static_cast<size_t>(y - area.top) * w, row.data(), w);
-    gdi::WriteValues(s, y, area.left, w, row.data());
+    gdi::WriteValues(s, y - state_->mode.originY, area.left - state_->mode.originX, w, row.data());
   }
 }
 
@@ -141,7 +146,7 @@ void NullDisplay::Restack(const std::vector<HWND>& topFirst) {
                   std::max(area.bottom, r.bottom)};
     }
   }
-  area = Intersect(area, RECT{0, 0, state_->mode.width, state_->mode.height});
+  area = Intersect(area, ScreenArea(state_->mode));
   if (area.right <= area.left || area.bottom <= area.top) return;
   std::vector<uint32_t> pixels;
   ComposeInto(state_->frames, topFirst, area, pixels);
@@ -151,7 +156,7 @@ void NullDisplay::Restack(const std::vector<HWND>& topFirst) {
   std::vector<uint32_t> row(static_cast<size_t>(w));
   for (Integer y = area.top; y < area.bottom; ++y) {
     enc.EncodeRow(pixels.data() + static_cast<size_t>(y - area.top) * w, row.data(), w);
-    gdi::WriteValues(s, y, area.left, w, row.data());
+    gdi::WriteValues(s, y - state_->mode.originY, area.left - state_->mode.originX, w, row.data());
   }
 }
 
@@ -195,7 +200,7 @@ void NullDisplay::Present(HWND hWnd, const RECT& dirty, const PixelView& surface
   }
   const std::vector<HWND> order = ShownTopLevelWindows();
   std::lock_guard<std::mutex> lock(state_->mutex);
-  const RECT area = Intersect(screenArea, RECT{0, 0, state_->mode.width, state_->mode.height});
+  const RECT area = Intersect(screenArea, ScreenArea(state_->mode));
   if (area.right <= area.left || area.bottom <= area.top || !state_->screen) return;
   std::vector<uint32_t> pixels;
   ComposeInto(state_->frames, order, area, pixels);
@@ -205,7 +210,7 @@ void NullDisplay::Present(HWND hWnd, const RECT& dirty, const PixelView& surface
   std::vector<uint32_t> row(static_cast<size_t>(w));
   for (Integer y = area.top; y < area.bottom; ++y) {
     enc.EncodeRow(pixels.data() + static_cast<size_t>(y - area.top) * w, row.data(), w);
-    gdi::WriteValues(s, y, area.left, w, row.data());
+    gdi::WriteValues(s, y - state_->mode.originY, area.left - state_->mode.originX, w, row.data());
   }
 }
 
@@ -266,7 +271,7 @@ bool NullDisplay::Frame(HWND hWnd, std::vector<uint32_t>* pixels, Integer* width
 void NullDisplay::ComposeScreen(std::vector<uint32_t>* pixels, Integer* width, Integer* height) {
   const std::vector<HWND> order = ShownTopLevelWindows();
   std::lock_guard<std::mutex> lock(state_->mutex);
-  const RECT all{0, 0, state_->mode.width, state_->mode.height};
+  const RECT all = ScreenArea(state_->mode);
   std::vector<uint32_t> out;
   ComposeInto(state_->frames, order, all, out);
   if (pixels) pixels->swap(out);

@@ -338,12 +338,16 @@ struct ScreenInfo {
 std::shared_ptr<BitmapObj> ScreenBitmap();
 ScreenInfo CurrentScreen();
 bool SetScreen(Integer width, Integer height, Integer bpp);
+// Moves the screen's top-left to (x, y) in screen coordinates (the virtual screen's
+// origin); false when the display refuses.
+bool SetScreenOrigin(Integer x, Integer y);
+// The metrics of the screen's size and origin (SM_CXSCREEN, SM_XVIRTUALSCREEN and
+// their kin) taken from the display backend's mode: called when a backend is
+// installed and when its screen changes size.
+void FollowScreenMode();
 void SetDpi(Integer x, Integer y);
 void SetSysColorValue(Integer index, COLORREF color);
 void SetMetric(Integer index, Integer value);
-// The screen-size metrics (SM_CXSCREEN and its kin) from the display backend's mode:
-// called when a backend is installed and when its screen changes size.
-void ScreenMetricsFromDisplay();
 void ResetSystem();
 const RGBQUAD* DefaultPaletteColors();  // the 20 static colours
 

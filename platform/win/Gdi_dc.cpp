@@ -1,6 +1,7 @@
 // Device contexts: creation, selection, saved states, colours, modes and origins.
 #include <utility>
 
+#include "platform/win/Display.h"
 #include "platform/win/GdiInternal.h"
 
 namespace gdi {
@@ -55,6 +56,12 @@ HDC NewDC(bool screen) {
   auto dc = std::make_shared<DCObj>();
   dc->Screen = screen;
   SelectInitial(*dc);
+  if (screen) {
+    // Screen coordinates on the screen's surface, whose first pixel is the screen's
+    // top-left (below 0 on a virtual screen reaching left of or above the primary).
+    const larkwin::ScreenMode mode = larkwin::Display().Mode();
+    dc->St.DevOrg = POINT{-mode.originX, -mode.originY};
+  }
   return AddObject(dc);
 }
 

@@ -3,6 +3,7 @@
 
 #include "platform/win/Display.h"
 #include "platform/win/GdiInternal.h"
+#include "platform/win/WindowInternal.h"
 
 namespace gdi {
 
@@ -153,6 +154,30 @@ bool SetScreen(Integer width, Integer height, Integer bpp) {
   return true;
 }
 
+void FollowScreenMode() {
+  const larkwin::ScreenMode mode = larkwin::Display().Mode();
+  System& s = Ready();
+  std::lock_guard lock(s.Lock);
+  SizeMetrics(s, mode.width, mode.height);
+  s.Metrics[SM_XVIRTUALSCREEN] = mode.originX;
+  s.Metrics[SM_YVIRTUALSCREEN] = mode.originY;
+}
+
+bool SetScreenOrigin(Integer x, Integer y) {
+  larkwin::ScreenMode mode = larkwin::Display().Mode();
+  mode.originX = x;
+  mode.originY = y;
+  if (!larkwin::Display().SetMode(mode)) return false;
+  {
+    System& s = Ready();
+    std::lock_guard lock(s.Lock);
+    s.Metrics[SM_XVIRTUALSCREEN] = x;
+    s.Metrics[SM_YVIRTUALSCREEN] = y;
+  }
+  larkwin::RecomposeScreen();
+  return true;
+}
+
 void SetDpi(Integer x, Integer y) {
   larkwin::ScreenMode mode = larkwin::Display().Mode();
   mode.dpiX = x;
@@ -174,13 +199,6 @@ void SetMetric(Integer index, Integer value) {
   s.Metrics[index] = value;
 }
 
-void ScreenMetricsFromDisplay() {
-  const larkwin::ScreenMode mode = larkwin::Display().Mode();
-  System& s = Ready();
-  std::lock_guard lock(s.Lock);
-  SizeMetrics(s, mode.width, mode.height);
-}
-
 void ResetSystem() {
   larkwin::NullBackend().Reset();
   if (&larkwin::Display() != &larkwin::NullBackend()) larkwin::Display().SetMode(larkwin::ScreenMode{});
@@ -190,7 +208,7 @@ void ResetSystem() {
     ResetLocked(s);
   }
   // A display whose screen keeps its own size (a real one) keeps its metrics.
-  ScreenMetricsFromDisplay();
+  FollowScreenMode();
 }
 
 }  // namespace gdi

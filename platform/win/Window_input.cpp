@@ -482,7 +482,7 @@ BOOL SetCursorPos(Integer x, Integer y) {
   const larkwin::ScreenMode m = larkwin::Display().Mode();
   larkwin::InputEvent e;
   e.kind = larkwin::InputKind::MouseMove;
-  e.pt = POINT{std::clamp(x, 0, m.width - 1), std::clamp(y, 0, m.height - 1)};
+  e.pt = POINT{std::clamp(x, m.originX, m.originX + m.width - 1), std::clamp(y, m.originY, m.originY + m.height - 1)};
   larkwin::InjectInput(e);
   return TRUE;
 }

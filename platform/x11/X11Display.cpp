@@ -681,7 +681,7 @@ class X11Display : public larkwin::NullDisplay {
     mode.width = width;
     mode.height = height;
     NullDisplay::SetMode(mode);
-    gdi::ScreenMetricsFromDisplay();
+    gdi::FollowScreenMode();
   }
 
   // The server lost some of the window's pixels; the last frame has them all.

@@ -162,42 +162,80 @@ TEST_F(MetafileTest, WmfAgainstWmf2gd) {
   }
 }
 
+// The same drawing written by a second, independent writer: a Python script packing
+// the EMF records with struct (the header of 88 bytes, a null pen, two solid brushes,
+// a rectangle, an ellipse, a 16-bit polygon, the end record).
+const char kPythonEmfWriter[] = R"(import struct, sys
+recs = []
+def rec(kind, payload):
+    recs.append(struct.pack('<II', kind, 8 + len(payload)) + payload)
+rec(38, struct.pack('<IIiiI', 1, 5, 0, 0, 0))          # CREATEPEN 1: PS_NULL
+rec(37, struct.pack('<I', 1))                          # SELECTOBJECT
+rec(39, struct.pack('<IIII', 2, 0, 0x0000FF, 0))       # CREATEBRUSHINDIRECT 2: red
+rec(37, struct.pack('<I', 2))
+rec(43, struct.pack('<iiii', 24, 24, 216, 120))        # RECTANGLE
+rec(39, struct.pack('<IIII', 3, 0, 0x00FF00, 0))       # green
+rec(37, struct.pack('<I', 3))
+rec(42, struct.pack('<iiii', 240, 48, 456, 216))       # ELLIPSE
+pts = [(48, 230), (144, 150), (240, 230)]
+rec(86, struct.pack('<iiiiI', 48, 150, 240, 230, 3) + b''.join(struct.pack('<hh', x, y) for x, y in pts))  # POLYGON16
+rec(14, struct.pack('<III', 0, 16, 20))                # EOF
+body = b''.join(recs)
+header = struct.pack('<II', 1, 88) + struct.pack('<iiii', 0, 0, 479, 239) + struct.pack('<iiii', 0, 0, 12700, 6350)
+header += struct.pack('<IIIIHHIII', 0x464D4520, 0x10000, 88 + len(body), len(recs) + 1, 4, 0, 0, 0, 0)
+header += struct.pack('<iiii', 960, 960, 254, 254)
+open(sys.argv[1], 'wb').write(header + body)
+)";
+
+// Shapes inside their edges are exact against emf2svg-conv's SVG rendered by
+// rsvg-convert, for the file of our test builder and for the one Python writes.
 TEST_F(MetafileTest, EmfAgainstEmf2svgAndRsvg) {
-  const std::string file = Write("shapes.emf", Emf()
-                                                   .Pen(1, 5, 0, 0)
-                                                   .Select(1)
-                                                   .Brush(2, 0x0000FF)
-                                                   .Select(2)
-                                                   .Rect(24, 24, 216, 120)
-                                                   .Brush(3, 0x00FF00)
-                                                   .Select(3)
-                                                   .Ellipse(240, 48, 456, 216)
-                                                   .Polygon16({48, 230, 144, 150, 240, 230})
-                                                   .Eof()
-                                                   .File(0, 0, 12700, 6350));
-  TDadirAvIO io(nullptr);
-  io.SetReBackground(static_cast<TColor>(0xFFFFFF));
-  io.ImportMetafile(file, -1, -1);
-  ASSERT_FALSE(io.GetAborting());
-  ASSERT_EQ(io.GetIEBitmap()->GetWidth(), 480);
-  ASSERT_EQ(io.GetIEBitmap()->GetHeight(), 240);
-  EXPECT_EQ(io.GetParams()->FileType, iofnEMF);
-  const std::string svg = dir_.Path() + "shapes.svg", png = dir_.Path() + "shapes.png";
-  int code = -1;
-  std::string log = RunCommand({RequireProgram("emf2svg-conv"), "-w", "480", "-h", "240", "-i", file, "-o", svg}, &code);
-  ASSERT_EQ(code, 0) << log;
-  log = RunCommand({RequireProgram("rsvg-convert"), "-w", "480", "-h", "240", "-b", "white", "-o", png, svg}, &code);
-  ASSERT_EQ(code, 0) << log;
-  std::ifstream in(svg);
-  const std::string svgText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  ASSERT_EQ(RunCommand({RequireProgram("identify-im6.q16"), "-format", "%wx%h", png}), "480x240") << svgText;
-  const struct {
-    int x, y;
-    uint32_t colour;
-  } probes[] = {{120, 70, 0xFF0000}, {348, 132, 0x00FF00}, {144, 210, 0x00FF00}, {5, 230, 0xFFFFFF}, {470, 5, 0xFFFFFF}};
-  for (const auto& p : probes) {
-    EXPECT_EQ(At(io.GetIEBitmap(), p.x, p.y), p.colour) << p.x << "," << p.y;
-    EXPECT_EQ(PngAt(png, p.x, p.y), p.colour) << "emf2svg at " << p.x << "," << p.y;
+  const std::string built = Write("shapes.emf", Emf()
+                                                    .Pen(1, 5, 0, 0)
+                                                    .Select(1)
+                                                    .Brush(2, 0x0000FF)
+                                                    .Select(2)
+                                                    .Rect(24, 24, 216, 120)
+                                                    .Brush(3, 0x00FF00)
+                                                    .Select(3)
+                                                    .Ellipse(240, 48, 456, 216)
+                                                    .Polygon16({48, 230, 144, 150, 240, 230})
+                                                    .Eof()
+                                                    .File(0, 0, 12700, 6350));
+  const std::string written = dir_.Path() + "python.emf";
+  {
+    const std::string script = Write("write_emf.py", kPythonEmfWriter);
+    int code = -1;
+    const std::string log = RunCommand({"/usr/bin/python3", script, written}, &code);
+    ASSERT_EQ(code, 0) << log;
+  }
+  for (const std::string& file : {built, written}) {
+    SCOPED_TRACE(file);
+    TDadirAvIO io(nullptr);
+    io.SetReBackground(static_cast<TColor>(0xFFFFFF));
+    io.ImportMetafile(file, -1, -1);
+    ASSERT_FALSE(io.GetAborting());
+    ASSERT_EQ(io.GetIEBitmap()->GetWidth(), 480);
+    ASSERT_EQ(io.GetIEBitmap()->GetHeight(), 240);
+    EXPECT_EQ(io.GetParams()->FileType, iofnEMF);
+    const std::string svg = file + ".svg", png = file + ".png";
+    int code = -1;
+    std::string log =
+        RunCommand({RequireProgram("emf2svg-conv"), "-w", "480", "-h", "240", "-i", file, "-o", svg}, &code);
+    ASSERT_EQ(code, 0) << log;
+    log = RunCommand({RequireProgram("rsvg-convert"), "-w", "480", "-h", "240", "-b", "white", "-o", png, svg}, &code);
+    ASSERT_EQ(code, 0) << log;
+    std::ifstream in(svg);
+    const std::string svgText((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(RunCommand({RequireProgram("identify-im6.q16"), "-format", "%wx%h", png}), "480x240") << svgText;
+    const struct {
+      int x, y;
+      uint32_t colour;
+    } probes[] = {{120, 70, 0xFF0000}, {348, 132, 0x00FF00}, {144, 210, 0x00FF00}, {5, 230, 0xFFFFFF}, {470, 5, 0xFFFFFF}};
+    for (const auto& p : probes) {
+      EXPECT_EQ(At(io.GetIEBitmap(), p.x, p.y), p.colour) << p.x << "," << p.y;
+      EXPECT_EQ(PngAt(png, p.x, p.y), p.colour) << "emf2svg at " << p.x << "," << p.y;
+    }
   }
 }
 

@@ -9,9 +9,11 @@
 #include <vector>
 
 #include "image/io/dadiravio.h"
+#include "image/proc/dadiravproc_component.h"
 #include "image/views/iemview.h"
 #include "platform/sim/Clock.h"
 #include "platform/sim/Input.h"
+#include "platform/sim/Screen.h"
 #include "tests/image/views/views_test_util.h"
 
 using viewtest::Pump;
@@ -403,6 +405,103 @@ TEST(GridFrames, PlayingAnEmptyGridShowsNothing) {
   EXPECT_EQ(g.view->GetVisibleFrame(), 1);
   g.view->AppendImage();  // inserting stops playing
   EXPECT_FALSE(g.view->GetPlaying());
+}
+
+TEST(GridFrames, ChangingTheFrameRunsTheTransitionOnTheVirtualClock) {
+  sim::UseVirtualClock(1000);
+  {
+    Grid g;
+    g.view->SetBackGround(static_cast<TColor>(0x000000));
+    g.view->ThumbnailsBackground = static_cast<TColor>(0x000000);
+    g.view->Style = iemsFlat;
+    // Two frames that fill their cells: black, then white.
+    for (TRGB c : {TRGB{0, 0, 0}, TRGB{255, 255, 255}}) {
+      const Integer idx = g.view->AppendImage();
+      auto b = Solid(100, 100, c);
+      g.view->SetIEBitmap(idx, b.get());
+    }
+    g.view->SetDisplayMode(mdSingle);
+    g.view->SetVisibleFrame(0);
+    Pump();
+    // The cell's centre as the display last got the form.
+    POINT centre{50, 50};
+    ClientToScreen(g.Handle(), &centre);
+    RECT frame{};
+    GetWindowRect(g.form->GetHandle(), &frame);
+    auto grey = [&] {
+      // What was drawn outside painting reaches the display once the idle loop frees
+      // the controls' device contexts.
+      TControlCanvas::FreeDeviceContexts();
+      Pump();
+      return static_cast<int>(GetRValue(sim::FramePixel(g.form->GetHandle(), centre.x - frame.left, centre.y - frame.top)));
+    };
+    EXPECT_EQ(grey(), 0);
+
+    g.view->TransitionEffect = TIETransitionType::iettCrossDissolve;
+    g.view->TransitionDuration = 100;
+    g.view->SetVisibleFrame(1);
+    EXPECT_EQ(g.view->GetVisibleFrame(), 1);
+    EXPECT_TRUE(g.view->GetTransitionRunning());
+    // Half-way the cell is a blend of the two frames; painting waits meanwhile. (Each
+    // tick draws the step the tick before reached.)
+    sim::AdvanceClock(50);
+    Pump();
+    sim::AdvanceClock(1);
+    Pump();
+    EXPECT_GT(grey(), 60);
+    EXPECT_LT(grey(), 200);
+    sim::AdvanceClock(60);
+    Pump();
+    EXPECT_FALSE(g.view->GetTransitionRunning());
+    EXPECT_EQ(grey(), 255);
+
+    // Without an effect the frame changes at once; the same frame changes nothing.
+    g.view->TransitionEffect = TIETransitionType::iettNone;
+    g.view->SetVisibleFrame(0);
+    EXPECT_FALSE(g.view->GetTransitionRunning());
+    Pump();
+    EXPECT_EQ(grey(), 0);
+    g.view->TransitionEffect = TIETransitionType::iettCrossDissolve;
+    for (Integer idx : {0, -1, 2}) {
+      g.view->SetVisibleFrame(idx);
+      EXPECT_FALSE(g.view->GetTransitionRunning()) << idx;
+      EXPECT_EQ(g.view->GetVisibleFrame(), 0) << idx;
+    }
+    // A transition still running when the grid goes ends with it.
+    g.view->SetVisibleFrame(1);
+    EXPECT_TRUE(g.view->GetTransitionRunning());
+  }
+  sim::AdvanceClock(10);
+  sim::UseRealClock();
+}
+
+TEST(GridComponents, TheProcessingComponentWorksOnTheSelectedImage) {
+  Grid g;
+  g.AddSolid(2);
+  int progress = 0;
+  g.view->SetOnProgress([&](TObject*, Integer) { ++progress; });
+  g.view->SetSelectedItem(1);
+  TDadirAvProc* proc = g.view->GetDadirAvProc();
+  ASSERT_NE(proc, nullptr);
+  EXPECT_EQ(g.view->GetDadirAvProc(), proc);  // made once
+  EXPECT_TRUE(static_cast<bool>(proc->OnProgress));
+  proc->Negative();
+  // It follows the selection.
+  g.view->SetSelectedItem(0);
+  proc->Negative();
+  g.view->Deselect();
+  for (Integer idx : {0, 1}) {
+    TIEBitmap copy;
+    ASSERT_TRUE(g.view->CopyToIEBitmap(idx, &copy));
+    const TRGB c = copy.GetPixels_ie24RGB(10, 10);
+    EXPECT_EQ(c.r, 255 - ColourOf(idx).r) << idx;
+    EXPECT_EQ(c.b, 255 - ColourOf(idx).b) << idx;
+  }
+  EXPECT_GT(progress, 0);
+  // With no main form the changed palette just repaints the grid.
+  Pump();
+  g.view->PaletteChanged();
+  EXPECT_TRUE(GetUpdateRect(g.Handle(), nullptr, FALSE));
 }
 
 TEST(GridCaptions, CaptionsMakeRoomInTheGaps) {
