@@ -30,6 +30,7 @@
 #include "platform/vcl/StdCtrls.h"
 
 class TDadirAvIO;
+class TDadirAvMIO;
 class TDadirAvMView;
 
 enum class TIEStoreType : Byte { ietNormal, ietThumb };
@@ -128,6 +129,10 @@ class TDadirAvMView : public TIEView {
   LARK_CLASS_NAME(TDadirAvMView)
   explicit TDadirAvMView(TComponent* owner);
   ~TDadirAvMView() override;
+
+  // The grid's own multi-image input/output component, made and attached on first
+  // request (owned by the grid).
+  TDadirAvMIO* GetMIO();
 
   // --- Image list and store
   Integer InsertImage(Integer idx);
@@ -378,6 +383,7 @@ class TDadirAvMView : public TIEView {
   void PaintBackground(TCanvas* canvas);
 
   std::vector<TIEImageInfo*> images_;  // owned
+  TDadirAvMIO* mio_ = nullptr;         // owned through the component tree
   std::unique_ptr<TIEVirtualDIBList> store_;
   std::unique_ptr<TIEVirtualDIBList> cache_;
   TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
