@@ -340,6 +340,12 @@ class TDadirAvIO : public TComponent, private TIEViewAttachment {
   // on Params, which it edits in place; true when it was closed with OK. False
   // without a working store or when the dialog has no page for pages.
   virtual bool DoPreviews(TPreviewParams pages);
+  // The picture open and save dialogs (the save dialog attached to this component):
+  // the chosen name, or "" when cancelled.
+  AnsiString ExecuteOpenDialog(const AnsiString& InitialDir, const AnsiString& InitialFileName, bool AlwaysAnimate,
+                               Integer FilterIndex, const AnsiString& ExtendedFilters);
+  AnsiString ExecuteSaveDialog(const AnsiString& InitialDir, const AnsiString& InitialFileName, bool AlwaysAnimate,
+                               Integer FilterIndex, const AnsiString& ExtendedFilters);
 
   void SaveToFileTIFF(const AnsiString& FileName);
   void SaveToStreamTIFF(TStream* Stream);
