@@ -103,7 +103,7 @@ TfIOPreviews::TfIOPreviews(TComponent* owner) : TForm(owner), work_(std::make_un
 
   PageControl1 = new TPageControl(this);
   PageControl1->SetParent(this);
-  PageControl1->SetBounds(8, 206, 506, 150);
+  PageControl1->SetBounds(8, 176, 506, 180);
   PageControl1->OnChanging = [this](TObject*, bool&) { ready_ = false; };
   PageControl1->OnChange = [this](TObject*) {
     ready_ = true;
@@ -194,7 +194,7 @@ struct Placer {
   TWinControl* parent;
   Integer x = 8, y = 8;
 
-  TLabel* Label(const char* text, TMsgLanguageWords word, Integer style = 1, Integer w = 110) {
+  TLabel* Label(const char* text, TMsgLanguageWords word, Integer style = 1, Integer w = 118) {
     auto* l = new TLabel(form);
     l->SetParent(parent);
     l->SetCaption(text);
@@ -208,16 +208,16 @@ struct Placer {
     c->SetParent(parent);
     c->SetStyle(csDropDownList);
     for (const char* item : items) c->GetItems()->Add(item);
-    c->SetBounds(x + 112, y, 110, 21);
-    y += 25;
+    c->SetBounds(x + 120, y, 110, 21);
+    y += 24;
     return c;
   }
   TEdit* Edit(const char* text, TMsgLanguageWords word, Integer w = 60) {
     Label(text, word);
     auto* e = new TEdit(form);
     e->SetParent(parent);
-    e->SetBounds(x + 112, y, w, 21);
-    y += 25;
+    e->SetBounds(x + 120, y, w, 21);
+    y += 24;
     return e;
   }
   TCheckBox* Check(const char* text, TMsgLanguageWords word, Integer style = 0) {
@@ -234,9 +234,9 @@ struct Placer {
     if (labelOut != nullptr) *labelOut = l;
     auto* p = new TPanel(form);
     p->SetParent(parent);
-    p->SetBounds(x + 112, y, 40, 20);
+    p->SetBounds(x + 120, y, 40, 20);
     p->SetBevelOuter(bvLowered);
-    y += 25;
+    y += 24;
     return p;
   }
   void Sizes(Integer atX, Integer atY) {
@@ -248,7 +248,7 @@ struct Placer {
       auto* value = new TLabel(form);
       value->SetParent(parent);
       value->SetCaption("---");
-      value->SetBounds(x + 124, y, 120, 14);
+      value->SetBounds(x + 124, y, 110, 14);
       valueOut = value;
       y += 16;
     };
@@ -280,7 +280,7 @@ void TfIOPreviews::MakeJpegPage(bool simplified) {
     page.Smooth = a.Edit("&Smoothing factor:", IEMSG_SMOOTHINGFACTOR, 40);
     page.SmoothUpDown = new TUpDown(this);
     page.SmoothUpDown->SetParent(page.Advanced);
-    page.SmoothUpDown->SetBounds(a.x + 154, a.y - 25, 16, 21);
+    page.SmoothUpDown->SetBounds(a.x + 162, a.y - 24, 16, 21);
     page.SmoothUpDown->SetMin(0);
     page.SmoothUpDown->SetMax(100);
     page.SmoothUpDown->SetAssociate(page.Smooth);
@@ -315,7 +315,7 @@ void TfIOPreviews::MakeTiffPage(bool simplified) {
     page.ImageIndex = p.Edit("&Image index:", IEMSG_IMAGEINDEX, 40);
     page.ImageIndexUpDown = new TUpDown(this);
     page.ImageIndexUpDown->SetParent(page.Sheet);
-    page.ImageIndexUpDown->SetBounds(p.x + 154, p.y - 25, 16, 21);
+    page.ImageIndexUpDown->SetBounds(p.x + 162, p.y - 24, 16, 21);
     page.ImageIndexUpDown->SetMin(0);
     page.ImageIndexUpDown->SetMax(1000);
     page.ImageIndexUpDown->SetAssociate(page.ImageIndex);
@@ -326,7 +326,7 @@ void TfIOPreviews::MakeTiffPage(bool simplified) {
     page.Advanced = new TGroupBox(this);
     page.Advanced->SetParent(page.Sheet);
     page.Advanced->SetCaption(" Scanned document info ");
-    page.Advanced->SetBounds(250, 2, 246, 120);
+    page.Advanced->SetBounds(250, 2, 246, 150);
     page.Words.push_back({page.Advanced, IEMSG_SCANNDEDDOCUMENTINFO, 2});
     Placer a{this, page, page.Advanced, 6, 14};
     auto small = [&](TEdit* e) {
@@ -362,7 +362,7 @@ void TfIOPreviews::MakeGifPage(bool simplified) {
     page.ImageIndex = p.Edit("&Image index:", IEMSG_IMAGEINDEX, 40);
     page.ImageIndexUpDown = new TUpDown(this);
     page.ImageIndexUpDown->SetParent(page.Sheet);
-    page.ImageIndexUpDown->SetBounds(p.x + 154, p.y - 25, 16, 21);
+    page.ImageIndexUpDown->SetBounds(p.x + 162, p.y - 24, 16, 21);
     page.ImageIndexUpDown->SetMin(0);
     page.ImageIndexUpDown->SetMax(1000);
     page.ImageIndexUpDown->SetAssociate(page.ImageIndex);
@@ -383,7 +383,7 @@ void TfIOPreviews::MakeGifPage(bool simplified) {
     auto* unit = new TLabel(this);
     unit->SetParent(page.Advanced);
     unit->SetCaption("1/100 s");
-    unit->SetBounds(a.x + 158, a.y - 22, 50, 14);
+    unit->SetBounds(a.x + 166, a.y - 21, 50, 14);
     page.XPos = a.Edit("&Horiz. Position:", IEMSG_HORIZPOSITION, 40);
     page.YPos = a.Edit("&Vert. Position:", IEMSG_VERTPOSITION, 40);
     page.TranspColor->OnClick = [this](TObject*) {
