@@ -22,7 +22,9 @@
 #include "platform/sim/Dialogs.h"
 #include "platform/sim/Input.h"
 #include "platform/sim/Screen.h"
+#include "platform/rtl/Files.h"
 #include "platform/rtl/Strings.h"
+#include "platform/win/MessageBox.h"
 #include "platform/vcl/Application.h"
 #include "platform/win/CommDlg.h"
 #include "platform/win/Window.h"
@@ -318,6 +320,7 @@ TEST_F(PictureDialogs, SaveDialogExtensionsAdvancedAndCancel) {
     Pump();
   });
   EXPECT_FALSE(dialog.Execute());
+  EXPECT_EQ(dialog.FileName, "");  // a cancelled dialog gives no name, and no extension
   EXPECT_TRUE(saved);
   EXPECT_TRUE(advancedVisible);
   EXPECT_TRUE(previewCheckVisible);
@@ -345,6 +348,27 @@ TEST_F(PictureDialogs, SaveDialogExtensionsAdvancedAndCancel) {
   EXPECT_EQ(previews, nullptr);
   EXPECT_FALSE(previewCheckVisible);
   EXPECT_EQ(dialog.FileName, root_ + "/holiday.png");
+}
+
+// The component's entry points answer the name chosen, or "" when cancelled; the
+// save dialog's type gives a name typed without extension its extension.
+TEST_F(PictureDialogs, ComponentEntryPointsAnswerTheChosenName) {
+  TDadirAvIO io(nullptr);
+  TIEBitmap picture;
+  picture.Allocate(8, 8, ie24RGB);
+  io.SetIEBitmap(&picture);
+  std::ofstream(root_ + "/a.png") << "not really a picture";
+  sim::QueueDialogAnswer("Open", IDCANCEL);
+  EXPECT_EQ(io.ExecuteOpenDialog(root_, "", false, 1, ""), "");
+  sim::QueueDialogAnswer("Open", IDOK, "a.png");
+  EXPECT_EQ(io.ExecuteOpenDialog(root_ + "/", "", false, 1, ""), root_ + "/a.png");
+  sim::QueueDialogAnswer("Save As", IDOK, "out");
+  const AnsiString saved = io.ExecuteSaveDialog(root_, "", false, 1, "");
+  EXPECT_EQ(saved.rfind(root_ + "/out.", 0), 0u) << saved;
+  EXPECT_EQ(ExtractFileExt(saved).size(), 4u) << saved;
+  sim::QueueDialogAnswer("Save As", IDCANCEL);
+  EXPECT_EQ(io.ExecuteSaveDialog(root_, "kept.jpg", false, 1, ""), "");
+  EXPECT_EQ(sim::QueuedDialogAnswers(), 0);
 }
 
 // A name that does not fit the dialog's 260-byte buffer never goes into it: the name
