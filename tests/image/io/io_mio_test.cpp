@@ -17,6 +17,7 @@
 
 #include "image/io/iemio.h"
 #include "image/views/iemview.h"
+#include "platform/avifile/SimHooks.h"
 #include "platform/sim/Dialogs.h"
 #include "platform/win/MessageBox.h"
 #include "tests/image/io_test_util.h"
@@ -484,6 +485,16 @@ TEST_F(MultiImageFiles, CancelledOrAbortedSavesLeaveTheTargetAsItWas) {
     EXPECT_EQ(ReadFile(target), "the old file");
     EXPECT_EQ(FilesIn(Dir()), std::vector<std::string>{name});
     std::remove(target.c_str());
+  }
+  // A write that fails on the way (the file would pass AVI 1.0's size limit, here
+  // lowered to 10,000 bytes: two 40 x 30 frames fit, the third does not).
+  {
+    MGrid grid(3);
+    sim::SetAVIFileSizeLimit(10000);
+    grid.mio.SaveToFile(Dir() + "big.avi");
+    sim::SetAVIFileSizeLimit(0);
+    EXPECT_TRUE(grid.mio.GetAborting());
+    EXPECT_TRUE(FilesIn(Dir()).empty());
   }
   sim::SetDialogEcho(true);
 }
