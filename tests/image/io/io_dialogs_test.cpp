@@ -83,6 +83,27 @@ void TypeName(HWND dialog, const std::string& text) {
   Pump();
 }
 
+// Runs steps posted to a hidden window, so that the test acts inside a modal loop.
+class Steps {
+ public:
+  Steps() {
+    window_ = AllocateHWnd([this](TMessage& m) {
+      if (m.Msg < WM_USER) return;
+      auto it = steps_.find(static_cast<int>(m.Msg - WM_USER));
+      if (it != steps_.end()) it->second();
+    });
+  }
+  ~Steps() { DeallocateHWnd(window_); }
+  Steps(const Steps&) = delete;
+  Steps& operator=(const Steps&) = delete;
+  void On(int step, std::function<void()> action) { steps_[step] = std::move(action); }
+  void Post(int step) { PostMessage(window_, WM_USER + static_cast<UINT>(step), 0, 0); }
+
+ private:
+  HWND window_ = 0;
+  std::map<int, std::function<void()>> steps_;
+};
+
 class PictureDialogs : public io_test::IOTest {
  protected:
   void SetUp() override {
@@ -192,6 +213,10 @@ TEST_F(PictureDialogs, OpenDialogRoutesPreviewsAndShowsInformation) {
   std::map<std::string, Seen> seen;
   TRect panel{}, placeholder{};
   bool saved = false;
+  Steps steps;
+  AnsiString fullName, fullCaption;
+  Integer fullWidth = 0, viewWidth = 0;
+  dialog.PreviewFormCaption = "Preview";
   sim::QueueDialogAction("Open", [&](HWND window) {
     Pump();
     placeholder = dialog.GetStaticRect();
@@ -211,6 +236,21 @@ TEST_F(PictureDialogs, OpenDialogRoutesPreviewsAndShowsInformation) {
     }
     larktest::PumpUntilIdle();
     saved = sim::SaveWindowPng(window, Shot("open")) && saved;
+    // The full-size preview of the photograph: its own window, Esc closes it.
+    steps.On(1, [&] {
+      Pump();
+      TCustomForm* form = Screen->GetActiveForm();
+      ASSERT_NE(form, nullptr);
+      fullName = form->GetName();
+      fullCaption = form->GetCaption();
+      fullWidth = form->GetClientWidth();
+      viewWidth = dialog.DadirAvView->GetIEBitmap()->GetWidth();
+      sim::PressKey(VK_ESCAPE);
+      Pump();
+    });
+    steps.Post(1);
+    dialog.PreviewButton->Click();
+    Pump();
     ClickEntry(window, "photo.jpg");
     sim::PressKey(VK_RETURN);
     Pump();
@@ -237,28 +277,12 @@ TEST_F(PictureDialogs, OpenDialogRoutesPreviewsAndShowsInformation) {
   EXPECT_EQ(jpeg.pic3, "72 x 72 dpi");
   EXPECT_EQ(jpeg.info2, "File: " + IntToStr(jpegSize / 1024) + " Kb   Mem: 1464 Kb");
   EXPECT_FALSE(jpeg.info1.empty());
+  EXPECT_EQ(fullName, "PreviewForm");
+  EXPECT_EQ(fullCaption, "Preview: " + root_ + "/photo.jpg");
+  // As wide as the picture previewed (the JPEG decoded reduced to the view).
+  EXPECT_GT(viewWidth, 100);
+  EXPECT_EQ(fullWidth, viewWidth);
 }
-
-// Runs steps posted to a hidden window, so that the test acts inside a modal loop.
-class Steps {
- public:
-  Steps() {
-    window_ = AllocateHWnd([this](TMessage& m) {
-      if (m.Msg < WM_USER) return;
-      auto it = steps_.find(static_cast<int>(m.Msg - WM_USER));
-      if (it != steps_.end()) it->second();
-    });
-  }
-  ~Steps() { DeallocateHWnd(window_); }
-  Steps(const Steps&) = delete;
-  Steps& operator=(const Steps&) = delete;
-  void On(int step, std::function<void()> action) { steps_[step] = std::move(action); }
-  void Post(int step) { PostMessage(window_, WM_USER + static_cast<UINT>(step), 0, 0); }
-
- private:
-  HWND window_ = 0;
-  std::map<int, std::function<void()>> steps_;
-};
 
 // The save dialog: the type keeps the name's extension in step (a year in the name
 // stays), "Advanced" opens the parameter dialog on the name's format, and Cancel puts
