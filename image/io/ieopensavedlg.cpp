@@ -108,10 +108,22 @@ AnsiString IEReplaceExtension(const AnsiString& name, const AnsiString& pattern)
 // ---------------------------------------------------------------------------
 // TIECommonDialog
 
-TIECommonDialog::TIECommonDialog(TComponent* owner) : TComponent(owner) { RegisterTemplates(); }
+TIECommonDialog::TIECommonDialog(TComponent* owner) : TComponent(owner) {
+  RegisterTemplates();
+  helper_ = AllocateHWnd([this](TMessage& m) {
+    const auto window = static_cast<HWND>(m.WParam);
+    if (m.Msg == WM_USER && ::IsWindow(window)) Centre(window);
+  });
+}
 
 TIECommonDialog::~TIECommonDialog() {
   if (gCreationControl == this) gCreationControl = nullptr;
+  DeallocateHWnd(helper_);
+}
+
+void TIECommonDialog::CentreWhenShown(HWND window) {
+  Centre(window);
+  ::PostMessage(helper_, WM_USER, static_cast<WPARAM>(window), 0);
 }
 
 HWND TIECommonDialog::GetDialogWindow() const noexcept {
@@ -138,7 +150,7 @@ UINT_PTR TIECommonDialog::OldStyleHook(HWND dialog, UINT msg, WPARAM wParam, LPA
   TIECommonDialog* self = gCreationControl;
   if (self == nullptr) return 0;
   if (msg == WM_INITDIALOG && self->handle_ == 0) {
-    self->Centre(dialog);
+    self->CentreWhenShown(dialog);
     self->oldStyle_ = true;
     self->TakeWindow(dialog);
     return 0;
@@ -157,7 +169,7 @@ UINT_PTR TIECommonDialog::ExplorerHook(HWND dialog, UINT msg, WPARAM wParam, LPA
     return 0;
   }
   if (msg == WM_NOTIFY && reinterpret_cast<const NMHDR*>(lParam)->code == CDN_INITDONE)
-    self->Centre(::GetParent(dialog));
+    self->CentreWhenShown(::GetParent(dialog));
   TMessage m{msg, wParam, lParam, 0};
   self->WndProc(m);
   // A refusal of CDN_FILEOK goes back as the notification's result.

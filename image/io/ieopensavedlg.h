@@ -72,7 +72,11 @@ class TIECommonDialog : public TComponent {
   static UINT_PTR OldStyleHook(HWND dialog, UINT msg, WPARAM wParam, LPARAM lParam);
   void TakeWindow(HWND window);
   void Centre(HWND window);
+  // Centres the window once the dialog is on screen (the dialog places itself when it
+  // shows, after its hook ran).
+  void CentreWhenShown(HWND window);
   HWND handle_ = 0;
+  HWND helper_ = 0;  // a hidden window of ours that receives the posted centring
   bool oldStyle_ = false;
   friend class TOpenDadirAvDialog;
 };

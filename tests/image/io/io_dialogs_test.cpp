@@ -27,6 +27,7 @@
 #include "platform/win/MessageBox.h"
 #include "platform/vcl/Application.h"
 #include "platform/win/CommDlg.h"
+#include "platform/win/Gdi.h"
 #include "platform/win/Window.h"
 #include "tests/image/io_test_util.h"
 #include "tests/image/views/views_test_util.h"
@@ -393,6 +394,37 @@ TEST_F(PictureDialogs, ComponentEntryPointsAnswerTheChosenName) {
   sim::QueueDialogAnswer("Save As", IDCANCEL);
   EXPECT_EQ(io.ExecuteSaveDialog(root_, "kept.jpg", false, 1, ""), "");
   EXPECT_EQ(sim::QueuedDialogAnswers(), 0);
+}
+
+// Both hooks take the dialog window and centre the dialog: a third from the top. The
+// old-style dialog has no template child; the explorer one has the template's.
+TEST_F(PictureDialogs, HooksTakeTheWindowAndCentreTheDialog) {
+  for (bool oldStyle : {true, false}) {
+    SCOPED_TRACE(oldStyle ? "old style" : "explorer");
+    TOpenDadirAvDialog dialog(nullptr);
+    dialog.SetInitialDir(root_);
+    if (oldStyle) dialog.Options.Include(ofOldStyleDialog);
+    int shows = 0, closes = 0;
+    dialog.OnShow = [&](TObject*) { ++shows; };
+    dialog.OnClose = [&](TObject*) { ++closes; };
+    HWND taken = 0;
+    RECT r{};
+    sim::QueueDialogAction("Open", [&](HWND window) {
+      Pump();
+      taken = dialog.GetHandle();
+      EXPECT_EQ(dialog.GetDialogWindow(), window);
+      GetWindowRect(window, &r);
+      sim::PressKey(VK_ESCAPE);
+      Pump();
+    });
+    EXPECT_FALSE(dialog.Execute());
+    EXPECT_NE(taken, 0);
+    EXPECT_EQ(dialog.GetHandle(), 0);
+    EXPECT_EQ(shows, 1);
+    EXPECT_EQ(closes, 1);
+    EXPECT_EQ(r.left, (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2);
+    EXPECT_EQ(r.top, (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 3);
+  }
 }
 
 // A name that does not fit the dialog's 260-byte buffer never goes into it: the name
