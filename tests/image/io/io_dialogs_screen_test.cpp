@@ -10,7 +10,9 @@
 
 #include "image/io/dadiravio.h"
 #include "image/io/ieopensavedlg.h"
+#include "image/io/iemio.h"
 #include "image/io/iopreviews.h"
+#include "image/views/iemview.h"
 #include "platform/sim/Dialogs.h"
 #include "platform/sim/Input.h"
 #include "platform/vcl/Application.h"
@@ -131,6 +133,21 @@ TEST_F(DialogsOnScreen, OpenSaveAndParameterDialogs) {
   };
   EXPECT_FALSE(io.DoPreviews({ppGIF}));
   DeallocateHWnd(steps);
+
+  // The compression dialog of an AVI save from the grid.
+  viewtest::ViewForm<TDadirAvMView> grid(200, 150);
+  TDadirAvMIO mio(nullptr);
+  mio.SetAttachedMView(grid.view);
+  const Integer idx = grid.view->AppendImage();
+  grid.view->SetIEBitmap(idx, &picture);
+  sim::QueueDialogAction("Video Compression", [&](HWND window) {
+    Pump();
+    shots = Capture(server_.Display(), window, Dir(), "avi_compression") && shots;
+    sim::PressKey(VK_RETURN);
+    Pump();
+  });
+  mio.SaveToFileAVI(root + "/clip.avi");
+  EXPECT_FALSE(mio.GetAborting());
   EXPECT_TRUE(shots);
 }
 
