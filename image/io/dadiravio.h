@@ -25,6 +25,7 @@
 #include "platform/avifile/AVIFile.h"
 #include "platform/rtl/Component.h"
 #include "platform/rtl/Lists.h"
+#include "platform/rtl/Sets.h"
 #include "platform/rtl/Streams.h"
 #include "platform/rtl/Thread.h"
 #include "platform/vcl/Controls.h"
@@ -132,6 +133,18 @@ using enum TIEIOMethodTypes;
 
 class TDadirAvIO;
 class TForm;
+
+// The pages of the parameter preview dialog: every page, the page of the parameters'
+// file type, or the pages named.
+enum class TPreviewParamsItems : Byte { ppALL, ppAUTO, ppJPEG, ppTIFF, ppGIF, ppBMP, ppPCX, ppPNG, ppTGA, ppJ2000 };
+using enum TPreviewParamsItems;
+using TPreviewParams = TSet<TPreviewParamsItems>;
+
+// Options of the parameter preview dialog: the preview locked (rendered at every
+// change) from the start, and an "&Apply" button.
+enum class TIOPreviewsParamsItems : Byte { ioppDefaultLockPreview, ioppApplyButton };
+using enum TIOPreviewsParamsItems;
+using TIOPreviewsParams = TSet<TIOPreviewsParamsItems>;
 
 // One load or save of a component on a thread of its own. It is listed in its
 // owner's thread list from construction until its work has ended, and frees itself.
@@ -458,8 +471,26 @@ class TDadirAvIO : public TComponent, private TIEViewAttachment {
   // The font of the print forms.
   TFont* GetPreviewFont() const noexcept { return previewFont_.get(); }
   void SetPreviewFont(TFont* font) { previewFont_->Assign(font); }
-  // Runs with the print form before it is shown.
+  // Runs with the print or parameter form before it is shown.
   std::function<void(TObject* sender, TForm* form)> OnIOPreview;
+
+  // --- The parameter preview dialog
+  TIOPreviewsParams GetIOPreviewParams() const noexcept { return PreviewsParams; }
+  void SetIOPreviewParams(TIOPreviewsParams value) noexcept { PreviewsParams = value; }
+  TIOPreviewsParams PreviewsParams;
+  bool SimplifiedParamsDialogs = true;
+  // Handled true: DoPreviews answers true without a dialog.
+  std::function<void(TObject* sender, bool& handled)> OnDoPreviews;
+  // Opens the dialog on a copy of the working store (24-bit unless it is one-bit) and
+  // on Params, which it edits in place; true when it was closed with OK. False
+  // without a working store or when the dialog has no page for pages.
+  virtual bool DoPreviews(TPreviewParams pages);
+  // The picture open and save dialogs (the save dialog attached to this component):
+  // the chosen name, or "" when cancelled.
+  AnsiString ExecuteOpenDialog(const AnsiString& InitialDir, const AnsiString& InitialFileName, bool AlwaysAnimate,
+                               Integer FilterIndex, const AnsiString& ExtendedFilters);
+  AnsiString ExecuteSaveDialog(const AnsiString& InitialDir, const AnsiString& InitialFileName, bool AlwaysAnimate,
+                               Integer FilterIndex, const AnsiString& ExtendedFilters);
 
   void SaveToFileTIFF(const AnsiString& FileName);
   void SaveToStreamTIFF(TStream* Stream);
@@ -598,6 +629,9 @@ class TDadirAvIO : public TComponent, private TIEViewAttachment {
 // JPEG codec) in the platform's AVIFile. Done once when the library starts; calling it
 // again does no harm.
 void IEInstallAVIDecoders();
+// Milliseconds per frame of a video stream (its scale / rate seconds, cut toward
+// zero); 0 when the stream gives no rate.
+Integer IEAVIFrameDelay(const AVISTREAMINFOA& info);
 
 // ===========================================================================
 // Lossless JPEG transforms, and multi-page TIFF and GIF files

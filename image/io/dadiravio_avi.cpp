@@ -50,13 +50,13 @@ struct AVIFileEnd {
   }
 } gAVIFileEnd;
 
-// Milliseconds per frame; 0 when the stream gives no rate.
-Integer FrameDelay(const AVISTREAMINFOA& info) {
-  if (info.dwRate == 0 || info.dwScale == 0) return 0;
-  return static_cast<Integer>(std::trunc(1.0 / (static_cast<double>(info.dwRate) / info.dwScale) * 1000.0));
-}
-
 }  // namespace
+
+Integer IEAVIFrameDelay(const AVISTREAMINFOA& info) {
+  if (info.dwRate == 0 || info.dwScale == 0) return 0;
+  // Whole milliseconds, cut toward zero, of scale / rate seconds: exact in integers.
+  return static_cast<Integer>(std::min<uint64_t>(uint64_t{info.dwScale} * 1000 / info.dwRate, 0x7FFFFFFF));
+}
 
 void IEInstallAVIDecoders() {
   (void)gDecodersInstalled;
@@ -132,7 +132,7 @@ void TDadirAvIO::LoadFromAVI(Integer FrameIndex) {
     ReEncapsulate();
     const void* frame = AVIStreamGetFrame(avi_.getter, FrameIndex);
     params_->AVI_FrameCount = static_cast<Integer>(avi_.info.dwLength);
-    params_->AVI_FrameDelayTime = FrameDelay(avi_.info);
+    params_->AVI_FrameDelayTime = IEAVIFrameDelay(avi_.info);
     if (frame == nullptr) {
       aborting_ = true;
       return;

@@ -17,6 +17,10 @@ class IEReplacingFile {
   IEReplacingFile& operator=(const IEReplacingFile&) = delete;
 
   TStream* Stream() const noexcept { return stream_.get(); }
+  // Closes the temporary file, so that it can be rewritten by name (TempName) before
+  // Commit; Stream is null afterwards.
+  void Close() { stream_.reset(); }
+  const AnsiString& TempName() const noexcept { return temp_; }
   // Closes the file and renames it over the target (keeping an existing target's
   // permission bits); false when that fails, the target then being untouched.
   bool Commit();

@@ -30,6 +30,7 @@
 #include "platform/vcl/StdCtrls.h"
 
 class TDadirAvIO;
+class TDadirAvMIO;
 class TDadirAvMView;
 class TDadirAvProc;
 class TIETransitionEffects;
@@ -131,6 +132,10 @@ class TDadirAvMView : public TIEView {
   LARK_CLASS_NAME(TDadirAvMView)
   explicit TDadirAvMView(TComponent* owner);
   ~TDadirAvMView() override;
+
+  // The grid's own multi-image input/output component, made and attached on first
+  // request (owned by the grid).
+  TDadirAvMIO* GetMIO();
 
   // --- Image list and store
   Integer InsertImage(Integer idx);
@@ -395,6 +400,7 @@ class TDadirAvMView : public TIEView {
   void PaintBackground(TCanvas* canvas);
 
   std::vector<TIEImageInfo*> images_;  // owned
+  TDadirAvMIO* mio_ = nullptr;         // owned through the component tree
   std::unique_ptr<TIEVirtualDIBList> store_;
   std::unique_ptr<TIEVirtualDIBList> cache_;
   TScrollStyle scrollBars_ = TScrollStyle::ssBoth;
