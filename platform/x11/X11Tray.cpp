@@ -408,10 +408,15 @@ void X11Tray::ShowBalloon(Icon& icon) {
   Integer y = screenH - height - 4;
   int iconX = 0, iconY = 0;
   Window child = None;
-  // Placed by what the server says now: the tray may have embedded and shown the icon
-  // without our having read of it yet.
+  // Placed by what the server says now: the tray may have embedded the icon without
+  // our having read of it yet. Embedded is enough: a tray that lays out its icons
+  // again unmaps them for a moment, and the icon's place is still its place.
   XWindowAttributes attrs{};
-  const bool placed = XGetWindowAttributes(dpy_, icon.xid, &attrs) && attrs.map_state == IsViewable &&
+  Window treeRoot = None, parent = None, *children = nullptr;
+  unsigned count = 0;
+  const bool embedded = XQueryTree(dpy_, icon.xid, &treeRoot, &parent, &children, &count) && parent != root_;
+  if (children != nullptr) XFree(children);
+  const bool placed = embedded && XGetWindowAttributes(dpy_, icon.xid, &attrs) &&
                       XTranslateCoordinates(dpy_, icon.xid, root_, 0, 0, &iconX, &iconY, &child);
   roundTrip_();
   if (placed) {
