@@ -136,6 +136,14 @@ WideString AskForDocument(HWND owner, const WideString& start, bool save) {
 WideString LocalPath(const WideString& address) {
   if (StartsWithNoCase(address, u"file:")) {
     WideString rest = address.substr(5);
+    if (rest.size() >= 2 && rest[0] == u'/' && rest[1] == u'/') {
+      // "file://host/..." names a file on another machine: only this one's
+      // ("localhost" or no host) is read.
+      const size_t end = rest.find(u'/', 2);
+      const WideString host = rest.substr(2, end == WideString::npos ? WideString::npos : end - 2);
+      if (!host.empty() && !(host.size() == 9 && StartsWithNoCase(host, u"localhost"))) return {};
+      if (!host.empty()) rest.erase(0, 2 + host.size());
+    }
     while (rest.size() >= 2 && rest[0] == u'/' && rest[1] == u'/') rest.erase(0, 1);
     // "file:///tmp/x" leaves "/tmp/x"; "%20" and the like are decoded.
     WideString out;
@@ -251,6 +259,7 @@ namespace mshtml {
 EditComponent::EditComponent(bool browser)
     : document_(std::make_unique<Document>()), docObject_(MakeComObject<DocumentObject>(this)) {
   browser_ = browser;
+  if (browser_) location_ = u"about:blank";  // what a browser shows before its first navigation
   Live().insert(this);
   document_->LoadHTML(u"<P>&nbsp;</P>");
   document_->OnChange = [this] { DocumentChanged(); };
@@ -376,6 +385,7 @@ void EditComponent::CompleteLoad() {
     filePath_ = job.Path;
   }
   everLoaded_ = true;
+  lastLoadNavigated_ = job.Navigated;
   savedChangeCount_ = document_->GetChangeCount();
   modifiedByCommand_ = false;
   Fire(DISPID_EV_ONREADYSTATECHANGE);
@@ -736,8 +746,7 @@ HRESULT EditComponent::NewDocument() {
   return S_OK;
 }
 
-HRESULT EditComponent::LoadURL(const OLECHAR* url) {
-  const WideString address = url ? WideString(url) : WideString();
+HRESULT EditComponent::UrlJob(const WideString& address, std::unique_ptr<LoadJob>* out) {
   auto job = std::make_unique<LoadJob>();
   job->SetsPath = true;
   if (address.empty() || StartsWithNoCase(address, u"about:blank")) {
@@ -749,6 +758,14 @@ HRESULT EditComponent::LoadURL(const OLECHAR* url) {
     job->What = LoadJob::Bytes;
     job->Path = path;
   }
+  *out = std::move(job);
+  return S_OK;
+}
+
+HRESULT EditComponent::LoadURL(const OLECHAR* url) {
+  std::unique_ptr<LoadJob> job;
+  const HRESULT hr = UrlJob(url ? WideString(url) : WideString(), &job);
+  if (FAILED(hr)) return hr;
   StartLoad(std::move(job));
   return S_OK;
 }
