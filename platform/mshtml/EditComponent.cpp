@@ -386,6 +386,7 @@ void EditComponent::CompleteLoad() {
   }
   everLoaded_ = true;
   lastLoadNavigated_ = job.Navigated;
+  SyncGlyphs();  // the glyphs follow the mode
   savedChangeCount_ = document_->GetChangeCount();
   modifiedByCommand_ = false;
   Fire(DISPID_EV_ONREADYSTATECHANGE);
@@ -413,6 +414,7 @@ void EditComponent::DesignModeWritten(const WideString& before) {
   if (before == document_->GetDesignMode()) return;
   // Edits made in the other mode cannot be undone from this one.
   ClearUndo(*document_);
+  SyncGlyphs();
   if (job_) return;  // the pending load completes and reports anyway
   auto job = std::make_unique<LoadJob>();
   job->What = LoadJob::Keep;
@@ -438,6 +440,7 @@ void EditComponent::MakeLayout() {
   layout_ = std::make_unique<Layout>(document_.get());
   if (imageLoader_) layout_->SetImageLoader(imageLoader_);
   layout_->SetShowGlyphs(showDetails_);
+  SyncGlyphs();
   layout_->SetViewport(width, height);
   if (docWindow_) {
     const RECT r = ClientRect();
@@ -541,8 +544,27 @@ HRESULT EditComponent::RunCommand(const GUID* group, DWORD id, DWORD option, VAR
   EndEdit();
   // A command may move the selection or switch what is drawn (borders, glyphs)
   // without changing the document.
+  if (SUCCEEDED(hr)) SyncGlyphs();
   if (SUCCEEDED(hr) && docWindow_) InvalidateRect(docWindow_, nullptr, FALSE);
   return hr;
+}
+
+void EditComponent::SyncGlyphs() {
+  if (!layout_) return;
+  // The tag glyphs are an edit view: browse mode shows the page as it reads.
+  GlyphView view;
+  if (DesignMode()) {
+    const ViewSwitches& switches = GetViewSwitches(*document_);
+    view.Comments = switches.ShowCommentGlyphs;
+    view.LineBreaks = switches.ShowLineBreakGlyphs;
+    view.Tags = switches.ShowGlyphs;
+    if (view.Tags)
+      view.Table = switches.GlyphTableWritten ? ParseGlyphTable(switches.GlyphTable) : BuiltInGlyphTable();
+  }
+  if (layout_->SetGlyphView(view)) {
+    UpdateScrollBars();
+    if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
+  }
 }
 
 HRESULT EditComponent::CommandStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* text) {
@@ -663,7 +685,11 @@ HRESULT EditComponent::PropertyPut(DISPID id, const VARIANT& value) {
   switch (id) {
     case DISPID_DHTMLEDIT_SHOWDETAILS: {
       const HRESULT hr = setBool(showDetails_);
-      if (SUCCEEDED(hr) && layout_) layout_->SetShowGlyphs(showDetails_);
+      if (SUCCEEDED(hr)) {
+        ClearCommentAndBreakGlyphs(*document_);
+        if (layout_) layout_->SetShowGlyphs(showDetails_);
+        SyncGlyphs();
+      }
       if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
       return hr;
     }

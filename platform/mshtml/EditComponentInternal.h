@@ -228,6 +228,8 @@ class EditComponent final
   HRESULT PropertyGet(DISPID id, VARIANT* result);
   HRESULT PropertyPut(DISPID id, const VARIANT& value);
   void MakeLayout();
+  // Hands the glyph switches to the layout (edit mode only).
+  void SyncGlyphs();
 
   // window (EditComponent_window.cpp)
   HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, const RECT* position, bool uiActivate);
