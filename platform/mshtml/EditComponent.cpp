@@ -391,15 +391,20 @@ void EditComponent::CompleteLoad() {
   modifiedByCommand_ = false;
   Fire(DISPID_EV_ONREADYSTATECHANGE);
   job_.reset();
-  UpdateScrollBars();
-  if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
   if (browser_ && replaces) {
+    // The host says how the new document behaves: Enter makes a DIV instead of a P,
+    // no scroll bars. (A flat border and flat scroll bars look no different here.)
     if (auto host = HostHandler()) {
       DOCHOSTUIINFO info;
       info.cbSize = sizeof info;
-      host->GetHostInfo(&info);
+      if (SUCCEEDED(host->GetHostInfo(&info))) {
+        useDiv_ = (info.dwFlags & DOCHOSTUIFLAG_DIV_BLOCKDEFAULT) != 0;
+        scrollbars_ = (info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO) == 0;
+      }
     }
   }
+  UpdateScrollBars();
+  if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
   Fire(DISPID_EV_DOCUMENTCOMPLETE);
   PostDisplayChanged();
 }

@@ -18,7 +18,8 @@
 //   the document had. The document's window takes WM_COMMAND 2126 (browse mode,
 //   designMode "Off") and 2127 (edit mode, "On") and answers 0.
 // - It asks its client site for IDocHostUIHandler: GetHostInfo whenever a load makes
-//   a new document, UpdateUI at each display change, ShowContextMenu on a right click
+//   a new document (DOCHOSTUIFLAG_DIV_BLOCKDEFAULT: Enter makes a DIV;
+//   DOCHOSTUIFLAG_SCROLL_NO: no scroll bars), UpdateUI at each display change, ShowContextMenu on a right click
 //   or the menu key (S_OK from the host means the host has handled it).
 // - The document answers IHTMLDocument3 (attachEvent: the twelve mouse, key, focus
 //   and readyState events reach the attached sinks, called with no arguments; a new

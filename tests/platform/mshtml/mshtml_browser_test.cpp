@@ -27,6 +27,7 @@ class BrowserSite final : public ComObject<IOleClientSite, IOleInPlaceSite, IDoc
  public:
   BrowserSite(HWND frame, CallLog* log) : frame_(frame), log_(log) {}
   HRESULT ContextMenuAnswer = S_OK;
+  DWORD HostFlags = 0;
 
   // IOleClientSite
   HRESULT SaveObject() override { return S_OK; }
@@ -72,7 +73,8 @@ class BrowserSite final : public ComObject<IOleClientSite, IOleInPlaceSite, IDoc
   }
   HRESULT GetHostInfo(DOCHOSTUIINFO* info) override {
     log_->push_back("GetHostInfo");
-    info->dwFlags = 0x8;
+    info->cbSize = 12;
+    info->dwFlags = HostFlags;
     return S_OK;
   }
   HRESULT ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
@@ -425,6 +427,42 @@ TEST_F(Browser, AttachedSinksHearTheirDocumentsEventsAndTheHostTheContextMenu) {
   sim::Click(w, 20, 10);
   ASSERT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(downs->Calls, 3);
+}
+
+TEST_F(Browser, TheHostsFlagsShapeTheNextDocument) {
+  auto enterMakes = [&] {
+    Doc()->SetDesignMode(u"on");
+    EXPECT_TRUE(WaitLoaded());
+    Doc()->GetBody()->SetInnerHTML(u"ab");  // loose text: Enter makes it a block
+    auto range = Doc()->CreateTextRange();
+    range->SetRange(1, 1);
+    Doc()->GetSelection()->Select(*range);
+    SetFocus(DocWindow());
+    sim::PressKey(VK_RETURN);
+    EXPECT_TRUE(larktest::PumpUntilIdle());
+    return Body();
+  };
+  auto verticalBar = [&] {
+    SCROLLINFO info;
+    info.cbSize = sizeof info;
+    info.fMask = SIF_ALL;
+    GetScrollInfo(DocWindow(), SB_VERT, &info);
+    return info.nMax;
+  };
+  EXPECT_EQ(enterMakes(), "<P>a</P>\r\n<P>b</P>");
+  Doc()->GetBody()->SetInnerHTML(W(std::string(60, 'x') + "<BR>" + std::string(200, 'y') + "<P>z</P><P>z</P>" +
+                                   "<P>z</P><P>z</P><P>z</P><P>z</P><P>z</P><P>z</P><P>z</P><P>z</P><P>z</P>"));
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_GT(verticalBar(), 0);
+  // Asked again at the next navigation: Enter makes a DIV, no scroll bars.
+  site_->HostFlags = DOCHOSTUIFLAG_DIV_BLOCKDEFAULT | DOCHOSTUIFLAG_SCROLL_NO;
+  ASSERT_EQ(Navigate("about:blank"), S_OK);
+  ASSERT_TRUE(WaitLoaded());
+  EXPECT_EQ(enterMakes(), "<DIV>a</DIV>\r\n<DIV>b</DIV>");
+  Doc()->GetBody()->SetInnerHTML(W(std::string(60, 'x') + "<BR>" + std::string(200, 'y') + "<P>z</P><P>z</P>" +
+                                   "<P>z</P><P>z</P><P>z</P><P>z</P><P>z</P><P>z</P><P>z</P><P>z</P><P>z</P>"));
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(verticalBar(), 0);
 }
 
 }  // namespace
