@@ -1,6 +1,7 @@
 // Any HTML the editing engine loads is laid out, answers its geometry and paints: no
 // crash, no hang, and answers that hold together. The first two bytes choose the
-// viewport's width (0..1023); the rest is the page.
+// viewport's width (0..1023, their low ten bits) and the edit view's glyphs (the next
+// three bits: comments, line breaks, all tags); the rest is the page.
 #include <cstdint>
 #include <string>
 
@@ -21,6 +22,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   doc.LoadBytes(bytes);
   mshtml::Layout layout(&doc);
   layout.SetViewport(width, 200);
+  mshtml::GlyphView glyphs;
+  glyphs.Comments = (data[0] & 0x04) != 0;
+  glyphs.LineBreaks = (data[0] & 0x08) != 0;
+  glyphs.Tags = (data[0] & 0x10) != 0;
+  if (glyphs.Tags) glyphs.Table = mshtml::BuiltInGlyphTable();
+  layout.SetGlyphView(glyphs);
   Check(layout.GetScrollWidth() >= width && layout.GetScrollHeight() >= 200, "the canvas holds the viewport");
   Check(layout.GetScrollHeight() <= mshtml::kMaxExtent + 200, "the canvas keeps to the extent bound");
 

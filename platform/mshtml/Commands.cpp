@@ -484,6 +484,7 @@ std::vector<CommandDef> BuildTable() {
     d.Id = IDM_EMPTYGLYPHTABLE;
     d.Run = [](Document& doc, const Call&) {
       StateOf(doc).View.GlyphTable.clear();
+      StateOf(doc).View.GlyphTableWritten = true;
       return S_OK;
     };
     t.push_back(d);
@@ -493,6 +494,7 @@ std::vector<CommandDef> BuildTable() {
       const HRESULT hr = TextArg(call, &text, true);
       if (FAILED(hr)) return hr;
       StateOf(doc).View.GlyphTable = text;
+      StateOf(doc).View.GlyphTableWritten = true;
       return S_OK;
     };
     t.push_back(d);

@@ -213,7 +213,7 @@ void SetOverwriteMode(Document& document, bool overwrite);
 // for comments (2324) and line breaks (2340), all glyphs (2326), borders of
 // borderless tables (2328), the component leaves the cursor alone (2420), the view
 // text size 0..4 (2141..2145, 2 by default) and the glyph table text (2339; 2336
-// empties it).
+// empties it: no tag glyphs then).
 struct ViewSwitches {
   bool ShowCommentGlyphs = false;
   bool ShowLineBreakGlyphs = false;
@@ -222,8 +222,12 @@ struct ViewSwitches {
   bool CursorOverridden = false;
   int TextSize = 2;
   WideString GlyphTable;
+  bool GlyphTableWritten = false;  // 2339 or 2336 ran: the built-in table is replaced
 };
 const ViewSwitches& GetViewSwitches(Document& document);
+// Turns the comment and line-break glyphs off (a write of the component's
+// ShowDetails redraws without them).
+void ClearCommentAndBreakGlyphs(Document& document);
 
 // Formats that apply to the next typed text at the caret (Bold or ForeColor at a
 // caret does not change the document: it arms the format for typing). Tag names

@@ -216,9 +216,22 @@ class Serializer {
     if (IsPreservingElement(e)) --preserve_;
     if (IsRawTextElement(e)) --raw_;
     out_ += u"</";
-    out_ += e->GetTagName();
+    const WideString& name = e->GetTagName();
+    if (e->IsHtml()) {
+      out_ += name;
+    } else {
+      // Inside SVG and MathML the parser closes an element by the name its start tag
+      // has up to the first blank, where a vertical tab (which does not end a tag
+      // name) counts as one: "<b\v>" is closed by "</b>", never by "</b\v>".
+      size_t end = 0;
+      while (end < name.size() && !IsCBlank(name[end])) ++end;
+      out_.append(name, 0, end);
+    }
     out_ += u">";
   }
+
+  // What the C library's isspace takes for a blank.
+  static bool IsCBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
   WideString out_;
   int preserve_ = 0;

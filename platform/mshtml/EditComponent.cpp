@@ -136,6 +136,14 @@ WideString AskForDocument(HWND owner, const WideString& start, bool save) {
 WideString LocalPath(const WideString& address) {
   if (StartsWithNoCase(address, u"file:")) {
     WideString rest = address.substr(5);
+    if (rest.size() >= 2 && rest[0] == u'/' && rest[1] == u'/') {
+      // "file://host/..." names a file on another machine: only this one's
+      // ("localhost" or no host) is read.
+      const size_t end = rest.find(u'/', 2);
+      const WideString host = rest.substr(2, end == WideString::npos ? WideString::npos : end - 2);
+      if (!host.empty() && !(host.size() == 9 && StartsWithNoCase(host, u"localhost"))) return {};
+      if (!host.empty()) rest.erase(0, 2 + host.size());
+    }
     while (rest.size() >= 2 && rest[0] == u'/' && rest[1] == u'/') rest.erase(0, 1);
     // "file:///tmp/x" leaves "/tmp/x"; "%20" and the like are decoded.
     WideString out;
@@ -251,6 +259,7 @@ namespace mshtml {
 EditComponent::EditComponent(bool browser)
     : document_(std::make_unique<Document>()), docObject_(MakeComObject<DocumentObject>(this)) {
   browser_ = browser;
+  if (browser_) location_ = u"about:blank";  // what a browser shows before its first navigation
   Live().insert(this);
   document_->LoadHTML(u"<P>&nbsp;</P>");
   document_->OnChange = [this] { DocumentChanged(); };
@@ -376,19 +385,26 @@ void EditComponent::CompleteLoad() {
     filePath_ = job.Path;
   }
   everLoaded_ = true;
+  lastLoadNavigated_ = job.Navigated;
+  SyncGlyphs();  // the glyphs follow the mode
   savedChangeCount_ = document_->GetChangeCount();
   modifiedByCommand_ = false;
   Fire(DISPID_EV_ONREADYSTATECHANGE);
   job_.reset();
-  UpdateScrollBars();
-  if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
   if (browser_ && replaces) {
+    // The host says how the new document behaves: Enter makes a DIV instead of a P,
+    // no scroll bars. (A flat border and flat scroll bars look no different here.)
     if (auto host = HostHandler()) {
       DOCHOSTUIINFO info;
       info.cbSize = sizeof info;
-      host->GetHostInfo(&info);
+      if (SUCCEEDED(host->GetHostInfo(&info))) {
+        useDiv_ = (info.dwFlags & DOCHOSTUIFLAG_DIV_BLOCKDEFAULT) != 0;
+        scrollbars_ = (info.dwFlags & DOCHOSTUIFLAG_SCROLL_NO) == 0;
+      }
     }
   }
+  UpdateScrollBars();
+  if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
   Fire(DISPID_EV_DOCUMENTCOMPLETE);
   PostDisplayChanged();
 }
@@ -403,6 +419,7 @@ void EditComponent::DesignModeWritten(const WideString& before) {
   if (before == document_->GetDesignMode()) return;
   // Edits made in the other mode cannot be undone from this one.
   ClearUndo(*document_);
+  SyncGlyphs();
   if (job_) return;  // the pending load completes and reports anyway
   auto job = std::make_unique<LoadJob>();
   job->What = LoadJob::Keep;
@@ -428,6 +445,7 @@ void EditComponent::MakeLayout() {
   layout_ = std::make_unique<Layout>(document_.get());
   if (imageLoader_) layout_->SetImageLoader(imageLoader_);
   layout_->SetShowGlyphs(showDetails_);
+  SyncGlyphs();
   layout_->SetViewport(width, height);
   if (docWindow_) {
     const RECT r = ClientRect();
@@ -531,8 +549,27 @@ HRESULT EditComponent::RunCommand(const GUID* group, DWORD id, DWORD option, VAR
   EndEdit();
   // A command may move the selection or switch what is drawn (borders, glyphs)
   // without changing the document.
+  if (SUCCEEDED(hr)) SyncGlyphs();
   if (SUCCEEDED(hr) && docWindow_) InvalidateRect(docWindow_, nullptr, FALSE);
   return hr;
+}
+
+void EditComponent::SyncGlyphs() {
+  if (!layout_) return;
+  // The tag glyphs are an edit view: browse mode shows the page as it reads.
+  GlyphView view;
+  if (DesignMode()) {
+    const ViewSwitches& switches = GetViewSwitches(*document_);
+    view.Comments = switches.ShowCommentGlyphs;
+    view.LineBreaks = switches.ShowLineBreakGlyphs;
+    view.Tags = switches.ShowGlyphs;
+    if (view.Tags)
+      view.Table = switches.GlyphTableWritten ? ParseGlyphTable(switches.GlyphTable) : BuiltInGlyphTable();
+  }
+  if (layout_->SetGlyphView(view)) {
+    UpdateScrollBars();
+    if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
+  }
 }
 
 HRESULT EditComponent::CommandStatus(const GUID* group, ULONG count, OLECMD* commands, OLECMDTEXT* text) {
@@ -653,7 +690,11 @@ HRESULT EditComponent::PropertyPut(DISPID id, const VARIANT& value) {
   switch (id) {
     case DISPID_DHTMLEDIT_SHOWDETAILS: {
       const HRESULT hr = setBool(showDetails_);
-      if (SUCCEEDED(hr) && layout_) layout_->SetShowGlyphs(showDetails_);
+      if (SUCCEEDED(hr)) {
+        ClearCommentAndBreakGlyphs(*document_);
+        if (layout_) layout_->SetShowGlyphs(showDetails_);
+        SyncGlyphs();
+      }
       if (docWindow_) InvalidateRect(docWindow_, nullptr, TRUE);
       return hr;
     }
@@ -736,8 +777,7 @@ HRESULT EditComponent::NewDocument() {
   return S_OK;
 }
 
-HRESULT EditComponent::LoadURL(const OLECHAR* url) {
-  const WideString address = url ? WideString(url) : WideString();
+HRESULT EditComponent::UrlJob(const WideString& address, std::unique_ptr<LoadJob>* out) {
   auto job = std::make_unique<LoadJob>();
   job->SetsPath = true;
   if (address.empty() || StartsWithNoCase(address, u"about:blank")) {
@@ -749,6 +789,14 @@ HRESULT EditComponent::LoadURL(const OLECHAR* url) {
     job->What = LoadJob::Bytes;
     job->Path = path;
   }
+  *out = std::move(job);
+  return S_OK;
+}
+
+HRESULT EditComponent::LoadURL(const OLECHAR* url) {
+  std::unique_ptr<LoadJob> job;
+  const HRESULT hr = UrlJob(url ? WideString(url) : WideString(), &job);
+  if (FAILED(hr)) return hr;
   StartLoad(std::move(job));
   return S_OK;
 }

@@ -210,7 +210,11 @@ class EditComponent final
     int PassesLeft = 0;
     bool Held = false;
     bool Navigation = false;  // the browser object: the new document starts in browse mode
+    bool Navigated = false;   // started by Navigate: completes with the navigation's events
   };
+  // The job for an address (about:blank, a file or file: address), not started;
+  // INET_E_RESOURCE_NOT_FOUND for anything else or a file that cannot be read.
+  HRESULT UrlJob(const WideString& address, std::unique_ptr<LoadJob>* job);
 
   bool DesignMode() const;
   void StartLoad(std::unique_ptr<LoadJob> job);
@@ -224,6 +228,8 @@ class EditComponent final
   HRESULT PropertyGet(DISPID id, VARIANT* result);
   HRESULT PropertyPut(DISPID id, const VARIANT& value);
   void MakeLayout();
+  // Hands the glyph switches to the layout (edit mode only).
+  void SyncGlyphs();
 
   // window (EditComponent_window.cpp)
   HRESULT ActivateInPlace(IOleClientSite* site, HWND parent, const RECT* position, bool uiActivate);
@@ -312,9 +318,11 @@ class EditComponent final
   // The browser object (WebBrowser.h).
   bool browser_ = false;
   WideString location_;
+  bool lastLoadNavigated_ = false;  // the load completing now came from Navigate
   WideString designBeforeLoad_ = u"off";
   std::vector<std::pair<WideString, ComPtr<IDispatch>>> attached_;
   void FireBrowser(DISPID id);
+  void FireBrowserPlain(DISPID id, VARIANT* args = nullptr, UINT count = 0);
   bool BrowserFire(DISPID id, VARIANT* args, UINT count);
   ComPtr<IDocHostUIHandler> HostHandler();
 

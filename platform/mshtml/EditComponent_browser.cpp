@@ -41,11 +41,43 @@ bool IsDocumentEvent(const WideString& name) {
 
 HRESULT EditComponent::Navigate(const OLECHAR* url, VARIANT*, VARIANT*, VARIANT*, VARIANT*) {
   if (!browser_) return E_NOTIMPL;
-  const WideString address = url ? WideString(url) : WideString();
-  const HRESULT hr = LoadURL(url);
+  const WideString address = url && *url ? WideString(url) : WideString(u"about:blank");
+  // An address that cannot be shown (another machine's, or a file that is not there)
+  // is refused before anything starts: no events, the document stays.
+  std::unique_ptr<LoadJob> job;
+  const HRESULT hr = UrlJob(address, &job);
   if (FAILED(hr)) return hr;
-  if (job_) job_->Navigation = true;
-  location_ = address.empty() ? WideString(u"about:blank") : address;
+  // BeforeNavigate2(browser, URL, Flags, TargetFrameName, PostData, Headers, Cancel):
+  // a sink that sets Cancel stops the navigation before it starts.
+  {
+    ComPtr<IWebBrowser2> hold(this);
+    OleVariant addressArg(address), flags(int32_t{0}), frame{WideString()}, headers{WideString()};
+    OleVariant postData;
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    VARIANT args[7];
+    for (VARIANT& a : args) VariantInit(&a);
+    args[0].vt = VT_DISPATCH;
+    args[0].pdispVal = static_cast<IDispatch*>(static_cast<IWebBrowser2*>(this));
+    args[1].vt = VT_VARIANT | VT_BYREF;
+    args[1].pvarVal = &addressArg;
+    args[2].vt = VT_VARIANT | VT_BYREF;
+    args[2].pvarVal = &flags;
+    args[3].vt = VT_VARIANT | VT_BYREF;
+    args[3].pvarVal = &frame;
+    args[4].vt = VT_VARIANT | VT_BYREF;
+    args[4].pvarVal = &postData;
+    args[5].vt = VT_VARIANT | VT_BYREF;
+    args[5].pvarVal = &headers;
+    args[6].vt = VT_BOOL | VT_BYREF;
+    args[6].pboolVal = &cancel;
+    browserEvents_.FireDispatch(DISPID_BEFORENAVIGATE2, args, 7);
+    if (cancel != VARIANT_FALSE) return S_OK;
+  }
+  FireBrowserPlain(DISPID_DOWNLOADBEGIN);
+  job->Navigation = true;
+  job->Navigated = true;
+  location_ = address;
+  StartLoad(std::move(job));
   return S_OK;
 }
 
@@ -88,9 +120,24 @@ void EditComponent::FireBrowser(DISPID id) {
   browserEvents_.FireDispatch(id, args, 2);
 }
 
+void EditComponent::FireBrowserPlain(DISPID id, VARIANT* args, UINT count) {
+  ComPtr<IWebBrowser2> hold(this);
+  browserEvents_.FireDispatch(id, args, count);
+}
+
 bool EditComponent::BrowserFire(DISPID id, VARIANT* args, UINT count) {
   if (id == DISPID_EV_DOCUMENTCOMPLETE) {
+    // A navigation ends NavigateComplete2, TitleChange, DownloadComplete,
+    // DocumentComplete; markup loaded into the document, or a mode switch, only
+    // NavigateComplete2 and DocumentComplete.
+    const bool navigated = lastLoadNavigated_;
     FireBrowser(DISPID_NAVIGATECOMPLETE2);
+    if (navigated) {
+      const WideString title = document_->GetTitle();
+      OleVariant text(title.empty() ? location_ : title);
+      FireBrowserPlain(DISPID_TITLECHANGE, &text, 1);
+      FireBrowserPlain(DISPID_DOWNLOADCOMPLETE);
+    }
     FireBrowser(DISPID_DOCUMENTCOMPLETE);
     return true;
   }

@@ -335,6 +335,7 @@ void EditComponent::Paint() {
     // engine's zero-borders switch asks for them.
     layout_->SetShowZeroBorders(DesignMode() &&
                                 (showBorders_ || GetViewSwitches(*document_).ShowZeroBorders));
+    SyncGlyphs();
     layout_->Paint(dc, ps.rcPaint);
     Selection* selection = document_->GetSelection();
     // Selected text shows inverted.

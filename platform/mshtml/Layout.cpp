@@ -28,6 +28,7 @@ void Layout::Impl::Clear() {
   Fonts.clear();
   ContentWidth = ContentHeight = 0;
   Truncated = false;
+  GlyphFont = -1;
 }
 
 void Layout::Impl::Ensure() {
@@ -100,6 +101,80 @@ void Layout::SetShowGlyphs(bool show) { impl_->Glyphs = show; }
 void Layout::SetShowZeroBorders(bool show) { impl_->ZeroBorders = show; }
 void Layout::Update() { impl_->Ensure(); }
 void Layout::Invalidate() { impl_->Valid = false; }
+
+bool GlyphView::operator==(const GlyphView& o) const {
+  if (Comments != o.Comments || LineBreaks != o.LineBreaks || Tags != o.Tags || Table.size() != o.Table.size())
+    return false;
+  for (size_t i = 0; i < Table.size(); ++i)
+    if (Table[i].Tag != o.Table[i].Tag || Table[i].Closing != o.Table[i].Closing ||
+        Table[i].Width != o.Table[i].Width || Table[i].Height != o.Table[i].Height)
+      return false;
+  return true;
+}
+
+bool Layout::SetGlyphView(const GlyphView& view) {
+  if (impl_->TagGlyphs == view) return false;
+  impl_->TagGlyphs = view;
+  impl_->Valid = false;
+  return true;
+}
+
+std::vector<TagGlyph> BuiltInGlyphTable() {
+  std::vector<TagGlyph> table;
+  {
+    for (const char16_t* tag : {u"p", u"div", u"span", u"form"}) {
+      const bool wide = tag[0] != u'p';
+      table.push_back({tag, false, wide ? 43 : 20, wide ? 14 : 15});
+      table.push_back({tag, true, wide ? 43 : 20, wide ? 14 : 15});
+    }
+    for (const char16_t* tag : {u"comment", u"br", u"style", u"script", u"img"}) table.push_back({tag, false, 20, 15});
+  }
+  return table;
+}
+
+std::vector<TagGlyph> ParseGlyphTable(const WideString& text) {
+  std::vector<TagGlyph> table;
+  size_t at = 0;
+  while (at < text.size()) {
+    size_t end = text.find(u"^^**", at);
+    const WideString entry = text.substr(at, end == WideString::npos ? WideString::npos : end - at);
+    at = end == WideString::npos ? text.size() : end + 4;
+    // Fields: tag, picture, eight numbers, each introduced by "%%".
+    std::vector<WideString> fields;
+    size_t p = 0;
+    while (p < entry.size()) {
+      if (entry.compare(p, 2, u"%%") == 0) p += 2;
+      size_t q = entry.find(u"^^%%", p);
+      fields.push_back(entry.substr(p, q == WideString::npos ? WideString::npos : q - p));
+      p = q == WideString::npos ? entry.size() : q + 2;
+    }
+    if (fields.size() != 10 || fields[0].empty() || fields[0].size() > 32) continue;
+    Integer numbers[8];
+    bool ok = true;
+    for (size_t k = 0; k < 8 && ok; ++k) {
+      const WideString& f = fields[2 + k];
+      ok = !f.empty() && f.size() <= 4;
+      Integer v = 0;
+      for (char16_t c : f) {
+        ok = ok && c >= u'0' && c <= u'9';
+        v = v * 10 + (c - u'0');
+      }
+      numbers[k] = v;
+    }
+    if (!ok) continue;
+    TagGlyph g;
+    for (char16_t c : fields[0]) g.Tag.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
+    g.Closing = numbers[0] == 1;
+    // A glyph is a small picture: sizes beyond a few hundred pixels are not glyphs.
+    g.Width = std::clamp<Integer>(numbers[4], 1, 200);
+    g.Height = std::clamp<Integer>(numbers[5], 1, 200);
+    // The table may give a tag several pictures (alignments); the first one counts.
+    bool known = false;
+    for (const TagGlyph& t : table) known = known || (t.Tag == g.Tag && t.Closing == g.Closing);
+    if (!known) table.push_back(std::move(g));
+  }
+  return table;
+}
 
 bool Layout::Truncated() {
   impl_->Ensure();

@@ -44,6 +44,31 @@ inline constexpr Integer kMaxExtent = 1 << 28;
 // every image is drawn as a placeholder frame.
 using ImageLoader = std::function<HBITMAP(const WideString& src)>;
 
+// One tag glyph of the edit view: the tag it marks ("p", "div", "span", "form",
+// "comment", "br", "style", "script", "img"), whether it marks the tag's end, and
+// its size in pixels.
+struct TagGlyph {
+  WideString Tag;
+  bool Closing = false;
+  Integer Width = 20, Height = 15;
+};
+// The edit-mode glyphs shown in the flow; each takes its own room on the line, like
+// a small picture, before (or, for a closing one, after) what it marks.
+struct GlyphView {
+  bool Comments = false;    // a glyph at each comment
+  bool LineBreaks = false;  // a glyph at each BR
+  bool Tags = false;        // the glyphs of Table
+  std::vector<TagGlyph> Table;
+  bool operator==(const GlyphView& o) const;
+};
+// The glyph table text of the glyph commands: entries "%%tag^^%%picture^^%%n1^^%%...
+// ^^%%n8^^**", n1 1 for a closing glyph, n5 and n6 its width and height. Entries
+// that do not read are skipped.
+std::vector<TagGlyph> ParseGlyphTable(const WideString& text);
+// The table before any is given: opening and closing glyphs of P, DIV, SPAN and
+// FORM, and glyphs for comments, BR, STYLE, SCRIPT and IMG.
+std::vector<TagGlyph> BuiltInGlyphTable();
+
 // A place in the text: a text node and an offset in its data (0..length).
 struct TextPosition {
   TextNode* Node = nullptr;
@@ -67,6 +92,8 @@ class Layout {
   // Draws the edges of tables and cells without borders (border=0 or none) as
   // dotted guide lines, so that an author sees the table (edit mode).
   void SetShowZeroBorders(bool show);
+  // The tag glyphs; a change lays the document out again. True when it changed.
+  bool SetGlyphView(const GlyphView& view);
 
   // Lays the document out when it or the viewport changed since the last layout.
   // Every query below calls it first.

@@ -59,7 +59,7 @@ inline constexpr Integer kAuto = -1000000;
 
 // A placed piece of inline content.
 struct Fragment {
-  enum Kind : Byte { Text, Image, Break, Marker };
+  enum Kind : Byte { Text, Image, Break, Marker, Glyph };
   Kind Type = Text;
   const Node* Owner = nullptr;  // the text node, the IMG, the BR or the LI
   Integer Start = 0, Length = 0;  // text units of the node's data (Text)
@@ -70,7 +70,12 @@ struct Fragment {
   Integer LineTop = 0, LineBottom = 0;
   std::string Chars;              // Windows-1252 text drawn (Text and Marker)
   bool Floating = false;          // an image with align=left or right, beside the lines
+  Byte Shape = 0;                 // Glyph: one of GlyphShape
 };
+
+// How a tag glyph is drawn: a tag pointing into what it marks (opening, closing), a
+// plain label, or the line-break arrow.
+enum GlyphShape : Byte { kGlyphOpen, kGlyphClose, kGlyphLabel, kGlyphBreak };
 
 // A placed block-level box: block, table, row, cell, image-less rule (HR).
 struct BlockBox {
@@ -99,6 +104,8 @@ struct Layout::Impl {
   Integer ViewWidth = 0, ViewHeight = 0;
   bool Glyphs = false;
   bool ZeroBorders = false;
+  GlyphView TagGlyphs;
+  Integer GlyphFont = -1;  // the glyphs' label font, once a glyph was laid out
   bool Valid = false;
   UInt64 LaidOutChange = ~UInt64{0};
   Integer ScrollX = 0, ScrollY = 0;
@@ -152,8 +159,14 @@ struct Layout::Impl {
     enum Kind : Byte { Text, Space, Image, Break, Glyph };
     Kind Type;
     const Node* Owner;
-    Integer Start, Length, Style;
+    Integer Start, Length, Style;  // Glyph: Start and Length are its width and height
+    Byte Shape = 0;                // Glyph: one of GlyphShape
   };
+  // The glyph of the view for the tag (lower case), opening or closing; null when
+  // none is shown.
+  const TagGlyph* GlyphFor(const WideString& tag, bool closing) const;
+  // Appends the glyph for the node (an element's start or end, a comment), if any.
+  void AddGlyph(const Node* n, bool closing, std::vector<InlineItem>& items);
   // Gathers the inline items of the children of parent from index 'from' to the
   // next block-level child; answers the index after the run.
   size_t GatherInline(const Element* parent, size_t from, Integer depth, std::vector<InlineItem>& items);

@@ -38,10 +38,26 @@ Integer Layout::Impl::LayoutBlockContent(const Element* block, Integer x, Intege
   Integer carry = 0;
   bool first = true;
   std::vector<InlineItem> items;
+  // The block's own tag glyphs (edit view): the opening one starts its first line,
+  // the closing one ends its last; on lines of their own when the block starts or
+  // ends with a block.
+  std::vector<InlineItem> opening, closing;
+  AddGlyph(block, false, opening);
+  AddGlyph(block, true, closing);
+  auto lines = [&](const std::vector<InlineItem>& run) {
+    cy += std::max<Integer>(carry, 0);
+    carry = 0;
+    cy += LayoutLines(run, x, cy, width, StyleFor(block).TextAlign);
+    first = false;
+  };
   size_t i = 0;
   while (i < children.size() && !Full()) {
     const Node* child = children[i];
     if (IsBlockLevel(child, depth)) {
+      if (!opening.empty()) {
+        lines(opening);
+        opening.clear();
+      }
       // A cell drops the top margin of its first block.
       if (first && cell) carry = -1;
       cy = LayoutBlock(static_cast<const Element*>(child), x, cy, width, depth + 1, carry);
@@ -50,16 +66,21 @@ Integer Layout::Impl::LayoutBlockContent(const Element* block, Integer x, Intege
       continue;
     }
     items.clear();
+    items.insert(items.end(), opening.begin(), opening.end());
+    opening.clear();
     size_t next = GatherInline(block, i, depth, items);
+    if (next >= children.size()) {
+      items.insert(items.end(), closing.begin(), closing.end());
+      closing.clear();
+    }
     bool content = false;
     for (const InlineItem& it : items) content = content || it.Type != InlineItem::Space;
-    if (content) {
-      cy += std::max<Integer>(carry, 0);
-      carry = 0;
-      cy += LayoutLines(items, x, cy, width, StyleFor(block).TextAlign);
-      first = false;
-    }
+    if (content) lines(items);
     i = std::max(next, i + 1);
+  }
+  if (!Full()) {
+    opening.insert(opening.end(), closing.begin(), closing.end());
+    if (!opening.empty()) lines(opening);
   }
   if (!cell) cy += std::max<Integer>(carry, 0);
   return cy - y;
@@ -193,7 +214,9 @@ void Layout::Impl::IntrinsicWidths(const Element* e, Integer depth, Integer& min
         continue;
       }
       items.clear();
+      if (i == 0) AddGlyph(e, false, items);
       size_t next = GatherInline(e, i, depth, items);
+      if (next >= children.size()) AddGlyph(e, true, items);
       Integer imin = 0, imax = 0;
       InlineExtent(items, imin, imax);
       minW = std::max(minW, imin);

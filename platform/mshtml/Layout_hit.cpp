@@ -123,7 +123,7 @@ Element* Layout::ElementFromPoint(Integer x, Integer y) {
   const Element* best = nullptr;
   Integer bestDepth = -1;
   for (const Fragment& f : impl_->Fragments) {
-    if (f.Type == Fragment::Marker || f.Type == Fragment::Break) continue;
+    if (f.Type == Fragment::Marker || f.Type == Fragment::Break || f.Type == Fragment::Glyph) continue;
     Integer top = f.Type == Fragment::Image ? f.Box.top : f.LineTop;
     Integer bottom = f.Type == Fragment::Image ? f.Box.bottom : f.LineBottom;
     if (dx < f.Box.left || dx >= f.Box.right + f.SpaceAfter || dy < top || dy >= bottom) continue;

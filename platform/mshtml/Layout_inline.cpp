@@ -29,6 +29,38 @@ bool Layout::Impl::IsBlockLevel(const Node* n, Integer depth) const {
   return it != HoldsBlock.end() && it->second;
 }
 
+const TagGlyph* Layout::Impl::GlyphFor(const WideString& tag, bool closing) const {
+  static const TagGlyph kComment{u"comment", false, 20, 15}, kBreak{u"br", false, 20, 15};
+  if (TagGlyphs.Tags)
+    for (const TagGlyph& g : TagGlyphs.Table)
+      if (g.Closing == closing && g.Tag == tag) return &g;
+  if (!closing && TagGlyphs.Comments && tag == u"comment") return &kComment;
+  if (!closing && TagGlyphs.LineBreaks && tag == u"br") return &kBreak;
+  return nullptr;
+}
+
+void Layout::Impl::AddGlyph(const Node* n, bool closing, std::vector<InlineItem>& items) {
+  if (!TagGlyphs.Comments && !TagGlyphs.LineBreaks && !TagGlyphs.Tags) return;
+  WideString tag;
+  if (n->GetNodeType() == NODE_COMMENT) {
+    tag = u"comment";
+  } else if (n->GetNodeType() == NODE_ELEMENT) {
+    for (char16_t c : static_cast<const Element*>(n)->GetTagName())
+      tag.push_back(c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c);
+  } else {
+    return;
+  }
+  const TagGlyph* g = GlyphFor(tag, closing);
+  if (!g) return;
+  Byte shape = closing ? kGlyphClose : kGlyphOpen;
+  if (tag == u"br") shape = kGlyphBreak;
+  else if (tag == u"comment" || tag == u"img" || tag == u"style" || tag == u"script") shape = kGlyphLabel;
+  const Node* styled = n->GetNodeType() == NODE_ELEMENT ? n : n->GetParentElement();
+  InlineItem item{InlineItem::Glyph, n, g->Width, g->Height, styled ? StyleIndex(styled) : 0};
+  item.Shape = shape;
+  items.push_back(item);
+}
+
 size_t Layout::Impl::GatherInline(const Element* parent, size_t from, Integer depth,
                                   std::vector<InlineItem>& items) {
   const auto& children = parent->GetChildNodes();
@@ -74,28 +106,40 @@ size_t Layout::Impl::GatherInline(const Element* parent, size_t from, Integer de
       emitText(static_cast<const TextNode*>(n));
       return false;
     }
+    if (n->GetNodeType() == NODE_COMMENT) {
+      AddGlyph(n, false, items);
+      return false;
+    }
     if (n->GetNodeType() != NODE_ELEMENT) return false;
     const auto* e = static_cast<const Element*>(n);
     const ComputedStyle& s = StyleFor(e);
-    if (s.Kind == BoxKind::Gone) return false;
-    Integer style = StyleIndex(e);
     ELEMENT_TAG_ID id = e->GetTagId();
+    if (s.Kind == BoxKind::Gone) {
+      // A script or style block in the body shows as its glyph.
+      if (id == TAGID_SCRIPT || id == TAGID_STYLE) AddGlyph(e, false, items);
+      return false;
+    }
+    Integer style = StyleIndex(e);
     if (id == TAGID_BR) {
+      AddGlyph(e, false, items);
       items.push_back({InlineItem::Break, e, 0, 0, style});
       return false;
     }
     if (id == TAGID_IMG || (IsReplacedElement(e) && id != TAGID_BR)) {
+      if (id == TAGID_IMG) AddGlyph(e, false, items);
       items.push_back({InlineItem::Image, e, 0, 0, style});
       return false;
     }
     // A block laid out inline (past the depth bound) still starts and ends a line.
     if (s.Kind != BoxKind::Inline) items.push_back({InlineItem::Break, e, 0, 0, style});
+    AddGlyph(e, false, items);
     return true;
   };
   auto leave = [&](const Node* n) {
     if (n->GetNodeType() != NODE_ELEMENT) return;
     const auto* e = static_cast<const Element*>(n);
     const ComputedStyle& s = StyleFor(e);
+    if (s.Kind != BoxKind::Gone) AddGlyph(e, true, items);
     if (s.Kind != BoxKind::Inline && s.Kind != BoxKind::Gone)
       items.push_back({InlineItem::Break, e, 0, 0, StyleIndex(e)});
   };
@@ -172,8 +216,15 @@ void Layout::Impl::InlineExtent(const std::vector<InlineItem>& items, Integer& m
         endWord();
         break;
       }
-      case InlineItem::Break:
       case InlineItem::Glyph:
+        endWord();
+        if (pendingSpace && line > 0) line += spaceW;
+        pendingSpace = false;
+        line += it.Start;
+        word = it.Start;
+        endWord();
+        break;
+      case InlineItem::Break:
         endWord();
         maxW = static_cast<Integer>(std::max<Int64>(maxW, std::min<Int64>(line, kMaxLength)));
         line = 0;
@@ -269,7 +320,11 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
       if (fr.Floating) continue;
       const ComputedStyle& s = Styles[static_cast<size_t>(fr.Style)];
       const FontInfo& f = Fonts[static_cast<size_t>(s.Font)];
-      if (fr.Type == Fragment::Image) {
+      if (fr.Type == Fragment::Glyph) {
+        // A glyph stands on the baseline, reaching down to the text's descent.
+        ascent = std::max(ascent, fr.Box.bottom - fr.Box.top - f.Descent);
+        descent = std::max(descent, f.Descent);
+      } else if (fr.Type == Fragment::Image) {
         Integer h = fr.Box.bottom - fr.Box.top;
         WideString a = AttrText(static_cast<const Element*>(fr.Owner), u"align");
         if (SameTextW(a, u"top") || SameTextW(a, u"texttop")) {
@@ -301,7 +356,9 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
       const FontInfo& f = Fonts[static_cast<size_t>(s.Font)];
       Integer w = fr.Box.right - fr.Box.left, h = fr.Box.bottom - fr.Box.top;
       Integer top;
-      if (fr.Type == Fragment::Image) {
+      if (fr.Type == Fragment::Glyph) {
+        top = baseline + f.Descent - h;
+      } else if (fr.Type == Fragment::Image) {
         WideString a = AttrText(static_cast<const Element*>(fr.Owner), u"align");
         if (SameTextW(a, u"top") || SameTextW(a, u"texttop")) top = cy;
         else if (SameTextW(a, u"middle") || SameTextW(a, u"absmiddle") || SameTextW(a, u"center"))
@@ -391,6 +448,21 @@ Integer Layout::Impl::LayoutLines(const std::vector<InlineItem>& items, Integer 
         finishLine(-1);
       }
       breakStyle = it.Style;
+      ++i;
+      continue;
+    }
+    if (it.Type == InlineItem::Glyph) {
+      const Integer w = it.Start, h = it.Length;
+      Integer sw = pending && lineHasContent ? Fonts[static_cast<size_t>(Styles[static_cast<size_t>(pendingStyle)].Font)].SpaceWidth : 0;
+      if (lineHasContent && cx + sw + w > width && !s.NoWrap && !s.Pre) finishLine(-1);
+      takeBlank();
+      if (GlyphFont < 0) GlyphFont = FontFor(FontKey{9, false, false, std::string()});
+      Fragment fr;
+      fr.Type = Fragment::Glyph;
+      fr.Owner = it.Owner;
+      fr.Style = it.Style;
+      fr.Shape = it.Shape;
+      if (!place(fr, w, h)) break;
       ++i;
       continue;
     }

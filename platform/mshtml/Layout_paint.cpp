@@ -60,6 +60,77 @@ void GuideFrame(HDC hdc, const RECT& r) {
   DeleteObject(pen);
 }
 
+// A tag glyph of the edit view: a pale tag with a grey edge and its label; an opening
+// tag points right into what it marks, a closing one left; a line break shows the
+// return arrow.
+void DrawGlyph(HDC hdc, const RECT& r, Byte shape, const std::string& label, HFONT font) {
+  const Integer w = r.right - r.left, h = r.bottom - r.top;
+  if (w < 4 || h < 4) return;
+  const COLORREF edge = RGB(128, 128, 128), ink = RGB(64, 64, 64);
+  HBRUSH face = CreateSolidBrush(RGB(255, 255, 214));
+  HPEN pen = CreatePen(PS_SOLID, 1, edge);
+  HGDIOBJ oldBrush = SelectObject(hdc, face);
+  HGDIOBJ oldPen = SelectObject(hdc, pen);
+  const Integer tip = std::min<Integer>(h / 2, w / 4);
+  const Integer l = r.left, t = r.top, rr = r.right - 1, b = r.bottom - 1, mid = r.top + h / 2;
+  Integer textLeft = l + 2, textRight = rr - 1;
+  if (shape == kGlyphOpen) {
+    const POINT p[] = {{l, t}, {rr - tip, t}, {rr, mid}, {rr - tip, b}, {l, b}};
+    Polygon(hdc, p, 5);
+    textRight = rr - tip;
+  } else if (shape == kGlyphClose) {
+    const POINT p[] = {{l + tip, t}, {rr, t}, {rr, b}, {l + tip, b}, {l, mid}};
+    Polygon(hdc, p, 5);
+    textLeft = l + tip + 1;
+  } else {
+    Rectangle(hdc, l, t, rr + 1, b + 1);
+  }
+  if (shape == kGlyphBreak) {
+    // The return arrow: down the right side, along the bottom, a head at the left.
+    HPEN arrow = CreatePen(PS_SOLID, 1, ink);
+    SelectObject(hdc, arrow);
+    const Integer ax = rr - 4, ay = b - 4, left = l + 5;
+    const POINT stem[] = {{ax, t + 3}, {ax, ay}, {left, ay}};
+    Polyline(hdc, stem, 3);
+    HBRUSH head = CreateSolidBrush(ink);
+    SelectObject(hdc, head);
+    const POINT tipPoints[] = {{left - 3, ay}, {left + 1, ay - 3}, {left + 1, ay + 3}};
+    Polygon(hdc, tipPoints, 3);
+    SelectObject(hdc, face);
+    SelectObject(hdc, pen);
+    DeleteObject(head);
+    DeleteObject(arrow);
+  } else if (!label.empty() && font) {
+    HGDIOBJ oldFont = SelectObject(hdc, font);
+    SIZE size{};
+    GetTextExtentPoint32(hdc, label.data(), static_cast<Integer>(label.size()), &size);
+    SetTextColor(hdc, ink);
+    const Integer x = textLeft + std::max<Integer>(0, (textRight - textLeft - size.cx) / 2);
+    const Integer y = t + std::max<Integer>(0, (h - size.cy) / 2);
+    RECT clip{textLeft, t + 1, textRight, b};
+    ExtTextOut(hdc, x, y, ETO_CLIPPED, &clip, label.data(), static_cast<UINT>(label.size()), nullptr);
+    SelectObject(hdc, oldFont);
+  }
+  SelectObject(hdc, oldPen);
+  SelectObject(hdc, oldBrush);
+  DeleteObject(pen);
+  DeleteObject(face);
+}
+
+// The label of a glyph: the tag's name, or what a comment, script or style is.
+std::string GlyphLabel(const Node* owner) {
+  if (owner->GetNodeType() == NODE_COMMENT) return "<!>";
+  const auto* e = static_cast<const Element*>(owner);
+  switch (e->GetTagId()) {
+    case TAGID_SCRIPT: return "JS";
+    case TAGID_STYLE: return "CSS";
+    default: break;
+  }
+  std::string name;
+  for (char16_t c : e->GetTagName()) name.push_back(AnsiOf(c >= u'a' && c <= u'z' ? static_cast<char16_t>(c - 32) : c));
+  return name;
+}
+
 bool Meets(const RECT& a, const RECT& b) {
   return a.left < b.right && b.left < a.right && a.top < b.bottom && b.top < a.bottom;
 }
@@ -211,6 +282,10 @@ void Layout::Paint(HDC hdc, const RECT& clip, POINT scroll) {
         }
         break;
       }
+      case Fragment::Glyph:
+        DrawGlyph(hdc, f.Box, f.Shape, GlyphLabel(f.Owner),
+                  im.GlyphFont >= 0 ? im.Fonts[static_cast<size_t>(im.GlyphFont)].Font : HFONT(0));
+        break;
       case Fragment::Break:
         if (im.Glyphs && f.Owner->GetNodeType() == NODE_ELEMENT) {
           RECT mark{f.Box.left + 1, f.Box.top + 2, f.Box.left + 5, f.Box.bottom - 2};

@@ -162,6 +162,11 @@ bool IsOverwriteMode(Document& document) { return StateOf(document).Overwrite; }
 void SetOverwriteMode(Document& document, bool overwrite) { StateOf(document).Overwrite = overwrite; }
 const ViewSwitches& GetViewSwitches(Document& document) { return StateOf(document).View; }
 
+void ClearCommentAndBreakGlyphs(Document& document) {
+  StateOf(document).View.ShowCommentGlyphs = false;
+  StateOf(document).View.ShowLineBreakGlyphs = false;
+}
+
 TypingFormats GetTypingFormats(Document& document) {
   EditState& state = StateOf(document);
   auto range = SelectionRange(document);

@@ -2,17 +2,24 @@
 // document like the editing component does (same window, layout, input, commands,
 // load jobs) but speaks as a web browser:
 // - IWebBrowser2: Navigate starts a load of an address (about:blank, a local file or
-//   file: address; anything else fails with INET_E_RESOURCE_NOT_FOUND); Document is
-//   the current document; Busy tells whether a load is pending.
-// - Its events are DWebBrowserEvents2, through its connection point: at the end of
-//   every load NavigateComplete2 (252) and then DocumentComplete (259), each with the
-//   browser as first argument and the address as second.
+//   file: address of this machine; anything else, another machine's address
+//   included, fails with INET_E_RESOURCE_NOT_FOUND, fires nothing and fetches
+//   nothing); Document is the current document; Busy tells whether a load is pending.
+// - Its events are DWebBrowserEvents2, through its connection point. Navigate fires
+//   BeforeNavigate2 (250; browser, address, flags, frame, post data, headers, and a
+//   Cancel flag by reference: set, nothing is loaded) and DownloadBegin (106) before it
+//   returns; the navigation ends with NavigateComplete2 (252), TitleChange (113; the
+//   title, or the address when there is none), DownloadComplete (104) and
+//   DocumentComplete (259). Any other load ends with NavigateComplete2 and
+//   DocumentComplete. NavigateComplete2 and DocumentComplete carry the browser and the
+//   address.
 // - A navigation makes a new document in browse mode (designMode "Off"); a load of
 //   markup through the document's IPersistStreamInit or IPersistFile keeps the mode
 //   the document had. The document's window takes WM_COMMAND 2126 (browse mode,
 //   designMode "Off") and 2127 (edit mode, "On") and answers 0.
 // - It asks its client site for IDocHostUIHandler: GetHostInfo whenever a load makes
-//   a new document, UpdateUI at each display change, ShowContextMenu on a right click
+//   a new document (DOCHOSTUIFLAG_DIV_BLOCKDEFAULT: Enter makes a DIV;
+//   DOCHOSTUIFLAG_SCROLL_NO: no scroll bars), UpdateUI at each display change, ShowContextMenu on a right click
 //   or the menu key (S_OK from the host means the host has handled it).
 // - The document answers IHTMLDocument3 (attachEvent: the twelve mouse, key, focus
 //   and readyState events reach the attached sinks, called with no arguments; a new
@@ -30,6 +37,10 @@ inline constexpr IID IID_IWebBrowser2 = MakeGuid("{D30C1661-CDAF-11D0-8A3E-00C04
 inline constexpr IID IID_IHTMLDocument3 = MakeGuid("{3050F485-98B5-11CF-BB82-00AA00BDCE0B}");
 
 // DWebBrowserEvents2 DISPIDs the browser fires.
+inline constexpr DISPID DISPID_DOWNLOADCOMPLETE = 104;
+inline constexpr DISPID DISPID_DOWNLOADBEGIN = 106;
+inline constexpr DISPID DISPID_TITLECHANGE = 113;
+inline constexpr DISPID DISPID_BEFORENAVIGATE2 = 250;
 inline constexpr DISPID DISPID_NAVIGATECOMPLETE2 = 252;
 inline constexpr DISPID DISPID_DOCUMENTCOMPLETE = 259;
 

@@ -7,6 +7,7 @@
 
 #include "MshtmlTestSupport.h"
 #include "platform/mshtml/Document.h"
+#include "platform/mshtml/Layout.h"
 #include "platform/mshtml/TagIds.h"
 
 using namespace mshtml;
@@ -420,3 +421,26 @@ TEST(MshtmlDom, DocumentPropertiesAndCollections) {
 }
 
 }  // namespace
+
+// Unquoted values of megabytes, values made of references all the way, and sizes
+// past any integer load whole, write back, and lay out.
+TEST(MshtmlDom, HugeUnquotedValuesReferencesAndSizes) {
+  const size_t n = 3u << 20;
+  std::string page = "<a id=u href=" + std::string(n, 'x') + ">l</a><p id=r title=\"";
+  for (size_t i = 0; i < n / 8; ++i) page += "&amp;&lt;";
+  page += "\">b</p><img id=i width=" + std::string(40000, '9') + " height=-" + std::string(40000, '9') + ">";
+  Document doc;
+  doc.LoadBytes(page);
+  EXPECT_EQ(doc.GetElementById(u"u")->GetAttribute(u"href")->size(), n);
+  EXPECT_EQ(doc.GetElementById(u"r")->GetAttribute(u"title")->size(), n / 8 * 2);
+  const WideString once = doc.GetHTML();
+  Document again;
+  again.LoadHTML(once);
+  EXPECT_TRUE(again.GetHTML() == once);
+  EXPECT_EQ(again.GetElementById(u"r")->GetAttribute(u"title")->substr(0, 4), u"&<&<");
+  Layout layout(&again);
+  layout.SetViewport(400, 300);
+  const RECT img = layout.GetBoundingClientRect(again.GetElementById(u"i"));
+  EXPECT_GE(img.right, img.left);
+  EXPECT_LE(layout.GetScrollWidth(), kMaxExtent);
+}

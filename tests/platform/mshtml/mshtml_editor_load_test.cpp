@@ -446,3 +446,50 @@ TEST(MshtmlEditor, ChangeLogsHearEachChangeOnceAndEndWithTheDocument) {
   larktest::PumpUntilIdle();
   EXPECT_EQ(counter->Count, 1);
 }
+
+TEST(MshtmlEditor, GlyphCommandsShowTheirGlyphsInEditModeAndShowDetailsTakesTheExtraOnesOff) {
+  Host host;
+  host.Activate();
+  host.Load("<p>ab<!-- note --><span><b id=s>cd</b></span><br>ef</p>");
+  ComPtr<IOleCommandTarget> target = host.Sink->Dom.As<IOleCommandTarget>();
+  ASSERT_TRUE(target);
+  auto left = [&] {
+    host.TheLayout()->Update();
+    return host.TheLayout()->GetBoundingClientRect(host.Doc()->GetElementById(u"s")).left;
+  };
+  auto latched = [&](DWORD id) {
+    OLECMD cmd{id, 0};
+    target->QueryStatus(&CGID_MSHTML, 1, &cmd, nullptr);
+    return (cmd.cmdf & OLECMDF_LATCHED) != 0;
+  };
+  const Integer plain = left();
+  OleVariant on(true), off(false);
+  // The component starts in edit mode: the comment's glyph takes its room.
+  ASSERT_EQ(target->Exec(&CGID_MSHTML, IDM_SHOWCOMMENTGLYPHS, 0, &on, nullptr), S_OK);
+  EXPECT_EQ(left(), plain + 20);
+  ASSERT_EQ(target->Exec(&CGID_MSHTML, IDM_SHOWLINEBREAKGLYPHS, 0, &on, nullptr), S_OK);
+  EXPECT_TRUE(latched(IDM_SHOWLINEBREAKGLYPHS));
+  // Writing ShowDetails redraws without the comment and line-break glyphs.
+  ASSERT_EQ(host.Put(DISPID_DHTMLEDIT_SHOWDETAILS, OleVariant(false)), S_OK);
+  EXPECT_FALSE(latched(IDM_SHOWCOMMENTGLYPHS));
+  EXPECT_FALSE(latched(IDM_SHOWLINEBREAKGLYPHS));
+  EXPECT_EQ(left(), plain);
+  // All glyphs: the built-in table (P, the comment, SPAN before the text), then a
+  // table of the glyph commands' form, then an emptied table: none.
+  ASSERT_EQ(target->Exec(&CGID_MSHTML, IDM_SHOWGLYPHS, 0, &on, nullptr), S_OK);
+  EXPECT_EQ(left(), plain + 20 + 20 + 43);
+  OleVariant table(u"%%span^^%%res://C:\\x.exe/GIF/IDR_spanbgn^^%%0^^%%3^^%%3^^%%4^^%%43^^%%14^^%%43^^%%14^^**");
+  ASSERT_EQ(target->Exec(&CGID_MSHTML, IDM_REPLACEGLYPHTABLE, 0, &table, nullptr), S_OK);
+  EXPECT_EQ(left(), plain + 43);
+  // Browse mode shows the page as it reads.
+  host.Doc()->SetDesignMode(u"off");
+  ASSERT_TRUE(host.WaitLoaded());
+  EXPECT_EQ(left(), plain);
+  host.Doc()->SetDesignMode(u"on");
+  ASSERT_TRUE(host.WaitLoaded());
+  EXPECT_EQ(left(), plain + 43);
+  ASSERT_EQ(target->Exec(&CGID_MSHTML, IDM_EMPTYGLYPHTABLE, 0, nullptr, nullptr), S_OK);
+  EXPECT_EQ(left(), plain);
+  ASSERT_EQ(target->Exec(&CGID_MSHTML, IDM_SHOWGLYPHS, 0, &off, nullptr), S_OK);
+  EXPECT_EQ(left(), plain);
+}

@@ -669,3 +669,91 @@ TEST(MshtmlLayout, TheProgramsChannelAndItemPagesLayOutAndPaint) {
   }
 }
 
+
+namespace {
+
+constexpr COLORREF kGlyphFace = RGB(255, 255, 214);
+constexpr COLORREF kGlyphInk = RGB(64, 64, 64);
+
+// The bounding box of the pixels of one colour within r (empty when there are none).
+RECT BoxOf(const Canvas& c, const RECT& r, COLORREF color) {
+  RECT box{r.right, r.bottom, r.left, r.top};
+  for (Integer y = r.top; y < r.bottom; ++y)
+    for (Integer x = r.left; x < r.right; ++x)
+      if (c.At(x, y) == color) box = RECT{std::min(box.left, x), std::min(box.top, y), std::max(box.right, x + 1),
+                                           std::max(box.bottom, y + 1)};
+  return box.right > box.left ? box : RECT{};
+}
+
+}  // namespace
+
+TEST(MshtmlLayout, TagGlyphsTakeTheirRoomOnTheLineAndAreDrawn) {
+  const std::string page =
+      Bare("<p id=p>ab<!-- note --><span><b id=s>cd</b></span><br>ef<span><b id=t>gh</b></span></p>");
+  struct Case {
+    const char* name;
+    GlyphView view;
+    Integer shiftS;  // how far the span after the comment moves right
+  };
+  GlyphView comments, breaks, tags;
+  comments.Comments = true;
+  breaks.LineBreaks = true;
+  tags.Tags = true;
+  tags.Table = BuiltInGlyphTable();
+  // All tags: P, the comment and SPAN before "cd" (20 + 20 + 43).
+  const Case cases[] = {{"comments", comments, 20}, {"line breaks", breaks, 0}, {"all tags", tags, 20 + 20 + 43}};
+  Page plain(page, 300, 80);
+  const RECT s0 = plain.Rect("s");
+  Canvas none(300, 80);
+  plain.layout.Paint(none.dc, RECT{0, 0, 300, 80});
+  EXPECT_EQ(BoxOf(none, RECT{0, 0, 300, 80}, kGlyphFace).right, 0);  // no glyphs unless asked
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Page g(page, 300, 80);
+    EXPECT_TRUE(g.layout.SetGlyphView(c.view));
+    EXPECT_FALSE(g.layout.SetGlyphView(c.view));  // no change
+    const RECT s = g.Rect("s");
+    EXPECT_EQ(s.left - s0.left, c.shiftS);
+    Canvas canvas(300, 80);
+    g.layout.Paint(canvas.dc, RECT{0, 0, 300, 80});
+    if (c.view.Tags) {
+      // P's opening glyph starts the first line, its closing one ends the last.
+      const RECT open = BoxOf(canvas, RECT{0, s.top - 6, 20, s.bottom + 2}, kGlyphFace);
+      EXPECT_EQ(open.left, 1);
+      const RECT t = g.Rect("t");
+      const RECT spanClose = BoxOf(canvas, RECT{t.right, t.top, t.right + 43, t.bottom}, kGlyphFace);
+      EXPECT_GT(spanClose.right - spanClose.left, 30);
+      const RECT close = BoxOf(canvas, RECT{t.right + 43, t.top, 300, t.bottom}, kGlyphFace);
+      EXPECT_GE(close.left, t.right + 43);  // after SPAN's closing glyph
+      EXPECT_LE(close.right, t.right + 43 + 20);
+      std::filesystem::path out = std::filesystem::path(LARK_TEST_BINARY_DIR) / "mshtml";
+      std::filesystem::create_directories(out);
+      EXPECT_TRUE(sim::SaveDCPng(canvas.dc, (out / "tag-glyphs.png").string()));
+    }
+    if (c.view.Comments) {
+      // The comment's glyph stands between "ab" and the span: 20 x 15 with a grey edge.
+      const RECT glyph = BoxOf(canvas, RECT{s0.left, s.top - 6, s.left, s.bottom + 2}, RGB(128, 128, 128));
+      EXPECT_EQ(glyph.right - glyph.left, 20);
+      EXPECT_EQ(glyph.bottom - glyph.top, 15);
+      EXPECT_NE(BoxOf(canvas, glyph, kGlyphInk).right, 0);  // its label
+    }
+    if (c.view.LineBreaks) {
+      // The break's glyph ends the first line, right of "cd", with its arrow.
+      const RECT glyph = BoxOf(canvas, RECT{s.right, s.top - 6, 300, s.bottom + 2}, kGlyphFace);
+      ASSERT_NE(glyph.right, 0);
+      EXPECT_LE(glyph.right - glyph.left, 18);
+      EXPECT_NE(BoxOf(canvas, RECT{glyph.left, glyph.top, glyph.right, glyph.bottom}, kGlyphInk).right, 0);
+    }
+  }
+  // A table of the glyph commands' form: only the tags it names, at its sizes.
+  Page g(page, 300, 80);
+  GlyphView span;
+  span.Tags = true;
+  span.Table = ParseGlyphTable(
+      u"%%span^^%%res://C:\\x.exe/GIF/IDR_spanbgn^^%%0^^%%3^^%%3^^%%4^^%%30^^%%12^^%%30^^%%12^^**"
+      u"%%bad^^%%x^^%%0^^**");
+  ASSERT_EQ(span.Table.size(), 1u);
+  g.layout.SetGlyphView(span);
+  EXPECT_EQ(g.Rect("s").left - s0.left, 30);
+  EXPECT_EQ(g.Rect("t").left - plain.Rect("t").left, 30);
+}

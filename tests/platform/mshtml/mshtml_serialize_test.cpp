@@ -181,6 +181,16 @@ TEST(MshtmlSerialize, ContextSensitiveMarkupReadsBackTheSameTree) {
       "<ul><li><table></br><li>x</ul>",
       "<dl><dt><table><i><dt>d<dd>e</dl>",
       "<li><g><mo><table><li>x",
+      // A control character in a tag name: the name is not the HTML element's, so
+      // inside foreign content it does not break out to HTML.
+      "<math><b\x0b>x</b\x0b>y</math>z",
+      "<math><mi><b\x0b>x</mi></math>",
+      "<svg><b\x0b>x<i\x01>y</svg>",
+      "<math><b\x0bc=1>x</math>",
+      "<b\x0b>x</b\x0b>y",
+      "<math><mi>x</mi><annotation-xmlt><b\x0b>b</b>y</annotation-xml></math>",
+      "<math><mo><b\x0b>b</b>y</mo></math>",
+      "<math><mtext><b\x0b>b</b>y</math>",
   };
   for (const char* page : pages) {
     SCOPED_TRACE(page);
