@@ -130,8 +130,10 @@ void TCustomProfDHTMLEdit::KeyDownHandler(TObject*) {
       return;
     }
     if (FUseBrOnCarriageReturn && plainEnter) {
-      // A line break instead of a new paragraph: the engine gets Shift+Enter.
+      // Enter closes a heading or other styled paragraph; in a normal line it makes a
+      // line break instead of a new paragraph: the engine gets Shift+Enter.
       event->ReturnValue = false;
+      if (CloseParagraph()) return;
       FSkipKeyDown = 2;
       FSkipKeyUp = 2;
       const Word codes[4] = {VK_SHIFT, VK_RETURN, VK_RETURN, VK_SHIFT};
@@ -140,6 +142,14 @@ void TCustomProfDHTMLEdit::KeyDownHandler(TObject*) {
     }
   } catch (...) {
   }
+}
+
+// Outside the normal style the element at the caret is written back with a blank
+// after it, which ends the paragraph there; false in a normal paragraph.
+bool TCustomProfDHTMLEdit::CloseParagraph() {
+  if (IsNormalStyle()) return false;
+  SetObjectHTML(GetObjectHTML() + u" ");
+  return true;
 }
 
 void TCustomProfDHTMLEdit::KeyUpHandler(TObject*) {

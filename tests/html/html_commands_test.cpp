@@ -344,6 +344,36 @@ TEST_F(HtmlCommands, BreakModeKeepsParagraphTagsOut) {
   EXPECT_EQ(Doc()->GetElementsByTagName(u"li").size(), 2u) << Body();
 }
 
+TEST_F(HtmlCommands, BreakModeEnterClosesAStyledParagraph) {
+  html->SetUseBrOnCarriageReturn(true);
+  struct Case {
+    const char* Page;
+    Integer Caret;
+    const char* After;
+  } const cases[] = {
+      // The element at the caret is written back with a blank after it: no line break
+      // and no new paragraph (the blank at the fragment's end is white space the
+      // engine drops), but the document is changed.
+      {"<h1>abcdef</h1>", 3, "<H1>abcdef</H1>"},
+      {"<h2>abc</h2>def", 1, "<H2>abc</H2>def"},
+      {"<pre>abc</pre>", 2, "<PRE>abc</PRE>"},
+      {"<h1><b>abc</b>def</h1>", 1, "<H1><B>abc</B>def</H1>"},
+      // A normal line still gets its line break.
+      {"abcdef", 3, "abc<BR>def"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.Page);
+    Load(c.Page);
+    html->SetSelStart(c.Caret);
+    SetFocus(html->GetWindowHandle());
+    ASSERT_FALSE(html->GetModified());
+    sim::PressKey(VK_RETURN);
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(Body(), c.After);
+    EXPECT_TRUE(html->GetModified());
+  }
+}
+
 TEST_F(HtmlCommands, ParagraphModeEnterMakesAParagraph) {
   Load("<p>abcdef</p>");
   html->SetSelStart(3);
