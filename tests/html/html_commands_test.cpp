@@ -374,6 +374,19 @@ TEST_F(HtmlCommands, BreakModeEnterClosesAStyledParagraph) {
   }
 }
 
+TEST_F(HtmlCommands, BreakModeTemporaryParagraphHoldsTheSelectionAsTheControlWritesIt) {
+  html->SetUseBrOnCarriageReturn(true);
+  Load("abc <a href=\"file:///tmp/x.html\">link</a> def");
+  Select(0, 12);
+  // The engine's own range HTML keeps the file prefix; the control's form drops it, as
+  // in the source it saves, and that form is what goes into the paragraph.
+  ASSERT_NE(U(Doc()->GetSelection()->CreateRange()->GetHtmlText()).find("file://"), std::string::npos);
+  ASSERT_TRUE(html->ToggleBullets());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(Body(), "<UL>\r\n<LI>abc <A href=\"/tmp/x.html\">link</A> def</LI></UL>");
+  EXPECT_EQ(html->GetSelStart(), 0);
+}
+
 TEST_F(HtmlCommands, ParagraphModeEnterMakesAParagraph) {
   Load("<p>abcdef</p>");
   html->SetSelStart(3);
