@@ -119,7 +119,7 @@ TEST_F(HtmlCommands, EachCommandChangesTheDocumentAndUndoesAsOneStep) {
       {"span class", "<p>abc def</p>", 0, 3, [](auto* h) { return h->ApplySpanClass(u"hot"); },
        "<P><SPAN class=hot>abc</SPAN> def</P>", "Undo Class"},
       {"division class", "<p>abc def</p>", 4, 7, [](auto* h) { return h->ApplyDivClass(u"box"); },
-       "<P>abc \r\n<DIV class=box>def</DIV></P>", "Undo Class"},
+       "<P>abc </P>\r\n<DIV class=box>def</DIV>", "Undo Class"},
       {"span class toggled off", "<p><span class=hot>abc</span> def</p>", 1, 2,
        [](auto* h) { return h->ToggleSpanClass(u"hot"); }, "<P>abc def</P>", "Undo Class"},
       {"span class changed", "<p><span class=hot id=s>abc</span> def</p>", 1, 2,
