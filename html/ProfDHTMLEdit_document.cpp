@@ -387,8 +387,13 @@ bool TCustomProfDHTMLEdit::IsEverythingSelected() {
       Element* parent = range->GetParentElement();
       html = parent ? parent->GetInnerHTML() : WideString();
     }
-    const WideString body = doc->GetBody() ? doc->GetBody()->GetInnerHTML() : WideString();
-    return html == body || html == u"\r\n" + body;
+    Element* bodyElement = doc->GetBody();
+    const WideString body = bodyElement ? bodyElement->GetInnerHTML() : WideString();
+    if (html == body || html == u"\r\n" + body) return true;
+    // The engine's markup of a range leaves out the blocks its ends lie in and the
+    // breaks between them, so a page of paragraphs never matches by markup: a range
+    // over the body's whole content is everything too.
+    return bodyElement && range->GetRoot() == bodyElement && range->CoversWholeContent();
   } catch (...) {
     return false;
   }

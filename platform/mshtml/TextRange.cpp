@@ -511,6 +511,15 @@ Point SplitParagraphAt(const Point& p, Element* paragraph) {
 
 void TextRange::PasteHTML(const WideString& html) {
   const Integer start = GetStart();
+  if (CoversWholeContent()) {
+    // Over the whole content the markup replaces the content as a whole: the blocks
+    // the range starts and ends in go too, instead of taking the pasted blocks in.
+    const std::vector<Node*> nodes = root_->GetOwnerDocument()->ParseFragment(html, root_, root_->GetDepth());
+    while (Node* child = root_->GetFirstChild()) child->RemoveNode(true);
+    for (Node* n : nodes) root_->AppendChild(n);
+    start_ = end_ = GetUnitCount();
+    return;
+  }
   Point s = Lasting(PointOf(Units(), start, root_));
   Element* context = ElementOf(s);
   if (!context) Fail(E_FAIL, "the range lies outside the document");
@@ -540,6 +549,12 @@ void TextRange::PasteHTML(const WideString& html) {
   }
   const Integer at = start + std::max(0, GetUnitCount() - before);
   start_ = end_ = at;
+}
+
+bool TextRange::CoversWholeContent() const {
+  if (GetStart() != 0 || GetEnd() != GetUnitCount() || IsCollapsed()) return false;
+  const Element* parent = GetParentElement();
+  return parent == root_ || parent->GetOuterHTML() == root_->GetInnerHTML();
 }
 
 Element* TextRange::GetParentElement() const {

@@ -72,6 +72,10 @@ class TextRange {
 
   // The deepest element holding the whole range.
   Element* GetParentElement() const;
+  // Whether the range holds the root's whole content: every unit, in the root itself or
+  // in the one element the root's content consists of (not the text of a lone cell or
+  // item, whose table or list lies outside it).
+  bool CoversWholeContent() const;
   bool InRange(const TextRange& other) const;
   bool IsEqual(const TextRange& other) const;
   // how: "StartToStart", "StartToEnd", "EndToStart", "EndToEnd" (this range's end

@@ -196,15 +196,70 @@ TEST_F(HtmlAccess, TitleModifiedFlagAndEverythingSelected) {
   EXPECT_FALSE(html->IsEverythingSelected());
   std::unique_ptr<mshtml::TextRange> all = Doc()->CreateTextRange();
   Doc()->GetSelection()->Select(*all);
-  // The engine's markup of a range leaves out the paragraph around all of its text,
-  // so even this selection's markup is not the body's; text loose in the body is.
-  EXPECT_FALSE(html->IsEverythingSelected());
+  // The range's markup leaves out the paragraph, but the range spans the body.
+  EXPECT_TRUE(html->IsEverythingSelected());
   Load("all <b>of</b> it");
   all = Doc()->CreateTextRange();
   Doc()->GetSelection()->Select(*all);
   EXPECT_TRUE(html->IsEverythingSelected());
   SelectText("of it");
   EXPECT_FALSE(html->IsEverythingSelected());
+}
+
+TEST_F(HtmlAccess, EverythingSelectedOnPagesOfBlocks) {
+  const char* const pages[] = {
+      "<p>abc</p><p>def</p>",
+      "<h1>title</h1><div>one</div><ul><li>a</li><li>b</li></ul><p>end</p>",
+      "<table><tr><td>a</td><td>b</td></tr></table><p>after</p>",
+      "loose <b>text</b><p>and a paragraph</p>",
+      "<p>one line<br>two lines</p>",
+  };
+  for (const char* page : pages) {
+    SCOPED_TRACE(page);
+    Load(page);
+    ASSERT_TRUE(html->SelectAll());
+    EXPECT_TRUE(html->IsEverythingSelected());
+    // One unit short at either end is not everything.
+    std::unique_ptr<mshtml::TextRange> range = Doc()->CreateTextRange();
+    const Integer count = range->GetUnitCount();
+    range->SetRange(1, count);
+    Doc()->GetSelection()->Select(*range);
+    EXPECT_FALSE(html->IsEverythingSelected());
+    range->SetRange(0, count - 1);
+    Doc()->GetSelection()->Select(*range);
+    EXPECT_FALSE(html->IsEverythingSelected());
+    html->SetSelStart(0);
+    EXPECT_FALSE(html->IsEverythingSelected()) << "a caret";
+  }
+  // All the text of a page that is one table cell is the cell's, not the table's.
+  Load("<table><tr><td>cell</td></tr></table>");
+  ASSERT_TRUE(html->SelectAll());
+  EXPECT_FALSE(html->IsEverythingSelected());
+}
+
+TEST_F(HtmlAccess, CopyAndPasteOfEverythingKeepsTheBlocks) {
+  const char* const pages[] = {
+      "<p>abc</p><p>def</p>",
+      "<h1>title</h1><p>one <b>two</b></p><ul><li>a</li><li>b</li></ul>",
+      "<div>one</div><div>two</div>",
+  };
+  for (const char* page : pages) {
+    SCOPED_TRACE(page);
+    Load(page);
+    const std::string before = U(Doc()->GetBody()->GetInnerHTML());
+    ASSERT_TRUE(html->SelectAll());
+    ASSERT_TRUE(html->IsEverythingSelected());
+    ASSERT_TRUE(html->CopyToClipboard());
+    // Pasted over everything it gives the same page back: no block inside another.
+    ASSERT_TRUE(html->PasteFromClipboard());
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(U(Doc()->GetBody()->GetInnerHTML()), before);
+    // Pasted into an empty page it gives the same blocks too.
+    Load("");
+    ASSERT_TRUE(html->PasteFromClipboard());
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(U(Doc()->GetBody()->GetInnerHTML()), before);
+  }
 }
 
 TEST_F(HtmlAccess, TextSizeIsTheUsersChoiceFromTheRegistry) {

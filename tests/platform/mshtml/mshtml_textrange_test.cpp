@@ -149,7 +149,8 @@ TEST(MshtmlTextRange, WritesThroughARange) {
 }
 
 // Blocks pasted into a paragraph split it where the range stands, so that the body
-// reads back as the same tree; inline markup stays in the paragraph.
+// reads back as the same tree; inline markup stays in the paragraph. Pasted over the
+// whole content, markup replaces it whole.
 TEST(MshtmlTextRange, PastedBlocksSplitTheParagraph) {
   const struct {
     const char* Markup;
@@ -172,6 +173,15 @@ TEST(MshtmlTextRange, PastedBlocksSplitTheParagraph) {
       {"<div>abcd</div>", 2, 2, "<p>x</p>", "<DIV>ab\r\n<P>x</P>cd</DIV>"},
       {"<table><tr><td>abcd</td></tr></table>", 2, 2, "<div>x</div>",
        "<TABLE>\r\n<TBODY>\r\n<TR>\r\n<TD>ab\r\n<DIV>x</DIV>cd</TD></TR></TBODY></TABLE>"},
+      // Over the whole content (99: clamped to the end) the blocks are replaced, none
+      // is left empty or takes the pasted blocks in.
+      {"<p>ab</p><p>cd</p>", 0, 99, "<p>x</p><p>y</p>", "<P>x</P>\r\n<P>y</P>"},
+      {"<h1>ab</h1><div>cd</div>", 0, 99, "<h1>ab</h1>\r\n<div>cd</div>", "<H1>ab</H1>\r\n<DIV>cd</DIV>"},
+      {"<p>abcd</p>", 0, 99, "<p>x</p>", "<P>x</P>"},
+      {"<div><p>ab</p><p>cd</p></div>", 0, 99, "x", "x"},
+      // The text of a lone cell is all the units but not the table around it.
+      {"<table><tr><td>abcd</td></tr></table>", 0, 99, "<b>x</b>",
+       "<TABLE>\r\n<TBODY>\r\n<TR>\r\n<TD><B>x</B></TD></TR></TBODY></TABLE>"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Markup) + " + " + c.Paste);
