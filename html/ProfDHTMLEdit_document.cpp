@@ -390,9 +390,8 @@ bool TCustomProfDHTMLEdit::IsEverythingSelected() {
     Element* bodyElement = doc->GetBody();
     const WideString body = bodyElement ? bodyElement->GetInnerHTML() : WideString();
     if (html == body || html == u"\r\n" + body) return true;
-    // The engine's markup of a range leaves out the blocks its ends lie in and the
-    // breaks between them, so a page of paragraphs never matches by markup: a range
-    // over the body's whole content is everything too.
+    // All the text of a page that is one block: the engine's markup of the range is
+    // the block's content without the block's own tags.
     return bodyElement && range->GetRoot() == bodyElement && range->CoversWholeContent();
   } catch (...) {
     return false;

@@ -64,7 +64,8 @@ class TextRange {
   // Replaces the range's content with the text (line breaks become BRs) and leaves
   // the range collapsed after it.
   void SetText(const WideString& text);
-  // The range's content as markup; elements cut by the range are closed.
+  // The range's content as markup; elements cut by the range are closed. The whole
+  // content (CoversWholeContent) is the root's inner markup.
   WideString GetHtmlText() const;
   // Replaces the range's content with the markup, parsed in the context of the
   // element the range starts in; the range ends collapsed after it.

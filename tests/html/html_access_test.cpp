@@ -260,6 +260,25 @@ TEST_F(HtmlAccess, CopyAndPasteOfEverythingKeepsTheBlocks) {
     ASSERT_TRUE(larktest::PumpUntilIdle());
     EXPECT_EQ(U(Doc()->GetBody()->GetInnerHTML()), before);
   }
+  // Blocks pasted inside a paragraph split it; none lands inside another.
+  Load("<p>abc</p><p>def</p>");
+  ASSERT_TRUE(html->SelectAll());
+  ASSERT_TRUE(html->CopyToClipboard());
+  Load("<p>xy</p>");
+  html->SetSelStart(1);
+  ASSERT_TRUE(html->PasteFromClipboard());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(U(Doc()->GetBody()->GetInnerHTML()), "<P>x</P>\r\n<P>abc</P>\r\n<P>def</P>\r\n<P>y</P>");
+  // All the text of one paragraph pastes into another as text.
+  Load("<p>abc</p>");
+  ASSERT_TRUE(html->SelectAll());
+  ASSERT_TRUE(html->IsEverythingSelected());
+  ASSERT_TRUE(html->CopyToClipboard());
+  Load("<p>xy</p>");
+  html->SetSelStart(1);
+  ASSERT_TRUE(html->PasteFromClipboard());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(U(Doc()->GetBody()->GetInnerHTML()), "<P>xabcy</P>");
 }
 
 TEST_F(HtmlAccess, TextSizeIsTheUsersChoiceFromTheRegistry) {
