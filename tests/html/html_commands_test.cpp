@@ -285,6 +285,31 @@ TEST_F(HtmlCommands, HyperlinkReadingAndDialogAvailability) {
   EXPECT_FALSE(html->CanDisplayPropertiesDialog());
 }
 
+TEST_F(HtmlCommands, ALinkUnderTheBaseAddressReadsRelativeToIt) {
+  WideString href, target;
+  // A file address under the base address is given relative to it; others whole.
+  html->SetBaseURL(u"/home/u/");
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  ASSERT_EQ(U(html->GetBaseURL()), "/home/u/");
+  const struct {
+    const char* Link;
+    const char* Href;
+  } links[] = {
+      {"file:///home/u/page.html", "page.html"},
+      {"file:///home/u/sub/page.html", "sub/page.html"},
+      {"file:///other/page.html", "file:///other/page.html"},
+      {"file:///HOME/U/page.html", "file:///HOME/U/page.html"},  // the comparison is exact
+      {"http://x.org/home/u/page.html", "http://x.org/home/u/page.html"},
+  };
+  for (const auto& l : links) {
+    Load("<p><a href=\"" + std::string(l.Link) + "\">abc</a></p>");
+    Select(1, 1);
+    ASSERT_TRUE(html->IsHyperlinkSelected(href, target)) << l.Link;
+    EXPECT_EQ(U(href), l.Href);
+    EXPECT_TRUE(target.empty());
+  }
+}
+
 TEST_F(HtmlCommands, ParagraphStyleJustifyAndMargins) {
   Load("<p style=\"text-indent: 12px\">abc</p><hr><p>def</p>");
   Select(1, 1);
@@ -385,6 +410,56 @@ TEST_F(HtmlCommands, BreakModeTemporaryParagraphHoldsTheSelectionAsTheControlWri
   ASSERT_TRUE(larktest::PumpUntilIdle());
   EXPECT_EQ(Body(), "<UL>\r\n<LI>abc <A href=\"/tmp/x.html\">link</A> def</LI></UL>");
   EXPECT_EQ(html->GetSelStart(), 0);
+}
+
+// In the details view a new paragraph or division leaves the caret one place to the
+// left of where the engine put it, through a key the control's own key event never
+// sees; outside it the caret stays where the engine put it.
+TEST_F(HtmlCommands, DetailsViewMovesTheCaretBackAfterANewParagraph) {
+  const struct {
+    bool Details;
+    std::function<bool(TCustomProfDHTMLEdit*)> Insert;
+    Integer Caret;
+  } cases[] = {
+      {false, [](auto* h) { return h->InsertParagraph(u""); }, 4},
+      {true, [](auto* h) { return h->InsertParagraph(u""); }, 3},
+      {false, [](auto* h) { return h->InsertDivision(u""); }, 4},
+      {true, [](auto* h) { return h->InsertDivision(u""); }, 3},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Details ? "details" : "no details");
+    html->SetShowDetails(c.Details);
+    Load("<p>abcdef</p>");
+    int keys = 0;
+    html->OnKeyDown = [&](TObject*, Word&, TShiftState) { ++keys; };
+    html->SetSelStart(3);
+    SetFocus(html->GetWindowHandle());
+    ASSERT_TRUE(c.Insert(html));
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(html->GetSelStart(), c.Caret);
+    EXPECT_EQ(keys, 0);
+    html->OnKeyDown = nullptr;
+  }
+}
+
+// Division mode: cutting everything lets the engine make paragraphs, which the repair
+// turns into divisions; a cut of less schedules no repair.
+TEST_F(HtmlCommands, DivisionModeRepairsACutOfEverything) {
+  html->SetUseDivOnCarriageReturn(true);
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  Load("<h1>abc</h1><p>def</p>");
+  ASSERT_TRUE(html->SelectAll());
+  ASSERT_TRUE(html->IsEverythingSelected());
+  ASSERT_TRUE(html->CutToClipboard());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(Body().find("<P"), std::string::npos) << Body();
+  EXPECT_NE(Body().find("<DIV>"), std::string::npos) << Body();
+  Load("<h1>abc</h1><p>def</p>");
+  Select(0, 5);
+  ASSERT_FALSE(html->IsEverythingSelected());
+  ASSERT_TRUE(html->CutToClipboard());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_NE(Body().find("<P>"), std::string::npos) << Body();
 }
 
 TEST_F(HtmlCommands, ParagraphModeEnterMakesAParagraph) {
