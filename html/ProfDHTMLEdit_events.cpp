@@ -3,6 +3,9 @@
 // the control, so OnKeyDown, OnMouseMove and the rest fire as for any windowed
 // control (coordinates in the document window's client area). What the framework's
 // key handling does to a key flows back into the engine's event.
+#include <algorithm>
+#include <cstring>
+
 #include "html/ProfDHTMLEdit.h"
 #include "platform/rtl/CodePage.h"
 #include "platform/vcl/StdCtrls.h"
@@ -76,8 +79,26 @@ void TCustomProfDHTMLEdit::WndProc(TMessage& message) {
     case EM_SETSEL: {
       const auto from = static_cast<Integer>(static_cast<int32_t>(message.WParam));
       const auto to = static_cast<Integer>(static_cast<int32_t>(message.LParam));
+      if (from == 0 && to == -1) {
+        SelectAll();
+        return;
+      }
       SetSelStart(from);
       SetSelLength(to - from);
+      return;
+    }
+    case EM_GETLINE: {
+      // The text is one line: line 0 is the plain text, copied up to the capacity the
+      // buffer's first word gives, without a terminating zero.
+      message.Result = 0;
+      if (message.WParam != 0 || !message.LParam) return;
+      auto* buffer = reinterpret_cast<char*>(message.LParam);
+      Word capacity;
+      std::memcpy(&capacity, buffer, sizeof capacity);
+      const AnsiString text = WideToAnsi(GetPlainTextEx());
+      const size_t count = std::min<size_t>(capacity, text.size());
+      std::memcpy(buffer, text.data(), count);
+      message.Result = static_cast<LRESULT>(count);
       return;
     }
     case EM_GETLINECOUNT:

@@ -4,6 +4,7 @@
 // of them answers before the control has a document.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "platform/mshtml/TextRange.h"
 #include "platform/rtl/Registry.h"
 #include "platform/sim/Mshtml.h"
+#include "platform/vcl/StdCtrls.h"
 #include "tests/html/HtmlControlFixture.h"
 #include "tests/html/PageShapes.h"
 
@@ -302,6 +304,48 @@ TEST_F(HtmlAccess, TextSizeIsTheUsersChoiceFromTheRegistry) {
   ASSERT_FALSE(sim::EditExecRecords().empty());
   EXPECT_EQ(sim::EditExecRecords().back().Id, mshtml::IDM_BASELINEFONT1 + 3);
   EXPECT_EQ(html->GetTextSize(), TextSizeMedium);
+}
+
+// The control answers the edit-box messages as a one-line edit box holding its text.
+TEST_F(HtmlAccess, EditBoxMessagesReadAndSetTheSelection) {
+  Load("<p>hello world</p>");
+  // Everything, then a start with an end before it: an empty selection at the start.
+  html->Perform(EM_SETSEL, 0, static_cast<LPARAM>(-1));
+  EXPECT_TRUE(html->IsEverythingSelected());
+  EXPECT_EQ(html->GetSelLength(), 11);
+  html->Perform(EM_SETSEL, 3, 1);
+  EXPECT_EQ(html->GetSelStart(), 3);
+  EXPECT_EQ(html->GetSelLength(), 0);
+  html->Perform(EM_SETSEL, 2, 7);
+  int32_t start = -1, end = -1;
+  EXPECT_EQ(html->Perform(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)),
+            static_cast<LRESULT>((7 << 16) | 2));
+  EXPECT_EQ(start, 2);
+  EXPECT_EQ(end, 7);
+  EXPECT_EQ(html->Perform(EM_GETLINECOUNT, 0, 0), 1);
+  EXPECT_EQ(html->Perform(EM_LINEINDEX, 0, 0), 0);
+  EXPECT_EQ(html->Perform(EM_LINEINDEX, 1, 0), -1);
+  EXPECT_EQ(html->Perform(EM_LINEFROMCHAR, 5, 0), 0);
+  // A line: as much of the text as the buffer's first word allows, no zero after it.
+  const struct {
+    WPARAM Line;
+    Word Capacity;
+    LRESULT Count;
+    const char* Text;
+  } lines[] = {{0, 5, 5, "hello"}, {0, 40, 11, "hello world"}, {1, 40, 0, ""}, {0, 0, 0, ""}};
+  for (const auto& l : lines) {
+    char buffer[64];
+    std::memset(buffer, '#', sizeof buffer);
+    std::memcpy(buffer, &l.Capacity, sizeof l.Capacity);
+    EXPECT_EQ(html->Perform(EM_GETLINE, l.Line, reinterpret_cast<LPARAM>(buffer)), l.Count) << l.Capacity;
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(l.Count)), l.Text);
+    if (l.Count > 1) {
+      EXPECT_EQ(buffer[l.Count], '#');
+    }
+  }
+  html->Perform(EM_SETSEL, 6, 11);
+  html->Perform(EM_REPLACESEL, 0, reinterpret_cast<LPARAM>("there"));
+  EXPECT_EQ(U(Doc()->GetBody()->GetInnerText()), "hello there");
 }
 
 TEST_F(HtmlAccess, DocumentColoursAndBackground) {
