@@ -462,6 +462,46 @@ TEST_F(HtmlCommands, DivisionModeRepairsACutOfEverything) {
   EXPECT_NE(Body().find("<P>"), std::string::npos) << Body();
 }
 
+// The line break put in for Enter comes from keys the control makes itself: its key
+// events fire for the person's Enter only. Shift+Enter typed by the person passes.
+TEST_F(HtmlCommands, BreakModeKeyEventsFireForThePersonsKeysOnly) {
+  html->SetUseBrOnCarriageReturn(true);
+  struct Counts {
+    int Down = 0, Up = 0, Shift = 0;
+  } counts;
+  html->OnKeyDown = [&](TObject*, Word& key, TShiftState) {
+    if (key == VK_RETURN) ++counts.Down;
+    if (key == VK_SHIFT) ++counts.Shift;
+  };
+  html->OnKeyUp = [&](TObject*, Word& key, TShiftState) {
+    if (key == VK_RETURN) ++counts.Up;
+  };
+  const struct {
+    unsigned Modifiers;
+    int Shifts;
+  } cases[] = {{0, 0}, {sim::kShift, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Modifiers);
+    counts = {};
+    Load("abcdef");
+    html->SetSelStart(3);
+    SetFocus(html->GetWindowHandle());
+    // A person's key stays down while the control's own keys go through.
+    if (c.Modifiers) sim::KeyDown(VK_SHIFT);
+    sim::KeyDown(VK_RETURN);
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    sim::KeyUp(VK_RETURN);
+    if (c.Modifiers) sim::KeyUp(VK_SHIFT);
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(Body(), "abc<BR>def");
+    EXPECT_EQ(counts.Down, 1);
+    EXPECT_EQ(counts.Up, 1);
+    EXPECT_EQ(counts.Shift, c.Shifts);
+  }
+  html->OnKeyDown = nullptr;
+  html->OnKeyUp = nullptr;
+}
+
 TEST_F(HtmlCommands, ParagraphModeEnterMakesAParagraph) {
   Load("<p>abcdef</p>");
   html->SetSelStart(3);
