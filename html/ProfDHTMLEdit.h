@@ -200,6 +200,7 @@ class TCustomProfDHTMLEdit : public TProfOleControl {
 
   // --- Event layer (engine events to framework messages)
   void KeyDownHandler(TObject* sender);
+  bool CloseParagraph();
   void KeyUpHandler(TObject* sender);
   void KeyPressHandler(TObject* sender);
   void MouseDownHandler(TObject* sender);

@@ -387,8 +387,12 @@ bool TCustomProfDHTMLEdit::IsEverythingSelected() {
       Element* parent = range->GetParentElement();
       html = parent ? parent->GetInnerHTML() : WideString();
     }
-    const WideString body = doc->GetBody() ? doc->GetBody()->GetInnerHTML() : WideString();
-    return html == body || html == u"\r\n" + body;
+    Element* bodyElement = doc->GetBody();
+    const WideString body = bodyElement ? bodyElement->GetInnerHTML() : WideString();
+    if (html == body || html == u"\r\n" + body) return true;
+    // All the text of a page that is one block: the engine's markup of the range is
+    // the block's content without the block's own tags.
+    return bodyElement && range->GetRoot() == bodyElement && range->CoversWholeContent();
   } catch (...) {
     return false;
   }

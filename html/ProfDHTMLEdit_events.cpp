@@ -3,6 +3,9 @@
 // the control, so OnKeyDown, OnMouseMove and the rest fire as for any windowed
 // control (coordinates in the document window's client area). What the framework's
 // key handling does to a key flows back into the engine's event.
+#include <algorithm>
+#include <cstring>
+
 #include "html/ProfDHTMLEdit.h"
 #include "platform/rtl/CodePage.h"
 #include "platform/vcl/StdCtrls.h"
@@ -76,8 +79,26 @@ void TCustomProfDHTMLEdit::WndProc(TMessage& message) {
     case EM_SETSEL: {
       const auto from = static_cast<Integer>(static_cast<int32_t>(message.WParam));
       const auto to = static_cast<Integer>(static_cast<int32_t>(message.LParam));
+      if (from == 0 && to == -1) {
+        SelectAll();
+        return;
+      }
       SetSelStart(from);
       SetSelLength(to - from);
+      return;
+    }
+    case EM_GETLINE: {
+      // The text is one line: line 0 is the plain text, copied up to the capacity the
+      // buffer's first word gives, without a terminating zero.
+      message.Result = 0;
+      if (message.WParam != 0 || !message.LParam) return;
+      auto* buffer = reinterpret_cast<char*>(message.LParam);
+      Word capacity;
+      std::memcpy(&capacity, buffer, sizeof capacity);
+      const AnsiString text = WideToAnsi(GetPlainTextEx());
+      const size_t count = std::min<size_t>(capacity, text.size());
+      std::memcpy(buffer, text.data(), count);
+      message.Result = static_cast<LRESULT>(count);
       return;
     }
     case EM_GETLINECOUNT:
@@ -130,8 +151,10 @@ void TCustomProfDHTMLEdit::KeyDownHandler(TObject*) {
       return;
     }
     if (FUseBrOnCarriageReturn && plainEnter) {
-      // A line break instead of a new paragraph: the engine gets Shift+Enter.
+      // Enter closes a heading or other styled paragraph; in a normal line it makes a
+      // line break instead of a new paragraph: the engine gets Shift+Enter.
       event->ReturnValue = false;
+      if (CloseParagraph()) return;
       FSkipKeyDown = 2;
       FSkipKeyUp = 2;
       const Word codes[4] = {VK_SHIFT, VK_RETURN, VK_RETURN, VK_SHIFT};
@@ -140,6 +163,14 @@ void TCustomProfDHTMLEdit::KeyDownHandler(TObject*) {
     }
   } catch (...) {
   }
+}
+
+// Outside the normal style the element at the caret is written back with a blank
+// after it, which ends the paragraph there; false in a normal paragraph.
+bool TCustomProfDHTMLEdit::CloseParagraph() {
+  if (IsNormalStyle()) return false;
+  SetObjectHTML(GetObjectHTML() + u" ");
+  return true;
 }
 
 void TCustomProfDHTMLEdit::KeyUpHandler(TObject*) {

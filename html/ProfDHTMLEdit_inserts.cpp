@@ -90,11 +90,14 @@ bool TCustomProfDHTMLEdit::CanInsertParagraph() { return CanInsertById(this, IDM
 
 // In the details view the engine leaves the caret one place too far right after a
 // paragraph or division: a cursor-left key, let through the key handler unseen,
-// moves it back.
+// moves it back. The key goes to the engine's window, the one that handles keys
+// (the control's own window would turn it into the control's key event instead).
 void TCustomProfDHTMLEdit::CorrectCaretAfterInsert() {
-  if (!RuntimeShowDetails() || !HandleAllocated()) return;
+  if (!RuntimeShowDetails()) return;
+  const HWND window = GetWindowHandle();
+  if (!window) return;
   FSkipKeyDown = 1;
-  PostMessage(GetHandle(), WM_KEYDOWN, VK_LEFT, 0);
+  PostMessage(window, WM_KEYDOWN, VK_LEFT, 0);
 }
 
 bool TCustomProfDHTMLEdit::InsertNoBreakSpace() {

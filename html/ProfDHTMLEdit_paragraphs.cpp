@@ -306,15 +306,11 @@ void TCustomProfDHTMLEdit::RemoveParagraph() {
   });
 }
 
-// Wraps the selection in a paragraph for an engine command that works on paragraphs
-// (headings are left as they are).
+// Wraps the selection, as the control writes it, in a paragraph for an engine command
+// that works on paragraphs (headings are left as they are).
 void TCustomProfDHTMLEdit::CreateTempParagraph() {
   try {
-    THtmlDocument document = ReadDOM();
-    Document* m = ModelOf(document);
-    if (!m) return;
-    auto range = m->GetSelection()->CreateRange();
-    const WideString html = range ? range->GetHtmlText() : WideString();
+    const WideString html = GetSelHTML();
     if (html.empty()) return;
     for (int level = 1; level <= 6; ++level) {
       const WideString open = u"<h" + WideString(1, static_cast<char16_t>(u'0' + level)) + u">";

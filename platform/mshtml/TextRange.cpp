@@ -352,6 +352,10 @@ void VisitRange(const Node* ancestor, const TreeOrder& order, TreeOrder::Key s, 
 
 WideString TextRange::GetHtmlText() const {
   if (IsCollapsed()) return {};
+  // The whole of a content of several blocks is written whole: with the blocks around
+  // its ends and the breaks between them, as the root writes it. (All the text of a
+  // single block stays its text, which pastes into another block as text.)
+  if (CoversWholeContent() && GetParentElement() == root_) return root_->GetInnerHTML();
   const auto& units = Units();
   const Point s = PointOf(units, GetStart(), root_), e = PointOf(units, GetEnd(), root_);
   Node* ancestor = CommonAncestor(s.Container, e.Container);
@@ -511,6 +515,18 @@ Point SplitParagraphAt(const Point& p, Element* paragraph) {
 
 void TextRange::PasteHTML(const WideString& html) {
   const Integer start = GetStart();
+  if (CoversWholeContent()) {
+    // Blocks pasted over the whole content replace it as a whole: the blocks the
+    // range starts and ends in go too, instead of taking the pasted blocks in.
+    const std::vector<Node*> nodes = root_->GetOwnerDocument()->ParseFragment(html, root_, root_->GetDepth());
+    if (HoldsParagraphCloser(nodes)) {
+      while (Node* child = root_->GetFirstChild()) child->RemoveNode(true);
+      for (Node* n : nodes) root_->AppendChild(n);
+      start_ = end_ = GetUnitCount();
+      return;
+    }
+    // Inline markup is pasted as anywhere else (the document keeps the unused parse).
+  }
   Point s = Lasting(PointOf(Units(), start, root_));
   Element* context = ElementOf(s);
   if (!context) Fail(E_FAIL, "the range lies outside the document");
@@ -540,6 +556,12 @@ void TextRange::PasteHTML(const WideString& html) {
   }
   const Integer at = start + std::max(0, GetUnitCount() - before);
   start_ = end_ = at;
+}
+
+bool TextRange::CoversWholeContent() const {
+  if (GetStart() != 0 || GetEnd() != GetUnitCount() || IsCollapsed()) return false;
+  const Element* parent = GetParentElement();
+  return parent == root_ || parent->GetOuterHTML() == root_->GetInnerHTML();
 }
 
 Element* TextRange::GetParentElement() const {

@@ -64,7 +64,8 @@ class TextRange {
   // Replaces the range's content with the text (line breaks become BRs) and leaves
   // the range collapsed after it.
   void SetText(const WideString& text);
-  // The range's content as markup; elements cut by the range are closed.
+  // The range's content as markup; elements cut by the range are closed. The whole
+  // content (CoversWholeContent) is the root's inner markup.
   WideString GetHtmlText() const;
   // Replaces the range's content with the markup, parsed in the context of the
   // element the range starts in; the range ends collapsed after it.
@@ -72,6 +73,10 @@ class TextRange {
 
   // The deepest element holding the whole range.
   Element* GetParentElement() const;
+  // Whether the range holds the root's whole content: every unit, in the root itself or
+  // in the one element the root's content consists of (not the text of a lone cell or
+  // item, whose table or list lies outside it).
+  bool CoversWholeContent() const;
   bool InRange(const TextRange& other) const;
   bool IsEqual(const TextRange& other) const;
   // how: "StartToStart", "StartToEnd", "EndToStart", "EndToEnd" (this range's end

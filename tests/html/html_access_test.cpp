@@ -4,6 +4,7 @@
 // of them answers before the control has a document.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "platform/mshtml/TextRange.h"
 #include "platform/rtl/Registry.h"
 #include "platform/sim/Mshtml.h"
+#include "platform/vcl/StdCtrls.h"
 #include "tests/html/HtmlControlFixture.h"
 #include "tests/html/PageShapes.h"
 
@@ -196,15 +198,89 @@ TEST_F(HtmlAccess, TitleModifiedFlagAndEverythingSelected) {
   EXPECT_FALSE(html->IsEverythingSelected());
   std::unique_ptr<mshtml::TextRange> all = Doc()->CreateTextRange();
   Doc()->GetSelection()->Select(*all);
-  // The engine's markup of a range leaves out the paragraph around all of its text,
-  // so even this selection's markup is not the body's; text loose in the body is.
-  EXPECT_FALSE(html->IsEverythingSelected());
+  // The range's markup leaves out the paragraph, but the range spans the body.
+  EXPECT_TRUE(html->IsEverythingSelected());
   Load("all <b>of</b> it");
   all = Doc()->CreateTextRange();
   Doc()->GetSelection()->Select(*all);
   EXPECT_TRUE(html->IsEverythingSelected());
   SelectText("of it");
   EXPECT_FALSE(html->IsEverythingSelected());
+}
+
+TEST_F(HtmlAccess, EverythingSelectedOnPagesOfBlocks) {
+  const char* const pages[] = {
+      "<p>abc</p><p>def</p>",
+      "<h1>title</h1><div>one</div><ul><li>a</li><li>b</li></ul><p>end</p>",
+      "<table><tr><td>a</td><td>b</td></tr></table><p>after</p>",
+      "loose <b>text</b><p>and a paragraph</p>",
+      "<p>one line<br>two lines</p>",
+  };
+  for (const char* page : pages) {
+    SCOPED_TRACE(page);
+    Load(page);
+    ASSERT_TRUE(html->SelectAll());
+    EXPECT_TRUE(html->IsEverythingSelected());
+    // One unit short at either end is not everything.
+    std::unique_ptr<mshtml::TextRange> range = Doc()->CreateTextRange();
+    const Integer count = range->GetUnitCount();
+    range->SetRange(1, count);
+    Doc()->GetSelection()->Select(*range);
+    EXPECT_FALSE(html->IsEverythingSelected());
+    range->SetRange(0, count - 1);
+    Doc()->GetSelection()->Select(*range);
+    EXPECT_FALSE(html->IsEverythingSelected());
+    html->SetSelStart(0);
+    EXPECT_FALSE(html->IsEverythingSelected()) << "a caret";
+  }
+  // All the text of a page that is one table cell is the cell's, not the table's.
+  Load("<table><tr><td>cell</td></tr></table>");
+  ASSERT_TRUE(html->SelectAll());
+  EXPECT_FALSE(html->IsEverythingSelected());
+}
+
+TEST_F(HtmlAccess, CopyAndPasteOfEverythingKeepsTheBlocks) {
+  const char* const pages[] = {
+      "<p>abc</p><p>def</p>",
+      "<h1>title</h1><p>one <b>two</b></p><ul><li>a</li><li>b</li></ul>",
+      "<div>one</div><div>two</div>",
+  };
+  for (const char* page : pages) {
+    SCOPED_TRACE(page);
+    Load(page);
+    const std::string before = U(Doc()->GetBody()->GetInnerHTML());
+    ASSERT_TRUE(html->SelectAll());
+    ASSERT_TRUE(html->IsEverythingSelected());
+    ASSERT_TRUE(html->CopyToClipboard());
+    // Pasted over everything it gives the same page back: no block inside another.
+    ASSERT_TRUE(html->PasteFromClipboard());
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(U(Doc()->GetBody()->GetInnerHTML()), before);
+    // Pasted into an empty page it gives the same blocks too.
+    Load("");
+    ASSERT_TRUE(html->PasteFromClipboard());
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(U(Doc()->GetBody()->GetInnerHTML()), before);
+  }
+  // Blocks pasted inside a paragraph split it; none lands inside another.
+  Load("<p>abc</p><p>def</p>");
+  ASSERT_TRUE(html->SelectAll());
+  ASSERT_TRUE(html->CopyToClipboard());
+  Load("<p>xy</p>");
+  html->SetSelStart(1);
+  ASSERT_TRUE(html->PasteFromClipboard());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(U(Doc()->GetBody()->GetInnerHTML()), "<P>x</P>\r\n<P>abc</P>\r\n<P>def</P>\r\n<P>y</P>");
+  // All the text of one paragraph pastes into another as text.
+  Load("<p>abc</p>");
+  ASSERT_TRUE(html->SelectAll());
+  ASSERT_TRUE(html->IsEverythingSelected());
+  ASSERT_TRUE(html->CopyToClipboard());
+  Load("<p>xy</p>");
+  html->SetSelStart(1);
+  ASSERT_TRUE(html->PasteFromClipboard());
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_EQ(U(Doc()->GetBody()->GetInnerHTML()), "<P>xabcy</P>");
 }
 
 TEST_F(HtmlAccess, TextSizeIsTheUsersChoiceFromTheRegistry) {
@@ -228,6 +304,48 @@ TEST_F(HtmlAccess, TextSizeIsTheUsersChoiceFromTheRegistry) {
   ASSERT_FALSE(sim::EditExecRecords().empty());
   EXPECT_EQ(sim::EditExecRecords().back().Id, mshtml::IDM_BASELINEFONT1 + 3);
   EXPECT_EQ(html->GetTextSize(), TextSizeMedium);
+}
+
+// The control answers the edit-box messages as a one-line edit box holding its text.
+TEST_F(HtmlAccess, EditBoxMessagesReadAndSetTheSelection) {
+  Load("<p>hello world</p>");
+  // Everything, then a start with an end before it: an empty selection at the start.
+  html->Perform(EM_SETSEL, 0, static_cast<LPARAM>(-1));
+  EXPECT_TRUE(html->IsEverythingSelected());
+  EXPECT_EQ(html->GetSelLength(), 11);
+  html->Perform(EM_SETSEL, 3, 1);
+  EXPECT_EQ(html->GetSelStart(), 3);
+  EXPECT_EQ(html->GetSelLength(), 0);
+  html->Perform(EM_SETSEL, 2, 7);
+  int32_t start = -1, end = -1;
+  EXPECT_EQ(html->Perform(EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end)),
+            static_cast<LRESULT>((7 << 16) | 2));
+  EXPECT_EQ(start, 2);
+  EXPECT_EQ(end, 7);
+  EXPECT_EQ(html->Perform(EM_GETLINECOUNT, 0, 0), 1);
+  EXPECT_EQ(html->Perform(EM_LINEINDEX, 0, 0), 0);
+  EXPECT_EQ(html->Perform(EM_LINEINDEX, 1, 0), -1);
+  EXPECT_EQ(html->Perform(EM_LINEFROMCHAR, 5, 0), 0);
+  // A line: as much of the text as the buffer's first word allows, no zero after it.
+  const struct {
+    WPARAM Line;
+    Word Capacity;
+    LRESULT Count;
+    const char* Text;
+  } lines[] = {{0, 5, 5, "hello"}, {0, 40, 11, "hello world"}, {1, 40, 0, ""}, {0, 0, 0, ""}};
+  for (const auto& l : lines) {
+    char buffer[64];
+    std::memset(buffer, '#', sizeof buffer);
+    std::memcpy(buffer, &l.Capacity, sizeof l.Capacity);
+    EXPECT_EQ(html->Perform(EM_GETLINE, l.Line, reinterpret_cast<LPARAM>(buffer)), l.Count) << l.Capacity;
+    EXPECT_EQ(std::string(buffer, static_cast<size_t>(l.Count)), l.Text);
+    if (l.Count > 1) {
+      EXPECT_EQ(buffer[l.Count], '#');
+    }
+  }
+  html->Perform(EM_SETSEL, 6, 11);
+  html->Perform(EM_REPLACESEL, 0, reinterpret_cast<LPARAM>("there"));
+  EXPECT_EQ(U(Doc()->GetBody()->GetInnerText()), "hello there");
 }
 
 TEST_F(HtmlAccess, DocumentColoursAndBackground) {

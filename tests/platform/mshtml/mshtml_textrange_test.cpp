@@ -102,6 +102,18 @@ TEST(MshtmlTextRange, TextAndMarkupOfARange) {
   range->SetRange(17, 19);
   EXPECT_EQ(U(range->GetText()), "r");
   EXPECT_EQ(U(range->GetHtmlText()), "r<IMG src=i.png>");
+  // The whole content of several blocks is written as the body writes it; all the text
+  // of one block (or of a lone cell) is its text.
+  range->SetRange(0, range->GetUnitCount());
+  EXPECT_TRUE(range->CoversWholeContent());
+  EXPECT_EQ(range->GetHtmlText(), doc.GetBody()->GetInnerHTML());
+  for (const char* page : {"<p>abc</p>", "<table><tr><td>abc</td></tr></table>"}) {
+    Document one;
+    one.LoadHTML(W(page));
+    auto all = one.CreateTextRange();
+    EXPECT_EQ(U(all->GetHtmlText()), "abc") << page;
+    EXPECT_EQ(all->CoversWholeContent(), page[1] == 'p') << page;
+  }
 
   auto inner = doc.CreateTextRange();
   inner->SetRange(4, 7);
@@ -149,7 +161,8 @@ TEST(MshtmlTextRange, WritesThroughARange) {
 }
 
 // Blocks pasted into a paragraph split it where the range stands, so that the body
-// reads back as the same tree; inline markup stays in the paragraph.
+// reads back as the same tree; inline markup stays in the paragraph. Pasted over the
+// whole content, markup replaces it whole.
 TEST(MshtmlTextRange, PastedBlocksSplitTheParagraph) {
   const struct {
     const char* Markup;
@@ -172,6 +185,17 @@ TEST(MshtmlTextRange, PastedBlocksSplitTheParagraph) {
       {"<div>abcd</div>", 2, 2, "<p>x</p>", "<DIV>ab\r\n<P>x</P>cd</DIV>"},
       {"<table><tr><td>abcd</td></tr></table>", 2, 2, "<div>x</div>",
        "<TABLE>\r\n<TBODY>\r\n<TR>\r\n<TD>ab\r\n<DIV>x</DIV>cd</TD></TR></TBODY></TABLE>"},
+      // Over the whole content (99: clamped to the end) the blocks are replaced, none
+      // is left empty or takes the pasted blocks in.
+      {"<p>ab</p><p>cd</p>", 0, 99, "<p>x</p><p>y</p>", "<P>x</P>\r\n<P>y</P>"},
+      {"<h1>ab</h1><div>cd</div>", 0, 99, "<h1>ab</h1>\r\n<div>cd</div>", "<H1>ab</H1>\r\n<DIV>cd</DIV>"},
+      {"<p>abcd</p>", 0, 99, "<p>x</p>", "<P>x</P>"},
+      {"<div><p>ab</p><p>cd</p></div>", 0, 99, "<h2>x</h2>", "<H2>x</H2>"},
+      // Inline markup over the whole of one paragraph stays in it.
+      {"<p>abcd</p>", 0, 99, "<b>x</b>", "<P><B>x</B></P>"},
+      // The text of a lone cell is all the units but not the table around it.
+      {"<table><tr><td>abcd</td></tr></table>", 0, 99, "<b>x</b>",
+       "<TABLE>\r\n<TBODY>\r\n<TR>\r\n<TD><B>x</B></TD></TR></TBODY></TABLE>"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(std::string(c.Markup) + " + " + c.Paste);
