@@ -58,7 +58,7 @@ fuzz: deps
 	  lengths="-max_len=4096"; \
 	  case " $(FUZZ_TEXT_TARGETS) " in *" $$target "*) lengths="-max_len=$(FUZZ_TEXT_MAX_LEN) -len_control=0";; esac; \
 	  echo "== $$name ($$lengths)"; \
-	  if ! $$t -max_total_time=$(FUZZ_SECONDS) $$lengths -malloc_limit_mb=1024 $$corpus > build-fuzz/$$name.log 2>&1; then \
+	  if ! $$t -max_total_time=$(FUZZ_SECONDS) $$lengths -malloc_limit_mb=1024 -artifact_prefix=build-fuzz/$$name- $$corpus > build-fuzz/$$name.log 2>&1; then \
 	    tail -40 build-fuzz/$$name.log; exit 1; fi; \
 	  tail -1 build-fuzz/$$name.log; \
 	done

@@ -371,7 +371,9 @@ HRESULT AVIStreamReadFormat(PAVISTREAM pavi, LONG /*lPos*/, void* lpFormat, LONG
   const LONG size = static_cast<LONG>(pavi->format.size());
   if (lpFormat != nullptr) {
     if (*lpcbFormat < 0) return AVIERR_BADPARAM;
-    std::memcpy(lpFormat, pavi->format.data(), static_cast<size_t>(std::min(*lpcbFormat, size)));
+    // A stream may have an empty format chunk: nothing to copy then.
+    const LONG count = std::min(*lpcbFormat, size);
+    if (count > 0) std::memcpy(lpFormat, pavi->format.data(), static_cast<size_t>(count));
   }
   *lpcbFormat = size;
   return AVIERR_OK;
