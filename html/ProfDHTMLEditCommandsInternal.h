@@ -60,5 +60,9 @@ mshtml::Element* ClimbTo(mshtml::Element* start, const char16_t* tag);
 bool TagIs(const mshtml::Element* element, const char16_t* tag);
 // The engine's block format names (its command 2233); empty on failure.
 std::vector<WideString> BlockStyleNames(const THtmlDocument& document);
+// Writes markup over the element that holds the same text (its tags taken away or
+// changed) and leaves the text selection where it was in that text: writing an
+// element's markup otherwise puts a caret that was in it after the new content.
+void RewriteKeepingSelection(mshtml::Document& model, mshtml::Element* element, const WideString& html);
 
 }  // namespace profcmd

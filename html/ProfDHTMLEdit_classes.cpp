@@ -48,7 +48,7 @@ bool TCustomProfDHTMLEdit::RemoveSpanDivClass(bool IsSpan) {
     while (e && !TagIs(e, WantedTag(IsSpan)) && !TagIs(e, u"body")) e = e->GetParentElement();
     if (!TagIs(e, WantedTag(IsSpan)) || e->GetClassName().empty()) return false;
     UndoUnit unit(m, u"Class");
-    e->SetOuterHTML(e->GetInnerHTML());
+    RewriteKeepingSelection(m, e, e->GetInnerHTML());
     return true;
   });
 }
@@ -62,9 +62,9 @@ bool TCustomProfDHTMLEdit::ToggleSpanDivClass(bool IsSpan, const WideString& Cla
     if (!TagIs(e, WantedTag(IsSpan))) return std::optional<bool>();  // wrap instead
     UndoUnit unit(m, u"Class");
     if (e->GetClassName() != ClassName)
-      e->SetOuterHTML(OpeningText(IsSpan, ClassName) + e->GetInnerHTML() + ClosingText(IsSpan));
+      RewriteKeepingSelection(m, e, OpeningText(IsSpan, ClassName) + e->GetInnerHTML() + ClosingText(IsSpan));
     else
-      e->SetOuterHTML(e->GetInnerHTML());
+      RewriteKeepingSelection(m, e, e->GetInnerHTML());
     return std::optional<bool>(true);
   });
   if (!toggled) return ApplySpanDivClass(IsSpan, ClassName);

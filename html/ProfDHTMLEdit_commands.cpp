@@ -84,6 +84,16 @@ std::vector<WideString> BlockStyleNames(const THtmlDocument& document) {
   return names;
 }
 
+void RewriteKeepingSelection(Document& model, Element* element, const WideString& html) {
+  Selection* selection = model.GetSelection();
+  const std::unique_ptr<TextRange> before = selection->GetControls().empty() ? selection->CreateRange() : nullptr;
+  element->SetOuterHTML(html);
+  if (!before) return;
+  const std::unique_ptr<TextRange> range = model.CreateTextRange();
+  range->SetRange(before->GetStart(), before->GetEnd());
+  selection->Select(*range);
+}
+
 }  // namespace profcmd
 
 namespace {

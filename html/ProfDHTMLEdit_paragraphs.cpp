@@ -281,7 +281,7 @@ void DropParagraph(Document& m, std::initializer_list<const char16_t*> removals)
   while (e && !TagIs(e, u"P") && !TagIs(e, u"BODY")) e = e->GetParentElement();
   if (!e) return;
   if (TagIs(e, u"P")) {
-    e->SetOuterHTML(e->GetInnerHTML());
+    RewriteKeepingSelection(m, e, e->GetInnerHTML());
     return;
   }
   const WideString html = e->GetInnerHTML();

@@ -431,8 +431,11 @@ class Document : public Node {
   // Parses markup as the children of a context element (TAGID of the context
   // decides the parser's state: a TR context makes cells, a TITLE context text) and
   // returns the new nodes, detached, in order. Elements nest at most
-  // kMaxTreeDepth - depthOffset levels.
-  std::vector<Node*> ParseFragment(const WideString& html, const Element* context, Integer depthOffset);
+  // kMaxTreeDepth - depthOffset levels. White space is collapsed as on a load; with
+  // keepEdgeSpace the blanks at the markup's start and end stay, as for markup that
+  // goes between other nodes.
+  std::vector<Node*> ParseFragment(const WideString& html, const Element* context, Integer depthOffset,
+                                   bool keepEdgeSpace = false);
 
  private:
   friend class Node;

@@ -337,7 +337,9 @@ GumboOutput* RunParser(const std::string& utf8, GumboArena& arena, GumboTag cont
 // block, or a block element beside the text) go. Adjacent texts are merged first, so
 // the decisions depend on elements and comments only and a serialized tree (which
 // adds line breaks before blocks) reads back the same. Texts left empty go.
-void NormalizeWhiteSpace(Node* root) {
+// keepEdges: the root holds a fragment that goes between other nodes, so the blanks at
+// its very start and end are not at a block's edge: they stay (collapsed to one).
+void NormalizeWhiteSpace(Node* root, bool keepEdges = false) {
   std::vector<Node*> parents;
   WalkTree(root, [&](const Node* n) {
     if (n->GetNodeType() == NODE_ELEMENT) {
@@ -386,8 +388,14 @@ void NormalizeWhiteSpace(Node* root) {
       }
       const Node* prev = i > 0 ? merged[i - 1] : nullptr;
       const Node* next = i + 1 < merged.size() ? merged[i + 1] : nullptr;
-      if (!out.empty() && out.front() == u' ' && ((!prev && parentIsBlock) || isBlock(prev))) out.erase(0, 1);
-      if (!out.empty() && out.back() == u' ' && ((!next && parentIsBlock) || isBlock(next))) out.pop_back();
+      const bool edges = keepEdges && parent == root;
+      const bool blank = out == u" ";
+      const bool keepFront = edges && (!prev || (!next && blank));
+      const bool keepBack = edges && (!next || (!prev && blank));
+      if (!keepFront && !out.empty() && out.front() == u' ' && ((!prev && parentIsBlock) || isBlock(prev)))
+        out.erase(0, 1);
+      if (!keepBack && !out.empty() && out.back() == u' ' && ((!next && parentIsBlock) || isBlock(next)))
+        out.pop_back();
       if (out.empty()) {
         TreeAccess::SetParent(c, nullptr);
         continue;
@@ -706,7 +714,8 @@ void Document::EnsureGenerator() {
   TreeAccess::SetParent(meta, head);
 }
 
-std::vector<Node*> Document::ParseFragment(const WideString& html, const Element* context, Integer depthOffset) {
+std::vector<Node*> Document::ParseFragment(const WideString& html, const Element* context, Integer depthOffset,
+                                           bool keepEdgeSpace) {
   if (depthOffset >= kMaxTreeDepth) Fail(E_INVALIDARG, "the tree would nest too deep");
   GumboNamespaceEnum ns;
   const GumboTag tag = ContextTag(context, ns);
@@ -719,7 +728,7 @@ std::vector<Node*> Document::ParseFragment(const WideString& html, const Element
   ParseCopier(this, kMaxTreeDepth - depthOffset).CopyChildren(output->root, holder);
   UnwrapRepeatedNesting(holder);
   LiftParagraphClosers(holder);
-  NormalizeWhiteSpace(holder);
+  NormalizeWhiteSpace(holder, keepEdgeSpace);
   std::vector<Node*> nodes = TreeAccess::Children(holder);
   for (Node* n : nodes) TreeAccess::SetParent(n, nullptr);
   TreeAccess::Children(holder).clear();
@@ -762,12 +771,28 @@ void Element::SetOuterHTML(const WideString& html) {
   if (!parent || GetTagId() == TAGID_HTML || GetTagId() == TAGID_HEAD || GetTagId() == TAGID_BODY)
     Fail(E_INVALIDARG, "the element's markup cannot be replaced");
   Document* doc = GetOwnerDocument();
-  const std::vector<Node*> nodes = doc->ParseFragment(html, parent, parent->GetDepth());
+  // The markup goes between this element's siblings: blanks at its ends stay.
+  const std::vector<Node*> nodes = doc->ParseFragment(html, parent, parent->GetDepth(), true);
+  // Was the caret (or the whole text selection) in this element?
+  Selection* selection = doc->GetSelection();
+  bool heldCaret = false;
+  if (selection->GetControls().empty()) {
+    if (const auto range = selection->CreateRange(); range && range->GetRoot()->Contains(this)) {
+      const auto units = selection->UnitsOf(range->GetRoot());
+      const TreePoint s = BoundaryPoint(*units, range->GetStart(), range->GetRoot());
+      const TreePoint e = BoundaryPoint(*units, range->GetEnd(), range->GetRoot());
+      heldCaret = Contains(s.Container) && Contains(e.Container);
+    }
+  }
   InsertNodes(parent, this, nodes);
   auto& siblings = TreeAccess::Children(parent);
-  siblings.erase(std::find(siblings.begin(), siblings.end(), this));
+  const auto at = std::find(siblings.begin(), siblings.end(), this);
+  const auto after = static_cast<Integer>(at - siblings.begin());
+  siblings.erase(at);
   TreeAccess::SetParent(this, nullptr);
   doc->Changed();
+  // The caret that was in the element replaced goes after what replaced it.
+  if (heldCaret) selection->PlaceCaret({parent, after});
 }
 
 namespace {

@@ -157,6 +157,21 @@ Point PointOf(const std::vector<TextUnit>& units, Integer i, Element* root) {
   return {root, root->GetChildCount()};
 }
 
+// The count of units that lie before the place, or (through) at or before the end of
+// node `through` when that is given.
+Integer UnitsBefore(const std::vector<TextUnit>& units, const Element* root, const Point& p, const Node* through) {
+  const TreeOrder order(root);
+  const TreeOrder::Key limit = through ? order.End(through) : order.Of(p);
+  Integer n = 0;
+  for (const TextUnit& u : units) {
+    const TreeOrder::Key at = u.UnitKind == TextUnit::Char ? TreeOrder::Key{2 * order.Pre(u.Anchor), u.Offset}
+                                                           : order.Begin(u.Anchor);
+    if (through ? at > limit : at >= limit) break;
+    ++n;
+  }
+  return n;
+}
+
 Element* ElementOf(const Point& p) {
   Node* n = p.Container;
   if (n->GetNodeType() != NODE_ELEMENT) n = n->GetParentNode();
@@ -416,10 +431,23 @@ void TextRange::DeleteContents() {
   for (Node* n : remove) n->RemoveNode(true);
 }
 
+bool TextRange::HasPlace() const {
+  return place_ && start_ == placeUnit_ && end_ == placeUnit_ &&
+         root_->GetOwnerDocument()->GetChangeCount() == placeStamp_ && root_->Contains(place_->Container);
+}
+
+TreePoint TextRange::StartPlace() const {
+  if (HasPlace()) return *place_;
+  const Point p = PointOf(Units(), GetStart(), root_);
+  return {p.Container, p.Offset};
+}
+
 void TextRange::SetText(const WideString& text) {
   const Integer start = GetStart();
+  const bool placed = HasPlace();
   // What precedes the range is not touched by the deletion.
-  const Point s = Lasting(PointOf(Units(), start, root_));
+  const TreePoint place = StartPlace();
+  const Point s = Lasting(Point{place.Container, place.Offset});
   DeleteContents();
   const Integer before = GetUnitCount();
   Document* doc = root_->GetOwnerDocument();
@@ -437,7 +465,8 @@ void TextRange::SetText(const WideString& text) {
   }
   if (!run.empty()) nodes.push_back(doc->CreateTextNode(run));
   if (!nodes.empty()) InsertAt(s, nodes);
-  const Integer at = start + std::max(0, GetUnitCount() - before);
+  const Integer at = placed && !nodes.empty() ? UnitsBefore(Units(), root_, s, nodes.back())
+                                              : start + std::max(0, GetUnitCount() - before);
   start_ = end_ = at;
 }
 
@@ -527,7 +556,9 @@ void TextRange::PasteHTML(const WideString& html) {
     }
     // Inline markup is pasted as anywhere else (the document keeps the unused parse).
   }
-  Point s = Lasting(PointOf(Units(), start, root_));
+  const bool placed = HasPlace();
+  const TreePoint place = StartPlace();
+  Point s = Lasting(Point{place.Container, place.Offset});
   Element* context = ElementOf(s);
   if (!context) Fail(E_FAIL, "the range lies outside the document");
   DeleteContents();
@@ -554,7 +585,9 @@ void TextRange::PasteHTML(const WideString& html) {
         static_cast<Element*>(after)->GetTagId() == TAGID_P)
       for (size_t i = nodes.size(); i-- > last;) after->InsertBefore(nodes[i], after->GetFirstChild());
   }
-  const Integer at = start + std::max(0, GetUnitCount() - before);
+  const Integer at = placed && !nodes.empty() && nodes.back()->GetParentNode()
+                         ? UnitsBefore(Units(), root_, s, nodes.back())
+                         : start + std::max(0, GetUnitCount() - before);
   start_ = end_ = at;
 }
 
@@ -674,6 +707,11 @@ std::unique_ptr<TextRange> Selection::CreateRange() const {
   if (!body) return nullptr;
   auto range = std::make_unique<TextRange>(body);
   range->SetRange(start_, end_);
+  if (place_ && start_ == end_ && placeStamp_ == document_->GetChangeCount()) {
+    range->place_ = place_;
+    range->placeUnit_ = range->start_;
+    range->placeStamp_ = placeStamp_;
+  }
   return range;
 }
 
@@ -700,9 +738,24 @@ void Selection::Select(const TextRange& range) {
   controls_.clear();
   start_ = range.GetStart();
   end_ = range.GetEnd();
+  place_.reset();
+  if (range.HasPlace()) {
+    place_ = range.place_;
+    placeStamp_ = range.placeStamp_;
+  }
+}
+
+void Selection::PlaceCaret(const TreePoint& at) {
+  Element* body = document_->GetBody();
+  if (!body || !at.Container || !body->Contains(at.Container)) return;
+  controls_.clear();
+  start_ = end_ = UnitsBefore(*UnitsOf(body), body, Point{at.Container, at.Offset}, nullptr);
+  place_ = at;
+  placeStamp_ = document_->GetChangeCount();
 }
 
 void Selection::SelectControls(const ElementList& elements) {
+  place_.reset();
   controls_.clear();
   for (Element* e : elements)
     if (e && e->GetOwnerDocument() == document_) controls_.push_back(e);
@@ -710,6 +763,7 @@ void Selection::SelectControls(const ElementList& elements) {
 
 void Selection::Empty() {
   controls_.clear();
+  if (end_ != start_) place_.reset();
   end_ = start_;
 }
 

@@ -11,6 +11,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "platform/mshtml/Document.h"
@@ -91,12 +92,23 @@ class TextRange {
   void SetRange(Integer start, Integer end);
 
  private:
+  friend class Selection;
+
   const std::vector<TextUnit>& Units() const;
   void DeleteContents();
+  // Where text goes in at the range's start: the caret's tree place when it has one.
+  TreePoint StartPlace() const;
+  bool HasPlace() const;
 
   Element* root_;
   Integer start_ = 0;
   Integer end_ = 0;
+  // A collapsed range made from a caret with a tree place (Selection::PlaceCaret)
+  // stands for that place while it stays at unit placeUnit_ and the document is not
+  // changed.
+  std::optional<TreePoint> place_;
+  Integer placeUnit_ = 0;
+  UInt64 placeStamp_ = 0;
   mutable std::shared_ptr<const std::vector<TextUnit>> units_;
   mutable UInt64 unitsStamp_ = ~UInt64{0};
 };
@@ -122,12 +134,19 @@ class Selection {
   void Select(const TextRange& range);
   void SelectControls(const ElementList& elements);
   void Empty();
+  // A caret at a place in the body's tree. Unit boundaries cannot tell some places
+  // apart (after a block, a blank that follows it has no unit of its own): the caret
+  // takes the boundary of the units before the place, and text typed or pasted at it
+  // goes in at the place itself as long as the document is not changed meanwhile.
+  void PlaceCaret(const TreePoint& at);
 
  private:
   Document* document_;
   Integer start_ = 0;
   Integer end_ = 0;
   ElementList controls_;
+  std::optional<TreePoint> place_;
+  UInt64 placeStamp_ = 0;
   mutable const Element* unitsRoot_ = nullptr;
   mutable UInt64 unitsStamp_ = ~UInt64{0};
   mutable std::shared_ptr<const std::vector<TextUnit>> units_;

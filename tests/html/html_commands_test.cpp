@@ -151,6 +151,33 @@ TEST_F(HtmlCommands, EachCommandChangesTheDocumentAndUndoesAsOneStep) {
   }
 }
 
+// Taking a class's element away (or changing it) rewrites the element's markup; the
+// text stays the same, and so does the selection in it.
+TEST_F(HtmlCommands, ClassChangesKeepTheSelection) {
+  const struct {
+    const char* Name;
+    bool (*Run)(TProfDHTMLEdit*);
+    const char* After;
+  } cases[] = {
+      {"toggled off", [](TProfDHTMLEdit* h) { return h->ToggleSpanClass(u"hot"); }, "<P>abcd ef</P>"},
+      {"changed", [](TProfDHTMLEdit* h) { return h->ToggleSpanClass(u"cold"); },
+       "<P><SPAN class=cold>abcd</SPAN> ef</P>"},
+      {"removed", [](TProfDHTMLEdit* h) { return h->RemoveSpanClass(); }, "<P>abcd ef</P>"},
+  };
+  for (const auto& c : cases) {
+    for (const auto& [start, end] : {std::pair{1, 3}, std::pair{2, 2}}) {
+      SCOPED_TRACE(std::string(c.Name) + " " + std::to_string(start));
+      Load("<p><span class=hot>abcd</span> ef</p>");
+      Select(start, end);
+      ASSERT_TRUE(c.Run(html));
+      ASSERT_TRUE(larktest::PumpUntilIdle());
+      EXPECT_EQ(Body(), c.After);
+      EXPECT_EQ(html->GetSelStart(), start);
+      EXPECT_EQ(html->GetSelLength(), end - start);
+    }
+  }
+}
+
 TEST_F(HtmlCommands, WithoutADocumentEveryCommandAnswersItsNotReadyValue) {
   auto* fresh = new TProfDHTMLEdit(form.get());  // not yet placed: no engine, no document
   EXPECT_FALSE(fresh->CanCopy());
@@ -376,15 +403,17 @@ TEST_F(HtmlCommands, BreakModeEnterClosesAStyledParagraph) {
     Integer Caret;
     const char* After;
   } const cases[] = {
-      // The element at the caret is written back with a blank after it: no line break
-      // and no new paragraph (the blank at the fragment's end is white space the
-      // engine drops), but the document is changed.
-      {"<h1>abcdef</h1>", 3, "<H1>abcdef</H1>"},
-      {"<h2>abc</h2>def", 1, "<H2>abc</H2>def"},
-      {"<pre>abc</pre>", 2, "<PRE>abc</PRE>"},
-      {"<h1><b>abc</b>def</h1>", 1, "<H1><B>abc</B>def</H1>"},
+      // The element at the caret is written back with a blank after it, and what is
+      // typed next goes after the blank: the paragraph is closed.
+      {"<h1>title</h1>", 3, "<H1>title</H1> xyz"},
+      {"<h2>abc</h2>def", 1, "<H2>abc</H2> xyzdef"},
+      {"<pre>abc</pre>", 2, "<PRE>abc</PRE> xyz"},
+      // In bold text the element at the caret is the B: it is the B that is written
+      // back, and the typing follows it inside the heading.
+      {"<h1><b>abc</b>def</h1>", 1, "<H1><B>abc</B> xyzdef</H1>"},
+      {"<p>one</p><h1>title</h1><p>two</p>", 6, "<P>one</P>\r\n<H1>title</H1> xyz\r\n<P>two</P>"},
       // A normal line still gets its line break.
-      {"abcdef", 3, "abc<BR>def"},
+      {"abcdef", 3, "abc<BR>xyzdef"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.Page);
@@ -394,8 +423,10 @@ TEST_F(HtmlCommands, BreakModeEnterClosesAStyledParagraph) {
     ASSERT_FALSE(html->GetModified());
     sim::PressKey(VK_RETURN);
     ASSERT_TRUE(larktest::PumpUntilIdle());
-    EXPECT_EQ(Body(), c.After);
     EXPECT_TRUE(html->GetModified());
+    sim::TypeText("xyz");
+    ASSERT_TRUE(larktest::PumpUntilIdle());
+    EXPECT_EQ(Body(), c.After);
   }
 }
 

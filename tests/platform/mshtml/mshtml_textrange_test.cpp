@@ -271,4 +271,75 @@ TEST(MshtmlSelection, KindsOfSelection) {
   EXPECT_EQ(U(selection->CreateRange()->GetText()), "x");
 }
 
+// Markup written over an element goes between its siblings: blanks at the markup's
+// ends stay (loads and innerHTML still drop them at a block's edges), and a caret that
+// was in the element goes after the new content, where typing and pasting go in.
+TEST(MshtmlSelection, OuterHtmlWriteOverTheCaret) {
+  Document doc;
+  // Blanks at the ends of the markup.
+  doc.LoadHTML(W("<p>a<b id=b>x</b>c</p><h1 id=h>abc</h1> "));
+  EXPECT_EQ(U(doc.GetBody()->GetInnerHTML()), "<P>a<B id=b>x</B>c</P>\r\n<H1 id=h>abc</H1>");
+  doc.GetElementById(W("b"))->SetOuterHTML(W("  <i>x</i>\n"));
+  doc.GetElementById(W("h"))->SetOuterHTML(W("<H1>abc</H1>\t "));
+  EXPECT_EQ(U(doc.GetBody()->GetInnerHTML()), "<P>a <I>x</I> c</P>\r\n<H1>abc</H1> ");
+  doc.GetBody()->SetInnerHTML(W(" <p>x</p> "));
+  EXPECT_EQ(U(doc.GetBody()->GetInnerHTML()), "<P>x</P>");
+
+  const struct {
+    const char* Page;
+    Integer Start, End;  // the selection before the write, over the element with id h
+    const char* Markup;
+    bool Paste;  // paste markup instead of typing text
+    const char* After;
+  } cases[] = {
+      {"<h1 id=h>title</h1>", 3, 3, "<H1>title</H1> ", false, "<H1>title</H1> xyz"},
+      {"<h1 id=h>title</h1>", 5, 5, "<H1>title</H1> ", true, "<H1>title</H1> <B>xyz</B>"},
+      {"<h2 id=h>abc</h2>def", 0, 2, "<H2>abc</H2> ", false, "<H2>abc</H2> xyzdef"},
+      {"<p>one</p><pre id=h>ab</pre><p>two</p>", 5, 5, "<PRE>ab</PRE> ", false,
+       "<P>one</P>\r\n<PRE>ab</PRE> xyz\r\n<P>two</P>"},
+      {"<p>a<b id=h>bc</b>d</p>", 2, 2, "<I>bc</I>", false, "<P>a<I>bc</I>xyzd</P>"},
+      // A caret outside the element stays where it was.
+      {"<p>one</p><h1 id=h>title</h1>", 1, 1, "<H1>title</H1> ", false, "<P>oxyzne</P>\r\n<H1>title</H1> "},
+      {"<h1 id=h>title</h1><p>one</p>", 3, 7, "<H1>title</H1> ", false, "<H1>titxyz</H1>\r\n<P>ne</P>"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Page + std::string(" ") + std::to_string(c.Start));
+    doc.LoadHTML(W(c.Page));
+    Selection* selection = doc.GetSelection();
+    auto range = doc.CreateTextRange();
+    range->SetRange(c.Start, c.End);
+    selection->Select(*range);
+    doc.GetElementById(W("h"))->SetOuterHTML(W(c.Markup));
+    auto caret = selection->CreateRange();
+    if (c.Paste)
+      caret->PasteHTML(W("<b>xyz</b>"));
+    else
+      caret->SetText(W("xyz"));
+    selection->Select(*caret);
+    EXPECT_EQ(U(doc.GetBody()->GetInnerHTML()), c.After);
+    // The caret is after what went in: more typing follows it.
+    caret = selection->CreateRange();
+    caret->SetText(W("!"));
+    EXPECT_NE(U(doc.GetBody()->GetInnerHTML()).find("xyz!"), std::string::npos) << U(doc.GetBody()->GetInnerHTML());
+  }
+
+  // The caret's place is forgotten once the caret moves or the document changes.
+  doc.LoadHTML(W("<h1 id=h>title</h1>"));
+  auto range = doc.CreateTextRange();
+  range->SetRange(2, 2);
+  doc.GetSelection()->Select(*range);
+  doc.GetElementById(W("h"))->SetOuterHTML(W("<H1>title</H1> "));
+  range = doc.CreateTextRange();
+  range->SetRange(5, 5);
+  doc.GetSelection()->Select(*range);
+  doc.GetSelection()->CreateRange()->SetText(W("s"));
+  EXPECT_EQ(U(doc.GetBody()->GetInnerHTML()), "<H1>titles</H1> ");
+  range->SetRange(1, 1);
+  doc.GetSelection()->Select(*range);
+  doc.GetElementsByTagName(W("h1")).front()->SetOuterHTML(W("<H1>titles</H1> "));
+  doc.GetBody()->AppendChild(doc.CreateElement(W("hr")));
+  doc.GetSelection()->CreateRange()->SetText(W("!"));
+  EXPECT_EQ(U(doc.GetBody()->GetInnerHTML()), "<H1>titles!</H1>  \r\n<HR>");
+}
+
 }  // namespace
