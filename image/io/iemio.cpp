@@ -14,14 +14,6 @@
 #include "platform/rtl/Files.h"
 #include "platform/rtl/Strings.h"
 
-TDadirAvMIO* TDadirAvMView::GetMIO() {
-  if (mio_ == nullptr) {
-    mio_ = new TDadirAvMIO(this);
-    mio_->SetAttachedMView(this);
-  }
-  return mio_;
-}
-
 TDadirAvMIO::TDadirAvMIO(TComponent* owner) : TComponent(owner), previewFont_(std::make_unique<TFont>()) {}
 
 TDadirAvMIO::~TDadirAvMIO() {

@@ -875,7 +875,7 @@ void TSaveDadirAvDialog::Notification(TComponent* component, TOperation operatio
 TIOParamsVals* TSaveDadirAvDialog::AttachedParams() const {
   if (auto* io = dynamic_cast<TDadirAvIO*>(attached_)) return io->GetParams();
   if (auto* mio = dynamic_cast<TDadirAvMIO*>(attached_)) return mio->GetParams(0);
-  if (auto* mview = dynamic_cast<TDadirAvMView*>(attached_)) return mview->GetMIO()->GetParams(0);
+  if (auto* mview = dynamic_cast<TDadirAvMView*>(attached_)) return mview->GetDadirAvMIO()->GetParams(0);
   if (auto* view = dynamic_cast<TDadirAvView*>(attached_)) return view->GetDadirAvIO()->GetParams();
   return nullptr;
 }
@@ -914,7 +914,7 @@ void TSaveDadirAvDialog::DoAdvanced() {
   else if (auto* mio = dynamic_cast<TDadirAvMIO*>(attached_))
     mio->DoPreviews(-1, {page});
   else if (auto* mview = dynamic_cast<TDadirAvMView*>(attached_))
-    mview->GetMIO()->DoPreviews(-1, {page});
+    mview->GetDadirAvMIO()->DoPreviews(-1, {page});
   else if (auto* view = dynamic_cast<TDadirAvView*>(attached_))
     view->GetDadirAvIO()->DoPreviews({page});
 }
