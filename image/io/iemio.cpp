@@ -14,9 +14,14 @@
 #include "platform/rtl/Files.h"
 #include "platform/rtl/Strings.h"
 
-TDadirAvMIO::TDadirAvMIO(TComponent* owner) : TComponent(owner), previewFont_(std::make_unique<TFont>()) {}
+TDadirAvMIO::TDadirAvMIO(TComponent* owner)
+    : TComponent(owner),
+      previewFont_(std::make_unique<TFont>()),
+      twainParams_(std::make_unique<TIETWainParams>(this)) {}
 
 TDadirAvMIO::~TDadirAvMIO() {
+  // An open acquisition would deliver pages to a component that is gone.
+  AcquireClose();
   LeaveView();
   params_.clear();
 }
