@@ -193,20 +193,30 @@ void TIECommonDialog::DoShow() {
   if (OnShow) OnShow(this);
 }
 
+bool TIECommonDialog::MessageHook(TMessage& message) {
+  if (HelpContext == 0 || message.Msg != RegisterWindowMessage(HELPMSGSTRING)) return false;
+  Application->HelpContext(HelpContext);
+  return true;
+}
+
 BOOL TIECommonDialog::TaskModalDialog(bool save, OPENFILENAME& ofn) {
   TIECommonDialog* previous = gCreationControl;
   gCreationControl = this;
   handle_ = 0;
+  const int hook = Application->HookMainWindow([this](TMessage& message) { return MessageHook(message); });
+  const auto restore = [&] {
+    Application->UnhookMainWindow(hook);
+    gCreationControl = previous;
+    handle_ = 0;
+  };
   BOOL result = FALSE;
   try {
     result = save ? GetSaveFileName(&ofn) : GetOpenFileName(&ofn);
   } catch (...) {
-    gCreationControl = previous;
-    handle_ = 0;
+    restore();
     throw;
   }
-  gCreationControl = previous;
-  handle_ = 0;
+  restore();
   return result;
 }
 
