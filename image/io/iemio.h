@@ -130,7 +130,8 @@ class TDadirAvMIO : public TComponent {
  private:
   // The grid changed (or goes away): follow its last list operation.
   void OnBitmapChange(TObject* sender, bool destroying);
-  void Renumber();
+  // Entry i from `from` on gets GIF_ImageIndex and TIFF_ImageIndex i.
+  void Renumber(Integer from = 0);
   void LeaveView();
   // Where a load inserts: the selected image, or 0.
   Integer InsertionPoint() const;

@@ -95,9 +95,6 @@ TDadirAvMView::~TDadirAvMView() {
   // that bitmap is given back.
   delete proc_;
   proc_ = nullptr;
-  // The input/output component closes a scan still open while the grid is whole.
-  delete mio_;
-  mio_ = nullptr;
   StopPlaying();
   DeselectNU();
   ClearThreadsAndRequests();
@@ -120,6 +117,10 @@ TDadirAvMView::~TDadirAvMView() {
     delete loader;
   }
   starter_.reset();
+  // No load fills its entries any more; it closes a scan still open while the grid
+  // is whole.
+  delete mio_;
+  mio_ = nullptr;
   {
     ThreadLock lock;
     for (auto it = images_.rbegin(); it != images_.rend(); ++it) delete *it;

@@ -389,6 +389,9 @@ class TDadirAvMView : public TIEView {
   void WakeStarter();
   void PostInvalidate();
   void LoadParams(TDadirAvIO* io, const TIEImageInfo* info) const;
+  // The parameters a load read go to image idx's entry of the grid's multi-image
+  // component (when it exists); under gThreadCS.
+  void CopyParams(Integer idx, TDadirAvIO* io);
   // What the last paint showed, for deciding off the GUI thread which requests are
   // still wanted (under gThreadCS).
   void SnapshotVisibility();
