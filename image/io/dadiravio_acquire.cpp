@@ -3,6 +3,7 @@
 // callbacks).
 #include <cstring>
 
+#include "image/io/iemio.h"
 #include "image/io/imscan.h"
 #include "platform/rtl/Exceptions.h"
 #include "platform/rtl/Strings.h"
@@ -44,18 +45,20 @@ void TIETWainParams::SetDefaultParams() {
   caps_.Gamma = 2.2;
   caps_.PhysicalHeight = 0;
   caps_.PhysicalWidth = 0;
-  caps_.FeederEnabled = false;
+  // A multi-image component scans whole feeders by default.
+  const bool multi = dynamic_cast<TDadirAvMIO*>(owner_) != nullptr;
+  caps_.FeederEnabled = multi;
   caps_.Indicators = true;
   for (double& f : caps_.AcquireFrame) f = 0;
   caps_.BufferedTransfer = true;
-  caps_.DuplexEnabled = false;
+  caps_.DuplexEnabled = multi;
   caps_.AcquireFrameEnabled = false;
   caps_.FeederLoaded = false;
   caps_.DuplexSupported = false;
   caps_.PaperDetectable = false;
   caps_.Threshold = 128;
   caps_.UndefinedImageSize = false;
-  caps_.AutoFeed = false;
+  caps_.AutoFeed = multi;
   appVersionInfo_.clear();
   appManufacturer_.clear();
   appProductFamily_.clear();

@@ -14,18 +14,29 @@
 #include "platform/rtl/Files.h"
 #include "platform/rtl/Strings.h"
 
-TDadirAvMIO* TDadirAvMView::GetMIO() {
-  if (mio_ == nullptr) {
-    mio_ = new TDadirAvMIO(this);
-    mio_->SetAttachedMView(this);
-  }
-  return mio_;
-}
+namespace {
 
-TDadirAvMIO::TDadirAvMIO(TComponent* owner) : TComponent(owner), previewFont_(std::make_unique<TFont>()) {}
+// The grid's background loads fill parameter entries under the library lock: the
+// list changes under it too.
+struct ListLock {
+  ListLock() { EnterCriticalSection(&gThreadCS); }
+  ~ListLock() { LeaveCriticalSection(&gThreadCS); }
+  ListLock(const ListLock&) = delete;
+  ListLock& operator=(const ListLock&) = delete;
+};
+
+}  // namespace
+
+TDadirAvMIO::TDadirAvMIO(TComponent* owner)
+    : TComponent(owner),
+      previewFont_(std::make_unique<TFont>()),
+      twainParams_(std::make_unique<TIETWainParams>(this)) {}
 
 TDadirAvMIO::~TDadirAvMIO() {
+  // An open acquisition would deliver pages to a component that is gone.
+  AcquireClose();
   LeaveView();
+  ListLock lock;
   params_.clear();
 }
 
@@ -68,6 +79,7 @@ void TDadirAvMIO::OnBitmapChange(TObject*, bool destroying) {
     return;
   }
   if (view_ == nullptr) return;
+  ListLock lock;
   const Integer op = view_->GetLastOp();
   const Integer idx = view_->GetLastOpIdx();
   if (op == kIELastOpInsert) {
@@ -90,8 +102,10 @@ void TDadirAvMIO::OnBitmapChange(TObject*, bool destroying) {
   }
 }
 
-void TDadirAvMIO::Renumber() {
-  for (size_t i = 0; i < params_.size(); ++i) {
+void TDadirAvMIO::Renumber(Integer from) {
+  // Entries before from kept their places: a grid of many images grows by appends
+  // without going over every entry each time.
+  for (size_t i = static_cast<size_t>(std::max<Integer>(from, 0)); i < params_.size(); ++i) {
     params_[i]->GIF_ImageIndex = static_cast<Integer>(i);
     params_[i]->TIFF_ImageIndex = static_cast<Integer>(i);
   }
@@ -103,20 +117,24 @@ TIOParamsVals* TDadirAvMIO::GetParams(Integer index) const {
 }
 
 void TDadirAvMIO::InsertIOParam(Integer index) {
+  ListLock lock;
   auto entry = std::make_unique<TIOParamsVals>(nullptr);
   if (index < 0) index = 0;
   if (!params_.empty()) entry->Assign(params_[static_cast<size_t>(std::min(index, GetParamsCount() - 1))].get());
-  if (index >= GetParamsCount())
+  if (index >= GetParamsCount()) {
     params_.push_back(std::move(entry));
-  else
+    index = GetParamsCount() - 1;
+  } else {
     params_.insert(params_.begin() + index, std::move(entry));
-  Renumber();
+  }
+  Renumber(index);
 }
 
 void TDadirAvMIO::RemoveIOParam(Integer index) {
+  ListLock lock;
   if (index < 0 || index >= GetParamsCount()) return;
   params_.erase(params_.begin() + index);
-  Renumber();
+  Renumber(index);
 }
 
 void TDadirAvMIO::DuplicateCompressionInfo() {

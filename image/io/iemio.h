@@ -2,7 +2,8 @@
 //
 // It turns a multi-image file into a run of the grid's images (the frames of a GIF,
 // the pages of a TIFF, the frames of an AVI), inserted at the grid's selected image,
-// and writes the grid's images back as one such file. It keeps one TIOParamsVals per
+// and writes the grid's images back as one such file; it also scans several pages
+// (the sheets of a feeder) into the grid. It keeps one TIOParamsVals per
 // image of the grid, in the grid's order, following every insertion, deletion and
 // move the grid records; entry i always has GIF_ImageIndex and TIFF_ImageIndex i.
 //
@@ -12,6 +13,7 @@
 // target as it was and no partial file behind.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -83,6 +85,34 @@ class TDadirAvMIO : public TComponent {
   // dialog sets Aborting and leaves no file.
   void SaveToFileAVI(const AnsiString& FileName);
 
+  // --- Scanners
+  // The source-selection dialog; true when a source was chosen (the selection
+  // changes only then).
+  bool SelectAcquireSource();
+  // Every page the selected source delivers (all the sheets of a feeder) becomes an
+  // image of the grid, inserted one after the other at the selected image, or after
+  // the last image when none is selected. True when at least one page arrived; a
+  // feed that ends in a failed or cancelled transfer keeps the pages delivered before
+  // it and sets Aborting. True at once, doing nothing, while a modeless acquisition
+  // is open; never raises.
+  bool Acquire();
+  // A modeless acquisition: the source stays enabled and every page it delivers goes
+  // into the grid as above, until AcquireClose or until the source closes itself.
+  // False when one is already open or no grid is attached.
+  bool AcquireOpen();
+  void AcquireClose();
+  bool GetAcquireOpened() const noexcept { return acquireHandle_ != nullptr; }
+  // One delivered page: offered to OnAcquireBitmap, then inserted into the grid;
+  // IOParams becomes the new image's parameter entry, which the scanner layer fills
+  // with the page's size and resolution after this returns.
+  virtual void TWMultiCallBack(TIEBitmap* Bitmap, TIOParamsVals*& IOParams);
+  // The scanner layer ended the modeless acquisition.
+  virtual void TWCloseCallBack();
+  // The scanner settings; the feeder, automatic feeding and duplex start enabled.
+  TIETWainParams* GetTWainParams() const noexcept { return twainParams_.get(); }
+  // Offered every acquired page first; Handled true keeps it out of the grid.
+  std::function<void(TObject* Sender, TIEBitmap* ABitmap, bool& Handled)> OnAcquireBitmap;
+
   // --- Options
   bool GetAborting() const noexcept { return aborting_; }
   void SetAborting(bool value) noexcept { aborting_ = value; }
@@ -100,10 +130,13 @@ class TDadirAvMIO : public TComponent {
  private:
   // The grid changed (or goes away): follow its last list operation.
   void OnBitmapChange(TObject* sender, bool destroying);
-  void Renumber();
+  // Entry i from `from` on gets GIF_ImageIndex and TIFF_ImageIndex i.
+  void Renumber(Integer from = 0);
   void LeaveView();
   // Where a load inserts: the selected image, or 0.
   Integer InsertionPoint() const;
+  // Where an acquisition starts: the selected image, or after the last one.
+  Integer AcquisitionPoint() const;
   void Progress(Integer per);
   // The DPI-adjusted copy of bitmap (null when nothing changes); params' resolution
   // and size follow.
@@ -118,5 +151,8 @@ class TDadirAvMIO : public TComponent {
   PIEBitmapChangeEvent listener_ = -1;
   std::vector<std::unique_ptr<TIOParamsVals>> params_;
   std::unique_ptr<TFont> previewFont_;
+  std::unique_ptr<TIETWainParams> twainParams_;
+  void* acquireHandle_ = nullptr;  // the open modeless acquisition
+  Integer acquireIdx_ = 0;         // where the next acquired page goes
   bool aborting_ = false;
 };

@@ -193,20 +193,30 @@ void TIECommonDialog::DoShow() {
   if (OnShow) OnShow(this);
 }
 
+bool TIECommonDialog::MessageHook(TMessage& message) {
+  if (HelpContext == 0 || message.Msg != RegisterWindowMessage(HELPMSGSTRING)) return false;
+  Application->HelpContext(HelpContext);
+  return true;
+}
+
 BOOL TIECommonDialog::TaskModalDialog(bool save, OPENFILENAME& ofn) {
   TIECommonDialog* previous = gCreationControl;
   gCreationControl = this;
   handle_ = 0;
+  const int hook = Application->HookMainWindow([this](TMessage& message) { return MessageHook(message); });
+  const auto restore = [&] {
+    Application->UnhookMainWindow(hook);
+    gCreationControl = previous;
+    handle_ = 0;
+  };
   BOOL result = FALSE;
   try {
     result = save ? GetSaveFileName(&ofn) : GetOpenFileName(&ofn);
   } catch (...) {
-    gCreationControl = previous;
-    handle_ = 0;
+    restore();
     throw;
   }
-  gCreationControl = previous;
-  handle_ = 0;
+  restore();
   return result;
 }
 
@@ -875,7 +885,7 @@ void TSaveDadirAvDialog::Notification(TComponent* component, TOperation operatio
 TIOParamsVals* TSaveDadirAvDialog::AttachedParams() const {
   if (auto* io = dynamic_cast<TDadirAvIO*>(attached_)) return io->GetParams();
   if (auto* mio = dynamic_cast<TDadirAvMIO*>(attached_)) return mio->GetParams(0);
-  if (auto* mview = dynamic_cast<TDadirAvMView*>(attached_)) return mview->GetMIO()->GetParams(0);
+  if (auto* mview = dynamic_cast<TDadirAvMView*>(attached_)) return mview->GetDadirAvMIO()->GetParams(0);
   if (auto* view = dynamic_cast<TDadirAvView*>(attached_)) return view->GetDadirAvIO()->GetParams();
   return nullptr;
 }
@@ -914,7 +924,7 @@ void TSaveDadirAvDialog::DoAdvanced() {
   else if (auto* mio = dynamic_cast<TDadirAvMIO*>(attached_))
     mio->DoPreviews(-1, {page});
   else if (auto* mview = dynamic_cast<TDadirAvMView*>(attached_))
-    mview->GetMIO()->DoPreviews(-1, {page});
+    mview->GetDadirAvMIO()->DoPreviews(-1, {page});
   else if (auto* view = dynamic_cast<TDadirAvView*>(attached_))
     view->GetDadirAvIO()->DoPreviews({page});
 }

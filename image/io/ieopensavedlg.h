@@ -62,6 +62,10 @@ class TIECommonDialog : public TComponent {
   virtual void WndProc(TMessage& message);
   virtual void DoClose();
   virtual void DoShow();
+  // Messages of the application's window while the dialog runs: with a HelpContext,
+  // the dialog's help request opens that context of the application's help. True
+  // when the message was taken.
+  virtual bool MessageHook(TMessage& message);
   // Runs the dialog function with this component receiving the hook's messages.
   BOOL TaskModalDialog(bool save, OPENFILENAME& ofn);
   bool OldStyle() const noexcept { return oldStyle_; }

@@ -34,7 +34,10 @@ bool IETW_GetCapabilities(TIETWainParams* Params, TIETWSourceCaps& Caps, bool Ap
 void IETW_FreeResources(PIETWainShared Shared, HWND Window);
 
 // A modal acquisition: one image into Bitmap (with IOParams filled), or with Multi
-// every page to MultiCallBack. True when at least one image was transferred.
+// every page to MultiCallBack. True when at least one image was transferred. In
+// multi-page mode a page that fails or is cancelled ends the feed and raises
+// Progress's abort flag (the pages before it have been handed over); a raised flag
+// ends the feed before the next page.
 bool IETW_Acquire(TIEBitmap* Bitmap, bool Multi, TIETWMultiCallBack MultiCallBack, TIETWainParams* Params,
                   TIOParamsVals* IOParams, TProgressRec* Progress, PIETWainShared Shared, HWND Window);
 // A modeless multi-page acquisition under Parent; its handle, or null.

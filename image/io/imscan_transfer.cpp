@@ -332,6 +332,8 @@ void TransferPages(TIETWConnection& c) {
     c.Page.reset();
     if (!PreparePage(c)) {
       c.EndRequested = true;
+      // The feed did not finish: the caller hears it through its abort flag.
+      if (c.Progress != nullptr) c.Progress->Abort();
       return;
     }
     c.PageCaption.clear();
@@ -342,6 +344,10 @@ void TransferPages(TIETWConnection& c) {
       if (c.MultiCallBack) c.MultiCallBack(c.Page.get(), c.IOParams);
       FillImageParams(c.IOParams, c.Info);
       if (c.IOParams != nullptr) c.IOParams->FileName = c.PageCaption;
+    } else if (c.Progress != nullptr) {
+      // A failed or cancelled page ends the feed (before the next page); the pages
+      // delivered before it stay with the caller.
+      c.Progress->Abort();
     }
     c.Page.reset();
     c.Destination = nullptr;

@@ -6,6 +6,7 @@
 #include <cmath>
 
 #include "image/io/dadiravio.h"
+#include "image/io/iemio.h"
 #include "image/proc/dadiravproc_component.h"
 #include "image/proc/dadiravproc_resample.h"
 #include "image/views/dadiravview_internal.h"
@@ -116,6 +117,10 @@ TDadirAvMView::~TDadirAvMView() {
     delete loader;
   }
   starter_.reset();
+  // No load fills its entries any more; it closes a scan still open while the grid
+  // is whole.
+  delete mio_;
+  mio_ = nullptr;
   {
     ThreadLock lock;
     for (auto it = images_.rbegin(); it != images_.rend(); ++it) delete *it;
@@ -973,7 +978,16 @@ void TDadirAvMView::CenterFrame() {
   SetViewXY(info->X - (GetClientWidth() - thumbWidth_) / 2, info->Y - (GetClientHeight() - thumbHeight_) / 2);
 }
 
-// --- The processing component -----------------------------------------------------------
+// --- The input/output and processing components ------------------------------------------
+
+TDadirAvMIO* TDadirAvMView::GetDadirAvMIO() {
+  if (mio_ == nullptr) {
+    mio_ = new TDadirAvMIO(this);  // owned through the component tree
+    mio_->SetAttachedMView(this);
+    mio_->OnProgress = onProgress_;
+  }
+  return mio_;
+}
 
 TDadirAvProc* TDadirAvMView::GetDadirAvProc() {
   if (proc_ == nullptr) {
@@ -987,6 +1001,7 @@ TDadirAvProc* TDadirAvMView::GetDadirAvProc() {
 void TDadirAvMView::SetOnProgress(TIEProgressEvent value) {
   onProgress_ = std::move(value);
   if (proc_ != nullptr) proc_->OnProgress = onProgress_;
+  if (mio_ != nullptr) mio_->OnProgress = onProgress_;
 }
 
 // --- Messages --------------------------------------------------------------------------------

@@ -133,10 +133,6 @@ class TDadirAvMView : public TIEView {
   explicit TDadirAvMView(TComponent* owner);
   ~TDadirAvMView() override;
 
-  // The grid's own multi-image input/output component, made and attached on first
-  // request (owned by the grid).
-  TDadirAvMIO* GetMIO();
-
   // --- Image list and store
   Integer InsertImage(Integer idx);
   Integer InsertImageEx(Integer idx);
@@ -257,8 +253,11 @@ class TDadirAvMView : public TIEView {
   TIEMProgressEvent OnDrawProgress;
   TIEWrongImageEvent OnWrongImage;
 
-  // --- The processing component, made on first use, owned by the view and attached
-  // to it (it works on the selected image); it reports through OnProgress.
+  // --- The grid's own components, made on first use, owned by the grid and attached
+  // to it; both report through OnProgress. The multi-image input/output component
+  // keeps one parameter entry per image; the processing component works on the
+  // selected image.
+  TDadirAvMIO* GetDadirAvMIO();
   TDadirAvProc* GetDadirAvProc();
   virtual void SetOnProgress(TIEProgressEvent value);
   virtual TIEProgressEvent GetOnProgress() const { return onProgress_; }
@@ -390,6 +389,9 @@ class TDadirAvMView : public TIEView {
   void WakeStarter();
   void PostInvalidate();
   void LoadParams(TDadirAvIO* io, const TIEImageInfo* info) const;
+  // The parameters a load read go to image idx's entry of the grid's multi-image
+  // component (when it exists); under gThreadCS.
+  void CopyParams(Integer idx, TDadirAvIO* io);
   // What the last paint showed, for deciding off the GUI thread which requests are
   // still wanted (under gThreadCS).
   void SnapshotVisibility();

@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "image/io/dadiravio.h"
+#include "image/io/iemio.h"
 #include "image/views/iemview.h"
 #include "platform/win/Debug.h"
 
@@ -126,6 +127,7 @@ void TDadirAvMView::ThreadFinish(TIEGridLoader* loader) {
     ThreadLock lock;
     if (!destroying_ && loader->state >= 0 && loader->info != nullptr && thumb != nullptr) {
       TIEImageInfo* info = loader->info;
+      if (!loader->io->GetAborting()) CopyParams(IndexOfInfo(info), loader->io);
       info->Background = loader->io->GetReBackground();
       StoreInto(info, thumb, false);
       if (info->image != nullptr && !loader->io->GetAborting()) {
@@ -203,6 +205,12 @@ std::vector<Integer> TDadirAvMView::GetQueuedIndexes() {
 // --- Requests --------------------------------------------------------------------------------
 
 bool TDadirAvMView::ObtainImageThreaded(Integer idx) {
+  // The loads fill its parameter entries: it exists before the first one starts.
+  {
+    ThreadLock lock;
+    const TIEImageInfo* info = Info(idx);
+    if (info != nullptr && info->image == nullptr && !info->FileName.empty()) (void)GetDadirAvMIO();
+  }
   bool result = false;
   {
     ThreadLock lock;
@@ -233,6 +241,18 @@ bool TDadirAvMView::ObtainImageThreaded(Integer idx) {
   return result;
 }
 
+void TDadirAvMView::CopyParams(Integer idx, TDadirAvIO* io) {
+  // Made on the GUI thread before any load starts (ObtainImageThreaded); a loader
+  // thread only fills an entry, under the lock the list's changes take too.
+  if (mio_ == nullptr) return;
+  TIOParamsVals* entry = mio_->GetParams(idx);
+  if (entry == nullptr) return;
+  entry->Assign(io->GetParams());
+  // The entry keeps its place in the list.
+  entry->GIF_ImageIndex = idx;
+  entry->TIFF_ImageIndex = idx;
+}
+
 bool TDadirAvMView::ObtainImageNow(Integer idx) {
   ThreadLock lock;
   TIEImageInfo* info = Info(idx);
@@ -243,6 +263,7 @@ bool TDadirAvMView::ObtainImageNow(Integer idx) {
     OnImageIDRequest(this, info->ID, bitmap);
     if (bitmap != nullptr) SetImageEx(idx, bitmap);
   } else if (!info->FileName.empty()) {
+    (void)GetDadirAvMIO();
     TIEBitmap bitmap;
     io_->SetAttachedIEBitmap(&bitmap);
     io_->SetAsyncMode(false);
@@ -259,6 +280,7 @@ bool TDadirAvMView::ObtainImageNow(Integer idx) {
       result = false;
     }
     info->Corrupted = failed;
+    CopyParams(idx, io_.get());
     info->Background = io_->GetReBackground();
     SetIEBitmapEx(idx, &bitmap);
     if (!failed && info->image != nullptr) {
@@ -330,6 +352,7 @@ void TDadirAvMView::DoWrongImage(TIEBitmap* bitmap, Integer idx) {
 bool TDadirAvMView::SetImageFromStreamOrFile(Integer idx, TStream* stream, const AnsiString& fileName) {
   TIEImageInfo* info = Info(idx);
   if (info == nullptr) return false;
+  (void)GetDadirAvMIO();
   TIEBitmap bitmap;
   io_->SetAttachedIEBitmap(&bitmap);
   io_->SetAsyncMode(false);
@@ -350,6 +373,7 @@ bool TDadirAvMView::SetImageFromStreamOrFile(Integer idx, TStream* stream, const
     ThreadLock lock;
     info = Info(idx);
     if (info != nullptr) {
+      CopyParams(idx, io_.get());
       info->Background = io_->GetReBackground();
       info->Corrupted = failed;
       SetIEBitmapEx(idx, &bitmap);

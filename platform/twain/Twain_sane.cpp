@@ -152,8 +152,10 @@ class SaneSource : public Source {
   }
 
   void SetSettings(const std::string& text) override {
-    Source::SetSettings(text);
-    // Any other key names an option of the device ("test-picture=Grid").
+    // Any other key than the mode, resolution and area names an option of the device
+    // ("test-picture=Grid"). Those go first: one may switch the area or the modes on
+    // or off (a hand-scanner has no length), and the common settings then meet the
+    // device as it will scan.
     std::istringstream in(text);
     std::string part;
     while (std::getline(in, part, ';')) {
@@ -164,11 +166,16 @@ class SaneSource : public Source {
       SetOptionText(key, value);
     }
     ReadOptions();
+    Source::SetSettings(text);
+    ReadOptions();
   }
 
   bool StartPage(TW_IMAGEINFO& info) override {
     SaneState& s = S();
     if (handle_ == nullptr) return false;
+    // A device answers no option while it scans (the later sheets of a feeder): the
+    // resolution is read before the first sheet starts and kept for the batch.
+    if (!scanning_) dpi_ = GetNumber(SANE_NAME_SCAN_RESOLUTION, 0);
     if (!started_) {
       if (s.api.start(handle_) != SANE_STATUS_GOOD) {
         s.api.cancel(handle_);
@@ -181,9 +188,8 @@ class SaneSource : public Source {
     SANE_Parameters p;
     if (s.api.get_parameters(handle_, &p) != SANE_STATUS_GOOD) return false;
     info = TW_IMAGEINFO{};
-    const double dpi = GetNumber(SANE_NAME_SCAN_RESOLUTION, 0);
-    info.XResolution = DoubleToFIX32(dpi);
-    info.YResolution = DoubleToFIX32(dpi);
+    info.XResolution = DoubleToFIX32(dpi_);
+    info.YResolution = DoubleToFIX32(dpi_);
     info.ImageWidth = p.pixels_per_line;
     info.ImageLength = p.lines < 0 ? -1 : p.lines;
     const bool rgb = p.format == SANE_FRAME_RGB;
@@ -477,6 +483,7 @@ class SaneSource : public Source {
   SANE_Handle handle_ = nullptr;
   bool scanning_ = false;
   bool started_ = false;
+  double dpi_ = 0;  // the resolution of the sheets being scanned
   bool invert_ = false;
   SANE_Int bytesPerLine_ = 0;
   uint32_t rowPadding_ = 0;

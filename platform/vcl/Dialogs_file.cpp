@@ -288,7 +288,18 @@ class TFileDialogForm : public TDialogForm {
     readOnly_->SetTabOrder(order++);
     const bool showReadOnly = !save_ && !(ofn_->Flags & OFN_HIDEREADONLY);
     readOnly_->SetVisible(showReadOnly);
-    stdHeight_ = kStdHeight + (showReadOnly ? kReadOnlyHeight : 0);
+    // "Help" asks the owner window, which opens the help it knows.
+    const bool showHelp = (ofn_->Flags & OFN_SHOWHELP) != 0;
+    if (showHelp) {
+      auto* help = Add<TButton>(pshHelp, 341, 277, 75, 23, "&Help");
+      help->SetTabOrder(order++);
+      help->OnClick = [this](TObject*) {
+        if (ofn_->hwndOwner != 0)
+          SendMessage(ofn_->hwndOwner, RegisterWindowMessage(HELPMSGSTRING), reinterpret_cast<WPARAM>(GetHandle()),
+                      reinterpret_cast<LPARAM>(ofn_));
+      };
+    }
+    stdHeight_ = kStdHeight + (showReadOnly || showHelp ? kReadOnlyHeight : 0);
     SetClientWidth(kStdWidth);
     SetClientHeight(stdHeight_);
     SetActiveControl(nameEdit_);

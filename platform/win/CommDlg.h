@@ -143,6 +143,12 @@ inline constexpr Integer cmb2 = 0x471;   // the folder and its parents
 inline constexpr Integer cmb13 = 0x47c;  // the name box
 inline constexpr Integer edt1 = 0x480;   // the name box (older number)
 inline constexpr Integer IDC_UPFOLDER = 0x4a0;  // up one level
+inline constexpr Integer pshHelp = 0x40e;       // "Help", with OFN_SHOWHELP
+
+// The registered message (RegisterWindowMessage) a file dialog with OFN_SHOWHELP sends
+// to its owner window when its "Help" button is pressed: wParam the dialog window,
+// lParam its OPENFILENAME.
+inline constexpr char HELPMSGSTRING[] = "commdlg_help";
 
 // A dialog template made in code: a size in dialog units and items, as a resource
 // script gives them. Dialog units are turned into pixels with the fixed base units of

@@ -427,6 +427,61 @@ TEST_F(PictureDialogs, HooksTakeTheWindowAndCentreTheDialog) {
   }
 }
 
+// "Help" in a dialog shown with ofShowHelp opens the dialog's HelpContext in the
+// application's help; without a HelpContext it opens nothing. Once the dialog is
+// gone, the application's window no longer listens for it.
+TEST_F(PictureDialogs, HelpOpensTheDialogsHelpContext) {
+  Application->SetHelpFile("larkspool.hlp");
+  struct Case {
+    bool oldStyle;
+    Integer context;
+  };
+  for (const Case c : {Case{false, 42}, Case{true, 7}, Case{false, 0}}) {
+    SCOPED_TRACE(c.context);
+    sim::ClearHelpLog();
+    TOpenDadirAvDialog dialog(nullptr);
+    dialog.SetInitialDir(root_);
+    dialog.HelpContext = c.context;
+    dialog.Options.Include(ofShowHelp);
+    if (c.oldStyle) dialog.Options.Include(ofOldStyleDialog);
+    bool found = false;
+    sim::QueueDialogAction("Open", [&](HWND window) {
+      Pump();
+      const HWND help = GetDlgItem(window, pshHelp);
+      found = help != 0 && IsWindowVisible(help);
+      if (found) sim::Click(help, 10, 10);
+      Pump();
+      sim::PressKey(VK_ESCAPE);
+      Pump();
+    });
+    EXPECT_FALSE(dialog.Execute());
+    ASSERT_TRUE(found);
+    const auto log = sim::HelpLog();
+    if (c.context == 0) {
+      EXPECT_TRUE(log.empty());
+    } else {
+      ASSERT_EQ(log.size(), 1u);
+      EXPECT_EQ(log[0].File, "larkspool.hlp");
+      EXPECT_EQ(log[0].Context, c.context);
+    }
+    SendMessage(Application->GetHandle(), RegisterWindowMessage(HELPMSGSTRING), 0, 0);
+    EXPECT_EQ(sim::HelpLog().size(), log.size());
+  }
+  // Without ofShowHelp there is no "Help".
+  TOpenDadirAvDialog dialog(nullptr);
+  dialog.SetInitialDir(root_);
+  HWND help = 1;
+  sim::QueueDialogAction("Open", [&](HWND window) {
+    Pump();
+    help = GetDlgItem(window, pshHelp);
+    sim::PressKey(VK_ESCAPE);
+    Pump();
+  });
+  EXPECT_FALSE(dialog.Execute());
+  EXPECT_EQ(help, 0);
+  Application->SetHelpFile("");
+}
+
 // A name that does not fit the dialog's 260-byte buffer never goes into it: the name
 // box starts empty; a path chosen that does not fit makes the dialog fail, leaving
 // FileName as it was.

@@ -172,6 +172,48 @@ TEST(MultiImageParams, AGridThatGoesIsForgotten) {
   EXPECT_EQ(stream.GetSize(), 0);
 }
 
+// The grid's own component: made once on first request, owned by the grid and
+// attached to it, reporting through the grid's OnProgress (given before or after it
+// was made), and gone with the grid.
+TEST(MultiImageParams, TheGridsOwnComponent) {
+  std::vector<std::pair<TObject*, Integer>> heard;
+  viewtest::ViewForm<TDadirAvMView> form{200, 150, TScrollStyle::ssNone};
+  TDadirAvMView* view = form.view;
+  view->SetOnProgress([&](TObject* sender, Integer per) { heard.emplace_back(sender, per); });
+  view->AppendImage();
+  view->AppendImage();
+  TDadirAvMIO* mio = view->GetDadirAvMIO();
+  ASSERT_NE(mio, nullptr);
+  EXPECT_EQ(view->GetDadirAvMIO(), mio) << "made once";
+  EXPECT_EQ(mio->GetOwner(), view);
+  EXPECT_EQ(mio->GetAttachedMView(), view);
+  EXPECT_EQ(mio->GetParamsCount(), 2) << "one entry per image already there";
+  view->InsertImageEx(0);
+  EXPECT_EQ(mio->GetParamsCount(), 3);
+
+  // The component's progress reaches the grid's handler, a later one too.
+  const auto save = [&] {
+    TMemoryStream stream;
+    mio->SaveToStreamTIFF(&stream);
+    return stream.GetSize();
+  };
+  for (Integer i = 0; i < 3; ++i) {
+    auto b = Solid(8, 6, ColourOf(i));
+    view->SetIEBitmap(i, b.get());
+  }
+  EXPECT_GT(save(), 0);
+  ASSERT_EQ(heard.size(), 3u);
+  EXPECT_EQ(heard[0].first, mio);
+  EXPECT_EQ(heard[2].second, 66);
+  Integer later = 0;
+  view->SetOnProgress([&](TObject*, Integer) { ++later; });
+  save();
+  EXPECT_EQ(later, 3);
+  EXPECT_EQ(heard.size(), 3u);
+  // Gone with the grid: the form frees the grid, which frees its component.
+  form.form.reset();
+}
+
 class MultiImageFiles : public IOTest {
  protected:
   // A GIF of three 30 x 20 frames (red, lime, blue) with delays 0, 20 and 0.

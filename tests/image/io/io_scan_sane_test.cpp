@@ -11,7 +11,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "image/io/iemio.h"
 #include "image/io/imscan.h"
+#include "image/views/iemview.h"
 #include "platform/sim/Dialogs.h"
 #include "platform/vcl/Forms.h"
 #include "tests/support/Scanners.h"
@@ -209,6 +211,48 @@ TEST_F(SaneScanTest, FeederPagesUntilItRunsOut) {
   ASSERT_EQ(pages.size(), 10u) << "the test device's feeder holds ten sheets";
   for (const auto& p : pages) EXPECT_EQ(p, pages.front());
   EXPECT_GT(pages.front().first, 0);
+}
+
+// A thumbnail grid's component scans the whole feeder: one image per sheet, each
+// equal to what scanimage reads with the same options.
+TEST_F(SaneScanTest, FeederSheetsBecomeGridImages) {
+  TForm form(nullptr);
+  form.SetBounds(10, 10, 300, 300);
+  auto* grid = new TDadirAvMView(&form);
+  grid->SetParent(&form);
+  grid->SetBounds(0, 0, 260, 260);
+  TDadirAvMIO* mio = grid->GetDadirAvMIO();
+  TIETWainParams& tw = *mio->GetTWainParams();
+  ASSERT_TRUE(tw.SelectSourceByName("test:0"));
+  tw.FillCapabilities();
+  tw.SetFeederEnabled(true);
+  tw.VisibleDialog = true;
+  // The device keeps its options between tests of the program: the hand-scanner mode
+  // of another test is switched off.
+  sim::QueueDialogAnswer("test:0", mrOk, "mode=Gray;resolution=50;area=0,0,1,1;test-picture=Grid;hand-scanner=no");
+  ASSERT_TRUE(mio->Acquire());
+  EXPECT_FALSE(mio->GetAborting());
+  ASSERT_EQ(grid->GetImageCount(), 10) << "the test device's feeder holds ten sheets";
+  ASSERT_EQ(mio->GetParamsCount(), 10);
+
+  int code = -1;
+  const std::string out = larktest::RunCommand({scanimage, "-d", "test:0", "--format=pnm", "--mode", "Gray", "--depth",
+                                                "8", "--resolution", "50", "-l", "0", "-t", "0", "-x", "25.4", "-y",
+                                                "25.4", "--test-picture", "Grid"},
+                                               &code);
+  ASSERT_EQ(code, 0);
+  Pnm pnm;
+  ASSERT_TRUE(ParsePnm(out, pnm));
+  for (Integer i = 0; i < 10; ++i) {
+    SCOPED_TRACE(i);
+    TIEBitmap b;
+    ASSERT_TRUE(grid->CopyToIEBitmap(i, &b));
+    ASSERT_EQ(b.GetWidth(), pnm.width);
+    ASSERT_EQ(b.GetHeight(), pnm.height);
+    EXPECT_TRUE(AsPnm(b, pnm.kind) == pnm.data) << "pixels differ";
+    EXPECT_EQ(mio->GetParams(i)->Width, pnm.width);
+    EXPECT_EQ(mio->GetParams(i)->DpiX, 50);
+  }
 }
 
 }  // namespace

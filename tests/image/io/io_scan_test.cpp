@@ -8,7 +8,9 @@
 #include <atomic>
 #include <cstring>
 
+#include "image/io/iemio.h"
 #include "image/io/imscan.h"
+#include "image/views/iemview.h"
 #include "image/views/dadirav.h"
 #include "platform/sim/Dialogs.h"
 #include "platform/sim/Modules.h"
@@ -699,6 +701,210 @@ TEST_F(ModelessTest, ClosedByTheProgram) {
   sim::AddTwainFault(Fault(DG_CONTROL, DAT_USERINTERFACE, MSG_ENABLEDS));
   EXPECT_FALSE(vio->AcquireOpen());
   EXPECT_EQ(sim::TwainState(), 2);
+}
+
+// --- Pages of a feeder into a thumbnail grid
+
+class GridScanTest : public ScanTest {
+ protected:
+  void SetUp() override {
+    ScanTest::SetUp();
+    form = std::make_unique<TForm>(nullptr);
+    form->SetBounds(10, 10, 300, 300);
+    grid = new TDadirAvMView(form.get());
+    grid->SetParent(form.get());
+    grid->SetBounds(0, 0, 260, 260);
+    form->Show();
+    // Two images there before, 6 x 4 in two greys.
+    for (Byte grey : {Byte{40}, Byte{200}}) {
+      TIEBitmap b;
+      b.Allocate(6, 4, ie24RGB);
+      b.Fill(TColor(grey * 0x010101));
+      grid->SetIEBitmap(grid->AppendImage(), &b);
+    }
+    grid->Deselect();
+    mio = grid->GetDadirAvMIO();
+    mio->GetTWainParams()->VisibleDialog = false;
+  }
+  void TearDown() override {
+    form.reset();
+    larktest::PumpPending();
+  }
+  std::vector<Byte> GridPixels(Integer idx) {
+    TIEBitmap b;
+    EXPECT_TRUE(grid->CopyToIEBitmap(idx, &b));
+    return Pixels(b);
+  }
+  Integer Width(Integer idx) { return grid->GetImageWidth(idx); }
+  std::unique_ptr<TForm> form;
+  TDadirAvMView* grid = nullptr;
+  TDadirAvMIO* mio = nullptr;
+};
+
+// Every page of the feeder becomes one image, in order, at the selected image (or
+// after the last one); its parameter entry describes the page; memory and native
+// transfers alike.
+TEST_F(GridScanTest, FeederPagesBecomeImagesAtTheSelection) {
+  const std::vector<sim::TwainPage> pages = {Page(10, 8, 24), Page(11, 9, 8), Page(12, 10, 1)};
+  auto src = world.Add(With(pages, 4));
+  src->Script.Pages[1].XResolution = 150;
+  src->Script.Pages[1].YResolution = 150;
+  for (bool memory : {true, false}) {
+    SCOPED_TRACE(memory ? "memory" : "native");
+    mio->GetTWainParams()->SetBufferedTransfer(memory);
+    grid->SetSelectedItem(1);
+    std::vector<std::pair<TObject*, Integer>> progress;
+    mio->OnProgress = [&](TObject* sender, Integer per) { progress.emplace_back(sender, per); };
+    const Integer before = grid->GetImageCount();
+    ASSERT_TRUE(mio->Acquire());
+    EXPECT_FALSE(mio->GetAborting());
+    ASSERT_EQ(grid->GetImageCount(), before + 3);
+    ASSERT_EQ(mio->GetParamsCount(), grid->GetImageCount());
+    for (Integer p = 0; p < 3; ++p) {
+      SCOPED_TRACE(p);
+      EXPECT_EQ(GridPixels(1 + p), Expected(pages[static_cast<size_t>(p)], p));
+      EXPECT_EQ(grid->GetImageDelayTime(1 + p), 100);
+      const TIOParamsVals* io = mio->GetParams(1 + p);
+      EXPECT_EQ(io->Width, pages[static_cast<size_t>(p)].Width);
+      EXPECT_EQ(io->Height, pages[static_cast<size_t>(p)].Length);
+      EXPECT_EQ(io->DpiX, p == 1 ? 150 : 100);
+      EXPECT_EQ(io->GIF_ImageIndex, 1 + p);
+    }
+    EXPECT_EQ(GridPixels(before + 2), std::vector<Byte>(6 * 4 * 3, 200)) << "the selected image moved after them";
+    if (memory) {
+      ASSERT_FALSE(progress.empty());
+      EXPECT_EQ(progress.front().first, mio);
+    }
+    // Nothing selected: after the last image.
+    grid->Deselect();
+    ASSERT_TRUE(mio->Acquire());
+    EXPECT_EQ(grid->GetImageCount(), before + 6);
+    EXPECT_EQ(GridPixels(before + 5), Expected(pages[2], 2));
+    for (Integer i = 0; i < 3; ++i) grid->DeleteImage(1);
+    while (grid->GetImageCount() > 2) grid->DeleteImage(2);
+  }
+}
+
+// The application may keep pages for itself; a grid resamples pages whose
+// resolutions differ when asked to.
+TEST_F(GridScanTest, PagesKeptByTheApplicationOrEvened) {
+  auto src = world.Add(With({Page(10, 8, 24), Page(20, 10, 24), Page(12, 10, 8)}));
+  std::vector<Integer> offered;
+  mio->OnAcquireBitmap = [&](TObject* sender, TIEBitmap* bitmap, bool& handled) {
+    EXPECT_EQ(sender, mio);
+    offered.push_back(bitmap->GetWidth());
+    handled = offered.size() == 2;
+  };
+  ASSERT_TRUE(mio->Acquire());
+  EXPECT_EQ(offered, (std::vector<Integer>{10, 20, 12}));
+  ASSERT_EQ(grid->GetImageCount(), 4);
+  EXPECT_EQ(Width(2), 10);
+  EXPECT_EQ(Width(3), 12);
+
+  // Evening the resolution works with the values of the entry the page gets (the
+  // page's own come after the page is stored): an entry of 200 x 100 dpi doubles a
+  // landscape page's height.
+  mio->OnAcquireBitmap = nullptr;
+  mio->AutoAdjustDPI = true;
+  mio->GetParams(3)->DpiX = 200;
+  mio->GetParams(3)->DpiY = 100;
+  grid->Deselect();
+  src->Script.Pages = {Page(20, 10, 24)};
+  ASSERT_TRUE(mio->Acquire());
+  ASSERT_EQ(grid->GetImageCount(), 5);
+  EXPECT_EQ(Width(4), 20);
+  EXPECT_EQ(grid->GetImageHeight(4), 20);
+}
+
+// A failing page ends the feed: the pages before it stay, nothing after it comes,
+// and Aborting tells that the feed did not finish.
+TEST_F(GridScanTest, AFailingPageEndsTheFeedKeepingThePagesBefore) {
+  const std::vector<sim::TwainPage> pages = {Page(10, 8, 24), Page(11, 9, 8), Page(12, 10, 24), Page(9, 7, 8)};
+  auto src = world.Add(With(pages, 3));
+  struct Case {
+    const char* name;
+    bool memory;
+    int failPage;
+  };
+  const Case cases[] = {{"memory, device gone in page 3", true, 2},
+                        {"native, device gone in page 2", false, 1},
+                        {"memory, device gone in page 1", true, 0}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    src->Script.FailPage = c.failPage;
+    src->Script.FailAfterRows = 5;
+    mio->GetTWainParams()->SetBufferedTransfer(c.memory);
+    grid->Deselect();
+    const int started = src->PagesStarted();
+    EXPECT_EQ(mio->Acquire(), c.failPage > 0);
+    EXPECT_TRUE(mio->GetAborting());
+    ASSERT_EQ(grid->GetImageCount(), 2 + c.failPage);
+    EXPECT_EQ(mio->GetParamsCount(), 2 + c.failPage);
+    for (Integer p = 0; p < c.failPage; ++p) EXPECT_EQ(GridPixels(2 + p), Expected(pages[static_cast<size_t>(p)], p));
+    EXPECT_EQ(src->PagesStarted() - started, c.failPage + 1) << "no page after the failing one";
+    EXPECT_EQ(sim::TwainState(), 2) << "closed down, the manager's library kept";
+    while (grid->GetImageCount() > 2) grid->DeleteImage(2);
+  }
+}
+
+// Cancelling in the source's dialog adds nothing; the program's abort flag stops
+// the feed before the next page; a modeless acquisition delivers into the grid
+// until it is closed, and meanwhile a modal one does nothing.
+TEST_F(GridScanTest, CancelAbortAndModeless) {
+  auto src = world.Add(With({Page(10, 8, 24), Page(11, 9, 8), Page(12, 10, 24)}, 2));
+  mio->GetTWainParams()->VisibleDialog = true;
+  sim::QueueDialogAnswer("Scripted Scanner", mrCancel);
+  EXPECT_FALSE(mio->Acquire());
+  EXPECT_TRUE(mio->GetAborting());
+  EXPECT_EQ(grid->GetImageCount(), 2);
+  EXPECT_EQ(src->PagesStarted(), 0);
+
+  mio->GetTWainParams()->VisibleDialog = false;
+  mio->OnAcquireBitmap = [&](TObject*, TIEBitmap*, bool&) { mio->SetAborting(true); };
+  EXPECT_TRUE(mio->Acquire());
+  EXPECT_TRUE(mio->GetAborting());
+  EXPECT_EQ(grid->GetImageCount(), 3) << "the page in hand is kept, the next is not started";
+  EXPECT_EQ(src->PagesStarted(), 1);
+  mio->OnAcquireBitmap = nullptr;
+
+  grid->SetSelectedItem(0);
+  EXPECT_FALSE(TDadirAvMIO(nullptr).AcquireOpen()) << "no grid attached";
+  ASSERT_TRUE(mio->AcquireOpen());
+  EXPECT_FALSE(mio->AcquireOpen());
+  EXPECT_TRUE(mio->Acquire()) << "true at once while the modeless acquisition holds the source";
+  ASSERT_TRUE(larktest::PumpUntil([&] { return grid->GetImageCount() == 6; }));
+  EXPECT_EQ(GridPixels(0), Expected(src->Script.Pages[0], 0));
+  EXPECT_EQ(GridPixels(2), Expected(src->Script.Pages[2], 2));
+  EXPECT_EQ(mio->GetParams(1)->Width, 11);
+  mio->AcquireClose();
+  EXPECT_FALSE(mio->GetAcquireOpened());
+  EXPECT_EQ(sim::TwainState(), 2);
+
+  // The source closing by itself is heard too; the grid going first closes it.
+  ASSERT_TRUE(mio->AcquireOpen());
+  ASSERT_TRUE(larktest::PumpUntil([&] { return grid->GetImageCount() == 9; }));
+  ASSERT_TRUE(sim::RequestTwainClose("Scripted Scanner"));
+  ASSERT_TRUE(larktest::PumpUntil([&] { return !mio->GetAcquireOpened(); }));
+  ASSERT_TRUE(mio->AcquireOpen());
+  form.reset();
+  larktest::PumpPending();
+  EXPECT_EQ(sim::TwainState(), 2);
+}
+
+// A multi-image component's scanner settings start with the feeder, automatic
+// feeding and duplex on, and go back to that when reset; a single-image
+// component's start off.
+TEST_F(GridScanTest, FeederDefaults) {
+  TIETWainParams& tw = *mio->GetTWainParams();
+  const auto feeder = [](TIETWainParams& p) {
+    const TIETWSourceCaps& c = p.Caps();
+    return std::vector<bool>{c.FeederEnabled, c.AutoFeed, c.DuplexEnabled};
+  };
+  EXPECT_EQ(feeder(tw), (std::vector<bool>{true, true, true}));
+  tw.SetFeederEnabled(false);
+  tw.SetDefaultParams();
+  EXPECT_EQ(feeder(tw), (std::vector<bool>{true, true, true}));
+  EXPECT_EQ(feeder(*io.GetTWainParams()), (std::vector<bool>{false, false, false}));
 }
 
 }  // namespace

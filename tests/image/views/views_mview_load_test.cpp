@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "image/io/dadiravio.h"
+#include "image/io/iemio.h"
 #include "image/views/iemview.h"
 #include "platform/sim/DebugOutput.h"
 #include "tests/image/gif_coders.h"
@@ -144,6 +145,15 @@ TEST(GridLoading, FoldersOfRealFilesLoadInTheBackground) {
       EXPECT_LE(g.view->GetImageWidth(i), 60);
       EXPECT_LE(g.view->GetImageHeight(i), 60);
       EXPECT_EQ(g.view->GetImageOriginalWidth(i), 120 + number % 5 * 40) << g.view->GetImageFileName(i);
+      // The grid's multi-image component holds what each load read of its file.
+      const TIOParamsVals* p = g.view->GetDadirAvMIO()->GetParams(i);
+      ASSERT_NE(p, nullptr);
+      const Integer types[] = {iofnPNG, iofnJPEG, iofnGIF, iofnTIFF};
+      EXPECT_EQ(p->FileType, types[number % 4]) << g.view->GetImageFileName(i);
+      EXPECT_EQ(p->FileType == iofnJPEG ? p->JPEG_OriginalWidth : p->Width, 120 + number % 5 * 40)
+          << g.view->GetImageFileName(i);
+      EXPECT_EQ(p->GIF_ImageIndex, i);
+      EXPECT_EQ(p->TIFF_ImageIndex, i);
     }
   }
 }
