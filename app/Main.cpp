@@ -446,7 +446,16 @@ void TMn::Dispatch(TMessage& message) {
     WMQueryEndSession(message);
     return;
   }
+  if (message.Msg == larkshell::NotifyAreaGoneMessage()) {
+    NotifyAreaGone();
+    return;
+  }
   TForm::Dispatch(message);
+}
+
+void TMn::NotifyAreaGone() {
+  if (GetVisible() || TrayShowsIcon()) return;
+  TrayIcon->RestoreMainForm();
 }
 
 void TMn::WMQueryEndSession(TMessage& message) {

@@ -163,6 +163,9 @@ class TMn : public TForm {
   void FormResize(TObject* sender);
   void Dispatch(TMessage& message) override;
   void WMQueryEndSession(TMessage& message);
+  // The tray that showed the icon went away: a window hidden there comes back into
+  // view, as nothing else could bring it back (unless another tray shows the icon now).
+  void NotifyAreaGone();
   // The pages have started: the item tabs are shown once, then hidden, and the
   // window goes to the tray unless this is the first start.
   // A window hidden to a tray whose icon could not be shown could never come back:

@@ -224,6 +224,20 @@ bool NotifyAreaPresented() {
   return presenter != nullptr && presenter->ShowsIcons();
 }
 
+UINT NotifyAreaGoneMessage() {
+  static const UINT message = RegisterWindowMessage("LarkNotifyAreaGone");
+  return message;
+}
+
+void NotifyAreaGone() {
+  EnumWindows(
+      [](HWND hWnd, LPARAM) -> BOOL {
+        PostMessage(hWnd, NotifyAreaGoneMessage(), 0, 0);
+        return TRUE;
+      },
+      0);
+}
+
 bool NotifyAreaInput(HWND owner, UINT id, LPARAM what) {
   Area& area = TheArea();
   Outbox out;

@@ -43,6 +43,13 @@ void SetNotifyAreaPresenter(NotifyAreaPresenter* presenter);
 // a window hidden to the area could otherwise never be brought back.
 bool NotifyAreaPresented();
 
+// The presenter's tray went away and none has taken the icons since: every top-level
+// window is posted NotifyAreaGoneMessage(), as the area's restart posts
+// "TaskbarCreated", so that a window hidden to the area can come back into view.
+void NotifyAreaGone();
+// The message NotifyAreaGone posts (registered as "LarkNotifyAreaGone"; no parameters).
+UINT NotifyAreaGoneMessage();
+
 // The person acted on an icon: posts the owner's callback message with lParam
 // (a mouse message or an NIN_ code), as the shell does. False for an unknown icon.
 bool NotifyAreaInput(HWND owner, UINT id, LPARAM what);

@@ -506,7 +506,8 @@ void TCustomListView::PaintItem(TCanvas* canvas, Integer index) {
   // the item is selected.
   const Integer textTop = cell.top + kCellPadding + imageH + kCellPadding;
   const TRect bounds = Rect(cell.left + 2, textTop, cell.right - 2, cell.bottom - 2);
-  constexpr UINT kFormat = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS;
+  // Whole lines only: a caption longer than two lines ends with "..." on the second.
+  constexpr UINT kFormat = DT_CENTER | DT_WORDBREAK | DT_NOPREFIX | DT_END_ELLIPSIS | DT_EDITCONTROL;
   const TSize size = classic::MeasureCaption(canvas, Rect(bounds.left + 2, bounds.top, bounds.right - 2, bounds.bottom),
                                              item->caption_, kFormat);
   const Integer textW = std::min<Integer>(size.cx, bounds.right - bounds.left - 4);

@@ -179,7 +179,10 @@ BOOL ExtTextOut(HDC hdc, Integer x, Integer y, UINT options, const RECT* rect, c
 // is cut where it reaches the edge); '&' marks the next character as underlined and
 // "&&" is one '&' unless DT_NOPREFIX; DT_EXPANDTABS advances tabs to every 8th
 // average character width; DT_END_ELLIPSIS ends a line too wide with "..." within
-// the rectangle; DT_VCENTER and DT_BOTTOM apply to single lines. Text outside rect is clipped unless
+// the rectangle; DT_VCENTER and DT_BOTTOM apply to single lines. DT_EDITCONTROL
+// leaves out the lines (all but the first) that rect's bottom would cut, measuring
+// included; with DT_END_ELLIPSIS too, the last line shown ends with "..." when text
+// was left out. Text outside rect is clipped unless
 // DT_NOCLIP. DT_CALCRECT draws nothing and sets rect's right to left + the widest
 // line and its bottom to top + the lines' height. count -1 means up to the NUL.
 // Answers the height of the text (from rect's top, or the offset to the bottom of

@@ -493,14 +493,39 @@ Integer DrawText(HDC hdc, const char* text, Integer count, RECT* rect, UINT form
     lines = hard;
   }
 
+  // As a multi-line edit control shows text: a last line that the rectangle's bottom
+  // would cut is left out (the first line always stays), in measuring too. With
+  // DT_END_ELLIPSIS the last line shown takes the rest of the text, so that it ends
+  // with "..." where text was left out.
+  size_t leftOutAfter = std::string::npos;  // the line after which text was left out
+  if ((format & DT_EDITCONTROL) && !(format & DT_SINGLELINE) && !(format & DT_NOCLIP) && H > 0) {
+    const size_t fit = static_cast<size_t>(std::max<Integer>(1, (rect->bottom - rect->top) / H));
+    if (lines.size() > fit && (format & DT_END_ELLIPSIS)) {
+      Line& last = lines[fit - 1];
+      for (size_t i = fit; i < lines.size(); ++i) {
+        if (lines[i].Text.empty()) continue;
+        leftOutAfter = fit - 1;
+        last.Text += ' ';
+        last.Underlined.push_back(false);
+        last.Text += lines[i].Text;
+        last.Underlined.insert(last.Underlined.end(), lines[i].Underlined.begin(), lines[i].Underlined.end());
+      }
+    }
+    if (lines.size() > fit) lines.resize(fit);
+  }
+
   if (format & DT_END_ELLIPSIS) {
     const Integer dots = Width("...", *font, false);
-    for (Line& l : lines) {
-      if (Width(l.Text, *font, tabs) <= limit) continue;
+    for (size_t i = 0; i < lines.size(); ++i) {
+      Line& l = lines[i];
+      if (i != leftOutAfter && Width(l.Text, *font, tabs) <= limit) continue;
       std::vector<Integer> adv = Advances(l.Text, *font, tabs);
       Integer kept = Width(l.Text, *font, tabs);
       size_t keep = l.Text.size();
       while (keep > 0 && kept + dots > limit) kept -= adv[--keep];
+      // The dots follow the last word shown, not the blank after it.
+      if (i == leftOutAfter)
+        while (keep > 0 && l.Text[keep - 1] == ' ') --keep;
       l = Slice(l, 0, keep);
       l.Text += "...";
       l.Underlined.insert(l.Underlined.end(), 3, false);

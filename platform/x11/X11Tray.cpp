@@ -319,6 +319,8 @@ bool X11Tray::Handle(XEvent& event) {
   }
   if (event.type == DestroyNotify && manager_ != None && event.xdestroywindow.window == manager_) {
     manager_ = None;
+    // Its icons wait for the next tray; until one comes, nothing shows them.
+    larkshell::NotifyAreaGone();
     return true;
   }
   Icon* icon = ByWindow(event.xany.window);

@@ -7,7 +7,8 @@
 //
 // A tray started after the program takes the icons when it announces itself (the
 // MANAGER message on the root window); while none runs the icons wait, unseen, and
-// the area is not presented.
+// the area is not presented. A tray that goes away is told to the program's windows
+// (larkshell::NotifyAreaGone).
 #pragma once
 
 #include <functional>

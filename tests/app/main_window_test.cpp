@@ -49,12 +49,15 @@
 
 namespace {
 
-// A system tray on the display: it shows the icons (and so the window may hide there).
+// A system tray on the display: it shows the icons (and so the window may hide there)
+// while `shows` holds.
 struct ShownTray : larkshell::NotifyAreaPresenter {
   ShownTray() { larkshell::SetNotifyAreaPresenter(this); }
   ~ShownTray() override { larkshell::SetNotifyAreaPresenter(nullptr); }
   void IconChanged(const larkshell::NotifyIconView&) override {}
   void IconRemoved(HWND, UINT) override {}
+  bool ShowsIcons() override { return shows; }
+  bool shows = true;
 };
 
 // Width and height of an image file as Pillow reads it ("" when it cannot).
@@ -180,6 +183,31 @@ TEST_F(MainWindow, TheCloseBoxHidesToTheTrayUntilTheSessionEnds) {
   std::ifstream in(Path("Larkspool.ini"), std::ios::binary);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}),
             "[Subscriptions]\r\nThumbnailSize=1\r\n");
+}
+
+// The tray that held the icon goes while the window is hidden there: the window comes
+// back into view, as nothing else could bring it back. Where a tray still shows the
+// icon when the news arrives (another took it at once), the window stays hidden.
+TEST_F(MainWindow, AWindowHiddenInATrayThatGoesComesBack) {
+  ShownTray tray;
+  TMn* created = nullptr;
+  Application->CreateForm(created);
+  std::unique_ptr<TMn> mn(created);
+  mn->Show();
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  mn->Close();
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  ASSERT_FALSE(mn->GetVisible());
+
+  larkshell::NotifyAreaGone();
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  EXPECT_FALSE(mn->GetVisible()) << "a tray still shows the icon";
+
+  tray.shows = false;
+  larkshell::NotifyAreaGone();
+  ASSERT_TRUE(larktest::PumpUntil([&] { return mn->GetVisible(); }));
+  EXPECT_TRUE(IsWindowVisible(mn->GetHandle()));
+  EXPECT_FALSE(Application->GetTerminated());
 }
 
 // Where no tray shows the icon (none on the display, or the area refused it), a

@@ -250,6 +250,41 @@ TEST_F(Program, LivesInTheTrayOfTheDisplay) {
   EXPECT_EQ(WEXITSTATUS(program.Status()), 0) << program.Log();
 }
 
+// The tray goes away (trayer killed by its process id) while the window is hidden in
+// it: the window comes back into view, and the program goes on.
+TEST_F(Program, AWindowHiddenInATrayThatGoesComesBack) {
+  larktest::XvfbServer x;
+  ASSERT_TRUE(x.Start(1024, 768, 24));
+  larktest::PeerProcess tray;
+  ASSERT_TRUE(tray.Start({larktest::RequireProgram("trayer"), "--edge", "bottom", "--align", "right",
+                          "--widthtype", "request", "--height", "24", "--transparent", "false",
+                          "--SetDockType", "true"},
+                         {}, {{"DISPLAY", x.Display()}}));
+  MakeFirstStart();
+  larktest::PeerProcess program;
+  StartRunning(program, x.Display());
+  const std::string window = WaitForMainWindow(x, program);
+  ASSERT_FALSE(window.empty());
+  ASSERT_TRUE(WaitUntil([&] { return !Xdotool(x, {"search", "--onlyvisible", "--classname", "larkspool-tray"}).empty(); }))
+      << "the icon never docked\n" << tray.Log();
+
+  ClickCloseBox(x, window);
+  ASSERT_TRUE(WaitUntil([&] { return !Visible(x, "^Larkspool$"); })) << program.Log();
+
+  tray.Kill();
+  ASSERT_TRUE(WaitUntil([&] { return Visible(x, "^Larkspool$"); })) << program.Log();
+  EXPECT_TRUE(program.Running());
+  // Its picture once it has painted its caption bar again (the window stands centred).
+  ASSERT_TRUE(WaitUntil([&] {
+    return ScreenPixel(x, LARK_TEST_BINARY_DIR "/app_tray_gone.png", (1024 - 984) / 2 + 180, (768 - 720) / 2 + 6) !=
+           "0,0,0";
+  }));
+
+  program.Stop();
+  ASSERT_TRUE(WIFEXITED(program.Status())) << program.Log();
+  EXPECT_EQ(WEXITSTATUS(program.Status()), 0) << program.Log();
+}
+
 // Without a system tray the window never hides where no one could bring it back: the
 // close box asks as Exit does; Escape (Cancel) keeps the window, Return (OK) ends the
 // program.

@@ -384,6 +384,36 @@ TEST_F(ListViewTest, IconsAndSelectedLabelsLookClassic) {
   EXPECT_EQ(still, 0);
 }
 
+// A caption longer than the two lines under the icon is cut at whole lines, the
+// second ending with "...": no part of a third line shows, selected or not.
+TEST_F(ListViewTest, LongCaptionsShowTwoWholeLines) {
+  view->GetItems()->GetItem(0)->SetCaption("The Garden Hour \x97 a weekly show about plants, soil and the seasons");
+  view->GetItems()->GetItem(1)->SetCaption("The Garden Hour \x97 a weekly show about plants, soil and the seasons");
+  ShowForm();
+  view->SetFocus();
+  view->SetSelected(view->GetItems()->GetItem(1));
+  larktest::PumpUntilIdle();
+  sim::SaveWindowPng(form.GetHandle(), LARK_TEST_BINARY_DIR "/listview_long_captions.png");
+  view->GetCanvas()->SetFont(view->GetFont());
+  const int lineH = view->GetCanvas()->TextHeight("Ag");
+  for (int index : {0, 1}) {
+    SCOPED_TRACE(index);
+    const TRect cell = view->GetItems()->GetItem(index)->DisplayRect();
+    const COLORREF text = Rgb(index == 1 ? clHighlightText : clWindowText);
+    const int textTop = cell.top + 4 + 16 + 4;
+    auto onRows = [&](int from, int to, COLORREF colour, bool equal) {
+      int count = 0;
+      for (int y = from; y < to; ++y)
+        for (int x = cell.left; x < cell.right; ++x) count += (Pixel(*view, x, y) == colour) == equal;
+      return count;
+    };
+    EXPECT_GT(onRows(textTop, textTop + lineH, text, true), 10) << "the first line";
+    EXPECT_GT(onRows(textTop + lineH, textTop + 2 * lineH, text, true), 10) << "the second line";
+    // Below them the view's own colour alone: no ink, and no highlight either.
+    EXPECT_EQ(onRows(textTop + 2 * lineH, cell.bottom, Rgb(clWindow), false), 0) << "nothing of a third line";
+  }
+}
+
 // --- Status bar and progress bar ----------------------------------------------------------
 
 TEST_F(ComCtrlsTest, StatusBarDrawsOwnerPanelsAtEveryPaint) {

@@ -226,6 +226,46 @@ TEST(Text, DrawTextPlacesAndCutsLines) {
   EXPECT_EQ(row, "#####.#####...##....##....##..\n") << "two letters and the ellipsis fit 30 pixels";
 }
 
+// DT_EDITCONTROL keeps to whole lines: a line the rectangle's bottom would cut is left
+// out, in measuring too, and with DT_END_ELLIPSIS the last line shown ends with "..."
+// after as much of the rest as fits. 60 pixels hold ten characters; the rectangle is
+// two lines and four rows high.
+TEST(Text, EditControlLayoutShowsWholeLinesOnly) {
+  constexpr UINT kWrap = DT_WORDBREAK | DT_NOPREFIX;
+  const struct {
+    const char* text;
+    UINT format;
+    const char* shown;  // drawn alone, as the layout should show it
+    int bottom;         // DT_CALCRECT's bottom
+  } cases[] = {
+      {"one two three four five", kWrap | DT_EDITCONTROL | DT_END_ELLIPSIS, "one two\nthree f...", 22},
+      {"one two three four five", kWrap | DT_EDITCONTROL, "one two\nthree four", 22},
+      // The dots follow a word, not the blank after it.
+      {"one two abcdef ghijkl", kWrap | DT_EDITCONTROL | DT_END_ELLIPSIS, "one two\nabcdef...", 22},
+      // Left out after a line break: the dots still tell of it.
+      {"one\ntwo\nsix", kWrap | DT_EDITCONTROL | DT_END_ELLIPSIS, "one\ntwo six...", 22},
+      {"one\ntwo\n", kWrap | DT_EDITCONTROL | DT_END_ELLIPSIS, "one\ntwo", 22},
+      {"one two", kWrap | DT_EDITCONTROL | DT_END_ELLIPSIS, "one two", 11},
+      // Without it the third line shows its top rows.
+      {"one two three four five", kWrap, "one two\nthree four\nfive", 33},
+  };
+  for (const auto& c : cases) {
+    TextCanvas got(60, 26, 11), want(60, 26, 11);
+    RECT r{0, 0, 60, 26};
+    DrawText(got.Dc(), c.text, -1, &r, c.format);
+    RECT all{0, 0, 60, 40};
+    DrawText(want.Dc(), c.shown, -1, &all, DT_NOPREFIX);
+    EXPECT_EQ(got.Ink(kWhite), want.Ink(kWhite)) << c.text;
+    RECT calc{0, 0, 60, 26};
+    EXPECT_EQ(DrawText(got.Dc(), c.text, -1, &calc, c.format | DT_CALCRECT), c.bottom) << c.text;
+    EXPECT_EQ(calc.bottom, c.bottom) << c.text;
+  }
+  // The first line stays even where the rectangle is lower than a line.
+  TextCanvas low(60, 8, 11);
+  RECT r{0, 0, 60, 8};
+  EXPECT_EQ(DrawText(low.Dc(), "one two three", -1, &r, kWrap | DT_EDITCONTROL | DT_END_ELLIPSIS | DT_CALCRECT), 11);
+}
+
 // A prefixed letter is underlined on the cell's last rows, with the row(s) just under
 // the baseline left clear: an underlined F must not merge into an E.
 TEST(Text, PrefixUnderlineKeepsAGapUnderTheLetter) {

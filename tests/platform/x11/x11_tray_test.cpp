@@ -30,9 +30,11 @@ constexpr UINT kCallback = WM_USER + 77;
 constexpr UINT kIconId = 5;
 
 std::vector<LPARAM> gCallbacks;
+int gGoneNotices = 0;
 
 LRESULT OwnerProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (msg == kCallback && wParam == kIconId) gCallbacks.push_back(lParam);
+  if (msg == larkshell::NotifyAreaGoneMessage()) ++gGoneNotices;
   return DefWindowProc(hWnd, msg, wParam, lParam);
 }
 
@@ -287,15 +289,19 @@ TEST_F(X11Tray, ABalloonShowsBesideTheIconAndAClickClosesIt) {
   ASSERT_TRUE(larktest::PumpUntil([&] { return !IsWindow(balloon); }));
 }
 
-// The tray goes: the area is no longer presented, and the icon does not stray onto
-// the screen; a new tray takes it again.
+// The tray goes (killed by its process id): the area is no longer presented, every
+// top-level window hears of it, and the icon does not stray onto the screen; a new
+// tray takes it again.
 TEST_F(X11Tray, ANewTrayTakesTheIconAfterTheOldOneWent) {
   StartTray();
   NOTIFYICONDATAA data = Data(NIF_MESSAGE | NIF_ICON | NIF_TIP);
   ASSERT_TRUE(Shell_NotifyIconA(NIM_ADD, &data));
   ASSERT_NE(WaitForDockedIcon(), 0u);
-  tray_.Stop();
-  ASSERT_TRUE(larktest::PumpUntil([] { return !larkshell::NotifyAreaPresented(); }, 20000));
+  ASSERT_TRUE(larktest::PumpUntilIdle());
+  gGoneNotices = 0;
+  tray_.Kill();
+  ASSERT_TRUE(larktest::PumpUntil([] { return gGoneNotices > 0; }, 20000)) << "the owner hears the tray went";
+  EXPECT_FALSE(larkshell::NotifyAreaPresented());
   ASSERT_TRUE(larktest::PumpUntil([&] { return ShownIconWindow() == 0; }, 20000));
   StartTray();
   ASSERT_NE(WaitForDockedIcon(), 0u);
