@@ -43,7 +43,8 @@ release-check: deps
 # to 4 KiB; the text parsers (FUZZ_TEXT_TARGETS) take inputs of realistic size, up
 # to FUZZ_TEXT_MAX_LEN, with no length control, so that paths whose work grows
 # faster than the input show. A single allocation above 1 GiB counts as a failure:
-# no input of these sizes has a sound reason to ask for it. Line tables are enough for
+# no input of these sizes has a sound reason to ask for it, and neither has one input
+# that runs for a minute. Line tables are enough for
 # the stacks of a finding, and keep the statically linked targets small on disk.
 FUZZ_TEXT_TARGETS ?= feed http_response inifile url
 FUZZ_TEXT_MAX_LEN ?= 262144
@@ -58,7 +59,7 @@ fuzz: deps
 	  lengths="-max_len=4096"; \
 	  case " $(FUZZ_TEXT_TARGETS) " in *" $$target "*) lengths="-max_len=$(FUZZ_TEXT_MAX_LEN) -len_control=0";; esac; \
 	  echo "== $$name ($$lengths)"; \
-	  if ! $$t -max_total_time=$(FUZZ_SECONDS) $$lengths -malloc_limit_mb=1024 -artifact_prefix=build-fuzz/$$name- $$corpus > build-fuzz/$$name.log 2>&1; then \
+	  if ! $$t -max_total_time=$(FUZZ_SECONDS) $$lengths -malloc_limit_mb=1024 -timeout=60 -artifact_prefix=build-fuzz/$$name- $$corpus > build-fuzz/$$name.log 2>&1; then \
 	    tail -40 build-fuzz/$$name.log; exit 1; fi; \
 	  tail -1 build-fuzz/$$name.log; \
 	done

@@ -107,9 +107,16 @@ class PenPainter {
       Plot(x, y, v);
       return;
     }
-    Integer h = width_ / 2;
-    for (Integer yy = y - h; yy < y - h + width_; ++yy)
-      for (Integer xx = x - h; xx < x - h + width_; ++xx) Plot(xx, yy, v);
+    // The pen's square, cut to the surface first: a wide pen's pixels off the surface
+    // cost nothing (a pen thousands of pixels wide would otherwise visit millions of
+    // them at each step).
+    const int64_t h = width_ / 2;
+    const int64_t top = std::max<int64_t>(int64_t{y} - h, 0);
+    const int64_t bottom = std::min<int64_t>(int64_t{y} - h + width_, s_.Height);
+    const int64_t left = std::max<int64_t>(int64_t{x} - h, 0);
+    const int64_t right = std::min<int64_t>(int64_t{x} - h + width_, s_.Width);
+    for (int64_t yy = top; yy < bottom; ++yy)
+      for (int64_t xx = left; xx < right; ++xx) Plot(static_cast<Integer>(xx), static_cast<Integer>(yy), v);
   }
 
   void Plot(Integer x, Integer y, uint32_t v) {
