@@ -44,8 +44,8 @@ release-check: deps
 # to FUZZ_TEXT_MAX_LEN, with no length control, so that paths whose work grows
 # faster than the input show. A single allocation above 1 GiB counts as a failure:
 # no input of these sizes has a sound reason to ask for it, and neither has one input
-# that runs for a minute. Line tables are enough for
-# the stacks of a finding, and keep the statically linked targets small on disk.
+# that runs for a minute. Line tables are enough for the stacks of a finding, and
+# keep the statically linked targets small on disk.
 FUZZ_TEXT_TARGETS ?= feed http_response inifile url
 FUZZ_TEXT_MAX_LEN ?= 262144
 fuzz: deps
