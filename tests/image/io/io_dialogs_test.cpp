@@ -31,6 +31,7 @@
 #include "platform/win/Window.h"
 #include "tests/image/io_test_util.h"
 #include "tests/image/views/views_test_util.h"
+#include "tests/support/Steps.h"
 
 namespace {
 
@@ -84,26 +85,7 @@ void TypeName(HWND dialog, const std::string& text) {
   Pump();
 }
 
-// Runs steps posted to a hidden window, so that the test acts inside a modal loop.
-class Steps {
- public:
-  Steps() {
-    window_ = AllocateHWnd([this](TMessage& m) {
-      if (m.Msg < WM_USER) return;
-      auto it = steps_.find(static_cast<int>(m.Msg - WM_USER));
-      if (it != steps_.end()) it->second();
-    });
-  }
-  ~Steps() { DeallocateHWnd(window_); }
-  Steps(const Steps&) = delete;
-  Steps& operator=(const Steps&) = delete;
-  void On(int step, std::function<void()> action) { steps_[step] = std::move(action); }
-  void Post(int step) { PostMessage(window_, WM_USER + static_cast<UINT>(step), 0, 0); }
-
- private:
-  HWND window_ = 0;
-  std::map<int, std::function<void()>> steps_;
-};
+using larktest::Steps;
 
 class PictureDialogs : public io_test::IOTest {
  protected:

@@ -29,6 +29,7 @@
 #include "platform/x11/X11Display.h"
 #include "tests/support/Peers.h"
 #include "tests/support/XServer.h"
+#include "tests/support/Steps.h"
 
 using previewtest::Clone;
 using previewtest::Pump;
@@ -36,26 +37,7 @@ using previewtest::SamePixels;
 
 namespace {
 
-// Runs steps posted to a hidden window, so that the test acts inside the modal loop.
-class Steps {
- public:
-  Steps() {
-    window_ = AllocateHWnd([this](TMessage& m) {
-      if (m.Msg < WM_USER) return;
-      auto it = steps_.find(static_cast<int>(m.Msg - WM_USER));
-      if (it != steps_.end()) it->second();
-    });
-  }
-  ~Steps() { DeallocateHWnd(window_); }
-  Steps(const Steps&) = delete;
-  Steps& operator=(const Steps&) = delete;
-  void On(int step, std::function<void()> action) { steps_[step] = std::move(action); }
-  void Post(int step) { PostMessage(window_, WM_USER + static_cast<UINT>(step), 0, 0); }
-
- private:
-  HWND window_ = 0;
-  std::map<int, std::function<void()>> steps_;
-};
+using larktest::Steps;
 
 // What the person does with the dialog on screen.
 struct Person {

@@ -12,6 +12,7 @@
 #include "platform/vcl/Application.h"
 #include "platform/vcl/Forms.h"
 #include "tests/support/Pump.h"
+#include "tests/support/Steps.h"
 
 namespace stdtest {
 
@@ -23,26 +24,7 @@ inline void Pump() {
   Application->ProcessMessages();
 }
 
-// Runs steps posted to a hidden window, so that a test can act from inside a modal loop.
-class Steps {
- public:
-  Steps() {
-    window_ = AllocateHWnd([this](TMessage& m) {
-      if (m.Msg < WM_USER) return;
-      auto it = steps_.find(static_cast<int>(m.Msg - WM_USER));
-      if (it != steps_.end()) it->second();
-    });
-  }
-  ~Steps() { DeallocateHWnd(window_); }
-  Steps(const Steps&) = delete;
-  Steps& operator=(const Steps&) = delete;
-  void On(int step, std::function<void()> action) { steps_[step] = std::move(action); }
-  void Post(int step) { PostMessage(window_, WM_USER + static_cast<UINT>(step), 0, 0); }
-
- private:
-  HWND window_ = 0;
-  std::map<int, std::function<void()>> steps_;
-};
+using larktest::Steps;
 
 // The colour a person sees at a point of a control's client area.
 inline COLORREF Pixel(TWinControl* control, int x, int y) {
