@@ -59,14 +59,14 @@ struct Rig {
     };
     src = view(10, viewWidth, viewHeight);
     res = view(250, viewWidth, viewHeight);
-    spec = view(500, 160, 160);
+    spectrum = view(500, 160, 160);
     form->Show();
     Pump();
     auto photo = procpeer::MakePhoto(width, height, ie24RGB, seed);
     src->GetIEBitmap()->Assign(photo.get());
     src->Update();
     original = Clone(src->GetIEBitmap());
-    logic = std::make_unique<TPreviewsLogic>(src, res, spec);
+    logic = std::make_unique<TPreviewsLogic>(src, res, spectrum);
     logic->Effects = effects;
     logic->FormActivate();
   }
@@ -94,7 +94,7 @@ struct Rig {
   std::unique_ptr<TForm> form;
   TDadirAvView* src = nullptr;
   TDadirAvView* res = nullptr;
-  TDadirAvView* spec = nullptr;
+  TDadirAvView* spectrum = nullptr;
   std::unique_ptr<TIEBitmap> original;
   std::unique_ptr<TPreviewsLogic> logic;
 };

@@ -367,15 +367,15 @@ TEST(PreviewsForm, FrequencyZoneClearingMatchesNumpy) {
     p.Click("CheckBox1");  // colour transform
     EXPECT_FALSE(L.GrayScaleCheck.Down);
     EXPECT_EQ(L.Transform()->GetImageType(), ieitRGB);
-    TDadirAvView* spec = p.dlg.DadirAvView1;
-    spec->SelectionBase = iesbBitmap;
-    spec->Select(70, 60, 84, 72);
-    spec->EndSelect();
-    ASSERT_TRUE(spec->GetSelected());
-    zone[0] = spec->GetSelX1();
-    zone[1] = spec->GetSelY1();
-    zone[2] = spec->GetSelX2();
-    zone[3] = spec->GetSelY2();
+    TDadirAvView* spectrum = p.dlg.DadirAvView1;
+    spectrum->SelectionBase = iesbBitmap;
+    spectrum->Select(70, 60, 84, 72);
+    spectrum->EndSelect();
+    ASSERT_TRUE(spectrum->GetSelected());
+    zone[0] = spectrum->GetSelX1();
+    zone[1] = spectrum->GetSelY1();
+    zone[2] = spectrum->GetSelX2();
+    zone[3] = spectrum->GetSelY2();
     thumbSize = L.Transform()->GetSize();
     p.Click("Clear");
     p.Click("Button1");

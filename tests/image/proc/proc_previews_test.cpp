@@ -520,17 +520,17 @@ TEST(PreviewsModel, SpectrumThumbnailAndFrequencyZones) {
   EXPECT_EQ(L.Transform()->GetImageType(), ieitGrayscale);
   // A zone selected on the spectrum and "Clear": the preview is the thumbnail's
   // transform with that zone cleared; the transform itself stays whole.
-  rig.spec->Select(70, 60, 90, 70);
+  rig.spectrum->Select(70, 60, 90, 70);
   L.FFTClearClick();  // unlocked: nothing yet
   L.PreviewClick();
   TIEFtImage ft;
   ft.BuildFT(L.Thumbnail(), ieitGrayscale);
-  ft.ClearZone(rig.spec->GetSelX1(), rig.spec->GetSelY1(), rig.spec->GetSelX2(), rig.spec->GetSelY2());
+  ft.ClearZone(rig.spectrum->GetSelX1(), rig.spectrum->GetSelY1(), rig.spectrum->GetSelX2(), rig.spectrum->GetSelY2());
   TIEBitmap expected;
   expected.SetLocation(ieMemory);
   ft.BuildBitmap(&expected);
   EXPECT_TRUE(SamePixels(*rig.Result(), expected));
-  EXPECT_EQ(rig.spec->GetIEBitmap()->GetWidth(), 128);  // the spectrum is shown
+  EXPECT_EQ(rig.spectrum->GetIEBitmap()->GetWidth(), 128);  // the spectrum is shown
   TIEFtImage whole;
   whole.BuildFT(L.Thumbnail(), ieitGrayscale);
   const TIEComplexColor a = L.Transform()->GetComplexImage(80, 65), b = whole.GetComplexImage(80, 65);
@@ -538,7 +538,7 @@ TEST(PreviewsModel, SpectrumThumbnailAndFrequencyZones) {
   EXPECT_EQ(*a.real_gray, *b.real_gray);
   // "Reset" deselects and makes a fresh preview.
   L.FFTResetClick();
-  EXPECT_FALSE(rig.spec->GetSelected());
+  EXPECT_FALSE(rig.spectrum->GetSelected());
 }
 
 TEST(PreviewsModel, CaptionsComeFromTheWordTable) {
@@ -605,7 +605,7 @@ TEST(PreviewsModel, TransformPastTheLimitFailsCleanly) {
   std::vector<AnsiString> errors;
   L.ShowError = [&](const AnsiString& text) { errors.push_back(text); };
   L.SetActivePage(ppFFT);
-  rig.spec->Select(10, 10, 20, 20);
+  rig.spectrum->Select(10, 10, 20, 20);
   EXPECT_FALSE(L.OkClick());
   ASSERT_EQ(errors.size(), 1u);
   EXPECT_TRUE(SamePixels(*rig.Source(), *rig.original));
