@@ -20,20 +20,13 @@
 #include "tests/html/PageShapes.h"
 #include "tests/support/Peers.h"
 #include "tests/support/XServer.h"
+#include "tests/support/Ppm.h"
 
 namespace htmltest {
 namespace {
 
 // The screen's pixels in a rectangle, as xwd dumps them and ImageMagick reads them.
-struct ScreenPart {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> rgb;
-  uint32_t At(int x, int y) const {
-    const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-    return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-  }
-};
+using ScreenPart = larktest::RgbPicture;
 
 class HtmlOnDisplay : public HtmlControlTest {
  protected:
@@ -68,33 +61,8 @@ class HtmlOnDisplay : public HtmlControlTest {
     EXPECT_EQ(code, 0);
     larktest::RunCommand({convert, "png:" + png, "-depth", "8", "ppm:" + ppm}, &code);
     EXPECT_EQ(code, 0);
-    ScreenPart part;
-    std::ifstream in(ppm, std::ios::binary);
-    // P6, then width, height and the largest value, with comment lines between them.
-    std::string magic;
-    std::vector<int> numbers;
-    in >> magic;
-    while (numbers.size() < 3 && in) {
-      in >> std::ws;
-      if (in.peek() == '#') {
-        std::string comment;
-        std::getline(in, comment);
-        continue;
-      }
-      int n = 0;
-      in >> n;
-      numbers.push_back(n);
-    }
-    in.get();
-    EXPECT_EQ(magic, "P6");
-    if (numbers.size() != 3 || numbers[2] != 255) {
-      ADD_FAILURE() << "not an 8-bit picture: " << ppm;
-      return part;
-    }
-    part.width = numbers[0];
-    part.height = numbers[1];
-    part.rgb.resize(static_cast<size_t>(part.width) * part.height * 3);
-    in.read(reinterpret_cast<char*>(part.rgb.data()), static_cast<std::streamsize>(part.rgb.size()));
+    const ScreenPart part = larktest::ReadPpm(ppm);
+    EXPECT_GT(part.width, 0) << "not an 8-bit picture: " << ppm;
     return part;
   }
   // A client point of the document window on the screen.

@@ -24,6 +24,7 @@
 #include "tests/support/Peers.h"
 #include "tests/support/Pump.h"
 #include "tests/support/XServer.h"
+#include "tests/support/Ppm.h"
 // Last: Xlib's macros (Status, Bool, ...) must not meet the headers above.
 #include "platform/x11/XlibIncludes.h"
 
@@ -85,15 +86,7 @@ HWND MakeWindow(DWORD style, int x, int y, int w, int h, HWND parent, COLORREF c
 }
 
 // P6 pixels of an xwd dump of the whole screen, converted by ImageMagick.
-struct Picture {
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> rgb;
-  uint32_t At(int x, int y) const {
-    const uint8_t* p = &rgb[(static_cast<size_t>(y) * width + x) * 3];
-    return (uint32_t{p[0]} << 16) | (uint32_t{p[1]} << 8) | p[2];
-  }
-};
+using Picture = larktest::RgbPicture;
 
 Picture CaptureScreen(const std::string& display, const std::string& folder) {
   larkx11::SyncX11Display();
@@ -107,31 +100,8 @@ Picture CaptureScreen(const std::string& display, const std::string& folder) {
   larktest::RunCommand({larktest::RequireProgram("convert-im6.q16"), "xwd:" + xwdPath, "ppm:" + ppmPath},
                        &code);
   EXPECT_EQ(code, 0);
-  Picture picture;
-  std::ifstream in(ppmPath, std::ios::binary);
-  // P6, then width, height and the largest value, with comment lines between them.
-  std::string magic;
-  std::vector<int> numbers;
-  in >> magic;
-  while (numbers.size() < 3 && in) {
-    in >> std::ws;
-    if (in.peek() == '#') {
-      std::string comment;
-      std::getline(in, comment);
-      continue;
-    }
-    int n = 0;
-    in >> n;
-    numbers.push_back(n);
-  }
-  in.get();
-  if (numbers.size() == 3) {
-    picture.width = numbers[0];
-    picture.height = numbers[1];
-  }
-  picture.rgb.resize(static_cast<size_t>(picture.width) * picture.height * 3);
-  in.read(reinterpret_cast<char*>(picture.rgb.data()), static_cast<std::streamsize>(picture.rgb.size()));
-  EXPECT_EQ(magic, "P6");
+  const Picture picture = larktest::ReadPpm(ppmPath);
+  EXPECT_GT(picture.width, 0) << "not an 8-bit picture: " << ppmPath;
   return picture;
 }
 
